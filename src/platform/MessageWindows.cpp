@@ -1,0 +1,117 @@
+#include "platform/MessageWindows.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <mutex>
+
+#include "platform/Clock.h"
+
+namespace velcor::platform {
+namespace {
+
+struct WindowRegistry {
+    std::mutex mutex;
+    std::condition_variable posted;
+    // Window token -> its queue. Tokens are never reused, so a destroyed window stays unknown.
+    std::map<uintptr_t, std::deque<VELCORMSG>> windows;
+    uintptr_t nextToken = 0x10000;
+};
+
+WindowRegistry& Registry() {
+    static WindowRegistry registry;
+    return registry;
+}
+
+uintptr_t Token(HWND window) { return reinterpret_cast<uintptr_t>(window); }
+
+bool Matches(const VELCORMSG& m, UINT first, UINT last) {
+    return (first == 0 && last == 0) || (m.message >= first && m.message <= last);
+}
+
+// Finds the oldest matching message; the registry lock is held by the caller.
+bool TakeLocked(WindowRegistry& r, VELCORMSG* out, HWND window, UINT first, UINT last,
+                bool remove) {
+    auto scan = [&](std::deque<VELCORMSG>& queue) {
+        for (auto it = queue.begin(); it != queue.end(); ++it) {
+            if (!Matches(*it, first, last)) continue;
+            if (out != nullptr) *out = *it;
+            if (remove) queue.erase(it);
+            return true;
+        }
+        return false;
+    };
+    if (window != nullptr) {
+        auto found = r.windows.find(Token(window));
+        return found != r.windows.end() && scan(found->second);
+    }
+    for (auto& [token, queue] : r.windows) {
+        if (scan(queue)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+HWND CreateMessageWindow() {
+    WindowRegistry& r = Registry();
+    std::lock_guard lock(r.mutex);
+    const uintptr_t token = r.nextToken;
+    r.nextToken += 0x10;
+    r.windows.emplace(token, std::deque<VELCORMSG>{});
+    return reinterpret_cast<HWND>(token);
+}
+
+bool DestroyWindow(HWND window) {
+    WindowRegistry& r = Registry();
+    {
+        std::lock_guard lock(r.mutex);
+        if (r.windows.erase(Token(window)) == 0) return false;
+    }
+    r.posted.notify_all();
+    return true;
+}
+
+bool IsWindow(HWND window) {
+    WindowRegistry& r = Registry();
+    std::lock_guard lock(r.mutex);
+    return window != nullptr && r.windows.count(Token(window)) != 0;
+}
+
+bool PostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    WindowRegistry& r = Registry();
+    {
+        std::lock_guard lock(r.mutex);
+        auto found = r.windows.find(Token(window));
+        if (window == nullptr || found == r.windows.end()) return false;
+        found->second.push_back(VELCORMSG{window, message, wParam, lParam, TimeGetTime()});
+    }
+    r.posted.notify_all();
+    return true;
+}
+
+bool PeekMessage(VELCORMSG* message, HWND window, UINT first, UINT last, bool remove) {
+    WindowRegistry& r = Registry();
+    std::lock_guard lock(r.mutex);
+    return TakeLocked(r, message, window, first, last, remove);
+}
+
+bool GetMessage(VELCORMSG* message, HWND window, UINT first, UINT last, int timeoutMs) {
+    WindowRegistry& r = Registry();
+    std::unique_lock lock(r.mutex);
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
+    for (;;) {
+        if (TakeLocked(r, message, window, first, last, true)) return true;
+        if (window != nullptr && r.windows.count(Token(window)) == 0) return false;
+        if (timeoutMs < 0) {
+            r.posted.wait(lock);
+        } else if (r.posted.wait_until(lock, deadline) == std::cv_status::timeout) {
+            return TakeLocked(r, message, window, first, last, true);
+        }
+    }
+}
+
+}  // namespace velcor::platform

@@ -1,0 +1,21 @@
+// Window handles and posted messages: the part of the window system the library needs to
+// announce frames and errors. A window handle is an opaque token handed out here; it is never
+// dereferenced, so a stale or foreign handle is simply unknown and posting to it fails.
+#pragma once
+
+#include <velcor/VelcorWin.h>
+
+namespace velcor::platform {
+
+HWND CreateMessageWindow();
+bool DestroyWindow(HWND window);
+bool IsWindow(HWND window);
+// Queues a message; false for a destroyed or unknown window.
+bool PostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// Oldest message for window (any window when null) numbered first..last (both 0: any).
+bool PeekMessage(VELCORMSG* message, HWND window, UINT first, UINT last, bool remove);
+// As PeekMessage with remove, waiting up to timeoutMs (negative: no limit). False on time-out
+// or when the window is destroyed while waiting.
+bool GetMessage(VELCORMSG* message, HWND window, UINT first, UINT last, int timeoutMs);
+
+}  // namespace velcor::platform

@@ -1,0 +1,35 @@
+// Joinable thread with a best-effort scheduling priority. The owner joins it before it goes;
+// the destructor joins as a last resort so a thread never outlives its owner.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <thread>
+
+namespace velcor::platform {
+
+enum class ThreadPriority { Normal, Highest, TimeCritical };
+
+class Thread {
+public:
+    Thread() = default;
+    ~Thread();
+    Thread(const Thread&) = delete;
+    Thread& operator=(const Thread&) = delete;
+
+    // Starts body on a new thread. False when a thread is already running or none could be
+    // created. The priority is raised when the process may do so; otherwise it stays normal.
+    bool Start(std::function<void()> body, ThreadPriority priority = ThreadPriority::Normal);
+    void Join();
+    bool Joinable() const { return thread_.joinable(); }
+    // Non-zero identifier of the running thread (the Win32 thread id's role); 0 when none.
+    uint32_t Id() const { return id_; }
+    // True when called on this thread.
+    bool IsCurrent() const { return thread_.get_id() == std::this_thread::get_id(); }
+
+private:
+    std::thread thread_;
+    uint32_t id_ = 0;
+};
+
+}  // namespace velcor::platform
