@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "platform/Clock.h"
+#include "platform/NoDestructor.h"
 
 namespace velcor::platform {
 namespace {
@@ -21,8 +22,8 @@ struct WindowRegistry {
 };
 
 WindowRegistry& Registry() {
-    static WindowRegistry registry;
-    return registry;
+    static NoDestructor<WindowRegistry> registry;
+    return registry.get();
 }
 
 uintptr_t Token(HWND window) { return reinterpret_cast<uintptr_t>(window); }

@@ -1,1 +1,41 @@
-# placeholder
+# Compares the dynamic symbols the library defines with the functions its public headers
+# declare: the library must export exactly those, and 149 of them are Velcor_ functions.
+# Run as: cmake -DLIBRARY=<lib> -DHEADERS=<include/velcor> -P CheckExports.cmake
+execute_process(COMMAND nm -D --defined-only ${LIBRARY}
+  OUTPUT_VARIABLE nm_out RESULT_VARIABLE nm_result)
+if(NOT nm_result EQUAL 0)
+  message(FATAL_ERROR "nm failed on ${LIBRARY}")
+endif()
+string(REGEX MATCHALL "[A-Za-z] [A-Za-z_][A-Za-z0-9_]*\n" lines "${nm_out}")
+set(exported)
+foreach(line IN LISTS lines)
+  string(REGEX REPLACE "^[A-Za-z] ([A-Za-z0-9_]+)\n$" "\\1" name "${line}")
+  list(APPEND exported ${name})
+endforeach()
+
+file(GLOB headers ${HEADERS}/*.h)
+set(declared)
+foreach(header IN LISTS headers)
+  file(READ ${header} text)
+  string(REGEX MATCHALL "VELCOR_CALL[ \n]+[A-Za-z0-9_]+\\(" calls "${text}")
+  foreach(call IN LISTS calls)
+    string(REGEX REPLACE "VELCOR_CALL[ \n]+([A-Za-z0-9_]+)\\(" "\\1" name "${call}")
+    list(APPEND declared ${name})
+  endforeach()
+endforeach()
+
+list(SORT exported)
+list(REMOVE_DUPLICATES exported)
+list(SORT declared)
+list(REMOVE_DUPLICATES declared)
+set(extra ${exported})
+list(REMOVE_ITEM extra ${declared})
+set(missing ${declared})
+list(REMOVE_ITEM missing ${exported})
+list(FILTER declared INCLUDE REGEX "^Velcor_")
+list(LENGTH declared api_count)
+if(extra OR missing OR NOT api_count EQUAL 149)
+  message(FATAL_ERROR "export set differs: extra [${extra}] missing [${missing}] "
+                      "Velcor_ count ${api_count}")
+endif()
+message(STATUS "exports match the public headers (${api_count} Velcor_ functions)")

@@ -1,0 +1,736 @@
+#include "camera/Velcor.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+#include "camera/EngineFactory.h"
+#include "platform/Clock.h"
+#include "platform/MessageWindows.h"
+#include "platform/TextCodec.h"
+
+namespace velcor {
+namespace {
+
+constexpr UINT kErrorMessage = VELCOR_WM_ERROR;
+constexpr int kNameSlots = 10;
+constexpr int kNameSlotBytes = 256;
+constexpr uint16_t kSerialNumberAddress = 0x1040;
+constexpr int kSerialNumberBytes = 32;
+constexpr uint8_t kIoPortRegister = 7;
+
+// "VelcorTX40_01" for number 1.
+void FormatDeviceName(char* out, size_t size, int number) {
+    std::snprintf(out, size, "%s_%02d", kDeviceNamePrefix, number);
+}
+
+}  // namespace
+
+CVelcor::CVelcor() : rateWindowStartMs_(platform::TimeGetTime()) {}
+
+CVelcor::~CVelcor() {
+    // Settings are saved by the settings store before the camera goes.
+    StopCaptureAndThreads();
+    if (engine_) {
+        engine_->StopTransfer();
+        engine_->Shutdown();
+    }
+    DestroyOwnedObjects();
+}
+
+void CVelcor::DestroyOwnedObjects() {
+    engine_.reset();
+    for (auto& image : images_) image.reset();
+    platform::CriticalSectionLock lock(maskLock_);
+    configuration_.clear();
+}
+
+// ---- Errors ----------------------------------------------------------------------------------
+
+void CVelcor::RecordError(int code) {
+    history_.Push(code);
+    PostError(code);
+}
+
+void CVelcor::PostError(int code) {
+    if (notifyWindow_ != nullptr) {
+        platform::PostMessage(notifyWindow_, kErrorMessage, 0, static_cast<LPARAM>(code));
+    }
+}
+
+bool CVelcor::HaveEngine() {
+    if (engine_) return true;
+    RecordError(kErrNoCamera);
+    return false;
+}
+
+// ---- Lifecycle -------------------------------------------------------------------------------
+
+int CVelcor::Initialize(HWND notifyWindow) {
+    DestroyOwnedObjects();
+    engine_ = CreateCameraEngine();
+    for (auto& image : images_) image = std::make_unique<DibImage>();
+    notifyWindow_ = notifyWindow;
+
+    // Device-interface notifications for the bridge are registered with the device transport.
+
+    if (!engine_) {
+        // This build has no camera engine yet: the handle lives, and every call that needs a
+        // camera answers error 1.
+        return 0;
+    }
+
+    // Correction planes of the pixel mask: dark reference 0, bright reference saturated.
+    for (int i = 0; i < 5; ++i) {
+        DibImage& plane8 = *images_[kPlane8First + i];
+        DibImage& plane16 = *images_[kPlane16First + i];
+        if (!plane8.Create(kMaxWidth, kMaxHeight, 8) || !plane16.Create(kMaxWidth, kMaxHeight, 16)) {
+            return 0;
+        }
+    }
+    images_[kPlane8First + 1]->FillBytes(255);
+    images_[kPlane16First + 1]->FillWords(4095);
+
+    engine_->SetProductId(kProductId);
+    engine_->InitializeController(notifyWindow, &kBridgeInterfaceClass);
+    if (engine_->CountDevices(kProductId) == 1) SetDeviceNumber(0);
+    return 1;
+}
+
+// ---- Device selection and identity -----------------------------------------------------------
+
+int CVelcor::EnumDevice(char* names) {
+    if (!HaveEngine()) return 0;
+    if (names == nullptr) {
+        RecordError(kErrArgument);
+        return 0;
+    }
+    const int count = engine_->CountDevices(kProductId);
+    int written = 0;
+    for (int i = 0; i < count && written < kNameSlots; ++i) {
+        if (!engine_->IsDevicePresent(i)) continue;
+        FormatDeviceName(names + written * kNameSlotBytes, kNameSlotBytes, written + 1);
+        ++written;
+    }
+    for (int slot = written; slot < kNameSlots; ++slot) names[slot * kNameSlotBytes] = '\0';
+    return written;
+}
+
+int CVelcor::EnumDeviceW(wchar_t* names) {
+    if (names == nullptr) {
+        if (HaveEngine()) RecordError(kErrArgument);
+        return 0;
+    }
+    char narrow[kNameSlots * kNameSlotBytes];
+    const int written = EnumDevice(narrow);
+    for (int slot = 0; slot < kNameSlots; ++slot) {
+        wchar_t* out = names + slot * kNameSlotBytes;
+        if (slot >= written) {
+            out[0] = L'\0';
+        } else if (platform::NarrowToWide(narrow + slot * kNameSlotBytes, out, kNameSlotBytes) ==
+                   0) {
+            RecordError(kErrConversion);
+            return 0;
+        }
+    }
+    return written;
+}
+
+int CVelcor::GetDeviceName(int index, char* buffer, int size) {
+    if (!HaveEngine()) return 0;
+    if (buffer == nullptr || size <= 12) {
+        RecordError(kErrArgument);
+        return 0;
+    }
+    if (index < 0 || index >= engine_->GetMaxDevices() || !engine_->IsDevicePresent(index)) {
+        RecordError(kErrNotPresent);
+        return 0;
+    }
+    FormatDeviceName(buffer, static_cast<size_t>(size), index + 1);
+    return 1;
+}
+
+int CVelcor::GetDeviceNameW(int index, wchar_t* buffer, int size) {
+    char narrow[kNameSlotBytes];
+    if (!GetDeviceName(index, narrow, sizeof narrow)) return 0;
+    if (buffer == nullptr || size <= 0 ||
+        platform::NarrowToWide(narrow, buffer, static_cast<size_t>(size)) == 0) {
+        RecordError(kErrConversion);
+        return 0;
+    }
+    return 1;
+}
+
+int CVelcor::SetDeviceNumber(int index) {
+    if (!HaveEngine()) return 0;
+    // The settings of a camera opened before are saved by the settings store here.
+    deviceOpened_ = 1;
+    if (!engine_->IsDevicePresent(index) || !engine_->OpenDevice(index)) {
+        RecordError(kErrNotPresent);
+        return 0;
+    }
+    ApplyOpenedCameraSettings();
+    deviceNumber_ = index;
+    return 1;
+}
+
+void CVelcor::ApplyOpenedCameraSettings() {
+    // The stored settings of the camera are loaded into analog_ by the settings store; until a
+    // camera has stored settings the values are those the object started with.
+    CVelcorR3U2Base& e = *engine_;
+    e.SetGlobalGain(analog_.globalGain);
+    e.SetColourGainGreen1(analog_.colourGainGreen1);
+    e.SetColourGainRed(analog_.colourGainRed);
+    e.SetColourGainBlue(analog_.colourGainBlue);
+    e.SetColourGainGreen2(analog_.colourGainGreen2);
+    if (e.IsExposureSecondsSupported()) {
+        e.SetExposureSeconds(analog_.exposureSeconds);
+    } else {
+        e.SetExposure(static_cast<uint32_t>(analog_.exposure));
+    }
+    e.SetMirrorV(analog_.mirrorV);
+    e.SetMirrorH(analog_.mirrorH);
+    if (e.IsBlackLevelSupported()) e.SetBlackLevel(analog_.blackLevel);
+    if (e.IsCoolerSupported()) {
+        e.SetCooler(1);
+        analog_.cooler = 1;
+    }
+    if (e.IsFixedExposureSupported()) {
+        e.SetFixedExposure(0);
+        analog_.shortExposureMode = 0;
+    }
+    if (e.IsGainModeSupported()) e.SetGainMode(analog_.gainMode);
+}
+
+int CVelcor::GetCameraInfo(VELCORCAMERAINFO* info) {
+    if (!HaveEngine()) return 0;
+    if (info == nullptr) {
+        RecordError(kErrArgument);
+        return 0;
+    }
+    if (info->size < 36) {
+        RecordError(kErrMemory);
+        return 0;
+    }
+    CVelcorR3U2Base& e = *engine_;
+    info->maxWidth = kMaxWidth;
+    info->maxHeight = kMaxHeight;
+    info->globalGainMin = e.GetGlobalGainMin();
+    info->globalGainMax = e.GetGlobalGainMax();
+    info->colorGainMin = e.GetColourGainMin();
+    info->colorGainMax = e.GetColourGainMax();
+    info->exposureMin = e.GetExposureMin();
+    info->exposureMax = e.GetExposureMax();
+    if (info->size >= 56) {
+        e.GetExposureSecondsMin(&info->exposureMinSeconds);
+        e.GetExposureSecondsMax(&info->exposureMaxSeconds);
+    }
+    return 1;
+}
+
+int CVelcor::ReadSerialNumberA(char* buffer, int size) {
+    if (buffer == nullptr || size < kSerialNumberBytes) {
+        RecordError(kErrArgument);
+        return 0;
+    }
+    if (!HaveEngine()) return 0;
+    char serial[kSerialNumberBytes] = {};
+    int count = 0;
+    for (; count < kSerialNumberBytes; ++count) {
+        uint8_t byte = 0;
+        if (!engine_->ReadEeprom(static_cast<uint16_t>(kSerialNumberAddress + count), &byte)) {
+            if (count == 0) return 0;
+            break;
+        }
+        if (byte == 0xFF) break;
+        serial[count] = static_cast<char>(byte);
+        platform::Sleep(10);  // the ROM wants a pause between reads
+    }
+    if (count == 0 || serial[0] == '\0') return 1;  // blank ROM: nothing to report
+    const int kept = count < kSerialNumberBytes - 1 ? count : kSerialNumberBytes - 1;
+    std::memcpy(buffer, serial, static_cast<size_t>(kept));
+    buffer[kept] = '\0';
+    return 1;
+}
+
+int CVelcor::ReadSerialNumberW(wchar_t* buffer, int size) {
+    if (buffer == nullptr || size <= 0) {
+        RecordError(kErrArgument);
+        return 0;
+    }
+    char narrow[kSerialNumberBytes] = {};
+    if (!ReadSerialNumberA(narrow, sizeof narrow)) return 0;
+    if (platform::NarrowToWide(narrow, buffer, static_cast<size_t>(size)) == 0) {
+        RecordError(kErrConversion);
+        return 0;
+    }
+    return 1;
+}
+
+// ---- Capture, preview and images --------------------------------------------------------------
+//
+// The capture paths need the frame acquisition of the engine; without an engine every one of
+// them answers error 1.
+
+int CVelcor::Preview() { return HaveEngine() ? CapturePathUnavailable() : 0; }
+int CVelcor::StartPreview() { return HaveEngine() ? CapturePathUnavailable() : 0; }
+int CVelcor::StopPreview() {
+    if (!HaveEngine()) return 0;
+    StopCaptureAndThreads();
+    return 1;
+}
+int CVelcor::Close() {
+    if (!HaveEngine()) return 0;
+    StopCaptureAndThreads();
+    imageValid_ = 0;
+    engine_->StopTransfer();
+    return 1;
+}
+int CVelcor::Capture() { return HaveEngine() ? CapturePathUnavailable() : 0; }
+int CVelcor::SnapShot(uint8_t*, int, int) { return HaveEngine() ? CapturePathUnavailable() : 0; }
+int CVelcor::GetImage(uint8_t*, int, int) { return HaveEngine() ? CapturePathUnavailable() : 0; }
+int CVelcor::CallBackPreview(HWND, uint8_t*, int, int) {
+    return HaveEngine() ? CapturePathUnavailable() : 0;
+}
+int CVelcor::Trigger(HWND, uint8_t*, int, int) {
+    return HaveEngine() ? CapturePathUnavailable() : 0;
+}
+
+int CVelcor::SetPreviewWindow(HWND parent, int x, int y, int width, int height) {
+    if (!HaveEngine()) return 0;
+    previewParent_ = parent;
+    previewX_ = x;
+    previewY_ = y;
+    previewWidth_ = width;
+    previewHeight_ = height;
+    return 1;
+}
+
+int CVelcor::Record(const char*, int, int) { return HaveEngine() ? CapturePathUnavailable() : 0; }
+int CVelcor::RecordW(const wchar_t* path, int durationMs, int showWindow) {
+    std::string narrow;
+    if (!platform::WideToNarrowPath(path, narrow)) {
+        RecordError(kErrConversion);
+        return 0;
+    }
+    return Record(narrow.c_str(), durationMs, showWindow);
+}
+int CVelcor::SaveImage(const char*, int) { return HaveEngine() ? CapturePathUnavailable() : 0; }
+int CVelcor::SaveImageW(const wchar_t* path, int format) {
+    std::string narrow;
+    if (!platform::WideToNarrowPath(path, narrow)) {
+        RecordError(kErrConversion);
+        return 0;
+    }
+    return SaveImage(narrow.c_str(), format);
+}
+
+int CVelcor::CapturePathUnavailable() {
+    RecordError(kErrUnsupported);
+    return 0;
+}
+
+void CVelcor::StopCaptureAndThreads() {
+    runFlag_ = 0;
+    if (captureState_ != 0) {
+        captureState_ = 0;
+        if (engine_) engine_->StopTransfer();
+    }
+    if (workerFinished_) {
+        workerFinished_->Wait();
+        workerFinished_.reset();
+    }
+    workerThread_.Join();
+    recording_ = 0;
+    if (recorderFinished_) {
+        recorderFinished_->Wait();
+        recorderFinished_.reset();
+    }
+    recorderThread_.Join();
+}
+
+// ---- Geometry and format ---------------------------------------------------------------------
+
+int CVelcor::SetColorMode(int bits) {
+    if (engine_) {
+        const bool refusedDepth = !engine_->Allows8BitOutput() && (bits == 8 || bits == 32);
+        const bool refusedColour =
+            !engine_->IsColourSensor() && (bits == 24 || bits == 32 || bits == 48 || bits == 64);
+        if (refusedDepth || refusedColour) {
+            RecordError(kErrArgument);
+            return 0;
+        }
+    }
+    for (int index = 0; index < 6; ++index) {
+        if (kColourModeBits[index] == bits) {
+            colourModeIndex_ = index;
+            return 1;
+        }
+    }
+    RecordError(kErrArgument);
+    return 0;
+}
+
+int CVelcor::SetSubSample(int mode) {
+    if (mode != 0) return 0;
+    subSample_ = mode;
+    return 1;
+}
+
+int CVelcor::SetWaitTime(int milliseconds) {
+    if (milliseconds < 0) return 0;
+    waitTimeMs_ = milliseconds;
+    return 1;
+}
+
+bool CVelcor::GeometryAcceptable(const Geometry& g) const {
+    return g.width >= 0 && g.height >= 0 && g.xStart >= 0 && g.yStart >= 0 &&
+           g.width <= kMaxWidth && g.height <= kMaxHeight && g.xStart <= kMaxWidth &&
+           g.yStart <= kMaxHeight && g.xStart + g.width <= kMaxWidth &&
+           g.yStart + g.height <= kMaxHeight && subSample_ == 0;
+}
+
+int CVelcor::SetCaptureWindowEx(int totalWidth, int xStart, int width, int totalHeight,
+                                int yStart, int height) {
+    if (!HaveEngine()) return 0;
+    if ((!engine_->IsHWindowSupported() && width != kMaxWidth) ||
+        (!engine_->IsVWindowSupported() && height != kMaxHeight)) {
+        RecordError(kErrArgument);
+        return 0;
+    }
+    geometry_ = Geometry{totalWidth, totalHeight, width, height, xStart, yStart};
+    captureWidth_ = width;
+    captureHeight_ = height;
+    if (!GeometryAcceptable(geometry_)) {
+        // Kept as given: the next capture start refuses it the same way.
+        RecordError(kErrWindowRange);
+        return 0;
+    }
+    engine_->ApplyWindow(xStart, yStart, width, height, subSample_);
+    return 1;
+}
+
+int CVelcor::SetCaptureWindow(int /*width*/, int /*height*/) {
+    if (!HaveEngine()) return 0;
+    // Size presets live in the settings store; without a preset the size is refused.
+    RecordError(kErrWindow);
+    return 0;
+}
+
+int CVelcor::GetCaptureWindowEx(int* totalWidth, int* xStart, int* width, int* totalHeight,
+                                int* yStart, int* height) const {
+    if (totalWidth != nullptr) *totalWidth = geometry_.totalWidth;
+    if (xStart != nullptr) *xStart = geometry_.xStart;
+    if (width != nullptr) *width = geometry_.width;
+    if (totalHeight != nullptr) *totalHeight = geometry_.totalHeight;
+    if (yStart != nullptr) *yStart = geometry_.yStart;
+    if (height != nullptr) *height = geometry_.height;
+    return 1;
+}
+
+int CVelcor::SetMirrorH(int on) {
+    if (!HaveEngine()) return 0;
+    analog_.mirrorH = on != 0 ? 1 : 0;
+    engine_->SetMirrorH(analog_.mirrorH);
+    return 1;
+}
+
+int CVelcor::SetMirrorV(int on) {
+    if (!engine_) {
+        PostError(kErrNoCamera);
+        return 0;
+    }
+    analog_.mirrorV = on != 0 ? 1 : 0;
+    engine_->SetMirrorV(analog_.mirrorV);
+    return 1;
+}
+
+int CVelcor::GetMirrorH() { return HaveEngine() ? analog_.mirrorH : 0; }
+
+int CVelcor::GetMirrorV() {
+    if (!engine_) {
+        PostError(kErrNoCamera);
+        return 0;
+    }
+    return analog_.mirrorV;
+}
+
+// ---- Exposure and temperature ----------------------------------------------------------------
+
+double CVelcor::GetExposureTimeEx(int* ok) {
+    if (ok != nullptr) *ok = 0;
+    if (!HaveEngine()) return -1.0;
+    if (!engine_->IsExposureSecondsSupported()) {
+        RecordError(kErrUnsupported);
+        return -1.0;
+    }
+    double seconds = 0.0;
+    if (!engine_->GetExposureSeconds(&seconds)) return -1.0;
+    analog_.exposureSeconds = seconds;
+    if (ok != nullptr) *ok = 1;
+    return seconds;
+}
+
+int CVelcor::SetExposureTimeEx(double seconds) {
+    if (!HaveEngine()) return 0;
+    if (!engine_->IsExposureSecondsSupported()) {
+        RecordError(kErrUnsupported);
+        return 0;
+    }
+    // A non-finite or negative time would turn into an undefined engine-unit value.
+    if (!std::isfinite(seconds) || seconds < 0.0 || seconds * 10000.0 > 2147483647.0) {
+        RecordError(kErrArgument);
+        return 0;
+    }
+    if (!engine_->SetExposureSeconds(seconds)) return 0;
+    analog_.exposureSeconds = seconds;
+    analog_.exposure = static_cast<int>(seconds * 10000.0);
+    return 1;
+}
+
+int CVelcor::GetRealExposureTime(int* ok) {
+    if (!HaveEngine()) {
+        if (ok != nullptr) *ok = 0;
+        return 0;
+    }
+    if (ok != nullptr) *ok = 1;
+    analog_.realExposure = analog_.exposure * 100;
+    return analog_.realExposure;
+}
+
+int CVelcor::SetRealExposureTime(int microseconds) {
+    if (!HaveEngine()) return 0;
+    const int exposure = static_cast<int>(microseconds / 100.0);
+    if (exposure < engine_->GetExposureMin() || exposure > engine_->GetExposureMax()) {
+        RecordError(kErrArgument);
+        return 0;
+    }
+    return SetExposureUnits(exposure);
+}
+
+double CVelcor::GetTemperatureEx(int* ok) {
+    if (ok != nullptr) *ok = 0;
+    if (!HaveEngine()) return 0.0;
+    if (!engine_->IsTemperatureSupported()) {
+        RecordError(kErrUnsupported);
+        return 0.0;
+    }
+    double celsius = 0.0;
+    if (!engine_->GetTemperature(&celsius)) {
+        RecordError(kErrConversion);
+        return 0.0;
+    }
+    RecordError(kErrSuccessNotice);
+    if (ok != nullptr) *ok = 1;
+    return celsius;
+}
+
+int CVelcor::SetSamplingRate(int rate) {
+    if (!engine_) return 0;
+    return engine_->SetSamplingRate(0, 0, &rate);
+}
+
+int CVelcor::GetAutoIris(int* ok) const {
+    if (ok != nullptr) *ok = 1;
+    return analog_.autoExposureMode;
+}
+
+int CVelcor::SetAutoIris(int mode) {
+    if (mode < 0 || mode > 2) {
+        PostError(kErrArgument);
+        return 0;
+    }
+    analog_.autoExposureMode = mode;
+    return 1;
+}
+
+// ---- Registers, ROM, IO port -----------------------------------------------------------------
+
+int CVelcor::FpgaReadRegister(int address, int* ok) {
+    if (ok != nullptr) *ok = 0;
+    if (!HaveEngine()) return 0;
+    int success = 0;
+    const int value = engine_->ReadFpgaRegister(address & 0xFF, &success);
+    if (!success) {
+        RecordError(kErrDevice);
+        return 0;
+    }
+    if (ok != nullptr) *ok = 1;
+    return value & 0xFFFF;
+}
+
+int CVelcor::FpgaWriteRegister(int address, int value) {
+    if (!HaveEngine()) return 0;
+    if (!engine_->WriteFpgaRegister(address & 0xFF, value & 0xFFFF)) {
+        RecordError(kErrDevice);
+        return 0;
+    }
+    return 1;
+}
+
+int CVelcor::ReadRegister(int address, int* ok) {
+    if (ok != nullptr) *ok = 0;
+    if (!HaveEngine()) return 0;
+    int success = 0;
+    const int value = engine_->ReadSensorRegister(0, address, &success);
+    if (!success) {
+        RecordError(kErrDevice);
+        return 0;
+    }
+    if (ok != nullptr) *ok = 1;
+    return value;
+}
+
+int CVelcor::WriteRegister(int address, int value) {
+    if (!HaveEngine()) return 0;
+    if (!engine_->WriteSensorRegister(0, address, value)) {
+        RecordError(kErrDevice);
+        return 0;
+    }
+    return 1;
+}
+
+int CVelcor::ReadSromID(int address, int* ok) {
+    if (ok != nullptr) *ok = 0;
+    uint8_t byte = 0;
+    if (!engine_ || !engine_->ReadEeprom(static_cast<uint16_t>(address & 0xFFF), &byte)) {
+        PostError(kErrNoCamera);
+        return 0;
+    }
+    if (ok != nullptr) *ok = 1;
+    return byte;
+}
+
+int CVelcor::WriteSromID(int address, int value) {
+    const auto romAddress = static_cast<uint16_t>(address & 0xFFF);
+    const auto byte = static_cast<uint8_t>(value);
+    if (!engine_ || !engine_->WriteEeprom(romAddress, byte)) {
+        PostError(kErrNoCamera);
+        return 0;
+    }
+    // The ROM may need a second write before the byte sticks; a byte that never reads back
+    // as written is a failed write.
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        uint8_t readBack = 0;
+        if (!engine_->ReadEeprom(romAddress, &readBack)) {
+            PostError(kErrNoCamera);
+        } else if (readBack == byte) {
+            return 1;
+        }
+        if (attempt < 9) engine_->WriteEeprom(romAddress, byte);
+    }
+    PostError(kErrNoCamera);
+    return 0;
+}
+
+int CVelcor::GetIOPort(uint8_t* value) {
+    if (!engine_) {
+        PostError(kErrNoCamera);
+        return 0;
+    }
+    int success = 0;
+    const int port = value != nullptr ? engine_->ReadFpgaRegister(kIoPortRegister, &success) : 0;
+    if (!success) {
+        PostError(kErrArgument);
+        return 0;
+    }
+    *value = static_cast<uint8_t>(port);
+    return 1;
+}
+
+int CVelcor::SetIOPort(uint8_t value) {
+    if (!engine_) {
+        PostError(kErrNoCamera);
+        return 0;
+    }
+    return engine_->WriteFpgaRegister(kIoPortRegister, value);
+}
+
+// ---- Configuration file ----------------------------------------------------------------------
+
+int CVelcor::LoadConfigFileA(const char* path) {
+    if (path == nullptr) return 0;
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return 0;
+    const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(file)),
+                                           std::istreambuf_iterator<char>());
+    auto readLe32 = [&](size_t at) {
+        return static_cast<int32_t>(static_cast<uint32_t>(bytes[at]) |
+                                    static_cast<uint32_t>(bytes[at + 1]) << 8 |
+                                    static_cast<uint32_t>(bytes[at + 2]) << 16 |
+                                    static_cast<uint32_t>(bytes[at + 3]) << 24);
+    };
+    platform::CriticalSectionLock lock(maskLock_);
+    configuration_.clear();
+    for (size_t at = 0; at + 8 <= bytes.size(); at += 8) {
+        configuration_.emplace_back(readLe32(at), readLe32(at + 4));
+    }
+    return 1;
+}
+
+int CVelcor::LoadConfigFileW(const wchar_t* path) {
+    std::string narrow;
+    if (!platform::WideToNarrowPath(path, narrow)) {
+        RecordError(kErrConversion);
+        return 0;
+    }
+    return LoadConfigFileA(narrow.c_str());
+}
+
+std::vector<std::pair<int32_t, int32_t>> CVelcor::ConfigurationList() {
+    platform::CriticalSectionLock lock(maskLock_);
+    return configuration_;
+}
+
+// ---- Dialogs and pixel mask ------------------------------------------------------------------
+
+int CVelcor::ShowCameraDialog(HWND) { return HaveEngine() ? CapturePathUnavailable() : 0; }
+int CVelcor::ShowAnalogDialog(HWND) { return HaveEngine() ? CapturePathUnavailable() : 0; }
+int CVelcor::ShowImageDialog(HWND) { return HaveEngine() ? CapturePathUnavailable() : 0; }
+int CVelcor::LoadMaskFile(const char*) { return HaveEngine() ? CapturePathUnavailable() : 0; }
+int CVelcor::SaveMaskFile(const char*) { return HaveEngine() ? CapturePathUnavailable() : 0; }
+int CVelcor::UpdateMaskData(int) { return HaveEngine() ? CapturePathUnavailable() : 0; }
+
+int CVelcor::LoadMaskFileW(const wchar_t* path) {
+    std::string narrow;
+    if (!platform::WideToNarrowPath(path, narrow)) {
+        RecordError(kErrConversion);
+        return 0;
+    }
+    return LoadMaskFile(narrow.c_str());
+}
+
+int CVelcor::SaveMaskFileW(const wchar_t* path) {
+    std::string narrow;
+    if (!platform::WideToNarrowPath(path, narrow)) {
+        RecordError(kErrConversion);
+        return 0;
+    }
+    return SaveMaskFile(narrow.c_str());
+}
+
+// ---- Shared bodies ---------------------------------------------------------------------------
+
+int CVelcor::UnsupportedFeature() {
+    PostError(kErrUnsupported);
+    return 0;
+}
+
+int CVelcor::ZeroResultQuery(int* out) {
+    if (out != nullptr) *out = 0;
+    return 0;
+}
+
+int CVelcor::TextChannelStub() {
+    RecordError(kErrUnsupported);
+    return 0;
+}
+
+int CVelcor::ConfigFilterStub() {
+    RecordError(kErrUnsupported);
+    return -1;
+}
+
+}  // namespace velcor

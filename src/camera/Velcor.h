@@ -1,0 +1,306 @@
+// The camera object behind one handle. It owns the camera engine, the image buffers frames
+// pass through, the settings the engine does not hold itself (filter values, geometry, colour
+// mode), and the error history. Only this object records error codes: every failure is pushed
+// onto the history and posted as 0x8003 to the notification window.
+//
+// Threads: every public operation may be called from any application thread. The error
+// history has its own lock; the frame lock guards the image buffers and the frame information,
+// the mask lock the pixel-mask data and the configuration list (taken in that order).
+#pragma once
+
+#include <velcor/VelcorSdk.h>
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "camera/ErrorHistory.h"
+#include "engine/VelcorR3U2Base.h"
+#include "imaging/DibImage.h"
+#include "platform/CriticalSection.h"
+#include "platform/Event.h"
+#include "platform/Thread.h"
+
+namespace velcor {
+
+// Error codes recorded in the history and posted with 0x8003.
+enum ErrorCode : int {
+    kErrSuccessNotice = 0,
+    kErrNoCamera = 1,
+    kErrNotPresent = 2,
+    kErrThread = 3,
+    kErrWindow = 4,
+    kErrMemory = 5,
+    kErrDevice = 6,
+    kErrWindowRange = 7,
+    kErrAcquisition = 8,
+    kErrArgument = 9,
+    kErrUnsupported = 11,
+    kErrConversion = 12,
+    kErrStopped = 13,
+    kErrMaskFile = 14,
+};
+
+inline constexpr int kProductId = 0x32C0;
+inline constexpr int kMaxWidth = 1280;
+inline constexpr int kMaxHeight = 1024;
+inline constexpr char kDeviceNamePrefix[] = "VelcorTX40";
+// Device-interface class of the camera's USB bridge.
+inline constexpr platform::Guid kBridgeInterfaceClass{
+    0x328184C5, 0x93E6, 0x49B7, {0x94, 0xB8, 0x2A, 0xDA, 0x13, 0xAA, 0xBB, 0x39}};
+
+// Camera information record as the application sees it.
+static_assert(sizeof(VELCORCAMERAINFO) == 56);
+static_assert(offsetof(VELCORCAMERAINFO, maxWidth) == 4);
+static_assert(offsetof(VELCORCAMERAINFO, exposureMax) == 32);
+static_assert(offsetof(VELCORCAMERAINFO, exposureMinSeconds) == 40);
+static_assert(offsetof(VELCORCAMERAINFO, exposureMaxSeconds) == 48);
+// Frame information record posted with 0x8002.
+static_assert(sizeof(VELCORFRAMEINFO) == 32);
+static_assert(offsetof(VELCORFRAMEINFO, bitsPerPixel) == 12);
+static_assert(offsetof(VELCORFRAMEINFO, frameRate) == 16);
+static_assert(offsetof(VELCORFRAMEINFO, image) == 24);
+
+class CVelcor {
+public:
+    // Output images by colour-mode index, then the work and display images and the ten
+    // correction planes of the pixel mask (five of 8 bits, five of 16 bits).
+    enum ImageIndex : int {
+        kImage8 = 0,
+        kImage16,
+        kImage24,
+        kImage32,
+        kImage48,
+        kImage64,
+        kImageWork,
+        kImageDisplay,
+        kPlane8First,
+        kPlane16First = kPlane8First + 5,
+        kImageCount = kPlane16First + 5,
+    };
+    static constexpr int kColourModeBits[6] = {8, 16, 24, 32, 48, 64};
+
+    CVelcor();
+    virtual ~CVelcor();
+    CVelcor(const CVelcor&) = delete;
+    CVelcor& operator=(const CVelcor&) = delete;
+
+    // ---- Lifecycle and errors
+    int Initialize(HWND notifyWindow);
+    int GetLastError() { return history_.Pop(); }
+    // Pushes code onto the history and posts it; every failure of the library goes here.
+    void RecordError(int code);
+    // Posts code without recording it (failures the history does not keep).
+    void PostError(int code);
+
+    // ---- Device selection and identity
+    int EnumDevice(char* names);
+    int EnumDeviceW(wchar_t* names);
+    int GetDeviceName(int index, char* buffer, int size);
+    int GetDeviceNameW(int index, wchar_t* buffer, int size);
+    int SetDeviceNumber(int index);
+    int GetCameraInfo(VELCORCAMERAINFO* info);
+    int ReadSerialNumberA(char* buffer, int size);
+    int ReadSerialNumberW(wchar_t* buffer, int size);
+
+    // ---- Capture, preview and images
+    int Preview();
+    int StartPreview();
+    int StopPreview();
+    int Close();
+    int Capture();
+    int SnapShot(uint8_t* buffer, int size, int topRowFirst);
+    int GetImage(uint8_t* buffer, int size, int topRowFirst);
+    int CallBackPreview(HWND frameWindow, uint8_t* buffer, int size, int topRowFirst);
+    int Trigger(HWND frameWindow, uint8_t* buffer, int size, int topRowFirst);
+    int SetPreviewWindow(HWND parent, int x, int y, int width, int height);
+    int Record(const char* path, int durationMs, int showWindow);
+    int RecordW(const wchar_t* path, int durationMs, int showWindow);
+    int SaveImage(const char* path, int format);
+    int SaveImageW(const wchar_t* path, int format);
+
+    // ---- Geometry and format
+    int Width() const { return captureWidth_; }
+    int Height() const { return captureHeight_; }
+    int GetColorMode() const { return kColourModeBits[colourModeIndex_]; }
+    int SetColorMode(int bits);
+    int GetSubSample() const { return subSample_; }
+    int SetSubSample(int mode);
+    int SetCaptureWindow(int width, int height);
+    int SetCaptureWindowEx(int totalWidth, int xStart, int width, int totalHeight, int yStart,
+                           int height);
+    int GetCaptureWindowEx(int* totalWidth, int* xStart, int* width, int* totalHeight,
+                           int* yStart, int* height) const;
+    int GetWaitTime() const { return waitTimeMs_; }
+    int SetWaitTime(int milliseconds);
+    int SetMirrorH(int on);
+    int SetMirrorV(int on);
+    int GetMirrorH();
+    int GetMirrorV();
+
+    // ---- Exposure, temperature and extras
+    double GetExposureTimeEx(int* ok);
+    int SetExposureTimeEx(double seconds);
+    int GetRealExposureTime(int* ok);
+    int SetRealExposureTime(int microseconds);
+    double GetTemperatureEx(int* ok);
+    int SetSamplingRate(int rate);
+    int GetAutoIris(int* ok) const;
+    int SetAutoIris(int mode);
+
+    // ---- Registers, ROM, IO port, configuration
+    int FpgaReadRegister(int address, int* ok);
+    int FpgaWriteRegister(int address, int value);
+    int ReadRegister(int address, int* ok);
+    int WriteRegister(int address, int value);
+    int ReadSromID(int address, int* ok);
+    int WriteSromID(int address, int value);
+    int GetIOPort(uint8_t* value);
+    int SetIOPort(uint8_t value);
+    int LoadConfigFileA(const char* path);
+    int LoadConfigFileW(const wchar_t* path);
+    std::vector<std::pair<int32_t, int32_t>> ConfigurationList();
+
+    // ---- Dialogs and pixel mask
+    int ShowCameraDialog(HWND parent);
+    int ShowAnalogDialog(HWND parent);
+    int ShowImageDialog(HWND parent);
+    int LoadMaskFile(const char* path);
+    int LoadMaskFileW(const wchar_t* path);
+    int SaveMaskFile(const char* path);
+    int SaveMaskFileW(const wchar_t* path);
+    int UpdateMaskData(int kind);
+
+    // ---- Filter values
+    int GetFilterValue(int id, int* ok);
+    int SetFilterValue(int id, int value);
+    // Channel gains (kind 0) and offsets (kind 1), types 1..4.
+    int GetChannelValue(int kind, int type, int* ok);
+    int SetChannelValue(int kind, int type, int value);
+
+    // ---- Shared bodies of the functions this camera does not offer
+    int UnsupportedFeature();
+    int ZeroResultQuery(int* out);
+    int TextChannelStub();
+    int ConfigFilterStub();
+
+private:
+    struct Geometry {
+        int totalWidth = kMaxWidth;
+        int totalHeight = kMaxHeight;
+        int width = kMaxWidth;
+        int height = kMaxHeight;
+        int xStart = 0;
+        int yStart = 0;
+    };
+    // Filter values held here; the gains of the Bayer path use 100 as unity, gray gains 128.
+    struct FilterValues {
+        int brightness = 0, contrast = 0, hue = 0, saturation = 0, sharpness = 0;
+        int bayerGainRed = 0, bayerGainGreen = 0, bayerGainBlue = 0;
+        int gamma = 0, bayerMode = 0, grayMode = 0;
+        int grayGainR = 0, grayGainG1 = 0, grayGainG2 = 0, grayGainB = 0;
+        int grayOffsetR = 0, grayOffsetG1 = 0, grayOffsetG2 = 0, grayOffsetB = 0;
+        int autoGrayBalance = 0;
+        int bayerGainAuto = 0;
+    };
+    // Analog values mirrored from the engine.
+    struct AnalogValues {
+        int globalGain = 0;
+        int colourGainGreen1 = 0, colourGainRed = 0, colourGainBlue = 0, colourGainGreen2 = 0;
+        int exposure = 0;  // engine units: 100 us for this camera's sensor
+        int mirrorV = 0, mirrorH = 0;
+        int autoExposureMode = 0;  // 0 off, 1 exposure, 2 gain
+        int blackLevel = 0;
+        int cooler = 0;
+        int shortExposureMode = 0;
+        int gainMode = 0;
+        double exposureSeconds = 0.0;
+        int realExposure = 0;
+    };
+
+    // Records error 1 and answers false when there is no engine.
+    bool HaveEngine();
+    bool GeometryAcceptable(const Geometry& g) const;
+    int* CameraHeldFilter(int id);
+    int GetEngineFilter(int id, int* ok);
+    int SetEngineFilter(int id, int value);
+    int SetExposureUnits(int exposure);
+    // Loads the settings of the camera just opened and applies them to the engine.
+    void ApplyOpenedCameraSettings();
+    void DestroyOwnedObjects();
+    // Ends the worker and recorder threads and leaves the capture state idle.
+    void StopCaptureAndThreads();
+    // Answer of the capture, mask, file and dialog paths while the library has none of them.
+    int CapturePathUnavailable();
+
+    // 1. Engine.
+    std::unique_ptr<CVelcorR3U2Base> engine_;
+    // 2. Image buffers.
+    std::array<std::unique_ptr<DibImage>, kImageCount> images_;
+    // 3. Preview window (drawn by the preview window code).
+    HWND previewWindow_ = nullptr;
+    std::string windowClassName_;
+    // 4. Geometry; buffer value from a size preset, persisted with the settings.
+    Geometry geometry_;
+    int captureWidth_ = kMaxWidth;
+    int captureHeight_ = kMaxHeight;
+    int bufferValue_ = 4;
+    // 5.-6. Settings.
+    FilterValues filters_;
+    AnalogValues analog_;
+    // 7. Frame lock.
+    platform::CriticalSection frameLock_;
+    // 8. Set by the first SetDeviceNumber, so the next one saves the previous camera's settings.
+    int deviceOpened_ = 0;
+    // 9. Configuration list of integer pairs (guarded by the mask lock).
+    std::vector<std::pair<int32_t, int32_t>> configuration_;
+    // 10. Recording state.
+    int recording_ = 0;
+    int newFrame_ = 0;
+    platform::Thread recorderThread_;
+    std::unique_ptr<platform::Event> recorderFinished_;
+    uint32_t recordStartMs_ = 0;
+    uint32_t recordDurationMs_ = 0;
+    // 11. Worker state: 0 stop, 1 run, 2 paused.
+    std::atomic<int> runFlag_{0};
+    platform::Thread workerThread_;
+    std::unique_ptr<platform::Event> workerFinished_;
+    // 12. Preview placement.
+    HWND previewParent_ = nullptr;
+    int previewX_ = 0, previewY_ = 0, previewWidth_ = kMaxWidth, previewHeight_ = kMaxHeight;
+    // 13. Windows and the application buffer.
+    HWND notifyWindow_ = nullptr;
+    HWND frameWindow_ = nullptr;
+    uint8_t* appBuffer_ = nullptr;
+    int appBufferSize_ = 0;
+    int appTopRowFirst_ = 0;
+    // 14. Frame information record.
+    VELCORFRAMEINFO frameInfo_{};
+    // 15. Capture state: 0 idle, 1 preview running, 2 capture mode, 3 trigger mode.
+    int captureState_ = 0;
+    // 16. Format and rate.
+    int colourModeIndex_ = 0;
+    int subSample_ = 0;
+    int waitTimeMs_ = 10;
+    int clockValue_ = 0;
+    int imageValid_ = 0;
+    int frameRateTenths_ = 0;
+    int frameCounter_ = 0;
+    uint32_t rateWindowStartMs_ = 0;
+    // 17. Error history.
+    ErrorHistory history_;
+    // 18. Frame wait, device number, mask and dot filters.
+    uint32_t frameWaitTimeoutMs_ = 3000;
+    int deviceNumber_ = 0;
+    int maskFilter_ = 0;
+    int dotFilter_ = 0;
+    // 19. Mask lock and the mask-update flag.
+    platform::CriticalSection maskLock_;
+    int maskUpdateInProgress_ = 0;
+};
+
+}  // namespace velcor

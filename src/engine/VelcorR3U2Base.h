@@ -1,0 +1,211 @@
+// The camera engine: the model of one camera that the camera object drives. It owns the
+// controller and exactly one sensor driver chosen by product id, runs the acquisition thread
+// and keeps the ring of finished frames. The camera object reaches the camera only through
+// these virtual operations.
+//
+// Results: 1 success, 0 failure or not supported, unless an operation says otherwise.
+// Operations that need the controller or the sensor driver fail without them.
+// Threads: the camera object's thread calls every operation; the acquisition thread runs the
+// loop operations.
+#pragma once
+
+#include <velcor/VelcorTypes.h>
+
+#include <cstdint>
+
+#include "platform/Guid.h"
+
+namespace velcor {
+
+struct SensorInfo;
+
+class CVelcorR3U2Base {
+public:
+    virtual ~CVelcorR3U2Base();
+
+    // Device and controller.
+    virtual int InitializeController(HWND window, const platform::Guid* interfaceClass);
+    virtual int CameraStartUp();
+    virtual int Shutdown();
+    virtual int ReadDeviceInfo(uint8_t* block64);
+    virtual int GetSensorInfo(SensorInfo* info);
+    virtual int ReadDeviceInfo2(uint8_t* block64);
+    virtual int Reopen(int deviceNumber);  // 0 on success, -1 on failure
+    virtual int OpenDevice(int deviceNumber);
+    virtual int SpareA();  // 0
+    virtual int IsDevicePresent(int deviceNumber);
+    virtual int CountDevices(int productId);
+    virtual int GetDeviceName(int tableIndex, char* text);
+    virtual int SetProductId(int productId);
+    virtual int GetProductId();
+    virtual int GetEntryVendorId(int tableIndex);
+    virtual int GetEntryProductId(int tableIndex);
+    virtual int GetEntryInstance(int tableIndex);
+    virtual int IsEndpoint83Model();
+    virtual int GetDeviceNumber();
+
+    // Acquisition.
+    virtual int StartTransfer(int mode);
+    virtual int StopTransfer();
+    virtual int CopyFrame(uint8_t* buffer, int size, int fromSingleFrameSlot, int bottomUp);
+    virtual int SetTransferMode(int mode);
+    virtual int ResetTransfer();
+    virtual int AcquisitionLoop();
+    virtual int AcquisitionLoop83();
+    virtual int AcquisitionLoopMemory();
+    virtual int ConfigureFrameBuffers();
+    virtual int GetMaxDevices();  // 32
+    virtual int LatchFrameCounter();
+    virtual int SnapFrame();
+    virtual int SpareB();  // -1
+    virtual int ReadSnapFrame(uint8_t* buffer, int size, int bottomUp);
+    virtual int SetFrameTimeout(uint32_t milliseconds);
+    // 1 device lost, 2 nothing new, 3 a new frame is in the ring.
+    virtual int WaitFrame(uint32_t milliseconds);
+    virtual int ReadFrame(uint8_t* buffer, int size, int bottomUp);
+    virtual int SpareC();  // 0
+    virtual int SetBitDepthMode(int mode);
+    virtual int SetClockMode(int mode);
+    virtual int GetClockMode(int* mode);
+
+    // Window and mirrors.
+    virtual int ApplyWindow(int x, int y, int width, int height, int mode);
+    virtual int GetWindowInForce(int* x, int* y, int* width, int* height, int* mode);
+    virtual int SetMirrorH(int on);
+    virtual int SetMirrorV(int on);
+    virtual int GetMirrorH(int* on);
+    virtual int GetMirrorV(int* on);
+    virtual int GetMirrorVDefault();
+    virtual int GetMirrorHDefault();
+    virtual int HasMirrorVHardware();
+    virtual int HasMirrorHHardware();
+    virtual int SetTriggerMode(int mode, int force);
+    virtual int GetTriggerMode();
+    virtual int WriteEeprom(uint16_t address, uint8_t value);
+    virtual int ReadEeprom(uint16_t address, uint8_t* value);
+    virtual int IsHWindowSupported();
+    virtual int IsVWindowSupported();
+    virtual int GetFullWidth();
+    virtual int GetFullHeight();
+    virtual int GetDefaultWidth();
+    virtual int GetDefaultHeight();
+    virtual int GetDefaultX();
+    virtual int GetDefaultY();
+
+    // Gain and exposure.
+    virtual int SetGlobalGain(int gain);
+    virtual int GetGlobalGain();
+    virtual int GetGlobalGainMin();
+    virtual int GetGlobalGainMax();
+    virtual int GetGlobalGainDefault();
+    virtual int SetExposure(uint32_t tenthsOfMs);
+    virtual int GetExposure();
+    virtual int GetExposureMin();
+    virtual int GetExposureMax();
+    virtual int GetExposureDefault();
+    virtual int SetExposureLines(int lines);
+    virtual int GetExposureLines();
+    virtual int GetExposureLinesMin();
+    virtual int GetExposureLinesMax();
+    virtual int GetExposureLinesDefault();
+    virtual int IsExposureSecondsSupported();
+    virtual int SetExposureSeconds(double seconds);
+    virtual int GetExposureSeconds(double* seconds);
+    virtual int GetExposureSecondsMin(double* seconds);
+    virtual int GetExposureSecondsMax(double* seconds);
+    virtual int GetExposureSecondsDefault(double* seconds);
+    virtual int SetChannelGain(int channel, int gain);
+    virtual int GetChannelGain(int channel);
+    virtual int GetChannelGainMin();
+    virtual int GetChannelGainMax();
+    virtual int GetChannelGainDefault();
+    virtual int SetChannelOffset(int channel, int offset);
+    virtual int GetChannelOffset(int channel);
+    virtual int GetChannelOffsetMin();
+    virtual int GetChannelOffsetMax();
+    virtual int GetChannelOffsetDefault();
+    virtual int SetColourGainRed(int gain);
+    virtual int GetColourGainRed();
+    virtual int SetColourGainGreen1(int gain);
+    virtual int GetColourGainGreen1();
+    virtual int SetColourGainGreen2(int gain);
+    virtual int GetColourGainGreen2();
+    virtual int SetColourGainBlue(int gain);
+    virtual int GetColourGainBlue();
+    virtual int GetColourGainMin();
+    virtual int GetColourGainMax();
+    virtual int GetColourGainDefault();
+    virtual int IsBlackLevelSupported();
+    virtual int SetBlackLevel(int level);
+    virtual int GetBlackLevel(int* level);
+    virtual int GetBlackLevelMin();
+    virtual int GetBlackLevelMax();
+    virtual int GetBlackLevelDefault();
+
+    // Register access.
+    virtual int WriteSensorRegister(int bank, int reg, int value);
+    virtual int ReadSensorRegister(int bank, int reg, int* success);
+    virtual int WriteFpgaRegister(int reg, int value);
+    virtual int ReadFpgaRegister(int reg, int* success);
+    virtual int SpareD();  // 0
+    virtual int SpareE();  // 0
+    virtual int OnCapture();
+    virtual int OnCaptureDone();
+    virtual int SetSamplingRate(int sensorIndex, int value, int* rate);
+    virtual int IsGainModeSupported();
+    virtual int SetGainMode(int mode);
+    virtual int GetGainMode();  // -1 without a sensor driver
+    virtual int WriteEepromByte1080(uint8_t value);
+    virtual int ReadEepromByte1080(uint8_t* value);
+    virtual int IsFpgaSwitchSupported();
+    virtual int GetFpgaSwitch();
+    virtual int SetFpgaSwitch(int on);
+    virtual int IsFpgaValueSupported();
+    virtual int SetFpgaValue(uint16_t value);
+    virtual int GetFpgaValue(uint16_t* value);
+    virtual int QueryReserved();  // 0
+    virtual int GetFpgaValueMax();
+    virtual int ReceiveText(char* buffer, int length);
+    virtual int SendText(const char* text, int length);
+
+    // Sensor extras.
+    virtual int IsCoolerSupported();
+    virtual int GetCooler();
+    virtual int SetCooler(int on);
+    virtual int IsTemperatureSupported();
+    virtual int GetTemperature(double* celsius);
+    virtual int IsSwitchASupported();
+    virtual int GetSwitchA();
+    virtual int SetSwitchA(int on);
+    virtual int IsAuxSwitchSupported();
+    virtual int GetAuxSwitch();
+    virtual int SetAuxSwitch(void* argument);
+    virtual int IsSetPointSupported();
+    virtual int SpareOpA();
+    virtual int SpareOpB();
+    virtual int GetSensorTemperature(double* celsius);
+    virtual int SetTemperatureSetPoint(int setPoint);
+    virtual int VariantInfoA();
+    virtual int VariantInfoB();
+    virtual int VariantOpA();
+    virtual int VariantOpB();
+    virtual int VariantOpC();
+    virtual int IsFixedExposureSupported();
+    virtual int GetFixedExposure(int* on);
+    virtual int SetFixedExposure(int on);
+    virtual int IsGainStepSupported();
+    virtual int GetGainStepMin();
+    virtual int GetGainStepMax();
+    virtual int GetGainStepDefault();
+    virtual int GetGainStep();
+    virtual int SetGainStep(int step);
+    virtual int GetGainStepLabel(int step, char* text);
+    virtual int IsSwitchBSupported();
+    virtual int SetSwitchB(int on);
+    virtual int GetSwitchB();
+    virtual int Allows8BitOutput();
+    virtual int Allows16BitOutput();
+    virtual int IsColourSensor();
+};
+
+}  // namespace velcor
