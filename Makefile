@@ -16,7 +16,7 @@ build: configure
 	cmake --build --preset $(PRESET)
 
 run: build
-	$(BUILD_DIR)/tools/velcor/velcor --simulate 1 info
+	$(BUILD_DIR)/tools/velcor/velcor
 
 test: build
 	ctest --preset $(PRESET)

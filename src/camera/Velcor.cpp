@@ -148,7 +148,14 @@ int CVelcor::GetDeviceName(int index, char* buffer, int size) {
         RecordError(kErrNotPresent);
         return 0;
     }
-    FormatDeviceName(buffer, static_cast<size_t>(size), index + 1);
+    // A name cut short would still look like a valid name: ask for room for all of it.
+    char name[kNameSlotBytes];
+    FormatDeviceName(name, sizeof name, index + 1);
+    if (std::strlen(name) >= static_cast<size_t>(size)) {
+        RecordError(kErrArgument);
+        return 0;
+    }
+    std::memcpy(buffer, name, std::strlen(name) + 1);
     return 1;
 }
 

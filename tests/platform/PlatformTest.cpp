@@ -23,8 +23,8 @@ TEST(Event, AutoResetWakesOneWaiterAndConsumesTheSignal) {
 
     std::atomic<int> woken{0};
     Thread a, b;
-    ASSERT_TRUE(a.Start([&] { woken += event.Wait(2000) ? 1 : 0; }));
-    ASSERT_TRUE(b.Start([&] { woken += event.Wait(300) ? 1 : 0; }));
+    ASSERT_TRUE(a.Start([&] { woken += event.Wait(400) ? 1 : 0; }));
+    ASSERT_TRUE(b.Start([&] { woken += event.Wait(400) ? 1 : 0; }));
     event.Set();
     a.Join();
     b.Join();

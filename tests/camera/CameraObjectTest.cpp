@@ -1,0 +1,174 @@
+#include <gtest/gtest.h>
+
+#include <velcor/VelcorSdk.h>
+#include <velcor/VelcorWin.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "api/SdkChain.h"
+#include "camera/EngineFactory.h"
+#include "camera/ErrorHistory.h"
+#include "camera/Velcor.h"
+#include "support/FakeEngine.h"
+
+namespace velcor {
+namespace {
+
+// Collects the error codes posted to a message window.
+std::vector<int> DrainErrors(HWND window) {
+    std::vector<int> codes;
+    VELCORMSG m{};
+    while (VelcorWin_PeekMessage(&m, window, VELCOR_WM_ERROR, VELCOR_WM_ERROR, VELCOR_PM_REMOVE)) {
+        EXPECT_EQ(m.wParam, 0u);
+        codes.push_back(static_cast<int>(m.lParam));
+    }
+    return codes;
+}
+
+TEST(ErrorHistory, KeepsTheNewestTwentyAndPopsNewestFirst) {
+    ErrorHistory history;
+    EXPECT_EQ(history.Pop(), 0);
+    for (int code = 1; code <= 25; ++code) history.Push(code);
+    for (int expected = 25; expected > 5; --expected) EXPECT_EQ(history.Pop(), expected);
+    EXPECT_EQ(history.Pop(), 0);
+    history.Push(3);
+    EXPECT_EQ(history.Pop(), 3) << "emptied history records again";
+    EXPECT_EQ(history.Pop(), 0);
+}
+
+// A camera object without an engine, as the library makes it before a camera engine exists.
+class CameraWithoutEngine : public ::testing::Test {
+protected:
+    void SetUp() override {
+        window_ = VelcorWin_CreateMessageWindow();
+        handle_ = Velcor_Initialize(window_);
+        ASSERT_NE(handle_, 0);
+    }
+    void TearDown() override {
+        Velcor_Release(handle_);
+        VelcorWin_DestroyWindow(window_);
+    }
+    HWND window_ = nullptr;
+    int handle_ = 0;
+};
+
+TEST_F(CameraWithoutEngine, StartsWithAnEmptyHistoryAndDefaults) {
+    EXPECT_EQ(Velcor_GetLastError(handle_), 0);
+    EXPECT_TRUE(DrainErrors(window_).empty());
+    EXPECT_EQ(Velcor_Width(handle_), 1280);
+    EXPECT_EQ(Velcor_Height(handle_), 1024);
+    EXPECT_EQ(Velcor_GetColorMode(handle_), 8);
+    EXPECT_EQ(Velcor_GetWaitTime(handle_), 10);
+    int v[6] = {};
+    EXPECT_EQ(Velcor_GetCaptureWindowEx(handle_, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5]), 1);
+    EXPECT_EQ(std::vector<int>(v, v + 6), (std::vector<int>{1280, 0, 1280, 1024, 0, 1024}));
+}
+
+TEST_F(CameraWithoutEngine, CallsThatNeedACameraRecordAndPostErrorOne) {
+    int ok = 1;
+    for (int i = 0; i < 25; ++i) EXPECT_EQ(Velcor_GetFilterValue(handle_, 1, &ok), 0);
+    EXPECT_EQ(ok, 0);
+    EXPECT_EQ(DrainErrors(window_), std::vector<int>(25, 1));
+    for (int i = 0; i < 20; ++i) EXPECT_EQ(Velcor_GetLastError(handle_), 1);
+    EXPECT_EQ(Velcor_GetLastError(handle_), 0);
+
+    EXPECT_EQ(Velcor_SetFilterValue(handle_, 1, 0), FALSE);
+    EXPECT_EQ(Velcor_StartPreview(handle_), FALSE);
+    EXPECT_EQ(Velcor_SetDeviceNumber(handle_, 0), FALSE);
+    char names[10 * 256];
+    EXPECT_EQ(Velcor_EnumDevice(handle_, names), 0);
+    EXPECT_EQ(Velcor_GetExposureTimeEx(handle_, &ok), -1.0);
+    EXPECT_EQ(DrainErrors(window_), std::vector<int>(5, 1));
+}
+
+TEST_F(CameraWithoutEngine, PostOnlyFailuresLeaveTheHistoryAlone) {
+    EXPECT_EQ(Velcor_Fps(handle_), 0);
+    EXPECT_EQ(Velcor_SetCrossbar(handle_, 1, 2), 0);
+    EXPECT_EQ(Velcor_SetMirrorV(handle_, 1), 0);
+    EXPECT_EQ(Velcor_GetMirrorV(handle_), 0);
+    EXPECT_EQ(Velcor_SetAutoIris(handle_, 3), 0);
+    EXPECT_EQ(DrainErrors(window_), (std::vector<int>{11, 11, 1, 1, 9}));
+    EXPECT_EQ(Velcor_GetLastError(handle_), 0);
+
+    // Text channel and configuration filter record theirs.
+    EXPECT_EQ(Velcor_SendText(handle_, "x", 1), 0);
+    EXPECT_EQ(Velcor_GetConfigFilter(handle_), -1);
+    EXPECT_EQ(Velcor_GetLastError(handle_), 11);
+    EXPECT_EQ(Velcor_GetLastError(handle_), 11);
+}
+
+TEST_F(CameraWithoutEngine, SettingsHeldByTheObjectNeedNoEngine) {
+    EXPECT_EQ(Velcor_SetSubSample(handle_, 1), FALSE);
+    EXPECT_EQ(Velcor_SetSubSample(handle_, 0), TRUE);
+    EXPECT_EQ(Velcor_SetWaitTime(handle_, -1), FALSE);
+    EXPECT_EQ(Velcor_SetWaitTime(handle_, 0), TRUE);
+    EXPECT_EQ(Velcor_GetWaitTime(handle_), 0);
+    EXPECT_EQ(Velcor_SetAutoIris(handle_, 2), TRUE);
+    EXPECT_EQ(Velcor_SetAutoIris(handle_, -1), FALSE) << "negative modes are not modes";
+    int ok = 0;
+    EXPECT_EQ(Velcor_GetAutoIris(handle_, &ok), 2);
+    EXPECT_EQ(ok, 1);
+    EXPECT_EQ(Velcor_SetColorMode(handle_, 64), TRUE) << "no engine, no capability test";
+    EXPECT_EQ(Velcor_GetColorMode(handle_), 64);
+    EXPECT_EQ(Velcor_SetColorMode(handle_, 12), FALSE);
+    int rate = 5;
+    EXPECT_EQ(Velcor_GetSamplingRate(handle_, &rate), 0);
+    EXPECT_EQ(rate, 0);
+    EXPECT_EQ(Velcor_SetSamplingRate(handle_, 3), 0);
+    EXPECT_EQ(DrainErrors(window_), (std::vector<int>{9, 9}));  // auto iris -1, colour mode 12
+    EXPECT_EQ(Velcor_GetLastError(handle_), 9);
+    EXPECT_EQ(Velcor_GetLastError(handle_), 0);
+}
+
+class ConfigFile : public CameraWithoutEngine {
+protected:
+    std::filesystem::path Write(const std::string& name, const std::vector<uint8_t>& bytes) {
+        auto path = std::filesystem::temp_directory_path() / name;
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+        files_.push_back(path);
+        return path;
+    }
+    void TearDown() override {
+        for (auto& f : files_) std::filesystem::remove(f);
+        CameraWithoutEngine::TearDown();
+    }
+    std::vector<std::filesystem::path> files_;
+};
+
+TEST_F(ConfigFile, ReadsWholeLittleEndianPairsAndIgnoresTheTail) {
+    std::vector<uint8_t> bytes = {1, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF,  // 1, -1
+                                  0x78, 0x56, 0x34, 0x12, 2, 0, 0, 0,  // 0x12345678, 2
+                                  9, 9, 9, 9};                         // trailing bytes
+    const auto path = Write("velcor-config-" + std::to_string(::getpid()) + ".bin", bytes);
+    ASSERT_EQ(Velcor_LoadConfigFileA(handle_, path.c_str()), TRUE);
+    auto camera = SdkChain().Lookup(handle_);
+    using Pairs = std::vector<std::pair<int32_t, int32_t>>;
+    EXPECT_EQ(camera->ConfigurationList(), (Pairs{{1, -1}, {0x12345678, 2}}));
+
+    EXPECT_EQ(Velcor_LoadConfigFileA(handle_, "/nonexistent/velcor.cfg"), FALSE);
+    EXPECT_EQ(Velcor_GetLastError(handle_), 0) << "a missing file records nothing";
+    EXPECT_EQ(camera->ConfigurationList().size(), 2u) << "a missing file keeps the list";
+}
+
+TEST_F(ConfigFile, WidePathsConvertNonAsciiNamesAndRefuseBadOnes) {
+    const std::string name = "velcor-\xE3\x82\xAB\xE3\x83\xA1\xE3\x83\xA9-" +
+                             std::to_string(::getpid()) + ".cfg";
+    Write(name, std::vector<uint8_t>(8, 0));
+    const std::wstring wide = std::filesystem::temp_directory_path().wstring() + L"/velcor-" +
+                              L"\u30AB\u30E1\u30E9-" + std::to_wstring(::getpid()) + L".cfg";
+    EXPECT_EQ(Velcor_LoadConfigFileW(handle_, wide.c_str()), TRUE);
+    EXPECT_EQ(Velcor_LoadConfigFileW(handle_, L"bad\xD800"), FALSE);
+    EXPECT_EQ(Velcor_GetLastError(handle_), 12);
+    EXPECT_EQ(Velcor_LoadConfigFileW(handle_, std::wstring(1100, L'a').c_str()), FALSE)
+        << "paths beyond 1023 bytes do not fit";
+    EXPECT_EQ(Velcor_GetLastError(handle_), 12);
+}
+
+}  // namespace
+}  // namespace velcor
