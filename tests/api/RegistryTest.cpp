@@ -112,8 +112,8 @@ TEST(HandleRegistry, ConcurrentExportsSurviveAReleaseInTheMiddle) {
                 EXPECT_EQ(Velcor_GetWaitTime(own), t + i);
                 const bool wasReleased = released.load();
                 const int wait = Velcor_GetWaitTime(shared);
-                Velcor_SetWaitTime(shared, i);
                 Velcor_GetLastError(shared);
+                Velcor_Fps(shared);
                 if (wasReleased) {
                     EXPECT_EQ(wait, -1);
                     ++afterRelease;
