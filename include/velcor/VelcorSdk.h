@@ -32,29 +32,29 @@ extern "C" {
 #define VELCOR_WM_ERROR 0x8003 /* wParam: 0, lParam: error code */
 
 /* Error codes of the history and of VELCOR_WM_ERROR. */
-#define VELCOR_ERR_NONE 0           /* success notice (temperature, filter ids 105/106) */
-#define VELCOR_ERR_NO_CAMERA 1      /* no camera engine, or the call is not allowed now */
-#define VELCOR_ERR_NOT_PRESENT 2    /* camera not attached or cannot be opened */
-#define VELCOR_ERR_THREAD 3         /* worker or recorder thread could not be created */
-#define VELCOR_ERR_WINDOW 4         /* preview window failure; no matching size preset */
-#define VELCOR_ERR_MEMORY 5         /* buffer missing or too small, allocation failed */
-#define VELCOR_ERR_DEVICE 6         /* register access failed */
-#define VELCOR_ERR_WINDOW_RANGE 7   /* capture window rejected */
-#define VELCOR_ERR_ACQUISITION 8    /* transfer start, frame wait or frame read failed */
-#define VELCOR_ERR_ARGUMENT 9       /* invalid argument */
-#define VELCOR_ERR_UNSUPPORTED 11   /* not supported by this camera */
-#define VELCOR_ERR_CONVERSION 12    /* text conversion, temperature, mask kind, recording */
-#define VELCOR_ERR_STOPPED 13       /* the camera stopped delivering (removed) */
-#define VELCOR_ERR_MASK_FILE 14     /* pixel mask file cannot be read or written */
+#define VELCOR_ERR_NONE 0         /* success notice (temperature, filter ids 105/106) */
+#define VELCOR_ERR_NO_CAMERA 1    /* no camera engine, or the call is not allowed now */
+#define VELCOR_ERR_NOT_PRESENT 2  /* camera not attached or cannot be opened */
+#define VELCOR_ERR_THREAD 3       /* worker or recorder thread could not be created */
+#define VELCOR_ERR_WINDOW 4       /* preview window failure; no matching size preset */
+#define VELCOR_ERR_MEMORY 5       /* buffer missing or too small, allocation failed */
+#define VELCOR_ERR_DEVICE 6       /* register access failed */
+#define VELCOR_ERR_WINDOW_RANGE 7 /* capture window rejected */
+#define VELCOR_ERR_ACQUISITION 8  /* transfer start, frame wait or frame read failed */
+#define VELCOR_ERR_ARGUMENT 9     /* invalid argument */
+#define VELCOR_ERR_UNSUPPORTED 11 /* not supported by this camera */
+#define VELCOR_ERR_CONVERSION 12  /* text conversion, temperature, mask kind, recording */
+#define VELCOR_ERR_STOPPED 13     /* the camera stopped delivering (removed) */
+#define VELCOR_ERR_MASK_FILE 14   /* pixel mask file cannot be read or written */
 
 /* Filter identifiers of Velcor_GetFilterValue / Velcor_SetFilterValue. */
-#define VELCOR_FILTER_BRIGHTNESS 1      /* -255..255 */
-#define VELCOR_FILTER_CONTRAST 2        /* -127..127 */
-#define VELCOR_FILTER_HUE 3             /* -360..360 */
-#define VELCOR_FILTER_SATURATION 4      /* -255..255 */
-#define VELCOR_FILTER_SHARPNESS 5       /* 0..30 */
-#define VELCOR_FILTER_BAYER_GAIN_RGB 6  /* red bits 0-7, green 8-15, blue 16-23 */
-#define VELCOR_FILTER_BAYER_GAIN_RED 7  /* 0..400, 100 = unity */
+#define VELCOR_FILTER_BRIGHTNESS 1     /* -255..255 */
+#define VELCOR_FILTER_CONTRAST 2       /* -127..127 */
+#define VELCOR_FILTER_HUE 3            /* -360..360 */
+#define VELCOR_FILTER_SATURATION 4     /* -255..255 */
+#define VELCOR_FILTER_SHARPNESS 5      /* 0..30 */
+#define VELCOR_FILTER_BAYER_GAIN_RGB 6 /* red bits 0-7, green 8-15, blue 16-23 */
+#define VELCOR_FILTER_BAYER_GAIN_RED 7 /* 0..400, 100 = unity */
 #define VELCOR_FILTER_BAYER_GAIN_GREEN 8
 #define VELCOR_FILTER_BAYER_GAIN_BLUE 9
 #define VELCOR_FILTER_BAYER_GAIN_AUTO 10 /* 0/1 */
@@ -65,21 +65,21 @@ extern "C" {
 #define VELCOR_FILTER_COLOR_GAIN_GREEN1 15
 #define VELCOR_FILTER_COLOR_GAIN_GREEN2 16
 #define VELCOR_FILTER_COLOR_GAIN_BLUE 17
-#define VELCOR_FILTER_EXPOSURE 18        /* camera exposure range, units of 100 us */
-#define VELCOR_FILTER_GRAY_MODE 19       /* 0..2 */
-#define VELCOR_FILTER_GRAY_GAIN_R 20     /* 0..255, 128 = unity */
+#define VELCOR_FILTER_EXPOSURE 18    /* camera exposure range, units of 100 us */
+#define VELCOR_FILTER_GRAY_MODE 19   /* 0..2 */
+#define VELCOR_FILTER_GRAY_GAIN_R 20 /* 0..255, 128 = unity */
 #define VELCOR_FILTER_GRAY_GAIN_G1 21
 #define VELCOR_FILTER_GRAY_GAIN_G2 22
 #define VELCOR_FILTER_GRAY_GAIN_B 23
-#define VELCOR_FILTER_GRAY_OFFSET_R 24   /* -255..255 */
+#define VELCOR_FILTER_GRAY_OFFSET_R 24 /* -255..255 */
 #define VELCOR_FILTER_GRAY_OFFSET_G1 25
 #define VELCOR_FILTER_GRAY_OFFSET_G2 26
 #define VELCOR_FILTER_GRAY_OFFSET_B 27
 #define VELCOR_FILTER_AUTO_GRAY_BALANCE 28 /* set 1: balance the next converted frame */
 #define VELCOR_FILTER_PELTIER 100
 #define VELCOR_FILTER_TEMPERATURE 101
-#define VELCOR_FILTER_DOT 102            /* 0/1 */
-#define VELCOR_FILTER_MASK 103           /* 0/1, defect correction */
+#define VELCOR_FILTER_DOT 102  /* 0/1 */
+#define VELCOR_FILTER_MASK 103 /* 0/1, defect correction */
 #define VELCOR_FILTER_GAIN_MODE 104
 #define VELCOR_FILTER_SHORT_EXPOSURE 105
 #define VELCOR_FILTER_BLACK_LEVEL 106
@@ -94,13 +94,13 @@ extern "C" {
 /* Frame information record; its address is wParam of VELCOR_WM_FRAME. It lives in the camera
    object until the handle is released and is overwritten by the next frame. */
 typedef struct VELCORFRAMEINFO {
-    int reserved;          /* always 0 */
-    int width;             /* pixels */
-    int height;            /* pixels */
-    int bitsPerPixel;      /* 8, 16, 24, 32, 48 or 64 */
-    int frameRate;         /* tenths of a frame per second; 0 in trigger mode */
+    int reserved;     /* always 0 */
+    int width;        /* pixels */
+    int height;       /* pixels */
+    int bitsPerPixel; /* 8, 16, 24, 32, 48 or 64 */
+    int frameRate;    /* tenths of a frame per second; 0 in trigger mode */
     int padding;
-    unsigned char* image;  /* the application buffer given with the frame window, or null */
+    unsigned char* image; /* the application buffer given with the frame window, or null */
 } VELCORFRAMEINFO;
 
 /* Camera information record of Velcor_GetCameraInfo. The caller sets size: at least 36 bytes,
@@ -113,7 +113,7 @@ typedef struct VELCORCAMERAINFO {
     int globalGainMax;
     int colorGainMin;
     int colorGainMax;
-    int exposureMin;       /* engine units: 100 us */
+    int exposureMin; /* engine units: 100 us */
     int exposureMax;
     int padding;
     double exposureMinSeconds;

@@ -62,7 +62,9 @@ VELCOR_API BOOL VELCOR_CALL Velcor_Release(int handle) {
     return camera ? TRUE : FALSE;
 }
 
-VELCOR_API int VELCOR_CALL Velcor_GetDllVersion(void) { return VELCOR_DLL_VERSION; }
+VELCOR_API int VELCOR_CALL Velcor_GetDllVersion(void) {
+    return VELCOR_DLL_VERSION;
+}
 
 VELCOR_API int VELCOR_CALL Velcor_GetLastError(int handle) {
     return WithCamera(handle, 0, [](CVelcor& c) { return c.GetLastError(); });
@@ -84,8 +86,7 @@ VELCOR_API BOOL VELCOR_CALL Velcor_GetDeviceName(int handle, int index, char* bu
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.GetDeviceName(index, buffer, size); });
 }
 VELCOR_API BOOL VELCOR_CALL Velcor_GetDeviceNameW(int handle, int index, WCHAR* buffer, int size) {
-    return WithCamera(handle, 0,
-                      [&](CVelcor& c) { return c.GetDeviceNameW(index, buffer, size); });
+    return WithCamera(handle, 0, [&](CVelcor& c) { return c.GetDeviceNameW(index, buffer, size); });
 }
 VELCOR_API BOOL VELCOR_CALL Velcor_SetDeviceNumber(int handle, int index) {
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.SetDeviceNumber(index); });
@@ -118,12 +119,10 @@ VELCOR_API BOOL VELCOR_CALL Velcor_Capture(int handle) {
     return WithCamera(handle, 0, [](CVelcor& c) { return c.Capture(); });
 }
 VELCOR_API BOOL VELCOR_CALL Velcor_SnapShot(int handle, BYTE* buffer, int size, int topRowFirst) {
-    return WithCamera(handle, 0,
-                      [&](CVelcor& c) { return c.SnapShot(buffer, size, topRowFirst); });
+    return WithCamera(handle, 0, [&](CVelcor& c) { return c.SnapShot(buffer, size, topRowFirst); });
 }
 VELCOR_API BOOL VELCOR_CALL Velcor_GetImage(int handle, BYTE* buffer, int size, int topRowFirst) {
-    return WithCamera(handle, 0,
-                      [&](CVelcor& c) { return c.GetImage(buffer, size, topRowFirst); });
+    return WithCamera(handle, 0, [&](CVelcor& c) { return c.GetImage(buffer, size, topRowFirst); });
 }
 VELCOR_API BOOL VELCOR_CALL Velcor_CallBackPreview(int handle, HWND frameWindow, BYTE* buffer,
                                                    int size, int topRowFirst) {
@@ -133,15 +132,13 @@ VELCOR_API BOOL VELCOR_CALL Velcor_CallBackPreview(int handle, HWND frameWindow,
 }
 VELCOR_API BOOL VELCOR_CALL Velcor_Trigger(int handle, HWND frameWindow, BYTE* buffer, int size,
                                            int topRowFirst) {
-    return WithCamera(handle, 0, [&](CVelcor& c) {
-        return c.Trigger(frameWindow, buffer, size, topRowFirst);
-    });
+    return WithCamera(
+        handle, 0, [&](CVelcor& c) { return c.Trigger(frameWindow, buffer, size, topRowFirst); });
 }
 VELCOR_API BOOL VELCOR_CALL Velcor_SetPreviewWindow(int handle, HWND parent, int x, int y,
                                                     int width, int height) {
-    return WithCamera(handle, 0, [&](CVelcor& c) {
-        return c.SetPreviewWindow(parent, x, y, width, height);
-    });
+    return WithCamera(handle, 0,
+                      [&](CVelcor& c) { return c.SetPreviewWindow(parent, x, y, width, height); });
 }
 VELCOR_API BOOL VELCOR_CALL Velcor_Record(int handle, const char* path, int durationMs,
                                           int showWindow) {
@@ -228,8 +225,7 @@ VELCOR_API int VELCOR_CALL Velcor_GetRealExposureTime(int handle, int* ok) {
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.GetRealExposureTime(ok); });
 }
 VELCOR_API BOOL VELCOR_CALL Velcor_SetRealExposureTime(int handle, int microseconds) {
-    return WithCamera(handle, 0,
-                      [&](CVelcor& c) { return c.SetRealExposureTime(microseconds); });
+    return WithCamera(handle, 0, [&](CVelcor& c) { return c.SetRealExposureTime(microseconds); });
 }
 VELCOR_API double VELCOR_CALL Velcor_GetTemperatureEx(int handle, int* ok) {
     return WithCamera(handle, 0.0, [&](CVelcor& c) { return c.GetTemperatureEx(ok); });
@@ -250,8 +246,7 @@ VELCOR_API int VELCOR_CALL Velcor_Fpga_ReadRegister(int handle, int address, int
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.FpgaReadRegister(address, ok); });
 }
 VELCOR_API BOOL VELCOR_CALL Velcor_Fpga_WriteRegister(int handle, int address, int value) {
-    return WithCamera(handle, 0,
-                      [&](CVelcor& c) { return c.FpgaWriteRegister(address, value); });
+    return WithCamera(handle, 0, [&](CVelcor& c) { return c.FpgaWriteRegister(address, value); });
 }
 VELCOR_API int VELCOR_CALL Velcor_ReadRegister(int handle, int address, int* ok) {
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.ReadRegister(address & 0xFF, ok); });
@@ -260,9 +255,8 @@ VELCOR_API int VELCOR_CALL Velcor_ReadRegisterEx(int handle, int address, int* o
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.ReadRegister(address, ok); });
 }
 VELCOR_API BOOL VELCOR_CALL Velcor_WriteRegister(int handle, int address, int value) {
-    return WithCamera(handle, 0, [&](CVelcor& c) {
-        return c.WriteRegister(address & 0xFF, value & 0xFFFF);
-    });
+    return WithCamera(handle, 0,
+                      [&](CVelcor& c) { return c.WriteRegister(address & 0xFF, value & 0xFFFF); });
 }
 VELCOR_API BOOL VELCOR_CALL Velcor_WriteRegisterEx(int handle, int address, int value) {
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.WriteRegister(address, value); });
@@ -325,12 +319,12 @@ VELCOR_API BOOL VELCOR_CALL Velcor_SetFilterValue(int handle, int id, int value)
     return SetFilter(handle, id, value);
 }
 
-#define VELCOR_FILTER_WRAPPERS(Name, id)                                      \
-    VELCOR_API int VELCOR_CALL Velcor_Get##Name(int handle, int* ok) {        \
-        return GetFilter(handle, id, ok);                                     \
-    }                                                                         \
-    VELCOR_API BOOL VELCOR_CALL Velcor_Set##Name(int handle, int value) {     \
-        return SetFilter(handle, id, value);                                  \
+#define VELCOR_FILTER_WRAPPERS(Name, id)                                  \
+    VELCOR_API int VELCOR_CALL Velcor_Get##Name(int handle, int* ok) {    \
+        return GetFilter(handle, id, ok);                                 \
+    }                                                                     \
+    VELCOR_API BOOL VELCOR_CALL Velcor_Set##Name(int handle, int value) { \
+        return SetFilter(handle, id, value);                              \
     }
 
 VELCOR_FILTER_WRAPPERS(Brightness, VELCOR_FILTER_BRIGHTNESS)

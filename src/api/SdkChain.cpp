@@ -8,7 +8,9 @@
 
 namespace velcor {
 
-void CSdkChain::Insert(const CSDKDATA& data) { CTRing<CSDKDATA>::Insert(data); }
+void CSdkChain::Insert(const CSDKDATA& data) {
+    CTRing<CSDKDATA>::Insert(data);
+}
 
 int CSdkChain::Register(std::shared_ptr<CVelcor> camera) {
     platform::CriticalSectionLock lock(lock_);

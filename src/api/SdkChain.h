@@ -19,7 +19,7 @@ struct CSDKDATA {
 };
 
 class CSdkChain : public CTRing<CSDKDATA> {
-public:
+  public:
     void Insert(const CSDKDATA& data) override;
 
     // Makes a handle for the camera object and registers it. The handle is the millisecond

@@ -12,7 +12,7 @@ namespace velcor {
 
 template <typename Data>
 class CTRing {
-public:
+  public:
     using Key = decltype(Data::handle);
 
     struct Record {
@@ -71,7 +71,7 @@ public:
         return true;
     }
 
-protected:
+  protected:
     void InsertLocked(const Data& data) {
         auto owned = std::make_unique<Record>();
         Record* record = owned.release();

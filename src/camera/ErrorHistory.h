@@ -10,13 +10,13 @@
 namespace velcor {
 
 class ErrorHistory {
-public:
+  public:
     static constexpr int kDepth = 20;
 
     void Push(int code);
     int Pop();
 
-private:
+  private:
     std::mutex mutex_;
     std::array<int, kDepth> codes_{};
 };

@@ -42,7 +42,8 @@ CVelcor::~CVelcor() {
 
 void CVelcor::DestroyOwnedObjects() {
     engine_.reset();
-    for (auto& image : images_) image.reset();
+    for (auto& image : images_)
+        image.reset();
     platform::CriticalSectionLock lock(maskLock_);
     configuration_.clear();
 }
@@ -71,7 +72,8 @@ bool CVelcor::HaveEngine() {
 int CVelcor::Initialize(HWND notifyWindow) {
     DestroyOwnedObjects();
     engine_ = CreateCameraEngine();
-    for (auto& image : images_) image = std::make_unique<DibImage>();
+    for (auto& image : images_)
+        image = std::make_unique<DibImage>();
     notifyWindow_ = notifyWindow;
 
     // Device-interface notifications for the bridge are registered with the device transport.
@@ -86,7 +88,8 @@ int CVelcor::Initialize(HWND notifyWindow) {
     for (int i = 0; i < 5; ++i) {
         DibImage& plane8 = *images_[kPlane8First + i];
         DibImage& plane16 = *images_[kPlane16First + i];
-        if (!plane8.Create(kMaxWidth, kMaxHeight, 8) || !plane16.Create(kMaxWidth, kMaxHeight, 16)) {
+        if (!plane8.Create(kMaxWidth, kMaxHeight, 8) ||
+            !plane16.Create(kMaxWidth, kMaxHeight, 16)) {
             return 0;
         }
     }
@@ -114,7 +117,8 @@ int CVelcor::EnumDevice(char* names) {
         FormatDeviceName(names + written * kNameSlotBytes, kNameSlotBytes, written + 1);
         ++written;
     }
-    for (int slot = written; slot < kNameSlots; ++slot) names[slot * kNameSlotBytes] = '\0';
+    for (int slot = written; slot < kNameSlots; ++slot)
+        names[slot * kNameSlotBytes] = '\0';
     return written;
 }
 
@@ -281,8 +285,12 @@ int CVelcor::ReadSerialNumberW(wchar_t* buffer, int size) {
 // The capture paths need the frame acquisition of the engine; without an engine every one of
 // them answers error 1.
 
-int CVelcor::Preview() { return HaveEngine() ? CapturePathUnavailable() : 0; }
-int CVelcor::StartPreview() { return HaveEngine() ? CapturePathUnavailable() : 0; }
+int CVelcor::Preview() {
+    return HaveEngine() ? CapturePathUnavailable() : 0;
+}
+int CVelcor::StartPreview() {
+    return HaveEngine() ? CapturePathUnavailable() : 0;
+}
 int CVelcor::StopPreview() {
     if (!HaveEngine()) return 0;
     StopCaptureAndThreads();
@@ -295,9 +303,15 @@ int CVelcor::Close() {
     engine_->StopTransfer();
     return 1;
 }
-int CVelcor::Capture() { return HaveEngine() ? CapturePathUnavailable() : 0; }
-int CVelcor::SnapShot(uint8_t*, int, int) { return HaveEngine() ? CapturePathUnavailable() : 0; }
-int CVelcor::GetImage(uint8_t*, int, int) { return HaveEngine() ? CapturePathUnavailable() : 0; }
+int CVelcor::Capture() {
+    return HaveEngine() ? CapturePathUnavailable() : 0;
+}
+int CVelcor::SnapShot(uint8_t*, int, int) {
+    return HaveEngine() ? CapturePathUnavailable() : 0;
+}
+int CVelcor::GetImage(uint8_t*, int, int) {
+    return HaveEngine() ? CapturePathUnavailable() : 0;
+}
 int CVelcor::CallBackPreview(HWND, uint8_t*, int, int) {
     return HaveEngine() ? CapturePathUnavailable() : 0;
 }
@@ -315,7 +329,9 @@ int CVelcor::SetPreviewWindow(HWND parent, int x, int y, int width, int height) 
     return 1;
 }
 
-int CVelcor::Record(const char*, int, int) { return HaveEngine() ? CapturePathUnavailable() : 0; }
+int CVelcor::Record(const char*, int, int) {
+    return HaveEngine() ? CapturePathUnavailable() : 0;
+}
 int CVelcor::RecordW(const wchar_t* path, int durationMs, int showWindow) {
     std::string narrow;
     if (!platform::WideToNarrowPath(path, narrow)) {
@@ -324,7 +340,9 @@ int CVelcor::RecordW(const wchar_t* path, int durationMs, int showWindow) {
     }
     return Record(narrow.c_str(), durationMs, showWindow);
 }
-int CVelcor::SaveImage(const char*, int) { return HaveEngine() ? CapturePathUnavailable() : 0; }
+int CVelcor::SaveImage(const char*, int) {
+    return HaveEngine() ? CapturePathUnavailable() : 0;
+}
 int CVelcor::SaveImageW(const wchar_t* path, int format) {
     std::string narrow;
     if (!platform::WideToNarrowPath(path, narrow)) {
@@ -399,8 +417,8 @@ bool CVelcor::GeometryAcceptable(const Geometry& g) const {
            g.yStart + g.height <= kMaxHeight && subSample_ == 0;
 }
 
-int CVelcor::SetCaptureWindowEx(int totalWidth, int xStart, int width, int totalHeight,
-                                int yStart, int height) {
+int CVelcor::SetCaptureWindowEx(int totalWidth, int xStart, int width, int totalHeight, int yStart,
+                                int height) {
     if (!HaveEngine()) return 0;
     if ((!engine_->IsHWindowSupported() && width != kMaxWidth) ||
         (!engine_->IsVWindowSupported() && height != kMaxHeight)) {
@@ -454,7 +472,9 @@ int CVelcor::SetMirrorV(int on) {
     return 1;
 }
 
-int CVelcor::GetMirrorH() { return HaveEngine() ? analog_.mirrorH : 0; }
+int CVelcor::GetMirrorH() {
+    return HaveEngine() ? analog_.mirrorH : 0;
+}
 
 int CVelcor::GetMirrorV() {
     if (!engine_) {
@@ -693,12 +713,24 @@ std::vector<std::pair<int32_t, int32_t>> CVelcor::ConfigurationList() {
 
 // ---- Dialogs and pixel mask ------------------------------------------------------------------
 
-int CVelcor::ShowCameraDialog(HWND) { return HaveEngine() ? CapturePathUnavailable() : 0; }
-int CVelcor::ShowAnalogDialog(HWND) { return HaveEngine() ? CapturePathUnavailable() : 0; }
-int CVelcor::ShowImageDialog(HWND) { return HaveEngine() ? CapturePathUnavailable() : 0; }
-int CVelcor::LoadMaskFile(const char*) { return HaveEngine() ? CapturePathUnavailable() : 0; }
-int CVelcor::SaveMaskFile(const char*) { return HaveEngine() ? CapturePathUnavailable() : 0; }
-int CVelcor::UpdateMaskData(int) { return HaveEngine() ? CapturePathUnavailable() : 0; }
+int CVelcor::ShowCameraDialog(HWND) {
+    return HaveEngine() ? CapturePathUnavailable() : 0;
+}
+int CVelcor::ShowAnalogDialog(HWND) {
+    return HaveEngine() ? CapturePathUnavailable() : 0;
+}
+int CVelcor::ShowImageDialog(HWND) {
+    return HaveEngine() ? CapturePathUnavailable() : 0;
+}
+int CVelcor::LoadMaskFile(const char*) {
+    return HaveEngine() ? CapturePathUnavailable() : 0;
+}
+int CVelcor::SaveMaskFile(const char*) {
+    return HaveEngine() ? CapturePathUnavailable() : 0;
+}
+int CVelcor::UpdateMaskData(int) {
+    return HaveEngine() ? CapturePathUnavailable() : 0;
+}
 
 int CVelcor::LoadMaskFileW(const wchar_t* path) {
     std::string narrow;

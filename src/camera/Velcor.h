@@ -66,7 +66,7 @@ static_assert(offsetof(VELCORFRAMEINFO, frameRate) == 16);
 static_assert(offsetof(VELCORFRAMEINFO, image) == 24);
 
 class CVelcor {
-public:
+  public:
     // Output images by colour-mode index, then the work and display images and the ten
     // correction planes of the pixel mask (five of 8 bits, five of 16 bits).
     enum ImageIndex : int {
@@ -133,8 +133,8 @@ public:
     int SetCaptureWindow(int width, int height);
     int SetCaptureWindowEx(int totalWidth, int xStart, int width, int totalHeight, int yStart,
                            int height);
-    int GetCaptureWindowEx(int* totalWidth, int* xStart, int* width, int* totalHeight,
-                           int* yStart, int* height) const;
+    int GetCaptureWindowEx(int* totalWidth, int* xStart, int* width, int* totalHeight, int* yStart,
+                           int* height) const;
     int GetWaitTime() const { return waitTimeMs_; }
     int SetWaitTime(int milliseconds);
     int SetMirrorH(int on);
@@ -188,7 +188,7 @@ public:
     int TextChannelStub();
     int ConfigFilterStub();
 
-private:
+  private:
     struct Geometry {
         int totalWidth = kMaxWidth;
         int totalHeight = kMaxHeight;

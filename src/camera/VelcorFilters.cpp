@@ -14,19 +14,54 @@ struct Range {
 // Accepted range of a filter value held by the camera object; false for other identifiers.
 bool CameraHeldRange(int id, Range* range) {
     switch (id) {
-        case 1: *range = {-255, 255}; return true;
-        case 2: *range = {-127, 127}; return true;
-        case 3: *range = {-360, 360}; return true;
-        case 4: *range = {-255, 255}; return true;
-        case 5: *range = {0, 30}; return true;
-        case 7: case 8: case 9: *range = {0, 400}; return true;
-        case 11: *range = {0, 200}; return true;
-        case 12: *range = {0, 3}; return true;
-        case 19: *range = {0, 2}; return true;
-        case 20: case 21: case 22: case 23: *range = {0, 255}; return true;
-        case 24: case 25: case 26: case 27: *range = {-255, 255}; return true;
-        case 28: case 102: case 103: *range = {0, 1}; return true;
-        default: return false;
+        case 1:
+            *range = {-255, 255};
+            return true;
+        case 2:
+            *range = {-127, 127};
+            return true;
+        case 3:
+            *range = {-360, 360};
+            return true;
+        case 4:
+            *range = {-255, 255};
+            return true;
+        case 5:
+            *range = {0, 30};
+            return true;
+        case 7:
+        case 8:
+        case 9:
+            *range = {0, 400};
+            return true;
+        case 11:
+            *range = {0, 200};
+            return true;
+        case 12:
+            *range = {0, 3};
+            return true;
+        case 19:
+            *range = {0, 2};
+            return true;
+        case 20:
+        case 21:
+        case 22:
+        case 23:
+            *range = {0, 255};
+            return true;
+        case 24:
+        case 25:
+        case 26:
+        case 27:
+            *range = {-255, 255};
+            return true;
+        case 28:
+        case 102:
+        case 103:
+            *range = {0, 1};
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -35,30 +70,54 @@ bool CameraHeldRange(int id, Range* range) {
 int* CVelcor::CameraHeldFilter(int id) {
     FilterValues& f = filters_;
     switch (id) {
-        case 1: return &f.brightness;
-        case 2: return &f.contrast;
-        case 3: return &f.hue;
-        case 4: return &f.saturation;
-        case 5: return &f.sharpness;
-        case 7: return &f.bayerGainRed;
-        case 8: return &f.bayerGainGreen;
-        case 9: return &f.bayerGainBlue;
-        case 10: return &f.bayerGainAuto;
-        case 11: return &f.gamma;
-        case 12: return &f.bayerMode;
-        case 19: return &f.grayMode;
-        case 20: return &f.grayGainR;
-        case 21: return &f.grayGainG1;
-        case 22: return &f.grayGainG2;
-        case 23: return &f.grayGainB;
-        case 24: return &f.grayOffsetR;
-        case 25: return &f.grayOffsetG1;
-        case 26: return &f.grayOffsetG2;
-        case 27: return &f.grayOffsetB;
-        case 28: return &f.autoGrayBalance;
-        case 102: return &dotFilter_;
-        case 103: return &maskFilter_;
-        default: return nullptr;
+        case 1:
+            return &f.brightness;
+        case 2:
+            return &f.contrast;
+        case 3:
+            return &f.hue;
+        case 4:
+            return &f.saturation;
+        case 5:
+            return &f.sharpness;
+        case 7:
+            return &f.bayerGainRed;
+        case 8:
+            return &f.bayerGainGreen;
+        case 9:
+            return &f.bayerGainBlue;
+        case 10:
+            return &f.bayerGainAuto;
+        case 11:
+            return &f.gamma;
+        case 12:
+            return &f.bayerMode;
+        case 19:
+            return &f.grayMode;
+        case 20:
+            return &f.grayGainR;
+        case 21:
+            return &f.grayGainG1;
+        case 22:
+            return &f.grayGainG2;
+        case 23:
+            return &f.grayGainB;
+        case 24:
+            return &f.grayOffsetR;
+        case 25:
+            return &f.grayOffsetG1;
+        case 26:
+            return &f.grayOffsetG2;
+        case 27:
+            return &f.grayOffsetB;
+        case 28:
+            return &f.autoGrayBalance;
+        case 102:
+            return &dotFilter_;
+        case 103:
+            return &maskFilter_;
+        default:
+            return nullptr;
     }
 }
 
@@ -81,17 +140,25 @@ int CVelcor::GetFilterValue(int id, int* ok) {
                    (filters_.bayerGainBlue & 0xFF) << 16;
         case 28:  // a request, not a readable value
             return fail(kErrArgument, 0);
-        case 13: return e.GetGlobalGain();
-        case 14: return e.GetColourGainRed();
-        case 15: return e.GetColourGainGreen1();
-        case 16: return e.GetColourGainGreen2();
-        case 17: return e.GetColourGainBlue();
-        case 18: return e.GetExposure();
+        case 13:
+            return e.GetGlobalGain();
+        case 14:
+            return e.GetColourGainRed();
+        case 15:
+            return e.GetColourGainGreen1();
+        case 16:
+            return e.GetColourGainGreen2();
+        case 17:
+            return e.GetColourGainBlue();
+        case 18:
+            return e.GetExposure();
         case 100:
             if (!e.IsCoolerSupported()) return fail(kErrUnsupported, -1);
             return e.GetCooler();
-        case 101: return fail(kErrUnsupported, -1);
-        case 104: return e.GetGainMode();
+        case 101:
+            return fail(kErrUnsupported, -1);
+        case 104:
+            return e.GetGainMode();
         case 105: {
             if (!e.IsFixedExposureSupported()) return fail(kErrUnsupported, 0);
             int on = 0;

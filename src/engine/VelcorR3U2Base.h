@@ -20,7 +20,7 @@ namespace velcor {
 struct SensorInfo;
 
 class CVelcorR3U2Base {
-public:
+  public:
     virtual ~CVelcorR3U2Base();
 
     // Device and controller.

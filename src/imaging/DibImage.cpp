@@ -6,7 +6,9 @@
 
 namespace velcor {
 
-DibImage::DibImage() { Release(); }
+DibImage::DibImage() {
+    Release();
+}
 
 bool DibImage::Create(int width, int height, int bits) {
     if (width <= 0 || height <= 0 || bits <= 0) return false;
@@ -47,10 +49,13 @@ void DibImage::Release() {
     info_.header.biSize = sizeof(BitmapInfoHeader);
 }
 
-void DibImage::FillBytes(uint8_t value) { std::fill(pixels_.begin(), pixels_.end(), value); }
+void DibImage::FillBytes(uint8_t value) {
+    std::fill(pixels_.begin(), pixels_.end(), value);
+}
 
 void DibImage::FillWords(uint16_t value) {
-    for (size_t i = 0; i + 1 < pixels_.size(); i += 2) std::memcpy(&pixels_[i], &value, 2);
+    for (size_t i = 0; i + 1 < pixels_.size(); i += 2)
+        std::memcpy(&pixels_[i], &value, 2);
 }
 
 }  // namespace velcor

@@ -39,7 +39,7 @@ static_assert(sizeof(BitmapInfoHeader) == 40);
 static_assert(sizeof(BitmapInfo) == 40 + 256 * 4);
 
 class DibImage {
-public:
+  public:
     DibImage();
     DibImage(const DibImage&) = delete;
     DibImage& operator=(const DibImage&) = delete;
@@ -65,7 +65,7 @@ public:
     size_t ByteSize() const { return pixels_.size(); }
     const BitmapInfo& Info() const { return info_; }
 
-private:
+  private:
     BitmapInfo info_;
     std::vector<uint8_t> pixels_;
     int width_ = 0;

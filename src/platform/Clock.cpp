@@ -27,7 +27,9 @@ uint32_t TimeGetTime() {
                                  virtualOffsetMs.load());
 }
 
-uint32_t GetTickCount() { return TimeGetTime(); }
+uint32_t GetTickCount() {
+    return TimeGetTime();
+}
 
 void Sleep(uint32_t milliseconds) {
     if (virtualScopes.load() > 0) {
@@ -38,13 +40,17 @@ void Sleep(uint32_t milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
-uint64_t VirtualMillisecondsSlept() { return virtualOffsetMs.load(); }
+uint64_t VirtualMillisecondsSlept() {
+    return virtualOffsetMs.load();
+}
 
 VirtualTimeScope::VirtualTimeScope() {
     (void)RealMillisecondsSinceStart();
     virtualScopes.fetch_add(1);
 }
 
-VirtualTimeScope::~VirtualTimeScope() { virtualScopes.fetch_sub(1); }
+VirtualTimeScope::~VirtualTimeScope() {
+    virtualScopes.fetch_sub(1);
+}
 
 }  // namespace velcor::platform

@@ -20,7 +20,7 @@ void Sleep(uint32_t milliseconds);
 uint64_t VirtualMillisecondsSlept();
 
 class VirtualTimeScope {
-public:
+  public:
     VirtualTimeScope();
     ~VirtualTimeScope();
     VirtualTimeScope(const VirtualTimeScope&) = delete;

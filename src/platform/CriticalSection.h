@@ -7,7 +7,7 @@
 namespace velcor::platform {
 
 class CriticalSection {
-public:
+  public:
     CriticalSection() = default;
     CriticalSection(const CriticalSection&) = delete;
     CriticalSection& operator=(const CriticalSection&) = delete;
@@ -21,7 +21,7 @@ public:
     void unlock() { Leave(); }
     bool try_lock() { return TryEnter(); }
 
-private:
+  private:
     std::recursive_mutex mutex_;
 };
 

@@ -11,7 +11,7 @@ namespace velcor::platform {
 inline constexpr uint32_t kInfinite = 0xFFFFFFFFu;
 
 class Event {
-public:
+  public:
     enum class Reset { Manual, Auto };
 
     explicit Event(Reset reset, bool initiallySignalled = false);
@@ -25,7 +25,7 @@ public:
     // consumed by the waiter that sees it.
     bool Wait(uint32_t timeoutMs = kInfinite);
 
-private:
+  private:
     const bool manual_;
     mutable std::mutex mutex_;
     std::condition_variable changed_;

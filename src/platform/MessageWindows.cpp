@@ -26,7 +26,9 @@ WindowRegistry& Registry() {
     return registry.get();
 }
 
-uintptr_t Token(HWND window) { return reinterpret_cast<uintptr_t>(window); }
+uintptr_t Token(HWND window) {
+    return reinterpret_cast<uintptr_t>(window);
+}
 
 bool Matches(const VELCORMSG& m, UINT first, UINT last) {
     return (first == 0 && last == 0) || (m.message >= first && m.message <= last);
@@ -62,7 +64,8 @@ HWND CreateMessageWindow() {
     const uintptr_t token = r.nextToken;
     r.nextToken += 0x10;
     r.windows.emplace(token, std::deque<VELCORMSG>{});
-    return reinterpret_cast<HWND>(token);
+    // The handle is a token, never dereferenced.
+    return reinterpret_cast<HWND>(token);  // NOLINT(performance-no-int-to-ptr)
 }
 
 bool DestroyWindow(HWND window) {

@@ -10,7 +10,7 @@ namespace velcor::platform {
 
 template <typename T>
 class NoDestructor {
-public:
+  public:
     template <typename... Args>
     explicit NoDestructor(Args&&... args) {
         ::new (static_cast<void*>(storage_)) T(std::forward<Args>(args)...);
@@ -20,7 +20,7 @@ public:
 
     T& get() { return *std::launder(reinterpret_cast<T*>(storage_)); }
 
-private:
+  private:
     alignas(T) unsigned char storage_[sizeof(T)];
 };
 

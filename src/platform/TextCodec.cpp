@@ -73,7 +73,8 @@ size_t WideToNarrow(const wchar_t* text, char* out, size_t outBytes) {
             out[used] = '\0';
             return 0;
         }
-        for (size_t i = 0; i < len; ++i) out[used++] = buf[i];
+        for (size_t i = 0; i < len; ++i)
+            out[used++] = buf[i];
     }
     out[used++] = '\0';
     return used;

@@ -24,7 +24,9 @@ void ApplyPriority(std::thread& thread, ThreadPriority priority) {
 
 }  // namespace
 
-Thread::~Thread() { Join(); }
+Thread::~Thread() {
+    Join();
+}
 
 bool Thread::Start(std::function<void()> body, ThreadPriority priority) {
     if (thread_.joinable() || !body) return false;

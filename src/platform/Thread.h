@@ -11,7 +11,7 @@ namespace velcor::platform {
 enum class ThreadPriority { Normal, Highest, TimeCritical };
 
 class Thread {
-public:
+  public:
     Thread() = default;
     ~Thread();
     Thread(const Thread&) = delete;
@@ -27,7 +27,7 @@ public:
     // True when called on this thread.
     bool IsCurrent() const { return thread_.get_id() == std::this_thread::get_id(); }
 
-private:
+  private:
     std::thread thread_;
     uint32_t id_ = 0;
 };

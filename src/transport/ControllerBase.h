@@ -11,7 +11,7 @@
 namespace velcor {
 
 class CControllerBase {
-public:
+  public:
     virtual ~CControllerBase() = default;
 
     virtual int Reserved() = 0;  // always 0

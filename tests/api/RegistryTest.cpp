@@ -43,7 +43,8 @@ TEST(HandleRing, InsertsBeforeTheHeadAndLookupsMoveTheHead) {
     EXPECT_FALSE(ring.Find(99, nullptr));
     EXPECT_EQ(ring.Count(), 3);
     // A failed walk stops at the record that was last, so every record is still reachable.
-    for (int key : {1, 2, 3}) EXPECT_TRUE(ring.Find(key, nullptr)) << key;
+    for (int key : {1, 2, 3})
+        EXPECT_TRUE(ring.Find(key, nullptr)) << key;
 }
 
 TEST(HandleRing, RemovalMakesTheNextRecordTheHeadAndEmptiesCleanly) {
@@ -125,7 +126,8 @@ TEST(HandleRegistry, ConcurrentExportsSurviveAReleaseInTheMiddle) {
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
     EXPECT_EQ(Velcor_Release(shared), TRUE);
     released = true;
-    for (auto& thread : threads) thread.join();
+    for (auto& thread : threads)
+        thread.join();
     EXPECT_EQ(Velcor_GetWaitTime(shared), -1);
 }
 

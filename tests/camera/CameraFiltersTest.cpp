@@ -14,7 +14,7 @@ namespace {
 
 // A camera object whose engine answers as a monochrome ROZE9701 camera would.
 class CameraWithEngine : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         SetCameraEngineFactoryForTesting(
             [this] { return std::make_unique<test::FakeEngine>(&engine_); });
@@ -42,10 +42,10 @@ struct RangeCase {
 };
 
 TEST_F(CameraWithEngine, CameraHeldFiltersAcceptExactlyTheirRanges) {
-    const RangeCase cases[] = {{1, -255, 255}, {2, -127, 127}, {3, -360, 360}, {4, -255, 255},
-                               {5, 0, 30},     {7, 0, 400},    {8, 0, 400},    {9, 0, 400},
-                               {11, 0, 200},   {12, 0, 3},     {19, 0, 2},     {20, 0, 255},
-                               {21, 0, 255},   {22, 0, 255},   {23, 0, 255},   {24, -255, 255},
+    const RangeCase cases[] = {{1, -255, 255},  {2, -127, 127},  {3, -360, 360},  {4, -255, 255},
+                               {5, 0, 30},      {7, 0, 400},     {8, 0, 400},     {9, 0, 400},
+                               {11, 0, 200},    {12, 0, 3},      {19, 0, 2},      {20, 0, 255},
+                               {21, 0, 255},    {22, 0, 255},    {23, 0, 255},    {24, -255, 255},
                                {25, -255, 255}, {26, -255, 255}, {27, -255, 255}, {102, 0, 1},
                                {103, 0, 1}};
     for (const auto& c : cases) {
@@ -188,7 +188,8 @@ TEST_F(CameraWithEngine, DeviceNamesAndEnumeration) {
     EXPECT_EQ(Velcor_EnumDevice(handle_, &names[0][0]), 2);
     EXPECT_STREQ(names[0], "VelcorTX40_01");
     EXPECT_STREQ(names[1], "VelcorTX40_02");
-    for (int i = 2; i < 10; ++i) EXPECT_STREQ(names[i], "");
+    for (int i = 2; i < 10; ++i)
+        EXPECT_STREQ(names[i], "");
 
     wchar_t wideNames[10][256];
     EXPECT_EQ(Velcor_EnumDeviceW(handle_, &wideNames[0][0]), 2);
@@ -220,7 +221,8 @@ TEST_F(CameraWithEngine, SerialNumberFromTheRom) {
     EXPECT_EQ(Velcor_ReadSerialNumberA(handle_, serial, 32), TRUE) << "blank ROM";
     EXPECT_STREQ(serial, "unchanged");
     const char text[] = "TX40-000123";
-    for (int i = 0; text[i] != '\0'; ++i) engine_.eeprom[0x1040 + i] = uint8_t(text[i]);
+    for (int i = 0; text[i] != '\0'; ++i)
+        engine_.eeprom[0x1040 + i] = uint8_t(text[i]);
     EXPECT_EQ(Velcor_ReadSerialNumberA(handle_, serial, 32), TRUE);
     EXPECT_STREQ(serial, text);
     wchar_t wide[12];

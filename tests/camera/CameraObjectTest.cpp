@@ -32,8 +32,10 @@ std::vector<int> DrainErrors(HWND window) {
 TEST(ErrorHistory, KeepsTheNewestTwentyAndPopsNewestFirst) {
     ErrorHistory history;
     EXPECT_EQ(history.Pop(), 0);
-    for (int code = 1; code <= 25; ++code) history.Push(code);
-    for (int expected = 25; expected > 5; --expected) EXPECT_EQ(history.Pop(), expected);
+    for (int code = 1; code <= 25; ++code)
+        history.Push(code);
+    for (int expected = 25; expected > 5; --expected)
+        EXPECT_EQ(history.Pop(), expected);
     EXPECT_EQ(history.Pop(), 0);
     history.Push(3);
     EXPECT_EQ(history.Pop(), 3) << "emptied history records again";
@@ -42,7 +44,7 @@ TEST(ErrorHistory, KeepsTheNewestTwentyAndPopsNewestFirst) {
 
 // A camera object without an engine, as the library makes it before a camera engine exists.
 class CameraWithoutEngine : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         window_ = VelcorWin_CreateMessageWindow();
         handle_ = Velcor_Initialize(window_);
@@ -70,10 +72,12 @@ TEST_F(CameraWithoutEngine, StartsWithAnEmptyHistoryAndDefaults) {
 
 TEST_F(CameraWithoutEngine, CallsThatNeedACameraRecordAndPostErrorOne) {
     int ok = 1;
-    for (int i = 0; i < 25; ++i) EXPECT_EQ(Velcor_GetFilterValue(handle_, 1, &ok), 0);
+    for (int i = 0; i < 25; ++i)
+        EXPECT_EQ(Velcor_GetFilterValue(handle_, 1, &ok), 0);
     EXPECT_EQ(ok, 0);
     EXPECT_EQ(DrainErrors(window_), std::vector<int>(25, 1));
-    for (int i = 0; i < 20; ++i) EXPECT_EQ(Velcor_GetLastError(handle_), 1);
+    for (int i = 0; i < 20; ++i)
+        EXPECT_EQ(Velcor_GetLastError(handle_), 1);
     EXPECT_EQ(Velcor_GetLastError(handle_), 0);
 
     EXPECT_EQ(Velcor_SetFilterValue(handle_, 1, 0), FALSE);
@@ -125,7 +129,7 @@ TEST_F(CameraWithoutEngine, SettingsHeldByTheObjectNeedNoEngine) {
 }
 
 class ConfigFile : public CameraWithoutEngine {
-protected:
+  protected:
     std::filesystem::path Write(const std::string& name, const std::vector<uint8_t>& bytes) {
         auto path = std::filesystem::temp_directory_path() / name;
         std::ofstream(path, std::ios::binary)
@@ -135,16 +139,17 @@ protected:
         return path;
     }
     void TearDown() override {
-        for (auto& f : files_) std::filesystem::remove(f);
+        for (auto& f : files_)
+            std::filesystem::remove(f);
         CameraWithoutEngine::TearDown();
     }
     std::vector<std::filesystem::path> files_;
 };
 
 TEST_F(ConfigFile, ReadsWholeLittleEndianPairsAndIgnoresTheTail) {
-    std::vector<uint8_t> bytes = {1, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF,  // 1, -1
-                                  0x78, 0x56, 0x34, 0x12, 2, 0, 0, 0,  // 0x12345678, 2
-                                  9, 9, 9, 9};                         // trailing bytes
+    std::vector<uint8_t> bytes = {1,    0,    0,    0,    0xFF, 0xFF, 0xFF, 0xFF,  // 1, -1
+                                  0x78, 0x56, 0x34, 0x12, 2,    0,    0,    0,     // 0x12345678, 2
+                                  9,    9,    9,    9};                            // trailing bytes
     const auto path = Write("velcor-config-" + std::to_string(::getpid()) + ".bin", bytes);
     ASSERT_EQ(Velcor_LoadConfigFileA(handle_, path.c_str()), TRUE);
     auto camera = SdkChain().Lookup(handle_);
@@ -157,8 +162,8 @@ TEST_F(ConfigFile, ReadsWholeLittleEndianPairsAndIgnoresTheTail) {
 }
 
 TEST_F(ConfigFile, WidePathsConvertNonAsciiNamesAndRefuseBadOnes) {
-    const std::string name = "velcor-\xE3\x82\xAB\xE3\x83\xA1\xE3\x83\xA9-" +
-                             std::to_string(::getpid()) + ".cfg";
+    const std::string name =
+        "velcor-\xE3\x82\xAB\xE3\x83\xA1\xE3\x83\xA9-" + std::to_string(::getpid()) + ".cfg";
     Write(name, std::vector<uint8_t>(8, 0));
     const std::wstring wide = std::filesystem::temp_directory_path().wstring() + L"/velcor-" +
                               L"\u30AB\u30E1\u30E9-" + std::to_wstring(::getpid()) + L".cfg";

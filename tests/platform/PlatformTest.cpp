@@ -75,7 +75,8 @@ TEST(Clock, TickWrapsAround32BitsAndVirtualSleepAdvancesIt) {
     {
         VirtualTimeScope virtualTime;
         const auto start = std::chrono::steady_clock::now();
-        for (int i = 0; i < 40; ++i) Sleep(500);  // twenty seconds of polling
+        for (int i = 0; i < 40; ++i)
+            Sleep(500);  // twenty seconds of polling
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
     }
     const uint32_t after = TimeGetTime();

@@ -24,7 +24,7 @@ struct FakeEngineState {
 };
 
 class FakeEngine : public CVelcorR3U2Base {
-public:
+  public:
     explicit FakeEngine(FakeEngineState* state) : s_(state) {}
 
     int InitializeController(HWND, const platform::Guid*) override { return 1; }
@@ -73,7 +73,7 @@ public:
         return 1;
     }
 
-private:
+  private:
     FakeEngineState* s_;
 };
 
