@@ -549,6 +549,8 @@ int32_t CSensorROZE9701::SetWindow(int32_t x, int32_t width, int32_t y, int32_t 
         ok = moveShutter();
     }
     if (!rowsOk) {
+        // The sensor did not take the rows: the window in force is not the new one, so the
+        // record keeps the old window and the caller learns of the failure.
         return 0;
     }
     info_.windowMode = mode;

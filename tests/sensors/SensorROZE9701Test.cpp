@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "platform/Clock.h"
+#include "platform/Thread.h"
 #include "sensors/SensorROZE9701.h"
 #include "sensors/StandInSensorBus.h"
 
@@ -557,6 +558,22 @@ TEST_F(Roze9701, TemperatureFromTheRawReading) {
     EXPECT_EQ(driver.GetTemperature(nullptr), 0);
     bus.failFpgaReads.insert(2);
     EXPECT_EQ(driver.GetTemperature(&celsius), 0);
+}
+
+TEST_F(Roze9701, ConcurrentBlackLevelChangesNeverInterleave) {
+    Initialize();
+    auto setMany = [this](int32_t value) {
+        for (int i = 0; i < 20; ++i) {
+            EXPECT_EQ(driver.SetBlackLevel(value), 1);
+        }
+    };
+    platform::Thread a, b;
+    ASSERT_TRUE(a.Start([&] { setMany(1000); }));
+    ASSERT_TRUE(b.Start([&] { setMany(15000); }));
+    a.Join();
+    b.Join();
+    EXPECT_EQ(bus.sensor.BlackLevel(), driver.Info().blackLevel);
+    EXPECT_EQ(SensorReg(2) & 0x40, 0);
 }
 
 // --- Without a camera ------------------------------------------------------------------------
