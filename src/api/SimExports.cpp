@@ -1,0 +1,60 @@
+// Exported control of the simulated cameras (VelcorSim.h).
+#include <velcor/VelcorSim.h>
+
+#include <cstring>
+
+#include "sim/SimHub.h"
+#include "transport/Fx3Api.h"
+
+extern "C" {
+
+VELCOR_API int VELCOR_CALL VelcorSim_AttachCamera(unsigned short productId,
+                                                  const char* serialNumber) {
+    if (serialNumber == nullptr) return 0;
+    try {
+        velcor::sim::SimCameraConfig config;
+        config.productId = productId;
+        config.serialNumber = serialNumber;
+        return velcor::sim::SimHub::Instance().Attach(config);
+    } catch (...) {
+        return 0;
+    }
+}
+
+VELCOR_API BOOL VELCOR_CALL VelcorSim_DetachCamera(int camera) {
+    try {
+        return velcor::sim::SimHub::Instance().Detach(camera) ? TRUE : FALSE;
+    } catch (...) {
+        return FALSE;
+    }
+}
+
+VELCOR_API BOOL VELCOR_CALL VelcorSim_InjectFault(int camera, int fault, int count) {
+    if (fault < VELCORSIM_FAULT_CONTROL_FAIL || fault > VELCORSIM_FAULT_FPGA_BUSY) return FALSE;
+    auto simulated = velcor::sim::SimHub::Instance().Find(camera);
+    if (simulated == nullptr) return FALSE;
+    return simulated->InjectFault(static_cast<velcor::sim::SimFault>(fault), count) ? TRUE : FALSE;
+}
+
+VELCOR_API int VELCOR_CALL VelcorSim_ListDevices(VELCORSIM_DEVICE* devices, int capacity) {
+    try {
+        velcor::CFx3Api table;
+        const int count = table.EnumerateDevices();
+        for (int i = 0; i < count && i < capacity && devices != nullptr; ++i) {
+            velcor::DeviceTableEntry entry;
+            if (!velcor::CFx3Api::GetEntry(i, &entry)) break;
+            VELCORSIM_DEVICE& out = devices[i];
+            out.vendorId = entry.vendorId;
+            out.productId = entry.productId;
+            out.instance = entry.instance;
+            out.present = table.ProbeDevice(i);
+            std::memcpy(out.path, entry.path, sizeof out.path);
+            out.path[sizeof out.path - 1] = '\0';
+        }
+        return count;
+    } catch (...) {
+        return 0;
+    }
+}
+
+}  // extern "C"

@@ -1,0 +1,301 @@
+#include "platform/DriverPort.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <mutex>
+
+namespace velcor::platform {
+
+struct PortInternals {
+    // Guards request completion and the OVERLAPPED fields the port owns while a request runs.
+    static std::mutex& CompletionMutex() {
+        static std::mutex mutex;
+        return mutex;
+    }
+    static void Bind(IoRequest& request, OVERLAPPED* overlapped) {
+        request.overlapped_ = overlapped;
+    }
+    static Event& Done(IoRequest& request) { return request.done_; }
+    static void Result(IoRequest& request, uint32_t* error, uint32_t* bytes) {
+        std::lock_guard lock(CompletionMutex());
+        *error = request.error_;
+        *bytes = request.bytes_;
+    }
+};
+
+namespace {
+
+thread_local uint32_t lastError = 0;
+
+struct HandleEntry {
+    std::shared_ptr<DriverDevice> device;
+    bool overlapped;
+};
+
+struct PortState {
+    std::mutex mutex;
+    std::vector<DriverBackend*> backends;
+    std::map<uintptr_t, HandleEntry> handles;
+    // Handle values are never reused, so a stale handle is simply unknown.
+    uintptr_t nextHandle = 0x1000;
+};
+
+PortState& State() {
+    static PortState state;
+    return state;
+}
+
+std::vector<std::shared_ptr<DriverDevice>> AllPresentDevices(const GUID& interfaceClass) {
+    PortState& s = State();
+    std::lock_guard lock(s.mutex);
+    std::vector<std::shared_ptr<DriverDevice>> devices;
+    for (DriverBackend* backend : s.backends) {
+        for (auto& device : backend->PresentDevices(interfaceClass))
+            devices.push_back(device);
+    }
+    return devices;
+}
+
+std::shared_ptr<DriverDevice> FindPresentDevice(const char* path) {
+    PortState& s = State();
+    std::lock_guard lock(s.mutex);
+    for (DriverBackend* backend : s.backends) {
+        if (auto device = backend->FindPresentDevice(path)) return device;
+    }
+    return nullptr;
+}
+
+bool LookUp(HANDLE handle, HandleEntry& entry) {
+    PortState& s = State();
+    std::lock_guard lock(s.mutex);
+    auto found = s.handles.find(reinterpret_cast<uintptr_t>(handle));
+    if (found == s.handles.end()) return false;
+    entry = found->second;
+    return true;
+}
+
+}  // namespace
+
+uint32_t GetLastError() {
+    return lastError;
+}
+void SetLastError(uint32_t error) {
+    lastError = error;
+}
+
+std::string GuidToString(const GUID& g) {
+    char text[40];
+    std::snprintf(text, sizeof text, "{%08x-%04x-%04x-%02x%02x-%02x%02x%02x%02x%02x%02x}", g.Data1,
+                  g.Data2, g.Data3, g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4],
+                  g.Data4[5], g.Data4[6], g.Data4[7]);
+    return text;
+}
+
+IoRequest::IoRequest(uint64_t owner, uint32_t code, void* input, uint32_t inputSize, void* output,
+                     uint32_t outputSize)
+    : owner_(owner),
+      code_(code),
+      input_(static_cast<uint8_t*>(input)),
+      inputSize_(input != nullptr ? inputSize : 0),
+      output_(static_cast<uint8_t*>(output)),
+      outputSize_(output != nullptr ? outputSize : 0),
+      callerOutput_(nullptr) {
+    if ((code & 3u) == kMethodBuffered) {
+        systemBuffer_.assign(std::max(inputSize_, outputSize_), 0);
+        if (inputSize_ > 0) std::memcpy(systemBuffer_.data(), input_, inputSize_);
+        callerOutput_ = output_;
+        input_ = inputSize_ > 0 ? systemBuffer_.data() : nullptr;
+        output_ = outputSize_ > 0 ? systemBuffer_.data() : nullptr;
+    }
+}
+
+bool IoRequest::Complete(uint32_t error, uint32_t bytesReturned) {
+    {
+        std::lock_guard lock(PortInternals::CompletionMutex());
+        if (complete_) return false;
+        complete_ = true;
+        if (error == kErrorSuccess && callerOutput_ != nullptr) {
+            bytesReturned = std::min(bytesReturned, outputSize_);
+            std::memcpy(callerOutput_, systemBuffer_.data(), bytesReturned);
+        } else if (error == kErrorSuccess && (code_ & 3u) == kMethodBuffered) {
+            bytesReturned = 0;
+        }
+        error_ = error;
+        bytes_ = bytesReturned;
+        if (overlapped_ != nullptr) {
+            overlapped_->Internal = error;
+            overlapped_->InternalHigh = bytesReturned;
+            // Signalled under the lock: once the owner sees the result it may free the event.
+            if (overlapped_->hEvent != nullptr) overlapped_->hEvent->Set();
+        }
+    }
+    done_.Set();
+    return true;
+}
+
+bool IoRequest::IsComplete() const {
+    std::lock_guard lock(PortInternals::CompletionMutex());
+    return complete_;
+}
+
+void RegisterDriverBackend(DriverBackend* backend) {
+    PortState& s = State();
+    std::lock_guard lock(s.mutex);
+    if (std::find(s.backends.begin(), s.backends.end(), backend) == s.backends.end()) {
+        s.backends.push_back(backend);
+    }
+}
+
+void UnregisterDriverBackend(DriverBackend* backend) {
+    PortState& s = State();
+    std::lock_guard lock(s.mutex);
+    s.backends.erase(std::remove(s.backends.begin(), s.backends.end(), backend), s.backends.end());
+}
+
+DeviceInterfaceSet::DeviceInterfaceSet(const GUID& interfaceClass) {
+    for (auto& device : AllPresentDevices(interfaceClass)) {
+        if (device->IsPresent()) paths_.push_back(device->Path());
+    }
+}
+
+bool DeviceInterfaceSet::EnumInterface(uint32_t memberIndex) const {
+    if (memberIndex >= paths_.size()) {
+        SetLastError(kErrorNoMoreItems);
+        return false;
+    }
+    return true;
+}
+
+bool DeviceInterfaceSet::GetInterfaceDetail(uint32_t memberIndex, uint8_t* detail,
+                                            uint32_t detailSize, uint32_t* required) const {
+    if (!EnumInterface(memberIndex)) return false;
+    const std::string& path = paths_[memberIndex];
+    const uint32_t size = static_cast<uint32_t>(4 + path.size() + 1);
+    if (required != nullptr) *required = size;
+    if (detail == nullptr || detailSize < size) {
+        SetLastError(kErrorInsufficientBuffer);
+        return false;
+    }
+    const uint32_t cbSize = 5;  // the fixed part of the record, as the system reports it
+    std::memcpy(detail, &cbSize, 4);
+    std::memcpy(detail + 4, path.c_str(), path.size() + 1);
+    return true;
+}
+
+HANDLE CreateFile(const char* path, uint32_t /*access*/, uint32_t /*shareMode*/,
+                  uint32_t disposition, uint32_t flags) {
+    if (path == nullptr || disposition != kOpenExisting) {
+        SetLastError(kErrorInvalidParameter);
+        return kInvalidHandleValue;
+    }
+    std::shared_ptr<DriverDevice> device = FindPresentDevice(path);
+    if (device == nullptr) {
+        SetLastError(kErrorFileNotFound);
+        return kInvalidHandleValue;
+    }
+    if (!device->AcceptsOpen()) {
+        SetLastError(kErrorAccessDenied);
+        return kInvalidHandleValue;
+    }
+    PortState& s = State();
+    std::lock_guard lock(s.mutex);
+    const uintptr_t value = s.nextHandle;
+    s.nextHandle += 4;
+    s.handles.emplace(value, HandleEntry{std::move(device), (flags & kFileFlagOverlapped) != 0});
+    return reinterpret_cast<HANDLE>(value);
+}
+
+bool CloseHandle(HANDLE handle) {
+    std::shared_ptr<DriverDevice> device;
+    {
+        PortState& s = State();
+        std::lock_guard lock(s.mutex);
+        auto found = s.handles.find(reinterpret_cast<uintptr_t>(handle));
+        if (found == s.handles.end()) {
+            SetLastError(kErrorInvalidHandle);
+            return false;
+        }
+        device = std::move(found->second.device);
+        s.handles.erase(found);
+    }
+    device->CancelIo(reinterpret_cast<uintptr_t>(handle));
+    return true;
+}
+
+bool DeviceIoControl(HANDLE handle, uint32_t code, void* input, uint32_t inputSize, void* output,
+                     uint32_t outputSize, uint32_t* bytesReturned, OVERLAPPED* overlapped) {
+    HandleEntry entry;
+    if (!LookUp(handle, entry)) {
+        SetLastError(kErrorInvalidHandle);
+        return false;
+    }
+    if (!entry.device->IsPresent()) {
+        SetLastError(kErrorDeviceNotConnected);
+        return false;
+    }
+    auto request = std::make_shared<IoRequest>(reinterpret_cast<uintptr_t>(handle), code, input,
+                                               inputSize, output, outputSize);
+    const bool asynchronous = entry.overlapped && overlapped != nullptr;
+    if (overlapped != nullptr) {
+        {
+            std::lock_guard lock(PortInternals::CompletionMutex());
+            overlapped->Internal = kErrorIoPending;
+            overlapped->InternalHigh = 0;
+        }
+        // The event is cleared when a request starts, as the system does.
+        if (overlapped->hEvent != nullptr) overlapped->hEvent->ResetSignal();
+        PortInternals::Bind(*request, overlapped);
+    }
+    entry.device->StartIo(request);
+
+    if (!asynchronous) PortInternals::Done(*request).Wait();
+    uint32_t error = 0;
+    uint32_t bytes = 0;
+    PortInternals::Result(*request, &error, &bytes);
+    if (error == kErrorIoPending) {
+        SetLastError(kErrorIoPending);
+        return false;
+    }
+    if (bytesReturned != nullptr) *bytesReturned = bytes;
+    if (error != kErrorSuccess) {
+        SetLastError(error);
+        return false;
+    }
+    return true;
+}
+
+bool GetOverlappedResult(HANDLE handle, OVERLAPPED* overlapped, uint32_t* bytesTransferred,
+                         bool wait) {
+    HandleEntry entry;
+    if (overlapped == nullptr || !LookUp(handle, entry)) {
+        SetLastError(overlapped == nullptr ? kErrorInvalidParameter : kErrorInvalidHandle);
+        return false;
+    }
+    for (;;) {
+        uint32_t error = 0;
+        uint32_t bytes = 0;
+        {
+            std::lock_guard lock(PortInternals::CompletionMutex());
+            error = overlapped->Internal;
+            bytes = overlapped->InternalHigh;
+        }
+        if (error == kErrorIoPending) {
+            if (!wait || overlapped->hEvent == nullptr) {
+                SetLastError(kErrorIoIncomplete);
+                return false;
+            }
+            overlapped->hEvent->Wait();
+            continue;
+        }
+        if (bytesTransferred != nullptr) *bytesTransferred = bytes;
+        if (error != kErrorSuccess) {
+            SetLastError(error);
+            return false;
+        }
+        return true;
+    }
+}
+
+}  // namespace velcor::platform

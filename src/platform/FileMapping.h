@@ -1,0 +1,37 @@
+// Named shared memory with the lifetime of a Win32 named file mapping: the mapping exists while
+// at least one live holder has it open and starts zero-filled again after the last holder is
+// gone. Holders are detected with open-file-description locks on the shared memory object, so a
+// process that dies without closing its mapping does not keep it alive.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+namespace velcor::platform {
+
+class FileMapping {
+  public:
+    // Opens the mapping of that name when a live holder has it (*alreadyExisted = true), or
+    // creates it zero-filled with `size` bytes. The name is a plain mapping name ("R3U2-MemMap")
+    // and lives as the POSIX shared memory object "/<name>". Null when neither works.
+    static std::unique_ptr<FileMapping> OpenOrCreate(const std::string& name, size_t size,
+                                                     bool* alreadyExisted);
+    ~FileMapping();
+    FileMapping(const FileMapping&) = delete;
+    FileMapping& operator=(const FileMapping&) = delete;
+
+    void* View() const { return view_; }
+    size_t Size() const { return size_; }
+
+  private:
+    FileMapping(std::string objectName, int fd, void* view, size_t size)
+        : objectName_(std::move(objectName)), fd_(fd), view_(view), size_(size) {}
+
+    std::string objectName_;
+    int fd_;
+    void* view_;
+    size_t size_;
+};
+
+}  // namespace velcor::platform

@@ -1,0 +1,683 @@
+#include "sim/SimCamera.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+
+#include "sim/SimHub.h"
+#include "transport/FpgaRegisterMap.h"
+#include "transport/Fx3Api.h"
+
+namespace velcor::sim {
+namespace {
+
+using platform::IoRequest;
+
+constexpr uint8_t kBusFpga = 0x40;
+constexpr uint8_t kBusSensor = 0x48;
+constexpr uint8_t kBusAux = 0x5A;
+constexpr uint8_t kBusEeprom = 0xA2;
+constexpr uint8_t kEndpointFrames = 0x81;
+constexpr uint8_t kEndpointFrames83 = 0x83;
+constexpr uint8_t kEndpointOut = 0x01;
+constexpr size_t kHeaderSize = 64;
+constexpr size_t kMaxQueuedUnits = 32;  // the bridge's buffers; older data is dropped
+constexpr uint16_t kProductFrames83 = 0x3042;
+constexpr uint32_t kPage = 4096;
+
+uint16_t Get16(const uint8_t* p) {
+    uint16_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+uint32_t Get32(const uint8_t* p) {
+    uint32_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+void Put16(uint8_t* p, uint16_t v) {
+    std::memcpy(p, &v, sizeof v);
+}
+void Put32(uint8_t* p, uint32_t v) {
+    std::memcpy(p, &v, sizeof v);
+}
+
+// Trace lists keep the newest entries of a long run.
+template <typename T>
+void Record(std::vector<T>& list, T entry) {
+    constexpr size_t kLimit = 65536;
+    if (list.size() >= kLimit) list.erase(list.begin(), list.begin() + kLimit / 2);
+    list.push_back(std::move(entry));
+}
+
+bool IsInEndpoint(uint8_t endpoint) {
+    return endpoint == kEndpointFrames || endpoint == kEndpointFrames83;
+}
+
+}  // namespace
+
+std::string SimCamera::MakePath(uint16_t vendorId, uint16_t productId, const std::string& serial,
+                                const platform::GUID& interfaceClass) {
+    std::string instance;
+    for (char c : serial) {
+        instance += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+    }
+    char prefix[40];
+    std::snprintf(prefix, sizeof prefix, "\\\\?\\usb#vid_%04x&pid_%04x#", vendorId, productId);
+    return prefix + instance + "#" + platform::GuidToString(interfaceClass);
+}
+
+SimCamera::SimCamera(int id, const SimCameraConfig& config, const platform::GUID& interfaceClass)
+    : id_(id),
+      config_(config),
+      interfaceClass_(interfaceClass),
+      path_(MakePath(config.vendorId, config.productId, config.serialNumber, interfaceClass)),
+      sensor_(std::make_unique<SimSensor>()),
+      frameNumber_(config.frameNumberStart) {
+    fpga_.SetWriteObserver([this](uint8_t reg, uint8_t value) {
+        Record(trace_.fpgaWrites, std::make_pair(reg, value));
+        // Setting the frame release bit drops what the frame endpoint still holds, so the
+        // next frame starts with its header.
+        if (reg == fpga::kFrameRelease && value == 1) FlushIn(kEndpointFrames);
+    });
+    busPresent_ = {{kBusFpga, true}, {kBusSensor, true}, {kBusAux, true}, {kBusEeprom, true}};
+
+    fpga_.Set(fpga::kVersionLow, static_cast<uint8_t>(config.fpgaVersion));
+    fpga_.Set(fpga::kVersionHigh, static_cast<uint8_t>(config.fpgaVersion >> 8));
+    fpga_.Set(fpga::kStartupIndicator, config.startupIndicator);
+    fpga_.Set(fpga::kFrameCounter, config.frameCounterStart);
+    fpga_.Set(fpga::kHeightLow, static_cast<uint8_t>(config.frameHeight));
+    fpga_.Set(fpga::kHeightHigh, static_cast<uint8_t>(config.frameHeight >> 8));
+    fpga_.Set(fpga::kWidthLow, static_cast<uint8_t>(config.frameWidth));
+    fpga_.Set(fpga::kWidthHigh, static_cast<uint8_t>(config.frameWidth >> 8));
+    fpga_.Set(fpga::kPixelDepth, 1);
+    fpga_.Set(fpga::kSerialLink, fpga::kSerialLinkReady);
+    fpga_.Set(fpga::kSlotSize0, static_cast<uint8_t>(config.slotSizeUnits));
+    fpga_.Set(fpga::kSlotSize1, static_cast<uint8_t>(config.slotSizeUnits >> 8));
+    fpga_.Set(fpga::kSlotSize2, static_cast<uint8_t>(config.slotSizeUnits >> 16));
+    fpga_.Set(fpga::kSlotSize3, static_cast<uint8_t>(config.slotSizeUnits >> 24));
+
+    const std::string& serial = config.serialNumber;
+    for (size_t i = 0; i < serial.size() && i < rom::kSerialNumberLength; ++i) {
+        eeprom_.Set(static_cast<uint16_t>(rom::kSerialNumber + i), static_cast<uint8_t>(serial[i]));
+    }
+
+    Put16(info1_.data(), config.vendorId);
+    Put16(info1_.data() + 2, config.productId);
+    Put16(info1_.data() + 24, config.firmwareVersion);
+    std::memcpy(info2_.data(), serial.data(), std::min<size_t>(serial.size(), 32));
+}
+
+SimCamera::~SimCamera() = default;
+
+bool SimCamera::IsPresent() const {
+    std::lock_guard lock(mutex_);
+    return present_;
+}
+
+void SimCamera::Deliver(Completions& done) {
+    for (Completion& c : done)
+        c.request->Complete(c.error, c.bytes);
+    done.clear();
+}
+
+bool SimCamera::TakeFault(SimFault fault) {
+    auto found = faults_.find(static_cast<int>(fault));
+    if (found == faults_.end() || found->second <= 0) return false;
+    --found->second;
+    return true;
+}
+
+bool SimCamera::InjectFault(SimFault fault, int count) {
+    if (count < 0) return false;
+    std::lock_guard lock(mutex_);
+    switch (fault) {
+        case SimFault::FpgaBusy:
+            fpga_.SetBusyReads(count);
+            return true;
+        case SimFault::ControlFails:
+        case SimFault::BulkStalls:
+        case SimFault::BulkStatus:
+        case SimFault::I2cNack:
+            faults_[static_cast<int>(fault)] = count;
+            return true;
+    }
+    return false;
+}
+
+void SimCamera::StartIo(const std::shared_ptr<IoRequest>& request) {
+    Completions done;
+    {
+        std::lock_guard lock(mutex_);
+        if (!present_) {
+            done.push_back({request, platform::kErrorDeviceNotConnected, 0});
+        } else {
+            switch (request->Code()) {
+                case kIoctlControlTransfer:
+                    HandleControl(request, done);
+                    break;
+                case kIoctlBufferedBulk:
+                    HandleBulk(request, true, done);
+                    break;
+                case kIoctlDirectTransfer:
+                    HandleBulk(request, false, done);
+                    break;
+                case kIoctlResetPipe:
+                    // Clears a halted pipe; the bridge keeps no halt state the host could see.
+                    done.push_back({request,
+                                    request->InputSize() >= 1 ? platform::kErrorSuccess
+                                                              : platform::kErrorInvalidParameter,
+                                    0});
+                    break;
+                case kIoctlResetPort:
+                    // A port reset ends every transfer and empties the bridge's buffers.
+                    FailPending(0, true, platform::kErrorOperationAborted, done);
+                    for (auto& [endpoint, queue] : in_)
+                        FlushIn(endpoint);
+                    writeRemaining_ = 0;
+                    done.push_back({request, platform::kErrorSuccess, 0});
+                    break;
+                case kIoctlAbortPipe:
+                    if (request->InputSize() < 1) {
+                        done.push_back({request, platform::kErrorInvalidParameter, 0});
+                        break;
+                    }
+                    ++trace_.aborts;
+                    FailPending(request->Input()[0], false, platform::kErrorOperationAborted, done);
+                    done.push_back({request, platform::kErrorSuccess, 0});
+                    break;
+                case kIoctlDeviceSpeed:
+                    if (request->OutputSize() < 4) {
+                        done.push_back({request, platform::kErrorInsufficientBuffer, 0});
+                        break;
+                    }
+                    Put32(request->Output(), kDeviceSpeedSuperSpeed);
+                    done.push_back({request, platform::kErrorSuccess, 4});
+                    break;
+                default:
+                    done.push_back({request, platform::kErrorInvalidFunction, 0});
+                    break;
+            }
+        }
+        done.insert(done.end(), deferred_.begin(), deferred_.end());
+        deferred_.clear();
+    }
+    Deliver(done);
+}
+
+void SimCamera::CancelIo(uint64_t owner) {
+    Completions done;
+    {
+        std::lock_guard lock(mutex_);
+        for (auto it = pending_.begin(); it != pending_.end();) {
+            if (it->request->Owner() == owner) {
+                done.push_back({it->request, platform::kErrorOperationAborted, 0});
+                it = pending_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    Deliver(done);
+}
+
+void SimCamera::Unplug() {
+    Completions done;
+    {
+        std::lock_guard lock(mutex_);
+        present_ = false;
+        FailPending(0, true, platform::kErrorDeviceNotConnected, done);
+    }
+    Deliver(done);
+}
+
+void SimCamera::FailPending(uint8_t endpoint, bool all, uint32_t error, Completions& done) {
+    for (auto it = pending_.begin(); it != pending_.end();) {
+        if (all || it->endpoint == endpoint) {
+            done.push_back({it->request, error, 0});
+            it = pending_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void SimCamera::FlushIn(uint8_t endpoint) {
+    InQueue& queue = in_[endpoint];
+    queue.units.clear();
+    queue.offset = 0;
+}
+
+// --- Endpoint 0 --------------------------------------------------------------------------
+
+void SimCamera::HandleControl(const std::shared_ptr<IoRequest>& request, Completions& done) {
+    uint8_t* record = request->Input();
+    const uint32_t size = request->InputSize();
+    if (record == nullptr || size < record::kSize) {
+        done.push_back({request, platform::kErrorInvalidParameter, 0});
+        return;
+    }
+    const ControlSetup setup{record[record::kRequestType], record[record::kRequest],
+                             Get16(record + record::kValue), Get16(record + record::kIndex),
+                             Get16(record + record::kLength)};
+    Record(trace_.control, setup);
+    const uint32_t offset = Get32(record + record::kBufferOffset);
+    uint32_t length = Get32(record + record::kBufferLength);
+    if (offset < record::kSize || offset > size) {
+        done.push_back({request, platform::kErrorInvalidParameter, 0});
+        return;
+    }
+    length = std::min(length, size - offset);
+    if (TakeFault(SimFault::ControlFails) ||
+        !HandleVendorRequest(setup.requestType, setup.request, setup.value, setup.index,
+                             record + offset, length)) {
+        // Endpoint 0 stalls the request.
+        Put32(record + record::kUsbStatus, kUsbStatusStall);
+        done.push_back({request, platform::kErrorGenFailure, 0});
+        return;
+    }
+    Put32(record + record::kDriverStatus, 0);
+    Put32(record + record::kUsbStatus, 0);
+    done.push_back({request, platform::kErrorSuccess, offset + length});
+}
+
+I2cSlave* SimCamera::BusDevice(uint8_t busAddress) {
+    const uint8_t address = busAddress & 0xFE;
+    auto present = busPresent_.find(address);
+    if (present == busPresent_.end() || !present->second) return nullptr;
+    switch (address) {
+        case kBusFpga:
+            return &fpga_;
+        case kBusSensor:
+            return sensor_.get();
+        case kBusAux:
+            return &aux_;
+        case kBusEeprom:
+            return &eeprom_;
+        default:
+            return nullptr;
+    }
+}
+
+bool SimCamera::HandleVendorRequest(uint8_t /*requestType*/, uint8_t request, uint16_t value,
+                                    uint16_t index, uint8_t* data, uint32_t dataLength) {
+    switch (request) {
+        case 0x30:    // I2C write: wValue bytes to bus address wIndex
+        case 0x31: {  // I2C read: wValue bytes from bus address wIndex (bit 0 set)
+            if (value > dataLength || value > 64) return false;
+            I2cSlave* device = BusDevice(static_cast<uint8_t>(index));
+            if (device == nullptr || index > 0xFF || TakeFault(SimFault::I2cNack)) return false;
+            if (request == 0x30) return device->Write(data, value);
+            std::memset(data, 0, dataLength);
+            return device->Read(data, value);
+        }
+        case 0xD0:  // 32-bit register: address bit 15 in wValue, bits 0-14 in wIndex
+            if (dataLength < 4) return false;
+            registers32_[static_cast<uint32_t>(value) << 15 | (index & 0x7FFF)] = Get32(data);
+            return true;
+        case 0xD1: {
+            if (dataLength < 2) return false;
+            std::memset(data, 0, dataLength);
+            auto found = registers32_.find(index);
+            Put16(data, static_cast<uint16_t>(found != registers32_.end() ? found->second : 0));
+            return true;
+        }
+        case 0x3E:  // sensor register: address high, low, value high, low
+            if (dataLength < 4) return false;
+            return sensor_->WriteRegister16(static_cast<uint16_t>(data[0] << 8 | data[1]),
+                                            static_cast<uint16_t>(data[2] << 8 | data[3]));
+        case 0x3F: {
+            if (dataLength < 2) return false;
+            uint16_t result = 0;
+            if (!sensor_->ReadRegister16(value, &result)) return false;
+            std::memset(data, 0, dataLength);
+            Put16(data, result);
+            return true;
+        }
+        case 0x3C:
+            if (dataLength < 1) return false;
+            firmwareByte_ = data[0];
+            return true;
+        case 0x3D:
+            if (dataLength < 1) return false;
+            std::memset(data, 0, dataLength);
+            data[0] = firmwareByte_;
+            return true;
+        case 0xB0:
+        case 0xB1:
+            std::memset(data, 0, dataLength);
+            std::memcpy(data, (request == 0xB0 ? info1_ : info2_).data(),
+                        std::min<size_t>(dataLength, 64));
+            return true;
+        case 0xC3:  // ready state
+            if (dataLength < 1) return false;
+            std::memset(data, 0, dataLength);
+            data[0] = 1;
+            return true;
+        case 0xC0:  // stream state reset: the frame endpoints start empty
+            FlushIn(kEndpointFrames);
+            FlushIn(kEndpointFrames83);
+            return true;
+        case 0xC2:
+            ProduceFrame();
+            return true;
+        case 0xCC:  // endpoint reset
+            FlushIn(kEndpointFrames);
+            FlushIn(kEndpointFrames83);
+            writeRemaining_ = 0;
+            return true;
+        default:
+            return false;
+    }
+}
+
+// --- Frames and frame memory -------------------------------------------------------------
+
+void SimCamera::ProduceFrame() {
+    ++trace_.framesRequested;
+    const uint32_t width = fpga_.Get(fpga::kWidthLow) | fpga_.Get(fpga::kWidthHigh) << 8;
+    const uint32_t height = fpga_.Get(fpga::kHeightLow) | fpga_.Get(fpga::kHeightHigh) << 8;
+    const uint32_t bytesPerPixel = fpga_.Get(fpga::kPixelDepth) == 2 ? 2 : 1;
+    const uint32_t bytes = width * height * bytesPerPixel;
+
+    const uint32_t frameNumber = frameNumber_++;
+    slot_ = (slot_ + 1) % std::max<uint32_t>(config_.slotCount, 1);
+    std::vector<uint8_t> data(bytes);
+    sensor_->RenderFrame(width, height, bytesPerPixel, frameNumber, data.data(), data.size());
+
+    const uint64_t slotBytes = static_cast<uint64_t>(config_.slotSizeUnits) * 256;
+    if (bytes <= slotBytes) WriteFrameMemoryLocked(slot_ * slotBytes, data.data(), bytes);
+    fpga_.Set(fpga::kFrameCounter, static_cast<uint8_t>(fpga_.Get(fpga::kFrameCounter) + 1));
+    fpga_.Set(fpga::kNewestSlotLow, static_cast<uint8_t>(slot_));
+    fpga_.Set(fpga::kNewestSlotHigh, static_cast<uint8_t>(slot_ >> 8));
+
+    if (config_.productId == kProductFrames83) {
+        QueueInLocked(kEndpointFrames83, std::move(data));
+        return;
+    }
+    std::vector<uint8_t> header(kHeaderSize, 0);
+    Put32(header.data(), frameNumber);
+    Put16(header.data() + 4, static_cast<uint16_t>(width));
+    Put16(header.data() + 6, static_cast<uint16_t>(height));
+    Put32(header.data() + 16, bytes);
+    Put16(header.data() + 32, static_cast<uint16_t>(slot_));
+    QueueInLocked(kEndpointFrames, std::move(header));
+    QueueInLocked(kEndpointFrames, std::move(data));
+}
+
+void SimCamera::QueueInLocked(uint8_t endpoint, std::vector<uint8_t> unit) {
+    InQueue& queue = in_[endpoint];
+    queue.units.push_back(std::move(unit));
+    while (queue.units.size() > kMaxQueuedUnits) {
+        queue.units.pop_front();
+        queue.offset = 0;
+    }
+    ServePending(endpoint, deferred_);
+}
+
+void SimCamera::QueueIn(uint8_t endpoint, std::vector<uint8_t> unit) {
+    Completions done;
+    {
+        std::lock_guard lock(mutex_);
+        QueueInLocked(endpoint, std::move(unit));
+        done.swap(deferred_);
+    }
+    Deliver(done);
+}
+
+size_t SimCamera::QueuedUnits(uint8_t endpoint) const {
+    std::lock_guard lock(mutex_);
+    auto found = in_.find(endpoint);
+    return found == in_.end() ? 0 : found->second.units.size();
+}
+
+size_t SimCamera::PendingTransfers() const {
+    std::lock_guard lock(mutex_);
+    return pending_.size();
+}
+
+void SimCamera::ReadFrameMemoryLocked(uint64_t address, uint8_t* out, size_t length) const {
+    while (length > 0) {
+        const uint64_t page = address / kPage;
+        const size_t within = static_cast<size_t>(address % kPage);
+        const size_t n = std::min<size_t>(length, kPage - within);
+        auto found = memory_.find(page);
+        if (found == memory_.end()) {
+            std::memset(out, 0, n);
+        } else {
+            std::memcpy(out, found->second->data() + within, n);
+        }
+        out += n;
+        address += n;
+        length -= n;
+    }
+}
+
+void SimCamera::WriteFrameMemoryLocked(uint64_t address, const uint8_t* data, size_t length) {
+    while (length > 0) {
+        const uint64_t page = address / kPage;
+        const size_t within = static_cast<size_t>(address % kPage);
+        const size_t n = std::min<size_t>(length, kPage - within);
+        auto& slot = memory_[page];
+        if (slot == nullptr) slot = std::make_unique<std::array<uint8_t, kPage>>();
+        std::memcpy(slot->data() + within, data, n);
+        data += n;
+        address += n;
+        length -= n;
+    }
+}
+
+void SimCamera::ReadFrameMemory(uint64_t address, uint8_t* out, size_t length) const {
+    std::lock_guard lock(mutex_);
+    ReadFrameMemoryLocked(address, out, length);
+}
+
+void SimCamera::WriteFrameMemory(uint64_t address, const uint8_t* data, size_t length) {
+    std::lock_guard lock(mutex_);
+    WriteFrameMemoryLocked(address, data, length);
+}
+
+// --- Bulk endpoints ----------------------------------------------------------------------
+
+void SimCamera::HandleBulk(const std::shared_ptr<IoRequest>& request, bool buffered,
+                           Completions& done) {
+    uint8_t* record = request->Input();
+    if (record == nullptr || request->InputSize() < record::kSize) {
+        done.push_back({request, platform::kErrorInvalidParameter, 0});
+        return;
+    }
+    const uint8_t endpoint = record[record::kEndpoint];
+    uint8_t* data = request->Output();
+    uint32_t length = request->OutputSize();
+    if (buffered) {
+        const uint32_t offset = Get32(record + record::kBufferOffset);
+        const uint32_t size = request->InputSize();
+        if (offset < record::kSize || offset > size) {
+            done.push_back({request, platform::kErrorInvalidParameter, 0});
+            return;
+        }
+        data = record + offset;
+        length = std::min(Get32(record + record::kBufferLength), size - offset);
+    }
+    if (endpoint != kEndpointOut && !IsInEndpoint(endpoint)) {
+        done.push_back({request, platform::kErrorInvalidParameter, 0});
+        return;
+    }
+    ++trace_.bulkTransfers[endpoint];
+    Put32(record + record::kDriverStatus, 0);
+    Put32(record + record::kUsbStatus, 0);
+
+    Pending pending{request,
+                    endpoint,
+                    buffered,
+                    TakeFault(SimFault::BulkStalls),
+                    TakeFault(SimFault::BulkStatus),
+                    std::nullopt};
+    if (pending.stalled) {
+        pending_.push_back(std::move(pending));
+        return;
+    }
+    if (endpoint == kEndpointOut) {
+        HandleOut(data, length);
+        trace_.bulkBytes[endpoint] += length;
+        if (pending.badStatus) Put32(record + record::kUsbStatus, kUsbStatusStall);
+        done.push_back({request, platform::kErrorSuccess,
+                        buffered ? static_cast<uint32_t>(record::kSize) + length : length});
+        return;
+    }
+    const uint32_t timeoutSeconds = Get32(record + record::kTimeout);
+    if (timeoutSeconds != 0) {
+        pending.deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+    }
+    const bool hasDeadline = pending.deadline.has_value();
+    pending_.push_back(std::move(pending));
+    ServePending(endpoint, done);
+    if (hasDeadline) SimHub::Instance().DeadlineAdded();
+}
+
+// Hands queued data to the pending reads of the endpoint, oldest first.
+void SimCamera::ServePending(uint8_t endpoint, Completions& done) {
+    InQueue& queue = in_[endpoint];
+    for (auto it = pending_.begin(); it != pending_.end() && !queue.units.empty();) {
+        if (it->endpoint != endpoint || it->stalled) {
+            ++it;
+            continue;
+        }
+        FinishRead(*it, done);
+        it = pending_.erase(it);
+    }
+}
+
+void SimCamera::FinishRead(Pending& pending, Completions& done) {
+    IoRequest& request = *pending.request;
+    uint8_t* record = request.Input();
+    uint8_t* data = request.Output();
+    uint32_t length = request.OutputSize();
+    if (pending.buffered) {
+        const uint32_t offset = Get32(record + record::kBufferOffset);
+        data = record + offset;
+        length = std::min(Get32(record + record::kBufferLength), request.InputSize() - offset);
+    }
+    InQueue& queue = in_[pending.endpoint];
+    std::vector<uint8_t>& unit = queue.units.front();
+    // A read ends at the end of a transfer unit (a short packet) or when it is full.
+    const size_t n = std::min<size_t>(length, unit.size() - queue.offset);
+    if (n > 0) std::memcpy(data, unit.data() + queue.offset, n);
+    queue.offset += n;
+    if (queue.offset >= unit.size()) {
+        queue.units.pop_front();
+        queue.offset = 0;
+    }
+    trace_.bulkBytes[pending.endpoint] += n;
+    if (pending.badStatus) Put32(record + record::kUsbStatus, kUsbStatusStall);
+    const uint32_t bytes = static_cast<uint32_t>(n) + (pending.buffered ? record::kSize : 0);
+    done.push_back({pending.request, platform::kErrorSuccess, bytes});
+}
+
+void SimCamera::HandleOut(const uint8_t* data, uint32_t length) {
+    if (writeRemaining_ > 0) {
+        const uint32_t n = std::min(length, writeRemaining_);
+        WriteFrameMemoryLocked(writeAddress_, data, n);
+        writeAddress_ += n;
+        writeRemaining_ -= n;
+        return;
+    }
+    // A memory command: tag, 2, address low, address high, length, zeros.
+    if (length < 32 || Get32(data + 4) != 2) return;
+    const bool read = std::memcmp(data, "AU3R", 4) == 0;
+    const bool write = std::memcmp(data, "AU3W", 4) == 0;
+    if (!read && !write) return;
+    const uint64_t address = Get32(data + 8) | static_cast<uint64_t>(Get32(data + 12)) << 32;
+    const uint32_t bytes = Get32(data + 16);
+    Record(trace_.memoryCommands, MemoryCommandRecord{write, address, bytes});
+    if (write) {
+        writeAddress_ = address;
+        writeRemaining_ = bytes;
+        return;
+    }
+    std::vector<uint8_t> unit(bytes);
+    ReadFrameMemoryLocked(address, unit.data(), bytes);
+    QueueInLocked(kEndpointFrames, std::move(unit));
+}
+
+std::optional<std::chrono::steady_clock::time_point> SimCamera::ExpireDeadlines(
+    std::chrono::steady_clock::time_point now) {
+    Completions done;
+    std::optional<std::chrono::steady_clock::time_point> next;
+    {
+        std::lock_guard lock(mutex_);
+        for (auto it = pending_.begin(); it != pending_.end();) {
+            if (it->deadline && *it->deadline <= now) {
+                done.push_back({it->request, platform::kErrorSemTimeout, 0});
+                it = pending_.erase(it);
+                continue;
+            }
+            if (it->deadline && (!next || *it->deadline < *next)) next = it->deadline;
+            ++it;
+        }
+    }
+    Deliver(done);
+    return next;
+}
+
+// --- Access for tests and models ---------------------------------------------------------
+
+uint8_t SimCamera::FpgaRegister(uint8_t reg) const {
+    std::lock_guard lock(mutex_);
+    return fpga_.Get(reg);
+}
+
+void SimCamera::SetFpgaRegister(uint8_t reg, uint8_t value) {
+    std::lock_guard lock(mutex_);
+    fpga_.Set(reg, value);
+}
+
+uint8_t SimCamera::EepromByte(uint16_t address) const {
+    std::lock_guard lock(mutex_);
+    return eeprom_.Get(address);
+}
+
+uint8_t SimCamera::AuxRegister(uint8_t reg) const {
+    std::lock_guard lock(mutex_);
+    return aux_.Get(reg);
+}
+
+uint8_t SimCamera::SensorRegister(uint16_t reg) const {
+    std::lock_guard lock(mutex_);
+    return sensor_->Get(reg);
+}
+
+void SimCamera::SetSensor(std::unique_ptr<SimSensor> sensor) {
+    if (sensor == nullptr) return;
+    std::lock_guard lock(mutex_);
+    sensor_ = std::move(sensor);
+}
+
+void SimCamera::SetBusDevicePresent(uint8_t busAddress, bool present) {
+    std::lock_guard lock(mutex_);
+    busPresent_[busAddress & 0xFE] = present;
+}
+
+uint32_t SimCamera::Register32(uint32_t address) const {
+    std::lock_guard lock(mutex_);
+    auto found = registers32_.find(address);
+    return found != registers32_.end() ? found->second : 0;
+}
+
+void SimCamera::SetDeviceInfo(int block, const uint8_t info[64]) {
+    std::lock_guard lock(mutex_);
+    std::memcpy((block == 1 ? info1_ : info2_).data(), info, 64);
+}
+
+SimTrace SimCamera::Trace() const {
+    std::lock_guard lock(mutex_);
+    return trace_;
+}
+
+void SimCamera::ClearTrace() {
+    std::lock_guard lock(mutex_);
+    trace_ = SimTrace{};
+}
+
+}  // namespace velcor::sim

@@ -1,0 +1,148 @@
+#include "sim/SimHub.h"
+
+#include <strings.h>
+
+#include <algorithm>
+#include <chrono>
+
+#include "platform/DeviceNotifications.h"
+#include "transport/FpgaRegisterMap.h"
+#include "transport/Fx3Api.h"
+
+namespace velcor::sim {
+
+SimHub& SimHub::Instance() {
+    static SimHub hub;
+    return hub;
+}
+
+SimHub::SimHub() : interfaceClass_(kFx3InterfaceClass) {
+    platform::RegisterDriverBackend(this);
+}
+
+SimHub::~SimHub() {
+    platform::UnregisterDriverBackend(this);
+    {
+        std::lock_guard lock(timerMutex_);
+        timerStop_ = true;
+    }
+    timerWake_.notify_all();
+    if (timer_.Joinable()) timer_.Join();
+}
+
+int SimHub::Attach(const SimCameraConfig& config) {
+    const std::string& serial = config.serialNumber;
+    if (serial.empty() || serial.size() > rom::kSerialNumberLength) return 0;
+    for (char c : serial) {
+        if (c < 0x20 || c > 0x7E) return 0;
+    }
+    std::shared_ptr<SimCamera> camera;
+    platform::GUID interfaceClass;
+    {
+        std::lock_guard lock(mutex_);
+        interfaceClass = interfaceClass_;
+        const std::string path =
+            SimCamera::MakePath(config.vendorId, config.productId, serial, interfaceClass);
+        for (const auto& other : cameras_) {
+            if (strcasecmp(other->Path().c_str(), path.c_str()) == 0) return 0;
+        }
+        camera = std::make_shared<SimCamera>(nextId_++, config, interfaceClass);
+        cameras_.push_back(camera);
+    }
+    platform::BroadcastDeviceInterfaceChange(interfaceClass, true);
+    return camera->Id();
+}
+
+bool SimHub::Detach(int id) {
+    std::shared_ptr<SimCamera> camera;
+    {
+        std::lock_guard lock(mutex_);
+        auto found = std::find_if(cameras_.begin(), cameras_.end(),
+                                  [id](const auto& c) { return c->Id() == id; });
+        if (found == cameras_.end()) return false;
+        camera = *found;
+        cameras_.erase(found);
+    }
+    camera->Unplug();
+    platform::BroadcastDeviceInterfaceChange(camera->InterfaceClass(), false);
+    return true;
+}
+
+void SimHub::DetachAll() {
+    for (const auto& camera : Cameras())
+        Detach(camera->Id());
+}
+
+std::shared_ptr<SimCamera> SimHub::Find(int id) const {
+    std::lock_guard lock(mutex_);
+    for (const auto& camera : cameras_) {
+        if (camera->Id() == id) return camera;
+    }
+    return nullptr;
+}
+
+std::vector<std::shared_ptr<SimCamera>> SimHub::Cameras() const {
+    std::lock_guard lock(mutex_);
+    return cameras_;
+}
+
+void SimHub::SetInterfaceClass(const platform::GUID& interfaceClass) {
+    std::lock_guard lock(mutex_);
+    interfaceClass_ = interfaceClass;
+}
+
+std::vector<std::shared_ptr<platform::DriverDevice>> SimHub::PresentDevices(
+    const platform::GUID& interfaceClass) {
+    std::vector<std::shared_ptr<platform::DriverDevice>> devices;
+    for (const auto& camera : Cameras()) {
+        if (camera->InterfaceClass() == interfaceClass && camera->IsPresent()) {
+            devices.push_back(camera);
+        }
+    }
+    return devices;
+}
+
+std::shared_ptr<platform::DriverDevice> SimHub::FindPresentDevice(const std::string& path) {
+    for (const auto& camera : Cameras()) {
+        if (camera->IsPresent() && strcasecmp(camera->Path().c_str(), path.c_str()) == 0) {
+            return camera;
+        }
+    }
+    return nullptr;
+}
+
+void SimHub::DeadlineAdded() {
+    {
+        std::lock_guard lock(timerMutex_);
+        timerPoke_ = true;
+        if (!timer_.Joinable()) timer_.Start([this] { TimerLoop(); });
+    }
+    timerWake_.notify_all();
+}
+
+void SimHub::TimerLoop() {
+    using Clock = std::chrono::steady_clock;
+    constexpr Clock::time_point kNever = Clock::time_point::max();
+    Clock::time_point next = kNever;
+    for (;;) {
+        {
+            std::unique_lock lock(timerMutex_);
+            auto ready = [this] { return timerStop_ || timerPoke_; };
+            if (next != kNever) {
+                timerWake_.wait_until(lock, next, ready);
+            } else {
+                timerWake_.wait(lock, ready);
+            }
+            if (timerStop_) return;
+            timerPoke_ = false;
+        }
+        next = kNever;
+        const auto now = Clock::now();
+        for (const auto& camera : Cameras()) {
+            auto deadline = camera->ExpireDeadlines(now);
+            if (deadline) next = std::min(next, *deadline);
+        }
+    }
+}
+
+}  // namespace velcor::sim

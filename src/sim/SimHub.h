@@ -1,0 +1,57 @@
+// The simulated cameras of this process: attaching one makes its device interface appear
+// behind the driver port (and posts the arrival to registered notification windows);
+// detaching unplugs it.
+#pragma once
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "platform/DriverPort.h"
+#include "platform/Thread.h"
+#include "sim/SimCamera.h"
+
+namespace velcor::sim {
+
+class SimHub : public platform::DriverBackend {
+  public:
+    static SimHub& Instance();
+
+    // A camera id > 0, or 0 when the serial number is empty, longer than 32 bytes or holds
+    // other than printable ASCII, or when an attached camera has the same device path.
+    int Attach(const SimCameraConfig& config);
+    // Unplugs and forgets the camera; false for an unknown id.
+    bool Detach(int id);
+    void DetachAll();
+    std::shared_ptr<SimCamera> Find(int id) const;
+    std::vector<std::shared_ptr<SimCamera>> Cameras() const;
+    // The interface class the cameras expose; tests may move new cameras to another one.
+    void SetInterfaceClass(const platform::GUID& interfaceClass);
+
+    // A camera has a pending read with a time-out: the timer thread watches it.
+    void DeadlineAdded();
+
+    // DriverBackend
+    std::vector<std::shared_ptr<platform::DriverDevice>> PresentDevices(
+        const platform::GUID& interfaceClass) override;
+    std::shared_ptr<platform::DriverDevice> FindPresentDevice(const std::string& path) override;
+
+  private:
+    SimHub();
+    ~SimHub() override;
+    void TimerLoop();
+
+    mutable std::mutex mutex_;
+    std::vector<std::shared_ptr<SimCamera>> cameras_;  // in attach order
+    int nextId_ = 1;
+    platform::GUID interfaceClass_;
+
+    std::mutex timerMutex_;
+    std::condition_variable timerWake_;
+    bool timerStop_ = false;
+    bool timerPoke_ = false;
+    platform::Thread timer_;
+};
+
+}  // namespace velcor::sim

@@ -1,0 +1,397 @@
+#include "transport/Fx3Api.h"
+
+#include <strings.h>
+
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+#include "platform/Clock.h"
+#include "platform/Event.h"
+
+namespace velcor {
+namespace {
+
+using platform::Event;
+using platform::OVERLAPPED;
+
+// Every process keeps its own copy of the shared table and writes all of it back after each
+// change; between processes the last writer wins.
+struct ProcessTable {
+    std::mutex mutex;
+    SharedDeviceTable table{};
+};
+
+ProcessTable& Process() {
+    static ProcessTable process;
+    return process;
+}
+
+std::string& TableNameStorage() {
+    static std::string name = "R3U2-MemMap";
+    return name;
+}
+
+std::atomic<int> liveRecords{0};
+
+void ResetTable(SharedDeviceTable& table) {
+    for (DeviceTableEntry& entry : table.entries) {
+        entry.vendorId = 0;
+        entry.productId = 0;
+        entry.instance = -1;
+        std::memset(entry.path, 0, sizeof entry.path);
+    }
+    table.entryCount = 0;
+}
+
+// Four hexadecimal digits; false when one is not a digit.
+bool ParseHex4(const char* text, uint16_t* value) {
+    uint16_t result = 0;
+    for (int i = 0; i < 4; ++i) {
+        const char c = text[i];
+        int digit;
+        if (c >= '0' && c <= '9') {
+            digit = c - '0';
+        } else if (c >= 'a' && c <= 'f') {
+            digit = c - 'a' + 10;
+        } else if (c >= 'A' && c <= 'F') {
+            digit = c - 'A' + 10;
+        } else {
+            return false;
+        }
+        result = static_cast<uint16_t>((result << 4) | digit);
+    }
+    *value = result;
+    return true;
+}
+
+uint32_t Read32(const uint8_t* p) {
+    uint32_t value;
+    std::memcpy(&value, p, sizeof value);
+    return value;
+}
+
+struct DeviceName {
+    uint16_t productId;
+    const char* format;
+};
+
+constexpr DeviceName kDeviceNames[] = {
+    {0x3020, "Velcor-M3020-USB3-T2_%02d"}, {0x3030, "Velcor-M3030-USB3-T2_%02d"},
+    {0x3040, "Velcor-M3040-USB3-T2_%02d"}, {0x3042, "Velcor-M3042-USB3-T2_%02d"},
+    {0x3050, "Velcor-M3050-USB3-T2_%02d"}, {0x3090, "Velcor-M3090-USB3-T2_%02d"},
+    {0x30B0, "Velcor-M30B0-USB3-T2_%02d"}, {0x30C0, "Velcor-M30C0-USB3-T2_%02d"},
+    {0x30F0, "Velcor-M30F0-USB3-T2_%02d"}, {0x3100, "Velcor-M3100-USB3-T2_%02d"},
+    {0x3110, "Velcor-M3110-USB3-T2_%02d"}, {0x3120, "Velcor-M3120-USB3-T2_%02d"},
+    {0x3130, "Velcnv-M3130_%02d"},         {0x3140, "Velcor-M3140-USB3-T2_%02d"},
+};
+
+constexpr uint32_t kDetailBufferSize = 1000;
+constexpr uint32_t kBufferedWaitMs = 3000;
+constexpr uint32_t kAbortGraceMs = 50;
+
+}  // namespace
+
+DirectTransferRecord::DirectTransferRecord() {
+    liveRecords.fetch_add(1);
+}
+DirectTransferRecord::~DirectTransferRecord() {
+    liveRecords.fetch_sub(1);
+}
+int DirectTransferRecord::Live() {
+    return liveRecords.load();
+}
+
+const std::string& CFx3Api::TableName() {
+    return TableNameStorage();
+}
+
+void CFx3Api::SetTableNameForTesting(const std::string& name) {
+    TableNameStorage() = name;
+}
+
+CFx3Api::CFx3Api(const platform::GUID& interfaceClass) : interfaceClass_(interfaceClass) {
+    ProcessTable& process = Process();
+    std::lock_guard lock(process.mutex);
+    bool existed = false;
+    mapping_ =
+        platform::FileMapping::OpenOrCreate(TableName(), sizeof(SharedDeviceTable), &existed);
+    if (mapping_ != nullptr) {
+        view_ = static_cast<SharedDeviceTable*>(mapping_->View());
+        if (existed) {
+            std::memcpy(&process.table, view_, sizeof process.table);
+        } else {
+            // No live holder anywhere: whatever this process remembers is gone.
+            process.table.referenceCount = 0;
+        }
+    }
+    if (process.table.referenceCount == 0) ResetTable(process.table);
+    deviceIndex_ = 0;
+    lastError_ = 0;
+    WriteBack();
+    AddReference(+1);
+}
+
+CFx3Api::~CFx3Api() {
+    ProcessTable& process = Process();
+    std::lock_guard lock(process.mutex);
+    AddReference(-1);
+    view_ = nullptr;
+    mapping_.reset();
+}
+
+// The reference count is changed in place in the mapping: every process holds only a copy of
+// it, and writing a copy back would undo the counts of processes that came meanwhile.
+void CFx3Api::AddReference(int delta) {
+    SharedDeviceTable& table = Process().table;
+    if (view_ == nullptr) {
+        table.referenceCount += delta;
+        return;
+    }
+    table.referenceCount = __atomic_add_fetch(&view_->referenceCount, delta, __ATOMIC_SEQ_CST);
+}
+
+// Entries and count go back whole; between processes the last writer wins.
+void CFx3Api::WriteBack() {
+    if (view_ == nullptr) return;
+    const SharedDeviceTable& table = Process().table;
+    std::memcpy(view_->entries, table.entries, sizeof table.entries);
+    view_->entryCount = table.entryCount;
+}
+
+int CFx3Api::EntryCount() {
+    ProcessTable& process = Process();
+    std::lock_guard lock(process.mutex);
+    return process.table.entryCount;
+}
+
+bool CFx3Api::GetEntry(int index, DeviceTableEntry* entry) {
+    ProcessTable& process = Process();
+    std::lock_guard lock(process.mutex);
+    if (index < 0 || index >= kMaxDevices || index >= process.table.entryCount) return false;
+    *entry = process.table.entries[index];
+    return true;
+}
+
+int CFx3Api::EnumerateDevices() {
+    platform::DeviceInterfaceSet set(interfaceClass_);
+    std::vector<uint8_t> detail(kDetailBufferSize);
+    ProcessTable& process = Process();
+    for (uint32_t member = 0; member < kMaxDevices; ++member) {
+        if (!set.EnumInterface(member)) continue;
+        uint32_t required = 0;
+        set.GetInterfaceDetail(member, nullptr, 0, &required);
+        if (required > kDetailBufferSize) continue;
+        if (!set.GetInterfaceDetail(member, detail.data(), kDetailBufferSize, &required)) continue;
+        const char* path = reinterpret_cast<const char*>(detail.data() + 4);
+
+        // Only an interface that can be opened is a camera we can use.
+        HANDLE probe =
+            platform::CreateFile(path, platform::kGenericWrite, platform::kFileShareWrite,
+                                 platform::kOpenExisting, platform::kFileFlagOverlapped);
+        if (probe == platform::kInvalidHandleValue || probe == nullptr) continue;
+        platform::CloseHandle(probe);
+
+        // \\?\usb#vid_XXXX&pid_XXXX#... : vendor id at offset 12, product id at offset 21. A
+        // path too short to carry them, or too long for an entry, is not one of ours.
+        const size_t length = std::strlen(path);
+        uint16_t vendorId = 0;
+        uint16_t productId = 0;
+        if (length < 25 || length >= sizeof(DeviceTableEntry::path)) continue;
+        if (!ParseHex4(path + 12, &vendorId) || !ParseHex4(path + 21, &productId)) continue;
+
+        std::lock_guard lock(process.mutex);
+        SharedDeviceTable& table = process.table;
+        int instance = 0;
+        bool known = false;
+        for (const DeviceTableEntry& entry : table.entries) {
+            if (entry.vendorId != vendorId || entry.productId != productId) continue;
+            if (strcasecmp(entry.path, path) == 0) {
+                known = true;
+                break;
+            }
+            ++instance;
+        }
+        if (known || table.entryCount >= kMaxDevices) continue;
+        DeviceTableEntry& entry = table.entries[table.entryCount];
+        entry.vendorId = vendorId;
+        entry.productId = productId;
+        entry.instance = instance;
+        std::memset(entry.path, 0, sizeof entry.path);
+        std::memcpy(entry.path, path, length);
+        ++table.entryCount;
+    }
+    std::lock_guard lock(process.mutex);
+    WriteBack();
+    return process.table.entryCount;
+}
+
+HANDLE CFx3Api::OpenDevice(int index, bool overlapped) {
+    DeviceTableEntry entry;
+    if (!GetEntry(index, &entry)) return nullptr;
+    HANDLE handle = platform::CreateFile(entry.path, platform::kGenericWrite,
+                                         platform::kFileShareWrite, platform::kOpenExisting,
+                                         overlapped ? platform::kFileFlagOverlapped : 0);
+    if (handle == nullptr || handle == platform::kInvalidHandleValue) return nullptr;
+    return handle;
+}
+
+int CFx3Api::ProbeDevice(int index) {
+    HANDLE handle = OpenDevice(index, false);
+    if (handle == nullptr) return 0;
+    CloseDevice(handle);
+    return 1;
+}
+
+void CFx3Api::CloseDevice(HANDLE& handle) {
+    if (handle != nullptr) {
+        platform::CloseHandle(handle);
+        handle = nullptr;
+    }
+}
+
+int CFx3Api::ControlTransfer(HANDLE device, uint8_t* record, uint32_t size, uint32_t* returned) {
+    if (device == nullptr) return 0;
+    uint32_t bytes = 0;
+    const bool ok = platform::DeviceIoControl(device, kIoctlControlTransfer, record, size, record,
+                                              size, &bytes, nullptr);
+    if (returned != nullptr) *returned = ok ? bytes : 0;
+    return ok ? 1 : 0;
+}
+
+int CFx3Api::BufferedBulkTransfer(HANDLE device, uint8_t* record, uint32_t size,
+                                  uint32_t* returned) {
+    if (device == nullptr || size < record::kSize) return 0;
+    Event event(Event::Reset::Auto);
+    OVERLAPPED overlapped;
+    overlapped.hEvent = &event;
+    uint32_t bytes = 0;
+    bool ok = platform::DeviceIoControl(device, kIoctlBufferedBulk, record, size, record, size,
+                                        &bytes, &overlapped);
+    if (!ok) {
+        const uint32_t error = platform::GetLastError();
+        if (error == platform::kErrorSuccess) {
+            ok = true;
+        } else if (error == platform::kErrorIoPending) {
+            if (event.Wait(kBufferedWaitMs)) {
+                ok = platform::GetOverlappedResult(device, &overlapped, &bytes, false);
+            } else {
+                // Cancel the transfer on its own endpoint. The event and the overlapped
+                // structure live in this frame, so the transfer must be over before it returns.
+                const uint8_t endpoint = record[record::kEndpoint];
+                AbortPipe(device, endpoint);
+                if (!event.Wait(kAbortGraceMs)) {
+                    AbortPipe(device, endpoint);
+                    event.Wait(platform::kInfinite);
+                }
+                ok = false;
+            }
+        }
+    }
+    // A transfer that the driver finished with an error status failed, whatever its count.
+    if (ok &&
+        (Read32(record + record::kDriverStatus) != 0 || Read32(record + record::kUsbStatus) != 0)) {
+        ok = false;
+    }
+    if (returned != nullptr) *returned = ok ? bytes : 0;
+    return ok ? 1 : 0;
+}
+
+DirectTransferRecordPtr CFx3Api::SubmitDirectTransfer(HANDLE device, uint8_t* data, uint32_t length,
+                                                      uint8_t endpoint, OVERLAPPED* overlapped) {
+    if (device == nullptr) return nullptr;
+    auto transfer = std::make_unique<DirectTransferRecord>();
+    transfer->bytes[record::kEndpoint] = endpoint;
+    uint32_t bytes = 0;
+    const bool ok = platform::DeviceIoControl(device, kIoctlDirectTransfer, transfer->bytes,
+                                              record::kSize, data, length, &bytes, overlapped);
+    lastError_ = ok ? 0 : static_cast<int32_t>(platform::GetLastError());
+    platform::SetLastError(0);
+    return transfer;
+}
+
+int CFx3Api::WaitTransfer(OVERLAPPED* overlapped, uint32_t timeoutMs) {
+    const int32_t error = lastError_;
+    if (error == 0) return 1;
+    if (error != static_cast<int32_t>(platform::kErrorIoPending) || overlapped == nullptr ||
+        overlapped->hEvent == nullptr) {
+        return 0;
+    }
+    return overlapped->hEvent->Wait(timeoutMs) ? 1 : 0;
+}
+
+int CFx3Api::CompleteTransfer(HANDLE device, DirectTransferRecordPtr transfer,
+                              OVERLAPPED* overlapped, uint32_t* returned) {
+    uint32_t bytes = 0;
+    if (returned != nullptr) *returned = 0;
+    if (transfer == nullptr || !platform::GetOverlappedResult(device, overlapped, &bytes, false)) {
+        return 0;
+    }
+    if (Read32(transfer->bytes + record::kDriverStatus) != 0 ||
+        Read32(transfer->bytes + record::kUsbStatus) != 0) {
+        platform::Sleep(1);
+        return 0;
+    }
+    if (returned != nullptr) *returned = bytes;
+    return 1;
+}
+
+int CFx3Api::ResetPipe(HANDLE device, uint8_t endpoint) {
+    if (device == nullptr) return 0;
+    uint32_t bytes = 0;
+    return platform::DeviceIoControl(device, kIoctlResetPipe, &endpoint, 1, nullptr, 0, &bytes,
+                                     nullptr)
+               ? 1
+               : 0;
+}
+
+int CFx3Api::ResetPort(HANDLE device) {
+    if (device == nullptr) return 0;
+    uint32_t bytes = 0;
+    return platform::DeviceIoControl(device, kIoctlResetPort, nullptr, 0, nullptr, 0, &bytes,
+                                     nullptr)
+               ? 1
+               : 0;
+}
+
+int CFx3Api::AbortPipe(HANDLE device, uint8_t endpoint) {
+    if (device == nullptr) return 0;
+    Event event(Event::Reset::Manual);
+    OVERLAPPED overlapped;
+    overlapped.hEvent = &event;
+    uint32_t bytes = 0;
+    bool ok = platform::DeviceIoControl(device, kIoctlAbortPipe, &endpoint, 1, nullptr, 0, &bytes,
+                                        &overlapped);
+    if (!ok && platform::GetLastError() == platform::kErrorIoPending) {
+        event.Wait(platform::kInfinite);
+        ok = platform::GetOverlappedResult(device, &overlapped, &bytes, false);
+    }
+    return ok ? 1 : 0;
+}
+
+int CFx3Api::GetDeviceSpeed(HANDLE device, uint32_t* speed) {
+    if (device == nullptr) return 0;
+    uint32_t value = 0;
+    uint32_t bytes = 0;
+    if (!platform::DeviceIoControl(device, kIoctlDeviceSpeed, &value, sizeof value, &value,
+                                   sizeof value, &bytes, nullptr)) {
+        return 0;
+    }
+    if (speed != nullptr) *speed = value;
+    return 1;
+}
+
+int CFx3Api::GetDeviceName(int index, char* text, size_t capacity) {
+    if (text == nullptr || capacity == 0 || !ProbeDevice(index)) return 0;
+    DeviceTableEntry entry;
+    if (!GetEntry(index, &entry)) return 0;
+    for (const DeviceName& name : kDeviceNames) {
+        if (name.productId != entry.productId) continue;
+        const int written = std::snprintf(text, capacity, name.format, entry.instance);
+        return written > 0 && static_cast<size_t>(written) < capacity ? 1 : 0;
+    }
+    return 0;
+}
+
+}  // namespace velcor

@@ -1,0 +1,147 @@
+// Discovery of the USB bridge's device interfaces, the table of attached cameras that every
+// process using the library shares, and the bridge driver's I/O controls.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/DriverPort.h"
+#include "platform/FileMapping.h"
+
+namespace velcor {
+
+using platform::HANDLE;
+
+// Interface class of the FX3 bridge driver: {328184C5-93E6-49B7-94B8-2ADA13AABB39}.
+inline constexpr platform::GUID kFx3InterfaceClass = {
+    0x328184C5, 0x93E6, 0x49B7, {0x94, 0xB8, 0x2A, 0xDA, 0x13, 0xAA, 0xBB, 0x39}};
+
+// The bridge driver's I/O controls.
+inline constexpr uint32_t kIoctlControlTransfer = 0x220020;
+inline constexpr uint32_t kIoctlBufferedBulk = 0x220024;
+inline constexpr uint32_t kIoctlResetPipe = 0x22002C;
+inline constexpr uint32_t kIoctlResetPort = 0x220030;
+inline constexpr uint32_t kIoctlAbortPipe = 0x220044;
+inline constexpr uint32_t kIoctlDirectTransfer = 0x22004B;
+inline constexpr uint32_t kIoctlDeviceSpeed = 0x22004C;
+
+// The transfer record that every control and bulk request carries: 38 bytes, little-endian.
+namespace record {
+inline constexpr size_t kSize = 38;
+inline constexpr size_t kRequestType = 0;
+inline constexpr size_t kRequest = 1;
+inline constexpr size_t kValue = 2;
+inline constexpr size_t kIndex = 4;
+inline constexpr size_t kLength = 6;
+inline constexpr size_t kTimeout = 8;  // seconds
+inline constexpr size_t kEndpoint = 13;
+inline constexpr size_t kDriverStatus = 14;
+inline constexpr size_t kUsbStatus = 18;
+inline constexpr size_t kBufferOffset = 30;
+inline constexpr size_t kBufferLength = 34;
+}  // namespace record
+
+inline constexpr int kMaxDevices = 32;
+
+#pragma pack(push, 1)
+struct DeviceTableEntry {
+    uint16_t vendorId;
+    uint16_t productId;  // 0: free entry
+    int32_t instance;    // cameras of the same vendor and product before this one; -1 free
+    char path[260];
+};
+
+struct SharedDeviceTable {
+    int32_t referenceCount;  // live CFx3Api objects in all processes
+    DeviceTableEntry entries[kMaxDevices];
+    int32_t entryCount;
+};
+#pragma pack(pop)
+
+static_assert(sizeof(DeviceTableEntry) == 268);
+static_assert(offsetof(DeviceTableEntry, productId) == 2);
+static_assert(offsetof(DeviceTableEntry, instance) == 4);
+static_assert(offsetof(DeviceTableEntry, path) == 8);
+static_assert(sizeof(SharedDeviceTable) == 8584);
+static_assert(offsetof(SharedDeviceTable, entries) == 4);
+static_assert(offsetof(SharedDeviceTable, entryCount) == 8580);
+
+// The record of a direct transfer; it belongs to the transfer until the driver completed it.
+struct DirectTransferRecord {
+    uint8_t bytes[record::kSize] = {};
+
+    DirectTransferRecord();
+    ~DirectTransferRecord();
+    DirectTransferRecord(const DirectTransferRecord&) = delete;
+    DirectTransferRecord& operator=(const DirectTransferRecord&) = delete;
+    // Records alive in the process, for leak checks.
+    static int Live();
+};
+using DirectTransferRecordPtr = std::unique_ptr<DirectTransferRecord>;
+
+class CFx3Api {
+  public:
+    explicit CFx3Api(const platform::GUID& interfaceClass = kFx3InterfaceClass);
+    virtual ~CFx3Api();
+    CFx3Api(const CFx3Api&) = delete;
+    CFx3Api& operator=(const CFx3Api&) = delete;
+
+    // Name of the shared table mapping; "R3U2-MemMap" unless a test process gave itself its own
+    // name (before it built any object) so parallel test processes do not meet in one table.
+    static const std::string& TableName();
+    static void SetTableNameForTesting(const std::string& name);
+
+    // Adds the present, openable device interfaces of the class to the shared table; returns
+    // the number of entries in use afterwards.
+    int EnumerateDevices();
+    // A handle to the table entry's device (write access, write sharing), or null.
+    HANDLE OpenDevice(int index, bool overlapped);
+    int ProbeDevice(int index);
+    static void CloseDevice(HANDLE& handle);
+
+    // Control request: `record` is the 38-byte header and its data; *returned counts both.
+    int ControlTransfer(HANDLE device, uint8_t* record, uint32_t size, uint32_t* returned);
+    // Bulk request through the driver's buffer, waited for up to 3000 ms.
+    int BufferedBulkTransfer(HANDLE device, uint8_t* record, uint32_t size, uint32_t* returned);
+    // Starts a bulk transfer that moves data straight into / out of `data`. Null only for a
+    // null handle; a failed start is noted in LastError().
+    DirectTransferRecordPtr SubmitDirectTransfer(HANDLE device, uint8_t* data, uint32_t length,
+                                                 uint8_t endpoint,
+                                                 platform::OVERLAPPED* overlapped);
+    int WaitTransfer(platform::OVERLAPPED* overlapped, uint32_t timeoutMs);
+    // Takes the result of a finished direct transfer; the record is released in every case.
+    int CompleteTransfer(HANDLE device, DirectTransferRecordPtr record,
+                         platform::OVERLAPPED* overlapped, uint32_t* returned);
+    int ResetPipe(HANDLE device, uint8_t endpoint);
+    int ResetPort(HANDLE device);
+    int AbortPipe(HANDLE device, uint8_t endpoint);
+    int GetDeviceSpeed(HANDLE device, uint32_t* speed);
+    // "Velcor-M3020-USB3-T2_01" and the like for the named products; fails for the others.
+    int GetDeviceName(int index, char* text, size_t capacity);
+
+    int DeviceIndex() const { return deviceIndex_; }
+    int32_t LastError() const { return lastError_; }
+    const platform::GUID& InterfaceClass() const { return interfaceClass_; }
+
+    // The process copy of the table.
+    static int EntryCount();
+    static bool GetEntry(int index, DeviceTableEntry* entry);
+
+  protected:
+    void SetDeviceIndex(int index) { deviceIndex_ = index; }
+
+  private:
+    void WriteBack();
+    void AddReference(int delta);
+
+    std::unique_ptr<platform::FileMapping> mapping_;
+    SharedDeviceTable* view_ = nullptr;
+    int deviceIndex_ = 0;
+    platform::GUID interfaceClass_;
+    std::atomic<int32_t> lastError_{0};
+};
+
+}  // namespace velcor
