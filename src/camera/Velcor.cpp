@@ -10,6 +10,7 @@
 #include "platform/Clock.h"
 #include "platform/MessageWindows.h"
 #include "platform/TextCodec.h"
+#include "transport/Fx3Api.h"
 
 namespace velcor {
 namespace {
@@ -41,6 +42,10 @@ CVelcor::~CVelcor() {
 }
 
 void CVelcor::DestroyOwnedObjects() {
+    if (deviceNotification_ != nullptr) {
+        platform::UnregisterDeviceNotification(deviceNotification_);
+        deviceNotification_ = nullptr;
+    }
     engine_.reset();
     for (auto& image : images_)
         image.reset();
@@ -76,7 +81,11 @@ int CVelcor::Initialize(HWND notifyWindow) {
         image = std::make_unique<DibImage>();
     notifyWindow_ = notifyWindow;
 
-    // Device-interface notifications for the bridge are registered with the device transport.
+    // The application hears of cameras arriving and leaving through its notification window.
+    if (notifyWindow != nullptr) {
+        deviceNotification_ = platform::RegisterDeviceNotification(notifyWindow, kFx3InterfaceClass);
+        if (deviceNotification_ == nullptr) return 0;
+    }
 
     if (!engine_) {
         // This build has no camera engine yet: the handle lives, and every call that needs a
@@ -97,7 +106,7 @@ int CVelcor::Initialize(HWND notifyWindow) {
     images_[kPlane16First + 1]->FillWords(4095);
 
     engine_->SetProductId(kProductId);
-    engine_->InitializeController(notifyWindow, &kBridgeInterfaceClass);
+    engine_->InitializeController(notifyWindow, &kFx3InterfaceClass);
     if (engine_->CountDevices(kProductId) == 1) SetDeviceNumber(0);
     return 1;
 }

@@ -22,6 +22,7 @@
 #include "engine/VelcorR3U2Base.h"
 #include "imaging/DibImage.h"
 #include "platform/CriticalSection.h"
+#include "platform/DeviceNotifications.h"
 #include "platform/Event.h"
 #include "platform/Thread.h"
 
@@ -49,9 +50,6 @@ inline constexpr int kProductId = 0x32C0;
 inline constexpr int kMaxWidth = 1280;
 inline constexpr int kMaxHeight = 1024;
 inline constexpr char kDeviceNamePrefix[] = "VelcorTX40";
-// Device-interface class of the camera's USB bridge.
-inline constexpr platform::Guid kBridgeInterfaceClass{
-    0x328184C5, 0x93E6, 0x49B7, {0x94, 0xB8, 0x2A, 0xDA, 0x13, 0xAA, 0xBB, 0x39}};
 
 // Camera information record as the application sees it.
 static_assert(sizeof(VELCORCAMERAINFO) == 56);
@@ -274,6 +272,7 @@ class CVelcor {
     int previewX_ = 0, previewY_ = 0, previewWidth_ = kMaxWidth, previewHeight_ = kMaxHeight;
     // 13. Windows and the application buffer.
     HWND notifyWindow_ = nullptr;
+    platform::HDEVNOTIFY deviceNotification_ = nullptr;
     HWND frameWindow_ = nullptr;
     uint8_t* appBuffer_ = nullptr;
     int appBufferSize_ = 0;

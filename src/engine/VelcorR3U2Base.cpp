@@ -6,7 +6,7 @@ namespace velcor {
 
 CVelcorR3U2Base::~CVelcorR3U2Base() = default;
 
-int CVelcorR3U2Base::InitializeController(HWND, const platform::Guid*) {
+int CVelcorR3U2Base::InitializeController(HWND, const platform::GUID*) {
     return 0;
 }
 int CVelcorR3U2Base::CameraStartUp() {

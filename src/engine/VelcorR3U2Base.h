@@ -13,7 +13,7 @@
 
 #include <cstdint>
 
-#include "platform/Guid.h"
+#include "platform/DriverPort.h"
 
 namespace velcor {
 
@@ -24,7 +24,7 @@ class CVelcorR3U2Base {
     virtual ~CVelcorR3U2Base();
 
     // Device and controller.
-    virtual int InitializeController(HWND window, const platform::Guid* interfaceClass);
+    virtual int InitializeController(HWND window, const platform::GUID* interfaceClass);
     virtual int CameraStartUp();
     virtual int Shutdown();
     virtual int ReadDeviceInfo(uint8_t* block64);

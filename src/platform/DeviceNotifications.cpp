@@ -28,7 +28,7 @@ NotificationState& State() {
 }  // namespace
 
 HDEVNOTIFY RegisterDeviceNotification(HWND window, const GUID& interfaceClass) {
-    if (window == nullptr) return nullptr;
+    if (!IsWindow(window)) return nullptr;  // as the window system refuses a stale handle
     NotificationState& s = State();
     std::lock_guard lock(s.mutex);
     const uintptr_t token = s.next;

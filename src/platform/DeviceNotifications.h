@@ -17,7 +17,7 @@ inline constexpr WPARAM kDbtDeviceRemoveComplete = VELCOR_DBT_DEVICEREMOVECOMPLE
 struct DeviceNotifyTag;
 using HDEVNOTIFY = DeviceNotifyTag*;
 
-// Registers the window for the interface class; null for a null window. A window may be
+// Registers the window for the interface class; null for a null or unknown window. A window may be
 // registered several times; each registration posts its own message.
 HDEVNOTIFY RegisterDeviceNotification(HWND window, const GUID& interfaceClass);
 // False for an unknown or already unregistered registration.

@@ -27,7 +27,7 @@ class FakeEngine : public CVelcorR3U2Base {
   public:
     explicit FakeEngine(FakeEngineState* state) : s_(state) {}
 
-    int InitializeController(HWND, const platform::Guid*) override { return 1; }
+    int InitializeController(HWND, const platform::GUID*) override { return 1; }
     int CountDevices(int) override { return s_->devices; }
     int IsDevicePresent(int n) override { return n >= 0 && n < s_->devices; }
     int OpenDevice(int n) override { return IsDevicePresent(n); }
