@@ -18,9 +18,7 @@ std::unique_ptr<CVelcorR3U2Base> CreateCameraEngine() {
         std::lock_guard lock(factoryMutex);
         if (TestFactory()) return TestFactory()();
     }
-    // The engine comes with the device transport and the sensor drivers; until then a camera
-    // object has none and every call that needs one answers error 1.
-    return nullptr;
+    return std::make_unique<CVelcorUSB3T2SimpleSdk>();
 }
 
 void SetCameraEngineFactoryForTesting(CameraEngineFactory factory) {

@@ -10,7 +10,7 @@ namespace velcor {
 
 using CameraEngineFactory = std::function<std::unique_ptr<CVelcorR3U2Base>()>;
 
-// The engine of this product; null while the library is built without one.
+// The engine of this product.
 std::unique_ptr<CVelcorR3U2Base> CreateCameraEngine();
 
 // Replaces the engine that new camera objects get (an empty factory restores the default).

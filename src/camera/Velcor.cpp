@@ -1,5 +1,6 @@
 #include "camera/Velcor.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -83,13 +84,13 @@ int CVelcor::Initialize(HWND notifyWindow) {
 
     // The application hears of cameras arriving and leaving through its notification window.
     if (notifyWindow != nullptr) {
-        deviceNotification_ = platform::RegisterDeviceNotification(notifyWindow, kFx3InterfaceClass);
+        deviceNotification_ =
+            platform::RegisterDeviceNotification(notifyWindow, kFx3InterfaceClass);
         if (deviceNotification_ == nullptr) return 0;
     }
 
-    if (!engine_) {
-        // This build has no camera engine yet: the handle lives, and every call that needs a
-        // camera answers error 1.
+    if (!engine_ || std::any_of(images_.begin(), images_.end(), [](auto& i) { return !i; })) {
+        RecordError(kErrMemory);
         return 0;
     }
 
@@ -108,6 +109,7 @@ int CVelcor::Initialize(HWND notifyWindow) {
     engine_->SetProductId(kProductId);
     engine_->InitializeController(notifyWindow, &kFx3InterfaceClass);
     if (engine_->CountDevices(kProductId) == 1) SetDeviceNumber(0);
+    LoadStoredSettings();
     return 1;
 }
 
@@ -191,14 +193,40 @@ int CVelcor::SetDeviceNumber(int index) {
         RecordError(kErrNotPresent);
         return 0;
     }
+    LoadStoredSettings();
     ApplyOpenedCameraSettings();
     deviceNumber_ = index;
     return 1;
 }
 
+void CVelcor::LoadStoredSettings() {
+    // A camera without stored settings starts from the sensor's defaults and neutral filters:
+    // unity Bayer gains and gamma, gray gains and offsets at their mid point.
+    CVelcorR3U2Base& e = *engine_;
+    filters_.brightness = filters_.contrast = filters_.hue = filters_.saturation = 0;
+    filters_.sharpness = 0;
+    filters_.bayerGainRed = filters_.bayerGainGreen = filters_.bayerGainBlue = 100;
+    filters_.gamma = 100;
+    filters_.bayerMode = 3;
+    filters_.grayMode = 0;
+    filters_.grayGainR = filters_.grayGainG1 = filters_.grayGainG2 = filters_.grayGainB = 128;
+    filters_.grayOffsetR = filters_.grayOffsetG1 = filters_.grayOffsetG2 = 128;
+    filters_.grayOffsetB = 128;
+
+    analog_.globalGain = e.GetGlobalGainDefault();
+    analog_.colourGainGreen1 = analog_.colourGainRed = analog_.colourGainBlue =
+        analog_.colourGainGreen2 = e.GetColourGainDefault();
+    analog_.exposure = e.GetExposureDefault();
+    analog_.mirrorV = e.GetMirrorVDefault();
+    analog_.mirrorH = e.GetMirrorHDefault();
+    analog_.autoExposureMode = 0;
+    analog_.gainMode = 0;
+    analog_.blackLevel = e.GetBlackLevelDefault();
+    analog_.exposureSeconds = 0.0;
+    if (e.IsExposureSecondsSupported()) e.GetExposureSecondsDefault(&analog_.exposureSeconds);
+}
+
 void CVelcor::ApplyOpenedCameraSettings() {
-    // The stored settings of the camera are loaded into analog_ by the settings store; until a
-    // camera has stored settings the values are those the object started with.
     CVelcorR3U2Base& e = *engine_;
     e.SetGlobalGain(analog_.globalGain);
     e.SetColourGainGreen1(analog_.colourGainGreen1);

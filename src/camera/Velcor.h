@@ -227,7 +227,9 @@ class CVelcor {
     int GetEngineFilter(int id, int* ok);
     int SetEngineFilter(int id, int value);
     int SetExposureUnits(int exposure);
-    // Loads the settings of the camera just opened and applies them to the engine.
+    // Loads the stored settings of the open camera into the object.
+    void LoadStoredSettings();
+    // Applies the analog settings to the camera just opened.
     void ApplyOpenedCameraSettings();
     void DestroyOwnedObjects();
     // Ends the worker and recorder threads and leaves the capture state idle.

@@ -1,523 +1,821 @@
-// The engine as it answers before a controller and a sensor driver are attached: every
-// operation that needs one of them fails, queries without a value answer -1.
 #include "engine/VelcorR3U2Base.h"
 
+#include <cstring>
+
+#include "engine/SensorFactory.h"
+#include "platform/Clock.h"
+#include "sensors/SensorBase.h"
+#include "transport/DevIz3Cam.h"
+
 namespace velcor {
+namespace {
 
-CVelcorR3U2Base::~CVelcorR3U2Base() = default;
+// Products with their own start-up or register quirks.
+constexpr int kProduct3042 = 0x3042;  // no FPGA register path; frames from endpoint 0x83
+constexpr int kProduct3140 = 0x3140;
+constexpr int kProduct3180 = 0x3180;
+constexpr int kProduct31E0 = 0x31E0;
+constexpr int kProduct3200 = 0x3200;
+constexpr int kProductRoze9701 = 0x32C0;
 
-int CVelcorR3U2Base::InitializeController(HWND, const platform::GUID*) {
-    return 0;
+constexpr int kMaxTableDevices = 32;
+constexpr uint16_t kEepromSwitchByte = 0x1080;
+
+bool IsOneOf(int productId, std::initializer_list<int> ids) {
+    for (int id : ids) {
+        if (id == productId) return true;
+    }
+    return false;
 }
-int CVelcorR3U2Base::CameraStartUp() {
-    return 0;
+
+bool IsFpgaValueProduct(int productId) {
+    return productId >= 0x3260 && productId <= 0x3290 && (productId & 0xF) == 0;
 }
-int CVelcorR3U2Base::Shutdown() {
+
+}  // namespace
+
+CVelcorR3U2Base::CVelcorR3U2Base() = default;
+
+CVelcorR3U2Base::~CVelcorR3U2Base() {
+    Shutdown();
+}
+
+CVelcorUSB3T2SimpleSdk::~CVelcorUSB3T2SimpleSdk() = default;
+
+// ---- Device and controller ------------------------------------------------------------------
+
+int CVelcorR3U2Base::InitializeController(HWND, const platform::GUID* interfaceClass) {
+    Shutdown();
+    controller_ = interfaceClass != nullptr ? std::make_unique<CDevIz3Cam>(*interfaceClass)
+                                            : std::make_unique<CDevIz3Cam>();
     return 1;
 }
-int CVelcorR3U2Base::ReadDeviceInfo(uint8_t*) {
-    return 0;
+
+int CVelcorR3U2Base::FirmwareVersion() const {
+    return deviceInfo_[24] | deviceInfo_[25] << 8;
 }
-int CVelcorR3U2Base::GetSensorInfo(SensorInfo*) {
-    return 0;
+
+bool CVelcorR3U2Base::WaitForReadyState(int tries) {
+    for (int attempt = 0; attempt < tries; ++attempt) {
+        uint8_t ready = 0;
+        if (controller_->ReadReadyState(&ready) && ready == 1) return true;
+        platform::Sleep(500);
+    }
+    return false;
 }
-int CVelcorR3U2Base::ReadDeviceInfo2(uint8_t*) {
-    return 0;
+
+int CVelcorR3U2Base::CameraStartUp() {
+    if (!controller_ || !controller_->Prepare()) return 0;
+    ReadDeviceInfo(deviceInfo_.data());
+    if (!sensor_) return 0;
+    if (productId_ == kProduct3042) sensor_->SetModeWord(0x10000);
+
+    int ok = 0;
+    switch (productId_) {
+        case kProduct3140:
+            WriteFpgaRegister(0x38, 0);
+            WriteFpgaRegister(0x3E, 3);
+            WriteFpgaRegister(0x38, 1);
+            break;
+        case kProduct3180:
+            if (!sensor_->WaitReady()) sensor_->Recover();
+            break;
+        case kProduct31E0: {
+            const int indicator = ReadFpgaRegister(0x13, &ok);
+            const int version = ReadFpgaRegister(0x10, &ok);
+            if (FirmwareVersion() >= 0x1101 || indicator != 0 || version > 25) {
+                // The link to the sensor head may take minutes; nudge it every 25 s.
+                bool ready = false;
+                uint32_t nudgeStart = platform::TimeGetTime();
+                for (int attempt = 0; attempt < 400 && !ready; ++attempt) {
+                    uint8_t state = 0;
+                    ready = controller_->ReadReadyState(&state) && state == 1;
+                    if (ready) break;
+                    platform::Sleep(500);
+                    if (platform::TimeGetTime() - nudgeStart >= 25000) {
+                        WriteFpgaRegister(0x81, 1);
+                        nudgeStart = platform::TimeGetTime();
+                    }
+                }
+                if (!ready) return 0;
+            }
+            break;
+        }
+        case kProductRoze9701: {
+            const int indicator = ReadFpgaRegister(0x13, &ok);
+            if (FirmwareVersion() >= 0x1101 || indicator >= 9) {
+                // Newer firmware brings the sensor up itself; wake it once it reports ready,
+                // reset it when it never does.
+                if (WaitForReadyState(40)) {
+                    sensor_->WriteRegister(0, 4);
+                } else {
+                    sensor_->Reset();
+                }
+            }
+            break;
+        }
+        default:
+            break;
+    }
+    if (!sensor_->WaitReady()) return 0;
+    return sensor_->Initialize();
 }
-int CVelcorR3U2Base::Reopen(int) {
-    return -1;
+
+int CVelcorR3U2Base::Shutdown() {
+    StopTransfer();
+    if (IsOneOf(productId_, {0x3090, 0x30B0, 0x30C0}) && sensor_) {
+        sensor_->WriteRegister(0, 3);
+        sensor_->WriteRegister(0x8000, 3);
+        WriteFpgaRegister(37, 0);
+        for (int reg : {36, 31, 35, 34, 32, 33, 224}) {
+            platform::Sleep(1);
+            WriteFpgaRegister(reg, 0);
+        }
+    }
+    if (controller_) {
+        controller_->CloseStream();
+        controller_.reset();
+    }
+    deviceInfo_.fill(0);
+    transferBuffer_.clear();
+    transferBuffer_.shrink_to_fit();
+    transferMode_ = 0;
+    for (auto& frame : frames_) {
+        frame.clear();
+        frame.shrink_to_fit();
+    }
+    sensor_.reset();
+    frameBytes_ = 0;
+    frameEvent_.reset();
+    threadEndEvent_.reset();
+    lostFlag_ = 0;
+    return 1;
 }
-int CVelcorR3U2Base::OpenDevice(int) {
-    return 0;
+
+int CVelcorR3U2Base::ReadDeviceInfo(uint8_t* block64) {
+    return controller_ && block64 != nullptr ? controller_->ReadDeviceInfo(block64) : 0;
 }
+
+int CVelcorR3U2Base::GetSensorInfo(SensorInfo* info) {
+    return sensor_ && info != nullptr ? sensor_->GetSensorInfo(info) : 0;
+}
+
+int CVelcorR3U2Base::ReadDeviceInfo2(uint8_t* block64) {
+    return controller_ && block64 != nullptr ? controller_->ReadDeviceInfo2(block64) : 0;
+}
+
+int CVelcorR3U2Base::Reopen(int deviceNumber) {
+    StopTransfer();
+    return OpenDevice(deviceNumber) ? 0 : -1;
+}
+
+int CVelcorR3U2Base::OpenDevice(int deviceNumber) {
+    if (!controller_ || productId_ == -1) return 0;
+    if (controller_->EnumerateDevices() == 0 || !IsDevicePresent(deviceNumber)) return 0;
+    int index = -1;
+    for (int i = 0; i < kMaxTableDevices && index < 0; ++i) {
+        DeviceTableEntry entry{};
+        if (CFx3Api::GetEntry(i, &entry) && entry.productId == productId_ &&
+            entry.instance == deviceNumber) {
+            index = i;
+        }
+    }
+    if (index < 0 || !controller_->SelectDevice(index)) return 0;
+    sensor_.reset();
+    sensor_ = MakeSensorDriver(productId_, controller_.get());
+    if (!sensor_) return 0;
+    deviceNumber_ = deviceNumber;
+    geometryChanged_ = 1;
+    return CameraStartUp();
+}
+
 int CVelcorR3U2Base::SpareA() {
     return 0;
 }
-int CVelcorR3U2Base::IsDevicePresent(int) {
+
+int CVelcorR3U2Base::IsDevicePresent(int deviceNumber) {
+    if (!controller_ || productId_ == -1) return 0;
+    const int count = CFx3Api::EntryCount();
+    for (int i = 0; i < count && i < kMaxTableDevices; ++i) {
+        DeviceTableEntry entry{};
+        if (CFx3Api::GetEntry(i, &entry) && entry.productId == productId_ &&
+            entry.instance == deviceNumber) {
+            return controller_->ProbeDevice(i);
+        }
+    }
     return 0;
 }
-int CVelcorR3U2Base::CountDevices(int) {
-    return 0;
+
+int CVelcorR3U2Base::CountDevices(int productId) {
+    if (!controller_) return 0;
+    const int count = controller_->EnumerateDevices();
+    if (productId == 0) return count;
+    int matching = 0;
+    for (int i = 0; i < count && i < kMaxTableDevices; ++i) {
+        DeviceTableEntry entry{};
+        if (CFx3Api::GetEntry(i, &entry) && entry.productId == productId &&
+            controller_->ProbeDevice(i)) {
+            ++matching;
+        }
+    }
+    return matching;
 }
-int CVelcorR3U2Base::GetDeviceName(int, char*) {
-    return 0;
+
+int CVelcorR3U2Base::GetDeviceName(int tableIndex, char* text) {
+    if (!controller_ || text == nullptr || !controller_->ProbeDevice(tableIndex)) return 0;
+    return controller_->GetDeviceName(tableIndex, text, 260);
 }
-int CVelcorR3U2Base::SetProductId(int) {
-    return 0;
+
+int CVelcorR3U2Base::SetProductId(int productId) {
+    productId_ = productId;
+    return 1;
 }
+
 int CVelcorR3U2Base::GetProductId() {
-    return -1;
+    return productId_;
 }
-int CVelcorR3U2Base::GetEntryVendorId(int) {
-    return 0;
+
+int CVelcorR3U2Base::GetEntryVendorId(int tableIndex) {
+    DeviceTableEntry entry{};
+    return controller_ && tableIndex < kMaxTableDevices && CFx3Api::GetEntry(tableIndex, &entry)
+               ? entry.vendorId
+               : 0;
 }
-int CVelcorR3U2Base::GetEntryProductId(int) {
-    return 0;
+
+int CVelcorR3U2Base::GetEntryProductId(int tableIndex) {
+    DeviceTableEntry entry{};
+    return controller_ && tableIndex < kMaxTableDevices && CFx3Api::GetEntry(tableIndex, &entry)
+               ? entry.productId
+               : 0;
 }
-int CVelcorR3U2Base::GetEntryInstance(int) {
-    return -1;
+
+int CVelcorR3U2Base::GetEntryInstance(int tableIndex) {
+    DeviceTableEntry entry{};
+    return controller_ && tableIndex < kMaxTableDevices && CFx3Api::GetEntry(tableIndex, &entry)
+               ? entry.instance
+               : -1;
 }
+
 int CVelcorR3U2Base::IsEndpoint83Model() {
-    return 0;
+    return productId_ == kProduct3042 ? 1 : 0;
 }
 int CVelcorR3U2Base::GetDeviceNumber() {
-    return 0;
-}
-int CVelcorR3U2Base::StartTransfer(int) {
-    return 0;
-}
-int CVelcorR3U2Base::StopTransfer() {
-    return 0;
-}
-int CVelcorR3U2Base::CopyFrame(uint8_t*, int, int, int) {
-    return 0;
-}
-int CVelcorR3U2Base::SetTransferMode(int) {
-    return 0;
-}
-int CVelcorR3U2Base::ResetTransfer() {
-    return 0;
-}
-int CVelcorR3U2Base::AcquisitionLoop() {
-    return 0;
-}
-int CVelcorR3U2Base::AcquisitionLoop83() {
-    return 0;
-}
-int CVelcorR3U2Base::AcquisitionLoopMemory() {
-    return 0;
-}
-int CVelcorR3U2Base::ConfigureFrameBuffers() {
-    return 0;
+    return deviceNumber_;
 }
 int CVelcorR3U2Base::GetMaxDevices() {
-    return 32;
+    return kMaxTableDevices;
 }
+
 int CVelcorR3U2Base::LatchFrameCounter() {
-    return 0;
+    int ok = 0;
+    const int counter = ReadFpgaRegister(8, &ok);
+    if (!ok) return 0;
+    lastFrameCounter_ = static_cast<uint16_t>(counter);
+    return 1;
 }
-int CVelcorR3U2Base::SnapFrame() {
-    return 0;
-}
+
 int CVelcorR3U2Base::SpareB() {
     return -1;
 }
-int CVelcorR3U2Base::ReadSnapFrame(uint8_t*, int, int) {
-    return -2;
-}
-int CVelcorR3U2Base::SetFrameTimeout(uint32_t) {
+
+int CVelcorR3U2Base::ReadSnapFrame(uint8_t* buffer, int, int bottomUp) {
+    if (buffer == nullptr) return -2;
+    CopyFrame(buffer, frameBytes_, 1, bottomUp);
     return 0;
 }
-int CVelcorR3U2Base::WaitFrame(uint32_t) {
+
+int CVelcorR3U2Base::SetFrameTimeout(uint32_t milliseconds) {
+    frameTimeout_ = milliseconds;
+    return 1;
+}
+
+int CVelcorR3U2Base::WaitFrame(uint32_t milliseconds) {
+    if (lostFlag_) return 1;
+    if (!frameEvent_ || !frameEvent_->Wait(milliseconds)) return 2;
+    return writeIndex_ == lastReadIndex_ ? 2 : 3;
+}
+
+int CVelcorR3U2Base::ReadFrame(uint8_t* buffer, int, int bottomUp) {
+    CopyFrame(buffer, frameBytes_, 0, bottomUp);
+    lastReadIndex_ = writeIndex_.load();
     return 0;
 }
-int CVelcorR3U2Base::ReadFrame(uint8_t*, int, int) {
-    return 0;
-}
+
 int CVelcorR3U2Base::SpareC() {
     return 0;
 }
-int CVelcorR3U2Base::SetBitDepthMode(int) {
-    return 0;
+
+int CVelcorR3U2Base::SetClockMode(int mode) {
+    if (!sensor_) return 0;
+    if (productId_ != kProduct3042 && mode == 2) {
+        uint32_t speed = 0;
+        // The fast clock needs a SuperSpeed link.
+        if (!controller_ || !controller_->GetUsbSpeed(&speed) || speed != 4) mode = 0;
+    }
+    return sensor_->SetClockMode(mode);
 }
-int CVelcorR3U2Base::SetClockMode(int) {
-    return 0;
+
+int CVelcorR3U2Base::GetClockMode(int* mode) {
+    return sensor_ ? sensor_->GetClockMode(mode) : 0;
 }
-int CVelcorR3U2Base::GetClockMode(int*) {
-    return 0;
+
+// ---- Window and mirrors ---------------------------------------------------------------------
+
+int CVelcorR3U2Base::ApplyWindow(int x, int y, int width, int height, int mode) {
+    if (!sensor_) return 0;
+    SensorInfo& info = sensor_->Info();
+    const bool alwaysApply = IsOneOf(productId_, {0x3310, 0x3320, 0x3340});
+    if (!alwaysApply && info.windowX == x && info.windowY == y && info.windowWidth == width &&
+        info.windowHeight == height && info.windowMode == mode) {
+        return 1;
+    }
+    const int result = sensor_->SetWindow(x, width, y, height, mode);
+    int32_t wx = 0, ww = 0, wy = 0, wh = 0, wm = 0;
+    if (sensor_->GetWindow(&wx, &ww, &wy, &wh, &wm)) {
+        info.windowX = wx;
+        info.windowY = wy;
+        info.windowWidth = ww;
+        info.windowHeight = wh;
+        info.windowMode = wm;
+    }
+    geometryChanged_ = 1;
+    return result;
 }
-int CVelcorR3U2Base::ApplyWindow(int, int, int, int, int) {
-    return 0;
+
+int CVelcorR3U2Base::GetWindowInForce(int* x, int* y, int* width, int* height, int* mode) {
+    if (!sensor_) return 0;
+    const SensorInfo& info = sensor_->Info();
+    if (x != nullptr) *x = info.windowX;
+    if (y != nullptr) *y = info.windowY;
+    if (width != nullptr) *width = info.windowWidth;
+    if (height != nullptr) *height = info.windowHeight;
+    if (mode != nullptr) *mode = info.windowMode;
+    return 1;
 }
-int CVelcorR3U2Base::GetWindowInForce(int*, int*, int*, int*, int*) {
-    return 0;
+
+int CVelcorR3U2Base::SetMirrorH(int on) {
+    return sensor_ ? sensor_->SetMirrorH(on) : 0;
 }
-int CVelcorR3U2Base::SetMirrorH(int) {
-    return 0;
+int CVelcorR3U2Base::SetMirrorV(int on) {
+    return sensor_ ? sensor_->SetMirrorV(on) : 0;
 }
-int CVelcorR3U2Base::SetMirrorV(int) {
-    return 0;
+int CVelcorR3U2Base::GetMirrorH(int* on) {
+    return sensor_ ? sensor_->GetMirrorH(on) : 0;
 }
-int CVelcorR3U2Base::GetMirrorH(int*) {
-    return 0;
-}
-int CVelcorR3U2Base::GetMirrorV(int*) {
-    return 0;
+int CVelcorR3U2Base::GetMirrorV(int* on) {
+    return sensor_ ? sensor_->GetMirrorV(on) : 0;
 }
 int CVelcorR3U2Base::GetMirrorVDefault() {
-    return 0;
+    return sensor_ ? sensor_->GetMirrorVDefault() : 0;
 }
 int CVelcorR3U2Base::GetMirrorHDefault() {
-    return 0;
+    return sensor_ ? sensor_->GetMirrorHDefault() : 0;
 }
 int CVelcorR3U2Base::HasMirrorVHardware() {
-    return 0;
+    return sensor_ ? sensor_->HasMirrorVHardware() : 0;
 }
 int CVelcorR3U2Base::HasMirrorHHardware() {
-    return 0;
+    return sensor_ ? sensor_->HasMirrorHHardware() : 0;
 }
-int CVelcorR3U2Base::SetTriggerMode(int, int) {
-    return 0;
-}
+
 int CVelcorR3U2Base::GetTriggerMode() {
-    return 0;
+    int32_t mode = 0;
+    return sensor_ && sensor_->GetTriggerMode(&mode) ? mode : 0;
 }
-int CVelcorR3U2Base::WriteEeprom(uint16_t, uint8_t) {
-    return 0;
+
+int CVelcorR3U2Base::WriteEeprom(uint16_t address, uint8_t value) {
+    return controller_ ? controller_->WriteEeprom(address, value) : 0;
 }
-int CVelcorR3U2Base::ReadEeprom(uint16_t, uint8_t*) {
-    return 0;
+
+int CVelcorR3U2Base::ReadEeprom(uint16_t address, uint8_t* value) {
+    return controller_ && value != nullptr ? controller_->ReadEeprom(address, value) : 0;
 }
+
 int CVelcorR3U2Base::IsHWindowSupported() {
-    return 0;
+    return sensor_ ? sensor_->Info().hWindowSupported : 0;
 }
 int CVelcorR3U2Base::IsVWindowSupported() {
-    return 0;
+    return sensor_ ? sensor_->Info().vWindowSupported : 0;
 }
 int CVelcorR3U2Base::GetFullWidth() {
-    return 0;
+    return sensor_ ? sensor_->Info().fullWidth : 0;
 }
 int CVelcorR3U2Base::GetFullHeight() {
-    return 0;
+    return sensor_ ? sensor_->Info().fullHeight : 0;
 }
 int CVelcorR3U2Base::GetDefaultWidth() {
-    return 0;
+    return sensor_ ? sensor_->Info().defaultWidth : 0;
 }
 int CVelcorR3U2Base::GetDefaultHeight() {
-    return 0;
+    return sensor_ ? sensor_->Info().defaultHeight : 0;
 }
 int CVelcorR3U2Base::GetDefaultX() {
-    return 0;
+    return sensor_ ? sensor_->Info().defaultX : 0;
 }
 int CVelcorR3U2Base::GetDefaultY() {
-    return 0;
+    return sensor_ ? sensor_->Info().defaultY : 0;
 }
-int CVelcorR3U2Base::SetGlobalGain(int) {
-    return 0;
+
+// ---- Gain and exposure ----------------------------------------------------------------------
+//
+// The value queries answer the sensor's value, or 0 when there is no sensor or it cannot say.
+
+#define VELCOR_SENSOR_VALUE(EngineName, SensorName)                \
+    int CVelcorR3U2Base::EngineName() {                            \
+        int32_t value = 0;                                         \
+        return sensor_ && sensor_->SensorName(&value) ? value : 0; \
+    }
+
+VELCOR_SENSOR_VALUE(GetGlobalGain, GetGlobalGain)
+VELCOR_SENSOR_VALUE(GetGlobalGainMin, GetGlobalGainMin)
+VELCOR_SENSOR_VALUE(GetGlobalGainMax, GetGlobalGainMax)
+VELCOR_SENSOR_VALUE(GetGlobalGainDefault, GetGlobalGainDefault)
+VELCOR_SENSOR_VALUE(GetExposure, GetExposure)
+VELCOR_SENSOR_VALUE(GetExposureMin, GetExposureMin)
+VELCOR_SENSOR_VALUE(GetExposureMax, GetExposureMax)
+VELCOR_SENSOR_VALUE(GetExposureDefault, GetExposureDefault)
+VELCOR_SENSOR_VALUE(GetExposureLines, GetExposureLines)
+VELCOR_SENSOR_VALUE(GetExposureLinesMin, GetExposureLinesMin)
+VELCOR_SENSOR_VALUE(GetExposureLinesMax, GetExposureLinesMax)
+VELCOR_SENSOR_VALUE(GetExposureLinesDefault, GetExposureLinesDefault)
+VELCOR_SENSOR_VALUE(GetChannelGainMin, GetChannelGainMin)
+VELCOR_SENSOR_VALUE(GetChannelGainMax, GetChannelGainMax)
+VELCOR_SENSOR_VALUE(GetChannelGainDefault, GetChannelGainDefault)
+VELCOR_SENSOR_VALUE(GetChannelOffsetMin, GetChannelOffsetMin)
+VELCOR_SENSOR_VALUE(GetChannelOffsetMax, GetChannelOffsetMax)
+VELCOR_SENSOR_VALUE(GetChannelOffsetDefault, GetChannelOffsetDefault)
+VELCOR_SENSOR_VALUE(GetColourGainRed, GetColourGainRed)
+VELCOR_SENSOR_VALUE(GetColourGainGreen1, GetColourGainGreen1)
+VELCOR_SENSOR_VALUE(GetColourGainGreen2, GetColourGainGreen2)
+VELCOR_SENSOR_VALUE(GetColourGainBlue, GetColourGainBlue)
+VELCOR_SENSOR_VALUE(GetColourGainMin, GetColourGainMin)
+VELCOR_SENSOR_VALUE(GetColourGainMax, GetColourGainMax)
+VELCOR_SENSOR_VALUE(GetColourGainDefault, GetColourGainDefault)
+VELCOR_SENSOR_VALUE(GetBlackLevelMin, GetBlackLevelMin)
+VELCOR_SENSOR_VALUE(GetBlackLevelMax, GetBlackLevelMax)
+VELCOR_SENSOR_VALUE(GetBlackLevelDefault, GetBlackLevelDefault)
+VELCOR_SENSOR_VALUE(GetGainStepMin, GetGainStepMin)
+VELCOR_SENSOR_VALUE(GetGainStepMax, GetGainStepMax)
+VELCOR_SENSOR_VALUE(GetGainStepDefault, GetGainStepDefault)
+VELCOR_SENSOR_VALUE(GetGainStep, GetGainStep)
+#undef VELCOR_SENSOR_VALUE
+
+int CVelcorR3U2Base::SetGlobalGain(int gain) {
+    return sensor_ ? sensor_->SetGlobalGain(gain) : 0;
 }
-int CVelcorR3U2Base::GetGlobalGain() {
-    return 0;
+
+int CVelcorR3U2Base::SetExposure(uint32_t tenthsOfMs) {
+    // A frame cannot arrive before its exposure ends: long exposures stretch the wait.
+    frameTimeout_ = tenthsOfMs <= 50000 ? 5000 : tenthsOfMs / 5;
+    if (productId_ == kProduct3200) {
+        pendingExposureValue_ = tenthsOfMs;
+        pendingExposure_ = 1;
+        return 1;
+    }
+    return sensor_ ? sensor_->SetExposure(static_cast<int32_t>(tenthsOfMs)) : 0;
 }
-int CVelcorR3U2Base::GetGlobalGainMin() {
-    return 0;
+
+int CVelcorR3U2Base::SetExposureLines(int lines) {
+    return sensor_ ? sensor_->SetExposureLines(lines) : 0;
 }
-int CVelcorR3U2Base::GetGlobalGainMax() {
-    return 0;
-}
-int CVelcorR3U2Base::GetGlobalGainDefault() {
-    return 0;
-}
-int CVelcorR3U2Base::SetExposure(uint32_t) {
-    return 0;
-}
-int CVelcorR3U2Base::GetExposure() {
-    return 0;
-}
-int CVelcorR3U2Base::GetExposureMin() {
-    return 0;
-}
-int CVelcorR3U2Base::GetExposureMax() {
-    return 0;
-}
-int CVelcorR3U2Base::GetExposureDefault() {
-    return 0;
-}
-int CVelcorR3U2Base::SetExposureLines(int) {
-    return 0;
-}
-int CVelcorR3U2Base::GetExposureLines() {
-    return 0;
-}
-int CVelcorR3U2Base::GetExposureLinesMin() {
-    return 0;
-}
-int CVelcorR3U2Base::GetExposureLinesMax() {
-    return 0;
-}
-int CVelcorR3U2Base::GetExposureLinesDefault() {
-    return 0;
-}
+
 int CVelcorR3U2Base::IsExposureSecondsSupported() {
-    return 0;
+    return sensor_ ? sensor_->IsExposureSecondsSupported() : 0;
 }
-int CVelcorR3U2Base::SetExposureSeconds(double) {
-    return 0;
+
+int CVelcorR3U2Base::SetExposureSeconds(double seconds) {
+    if (seconds > 2.0) frameTimeout_ = static_cast<uint32_t>((seconds + 1.0) * 1000.0);
+    return sensor_ ? sensor_->SetExposureSeconds(seconds) : 0;
 }
-int CVelcorR3U2Base::GetExposureSeconds(double*) {
-    return 0;
+
+int CVelcorR3U2Base::GetExposureSeconds(double* seconds) {
+    return sensor_ ? sensor_->GetExposureSeconds(seconds) : 0;
 }
-int CVelcorR3U2Base::GetExposureSecondsMin(double*) {
-    return 0;
+int CVelcorR3U2Base::GetExposureSecondsMin(double* seconds) {
+    return sensor_ ? sensor_->GetExposureSecondsMin(seconds) : 0;
 }
-int CVelcorR3U2Base::GetExposureSecondsMax(double*) {
-    return 0;
+int CVelcorR3U2Base::GetExposureSecondsMax(double* seconds) {
+    return sensor_ ? sensor_->GetExposureSecondsMax(seconds) : 0;
 }
-int CVelcorR3U2Base::GetExposureSecondsDefault(double*) {
-    return 0;
+int CVelcorR3U2Base::GetExposureSecondsDefault(double* seconds) {
+    return sensor_ ? sensor_->GetExposureSecondsDefault(seconds) : 0;
 }
-int CVelcorR3U2Base::SetChannelGain(int, int) {
-    return 0;
+
+int CVelcorR3U2Base::SetChannelGain(int channel, int gain) {
+    return sensor_ ? sensor_->SetChannelGain(channel, gain) : 0;
 }
-int CVelcorR3U2Base::GetChannelGain(int) {
-    return 0;
+int CVelcorR3U2Base::GetChannelGain(int channel) {
+    int32_t value = 0;
+    return sensor_ && sensor_->GetChannelGain(channel, &value) ? value : 0;
 }
-int CVelcorR3U2Base::GetChannelGainMin() {
-    return 0;
+int CVelcorR3U2Base::SetChannelOffset(int channel, int offset) {
+    return sensor_ ? sensor_->SetChannelOffset(channel, offset) : 0;
 }
-int CVelcorR3U2Base::GetChannelGainMax() {
-    return 0;
+int CVelcorR3U2Base::GetChannelOffset(int channel) {
+    int32_t value = 0;
+    return sensor_ && sensor_->GetChannelOffset(channel, &value) ? value : 0;
 }
-int CVelcorR3U2Base::GetChannelGainDefault() {
-    return 0;
+
+int CVelcorR3U2Base::SetColourGainRed(int gain) {
+    return sensor_ ? sensor_->SetColourGainRed(gain) : 0;
 }
-int CVelcorR3U2Base::SetChannelOffset(int, int) {
-    return 0;
+int CVelcorR3U2Base::SetColourGainGreen1(int gain) {
+    return sensor_ ? sensor_->SetColourGainGreen1(gain) : 0;
 }
-int CVelcorR3U2Base::GetChannelOffset(int) {
-    return 0;
+int CVelcorR3U2Base::SetColourGainGreen2(int gain) {
+    return sensor_ ? sensor_->SetColourGainGreen2(gain) : 0;
 }
-int CVelcorR3U2Base::GetChannelOffsetMin() {
-    return 0;
+int CVelcorR3U2Base::SetColourGainBlue(int gain) {
+    return sensor_ ? sensor_->SetColourGainBlue(gain) : 0;
 }
-int CVelcorR3U2Base::GetChannelOffsetMax() {
-    return 0;
-}
-int CVelcorR3U2Base::GetChannelOffsetDefault() {
-    return 0;
-}
-int CVelcorR3U2Base::SetColourGainRed(int) {
-    return 0;
-}
-int CVelcorR3U2Base::GetColourGainRed() {
-    return 0;
-}
-int CVelcorR3U2Base::SetColourGainGreen1(int) {
-    return 0;
-}
-int CVelcorR3U2Base::GetColourGainGreen1() {
-    return 0;
-}
-int CVelcorR3U2Base::SetColourGainGreen2(int) {
-    return 0;
-}
-int CVelcorR3U2Base::GetColourGainGreen2() {
-    return 0;
-}
-int CVelcorR3U2Base::SetColourGainBlue(int) {
-    return 0;
-}
-int CVelcorR3U2Base::GetColourGainBlue() {
-    return 0;
-}
-int CVelcorR3U2Base::GetColourGainMin() {
-    return 0;
-}
-int CVelcorR3U2Base::GetColourGainMax() {
-    return 0;
-}
-int CVelcorR3U2Base::GetColourGainDefault() {
-    return 0;
-}
+
 int CVelcorR3U2Base::IsBlackLevelSupported() {
-    return 0;
+    return sensor_ ? sensor_->IsBlackLevelSupported() : 0;
 }
-int CVelcorR3U2Base::SetBlackLevel(int) {
-    return 0;
+int CVelcorR3U2Base::SetBlackLevel(int level) {
+    return sensor_ ? sensor_->SetBlackLevel(level) : 0;
 }
-int CVelcorR3U2Base::GetBlackLevel(int*) {
-    return 0;
+int CVelcorR3U2Base::GetBlackLevel(int* level) {
+    int32_t value = 0;
+    if (!sensor_ || level == nullptr || !sensor_->GetBlackLevel(&value)) return 0;
+    *level = value;
+    return 1;
 }
-int CVelcorR3U2Base::GetBlackLevelMin() {
-    return 0;
+
+// ---- Register access ------------------------------------------------------------------------
+
+int CVelcorR3U2Base::WriteSensorRegister(int, int reg, int value) {
+    return sensor_
+               ? sensor_->WriteRegister(static_cast<uint32_t>(reg), static_cast<uint32_t>(value))
+               : 0;
 }
-int CVelcorR3U2Base::GetBlackLevelMax() {
-    return 0;
+
+int CVelcorR3U2Base::ReadSensorRegister(int, int reg, int* success) {
+    uint32_t value = 0;
+    if (!sensor_ || !sensor_->ReadRegister(static_cast<uint32_t>(reg), &value)) return 0;
+    if (success != nullptr) *success = 1;
+    return static_cast<int>(value);
 }
-int CVelcorR3U2Base::GetBlackLevelDefault() {
-    return 0;
+
+int CVelcorR3U2Base::WriteFpgaRegister(int reg, int value) {
+    if (!controller_ || productId_ == kProduct3042) return 0;
+    return controller_->WriteFpgaRegister(static_cast<uint8_t>(reg), static_cast<uint8_t>(value));
 }
-int CVelcorR3U2Base::WriteSensorRegister(int, int, int) {
-    return 0;
+
+int CVelcorR3U2Base::ReadFpgaRegister(int reg, int* success) {
+    if (success != nullptr) *success = 0;
+    uint8_t value = 0;
+    if (!controller_ || productId_ == kProduct3042 ||
+        !controller_->ReadFpgaRegister(static_cast<uint8_t>(reg), &value)) {
+        return 0;
+    }
+    if (success != nullptr) *success = 1;
+    return value;
 }
-int CVelcorR3U2Base::ReadSensorRegister(int, int, int*) {
-    return 0;
-}
-int CVelcorR3U2Base::WriteFpgaRegister(int, int) {
-    return 0;
-}
-int CVelcorR3U2Base::ReadFpgaRegister(int, int*) {
-    return 0;
-}
+
 int CVelcorR3U2Base::SpareD() {
     return 0;
 }
 int CVelcorR3U2Base::SpareE() {
     return 0;
 }
+
 int CVelcorR3U2Base::OnCapture() {
-    return 0;
+    if (!sensor_) return 0;
+    sensor_->OnCapture();
+    return 1;
 }
+
 int CVelcorR3U2Base::OnCaptureDone() {
-    return 0;
+    if (!sensor_) return 0;
+    sensor_->OnCaptureDone();
+    return 1;
 }
-int CVelcorR3U2Base::SetSamplingRate(int, int, int*) {
-    return 0;
+
+int CVelcorR3U2Base::SetSamplingRate(int sensorIndex, int value, int* rate) {
+    // The engine drives one sensor, index 0.
+    if (!sensor_ || sensorIndex != 0) return 0;
+    return sensor_->SetSamplingRate(value, rate);
 }
+
 int CVelcorR3U2Base::IsGainModeSupported() {
-    return 0;
+    return sensor_ ? sensor_->IsGainModeSupported() : 0;
 }
-int CVelcorR3U2Base::SetGainMode(int) {
-    return 0;
+int CVelcorR3U2Base::SetGainMode(int mode) {
+    return sensor_ ? sensor_->SetGainMode(mode) : 0;
 }
 int CVelcorR3U2Base::GetGainMode() {
-    return -1;
+    return sensor_ ? sensor_->GetGainMode() : -1;
 }
-int CVelcorR3U2Base::WriteEepromByte1080(uint8_t) {
-    return 0;
+
+int CVelcorR3U2Base::WriteEepromByte1080(uint8_t value) {
+    return WriteEeprom(kEepromSwitchByte, value);
 }
-int CVelcorR3U2Base::ReadEepromByte1080(uint8_t*) {
-    return 0;
+int CVelcorR3U2Base::ReadEepromByte1080(uint8_t* value) {
+    return ReadEeprom(kEepromSwitchByte, value);
 }
+
+// ---- FPGA switch and value of the products that have them -----------------------------------
+
 int CVelcorR3U2Base::IsFpgaSwitchSupported() {
+    if (IsOneOf(productId_, {0x3150, 0x3170, 0x31E0, 0x3220})) return 1;
+    if (IsFpgaValueProduct(productId_) && sensor_) {
+        return (sensor_->FpgaVersion() & 0x8000) != 0 ? 1 : 0;
+    }
     return 0;
 }
+
 int CVelcorR3U2Base::GetFpgaSwitch() {
-    return 0;
+    if (!IsFpgaSwitchSupported()) return 0;
+    int ok = 0;
+    if (IsOneOf(productId_, {0x3150, 0x3170, 0x3220})) {
+        return ReadFpgaRegister(0x90, &ok) == 15 ? 1 : 0;
+    }
+    if (productId_ == kProduct31E0) {
+        int32_t variant = 0;
+        if (!sensor_ || !sensor_->VariantOpE(&variant)) return 0;
+        const bool on = variant >= 1 && variant <= 8;
+        uint8_t stored = 0;
+        if (on && ReadEepromByte1080(&stored) && (stored == 0 || stored > 8)) {
+            WriteEepromByte1080(static_cast<uint8_t>(variant));
+        }
+        return on ? 1 : 0;
+    }
+    return ReadFpgaRegister(0xD1, &ok) & 1;
 }
-int CVelcorR3U2Base::SetFpgaSwitch(int) {
-    return 0;
+
+int CVelcorR3U2Base::SetFpgaSwitch(int on) {
+    if (!IsFpgaSwitchSupported()) return 0;
+    const int wanted = on != 0 ? 1 : 0;
+    if (GetFpgaSwitch() == wanted) return 1;
+    if (IsOneOf(productId_, {0x3150, 0x3170, 0x3220})) {
+        return WriteFpgaRegister(0x90, wanted ? 15 : 8);
+    }
+    if (productId_ == kProduct31E0) {
+        uint8_t stored = 0;
+        if (wanted && !ReadEepromByte1080(&stored)) return 0;
+        return sensor_ ? sensor_->VariantOpD(wanted ? stored : 0) : 0;
+    }
+    int ok = 0;
+    const int reg = ReadFpgaRegister(0xD1, &ok);
+    if (!ok) return 0;
+    return WriteFpgaRegister(0xD1, wanted ? (reg | 1) : (reg & ~1));
 }
+
 int CVelcorR3U2Base::IsFpgaValueSupported() {
-    return 0;
+    return IsFpgaValueProduct(productId_) && IsFpgaSwitchSupported() ? 1 : 0;
 }
-int CVelcorR3U2Base::SetFpgaValue(uint16_t) {
-    return 0;
+
+int CVelcorR3U2Base::SetFpgaValue(uint16_t value) {
+    return WriteFpgaRegister(0xD0, value & 0xFF) && WriteFpgaRegister(0xD2, value >> 8) ? 1 : 0;
 }
-int CVelcorR3U2Base::GetFpgaValue(uint16_t*) {
-    return 0;
+
+int CVelcorR3U2Base::GetFpgaValue(uint16_t* value) {
+    int okLow = 0, okHigh = 0;
+    const int low = ReadFpgaRegister(0xD0, &okLow);
+    const int high = ReadFpgaRegister(0xD2, &okHigh);
+    if (!okLow || !okHigh || value == nullptr) return 0;
+    *value = static_cast<uint16_t>(low | high << 8);
+    return 1;
 }
+
 int CVelcorR3U2Base::QueryReserved() {
     return 0;
 }
 int CVelcorR3U2Base::GetFpgaValueMax() {
-    return 0;
+    return IsFpgaValueProduct(productId_) ? 0xFFFF : 0;
 }
-int CVelcorR3U2Base::ReceiveText(char*, int) {
-    return 0;
+
+// ---- Serial text channel --------------------------------------------------------------------
+
+int CVelcorR3U2Base::ReceiveText(char* buffer, int length) {
+    if (!sensor_ || productId_ != kProduct3180 || buffer == nullptr || length < 0) return 0;
+    char line[256] = {};
+    const int count = sensor_->ReceiveText(line, sizeof line);
+    const int copied = count < length ? count : length;
+    if (copied > 0) std::memcpy(buffer, line, static_cast<size_t>(copied));
+    return count;
 }
-int CVelcorR3U2Base::SendText(const char*, int) {
-    return 0;
+
+int CVelcorR3U2Base::SendText(const char* text, int length) {
+    if (!sensor_ || productId_ != kProduct3180 || text == nullptr || length < 0) return 0;
+    // The console reads up to a terminating zero, which travels with the text.
+    std::vector<char> terminated(static_cast<size_t>(length) + 1, '\0');
+    std::memcpy(terminated.data(), text, static_cast<size_t>(length));
+    return sensor_->SendText(terminated.data(), length + 1);
 }
+
+// ---- Sensor extras --------------------------------------------------------------------------
+
 int CVelcorR3U2Base::IsCoolerSupported() {
-    return 0;
+    return sensor_ ? sensor_->IsCoolerSupported() : 0;
 }
 int CVelcorR3U2Base::GetCooler() {
-    return 0;
+    return sensor_ ? sensor_->GetCooler() : 0;
 }
-int CVelcorR3U2Base::SetCooler(int) {
-    return 0;
+int CVelcorR3U2Base::SetCooler(int on) {
+    return sensor_ ? sensor_->SetCooler(on) : 0;
 }
 int CVelcorR3U2Base::IsTemperatureSupported() {
-    return 0;
+    return sensor_ ? sensor_->IsTemperatureSupported() : 0;
 }
-int CVelcorR3U2Base::GetTemperature(double*) {
-    return 0;
+int CVelcorR3U2Base::GetTemperature(double* celsius) {
+    return sensor_ && celsius != nullptr ? sensor_->GetTemperature(celsius) : 0;
 }
 int CVelcorR3U2Base::IsSwitchASupported() {
-    return 0;
+    return sensor_ ? sensor_->IsSwitchASupported() : 0;
 }
 int CVelcorR3U2Base::GetSwitchA() {
-    return 0;
+    int32_t on = 0;
+    return sensor_ && sensor_->GetSwitchA(&on) ? on : 0;
 }
-int CVelcorR3U2Base::SetSwitchA(int) {
-    return 0;
+int CVelcorR3U2Base::SetSwitchA(int on) {
+    return sensor_ ? sensor_->SetSwitchA(on) : 0;
 }
 int CVelcorR3U2Base::IsAuxSwitchSupported() {
-    return 0;
+    return sensor_ ? sensor_->IsAuxSwitchSupported() : 0;
 }
 int CVelcorR3U2Base::GetAuxSwitch() {
-    return 0;
+    int32_t on = 0;
+    return sensor_ && sensor_->GetAuxSwitch(&on) ? on : 0;
 }
-int CVelcorR3U2Base::SetAuxSwitch(void*) {
-    return 0;
+int CVelcorR3U2Base::SetAuxSwitch(void* argument) {
+    return sensor_ ? sensor_->SetAuxSwitch(argument != nullptr ? 1 : 0) : 0;
 }
 int CVelcorR3U2Base::IsSetPointSupported() {
-    return 0;
+    return sensor_ ? sensor_->IsSetPointSupported() : 0;
 }
 int CVelcorR3U2Base::SpareOpA() {
-    return 0;
+    return sensor_ ? sensor_->SpareOpA() : 0;
 }
 int CVelcorR3U2Base::SpareOpB() {
-    return 0;
+    return sensor_ ? sensor_->SpareOpB() : 0;
 }
-int CVelcorR3U2Base::GetSensorTemperature(double*) {
-    return 0;
+int CVelcorR3U2Base::GetSensorTemperature(double* celsius) {
+    int32_t value = 0;
+    if (!sensor_ || celsius == nullptr || !sensor_->GetSensorTemperature(&value)) return 0;
+    *celsius = value;
+    return 1;
 }
-int CVelcorR3U2Base::SetTemperatureSetPoint(int) {
-    return 0;
+int CVelcorR3U2Base::SetTemperatureSetPoint(int setPoint) {
+    return sensor_ ? sensor_->SetTemperatureSetPoint(setPoint) : 0;
 }
 int CVelcorR3U2Base::VariantInfoA() {
-    return 0;
+    int32_t first = 0, second = 0;
+    return sensor_ ? sensor_->VariantInfoA(&first, &second) : 0;
 }
 int CVelcorR3U2Base::VariantInfoB() {
-    return 0;
+    int32_t first = 0, second = 0;
+    return sensor_ ? sensor_->VariantInfoB(&first, &second) : 0;
 }
 int CVelcorR3U2Base::VariantOpA() {
-    return 0;
+    return sensor_ ? sensor_->VariantOpA(0) : 0;
 }
 int CVelcorR3U2Base::VariantOpB() {
-    return 0;
+    int32_t value = 0;
+    return sensor_ ? sensor_->VariantOpB(&value) : 0;
 }
 int CVelcorR3U2Base::VariantOpC() {
-    return 0;
+    return sensor_ ? sensor_->VariantOpC() : 0;
 }
 int CVelcorR3U2Base::IsFixedExposureSupported() {
-    return 0;
+    return sensor_ ? sensor_->IsFixedExposureSupported() : 0;
 }
-int CVelcorR3U2Base::GetFixedExposure(int*) {
-    return 0;
+int CVelcorR3U2Base::GetFixedExposure(int* on) {
+    int32_t value = 0;
+    if (!sensor_ || on == nullptr || !sensor_->GetFixedExposure(&value)) return 0;
+    *on = value;
+    return 1;
 }
-int CVelcorR3U2Base::SetFixedExposure(int) {
-    return 0;
+int CVelcorR3U2Base::SetFixedExposure(int on) {
+    return sensor_ ? sensor_->SetFixedExposure(on) : 0;
 }
 int CVelcorR3U2Base::IsGainStepSupported() {
-    return 0;
+    return sensor_ ? sensor_->IsGainStepSupported() : 0;
 }
-int CVelcorR3U2Base::GetGainStepMin() {
-    return 0;
+int CVelcorR3U2Base::SetGainStep(int step) {
+    return sensor_ ? sensor_->SetGainStep(step) : 0;
 }
-int CVelcorR3U2Base::GetGainStepMax() {
-    return 0;
-}
-int CVelcorR3U2Base::GetGainStepDefault() {
-    return 0;
-}
-int CVelcorR3U2Base::GetGainStep() {
-    return 0;
-}
-int CVelcorR3U2Base::SetGainStep(int) {
-    return 0;
-}
-int CVelcorR3U2Base::GetGainStepLabel(int, char*) {
-    return 0;
+int CVelcorR3U2Base::GetGainStepLabel(int step, char* text) {
+    return sensor_ && text != nullptr ? sensor_->GetGainStepLabel(step, text, 64) : 0;
 }
 int CVelcorR3U2Base::IsSwitchBSupported() {
-    return 0;
+    return sensor_ ? sensor_->IsSwitchBSupported() : 0;
 }
-int CVelcorR3U2Base::SetSwitchB(int) {
-    return 0;
+int CVelcorR3U2Base::SetSwitchB(int on) {
+    return sensor_ ? sensor_->SetSwitchB(on) : 0;
 }
 int CVelcorR3U2Base::GetSwitchB() {
-    return 0;
+    return sensor_ ? sensor_->GetSwitchB() : -1;
 }
 int CVelcorR3U2Base::Allows8BitOutput() {
-    return 0;
+    return sensor_ ? sensor_->Allows8BitOutput() : 0;
 }
 int CVelcorR3U2Base::Allows16BitOutput() {
-    return 0;
+    return sensor_ ? sensor_->Allows16BitOutput() : 0;
 }
 int CVelcorR3U2Base::IsColourSensor() {
-    return 0;
+    return sensor_ ? sensor_->IsColourSensor() : 0;
 }
 
 }  // namespace velcor

@@ -11,17 +11,28 @@
 
 #include <velcor/VelcorTypes.h>
 
+#include <array>
+#include <atomic>
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 #include "platform/DriverPort.h"
+#include "platform/Event.h"
+#include "platform/Thread.h"
 
 namespace velcor {
 
 struct SensorInfo;
+class CDevIz3Cam;
+class CSensorBase;
 
 class CVelcorR3U2Base {
   public:
+    CVelcorR3U2Base();
     virtual ~CVelcorR3U2Base();
+    CVelcorR3U2Base(const CVelcorR3U2Base&) = delete;
+    CVelcorR3U2Base& operator=(const CVelcorR3U2Base&) = delete;
 
     // Device and controller.
     virtual int InitializeController(HWND window, const platform::GUID* interfaceClass);
@@ -206,6 +217,51 @@ class CVelcorR3U2Base {
     virtual int Allows8BitOutput();
     virtual int Allows16BitOutput();
     virtual int IsColourSensor();
+
+    // For diagnostics and tests: the controller and the sensor driver of the open camera.
+    CDevIz3Cam* Controller() const { return controller_.get(); }
+    CSensorBase* Sensor() const { return sensor_.get(); }
+    uint32_t FrameTimeout() const { return frameTimeout_; }
+    bool GeometryChanged() const { return geometryChanged_ != 0; }
+    const uint8_t* DeviceInfoBlock() const { return deviceInfo_.data(); }
+
+  protected:
+    // The firmware version, 16 bits at offset 24 of the device information block.
+    int FirmwareVersion() const;
+    // Polls the bridge's ready state up to `tries` times, 500 ms apart.
+    bool WaitForReadyState(int tries);
+
+    std::unique_ptr<CDevIz3Cam> controller_;
+    std::array<uint8_t, 64> deviceInfo_{};
+    int transferMode_ = 0;
+    int productId_ = -1;
+    std::vector<uint8_t> transferBuffer_;
+    int bitDepthMode_ = 0;
+    int triggerMode_ = -1;
+    std::array<std::vector<uint8_t>, 4> frames_;
+    std::atomic<int> writeIndex_{0};
+    int frameBytes_ = 0;
+    std::atomic<int> lostFlag_{0};
+    std::unique_ptr<platform::Event> frameEvent_;
+    std::atomic<int> framesPerSecond_{0};
+    double transferRate_ = 0.0;
+    int geometryChanged_ = 1;
+    std::unique_ptr<CSensorBase> sensor_;
+    uint16_t lastFrameCounter_ = 0;
+    int deviceNumber_ = 0;
+    uint32_t frameTimeout_ = 5000;
+    std::atomic<int> pendingExposure_{0};
+    std::atomic<uint32_t> pendingExposureValue_{0};
+    platform::Thread thread_;
+    std::unique_ptr<platform::Event> threadEndEvent_;
+    std::atomic<int> running_{0};
+    std::atomic<int> lastReadIndex_{3};
+};
+
+// The engine of this product: the engine base with its own destructor.
+class CVelcorUSB3T2SimpleSdk : public CVelcorR3U2Base {
+  public:
+    ~CVelcorUSB3T2SimpleSdk() override;
 };
 
 }  // namespace velcor

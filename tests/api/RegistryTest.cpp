@@ -10,6 +10,7 @@
 #include "api/SdkChain.h"
 #include "api/TRing.h"
 #include "camera/Velcor.h"
+#include "sim/SimTestSupport.h"
 
 namespace velcor {
 namespace {
@@ -76,7 +77,9 @@ TEST(HandleRegistry, HandlesAreNeverZeroAndNeverRepeatALiveOne) {
     EXPECT_EQ(chain.Count(), 500);
 }
 
-TEST(HandleRegistry, ReleasedAndUnknownHandlesGiveTheEmptyResults) {
+class HandleRegistryApi : public testing::SimTest {};
+
+TEST_F(HandleRegistryApi, ReleasedAndUnknownHandlesGiveTheEmptyResults) {
     const int handle = Velcor_Initialize(nullptr);
     ASSERT_NE(handle, 0);
     EXPECT_EQ(Velcor_Width(handle), 1280);
@@ -99,7 +102,7 @@ TEST(HandleRegistry, ReleasedAndUnknownHandlesGiveTheEmptyResults) {
 
 // Several application threads call exports on their own handles and on a shared one while a
 // thread releases the shared handle in the middle: no call may touch a freed camera object.
-TEST(HandleRegistry, ConcurrentExportsSurviveAReleaseInTheMiddle) {
+TEST_F(HandleRegistryApi, ConcurrentExportsSurviveAReleaseInTheMiddle) {
     const int shared = Velcor_Initialize(nullptr);
     ASSERT_NE(shared, 0);
     std::atomic<bool> released{false};

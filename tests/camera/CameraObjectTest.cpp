@@ -13,6 +13,7 @@
 #include "camera/EngineFactory.h"
 #include "camera/ErrorHistory.h"
 #include "camera/Velcor.h"
+#include "sim/SimTestSupport.h"
 #include "support/FakeEngine.h"
 
 namespace velcor {
@@ -42,25 +43,28 @@ TEST(ErrorHistory, KeepsTheNewestTwentyAndPopsNewestFirst) {
     EXPECT_EQ(history.Pop(), 0);
 }
 
-// A camera object without an engine, as the library makes it before a camera engine exists.
+// A camera object whose engine could not be made: the handle lives, and every call that
+// needs a camera answers error 1.
 class CameraWithoutEngine : public ::testing::Test {
   protected:
     void SetUp() override {
+        SetCameraEngineFactoryForTesting([] { return nullptr; });
         window_ = VelcorWin_CreateMessageWindow();
         handle_ = Velcor_Initialize(window_);
         ASSERT_NE(handle_, 0);
+        ASSERT_EQ(Velcor_GetLastError(handle_), 5) << "the missing engine is reported";
+        ASSERT_EQ(DrainErrors(window_), std::vector<int>{5});
     }
     void TearDown() override {
         Velcor_Release(handle_);
         VelcorWin_DestroyWindow(window_);
+        SetCameraEngineFactoryForTesting(nullptr);
     }
     HWND window_ = nullptr;
     int handle_ = 0;
 };
 
-TEST_F(CameraWithoutEngine, StartsWithAnEmptyHistoryAndDefaults) {
-    EXPECT_EQ(Velcor_GetLastError(handle_), 0);
-    EXPECT_TRUE(DrainErrors(window_).empty());
+TEST_F(CameraWithoutEngine, StartsWithDefaults) {
     EXPECT_EQ(Velcor_Width(handle_), 1280);
     EXPECT_EQ(Velcor_Height(handle_), 1024);
     EXPECT_EQ(Velcor_GetColorMode(handle_), 8);
@@ -173,6 +177,53 @@ TEST_F(ConfigFile, WidePathsConvertNonAsciiNamesAndRefuseBadOnes) {
     EXPECT_EQ(Velcor_LoadConfigFileW(handle_, std::wstring(1100, L'a').c_str()), FALSE)
         << "paths beyond 1023 bytes do not fit";
     EXPECT_EQ(Velcor_GetLastError(handle_), 12);
+}
+
+class CameraWithoutDevice : public testing::SimTest {};
+
+TEST_F(CameraWithoutDevice, NewCameraObjectHasAnEmptyHistory) {
+    HWND window = VelcorWin_CreateMessageWindow();
+    const int handle = Velcor_Initialize(window);
+    ASSERT_NE(handle, 0);
+    EXPECT_EQ(Velcor_GetLastError(handle), 0);
+    EXPECT_TRUE(DrainErrors(window).empty());
+    char names[10][256];
+    EXPECT_EQ(Velcor_EnumDevice(handle, &names[0][0]), 0) << "no camera attached";
+    for (auto& name : names)
+        EXPECT_STREQ(name, "");
+    EXPECT_EQ(Velcor_GetLastError(handle), 0);
+    EXPECT_EQ(Velcor_Release(handle), TRUE);
+    VelcorWin_DestroyWindow(window);
+}
+
+TEST_F(CameraWithoutDevice, AStaleNotificationWindowStopsInitialisation) {
+    HWND window = VelcorWin_CreateMessageWindow();
+    VelcorWin_DestroyWindow(window);
+    const int handle = Velcor_Initialize(window);
+    ASSERT_NE(handle, 0) << "the handle lives on";
+    char names[10][256];
+    EXPECT_EQ(Velcor_EnumDevice(handle, &names[0][0]), 0);
+    EXPECT_EQ(Velcor_Release(handle), TRUE);
+}
+
+TEST_F(CameraWithoutDevice, NotificationWindowHearsCamerasArriveAndLeave) {
+    HWND window = VelcorWin_CreateMessageWindow();
+    const int handle = Velcor_Initialize(window);
+    const int camera = Attach(0x32C0, "NOTIFY01");
+    ASSERT_GT(camera, 0);
+    ASSERT_TRUE(Detach(camera));
+    VELCORMSG m{};
+    ASSERT_TRUE(
+        VelcorWin_GetMessage(&m, window, VELCOR_WM_DEVICECHANGE, VELCOR_WM_DEVICECHANGE, 1000));
+    EXPECT_EQ(m.wParam, static_cast<WPARAM>(VELCOR_DBT_DEVICEARRIVAL));
+    ASSERT_TRUE(
+        VelcorWin_GetMessage(&m, window, VELCOR_WM_DEVICECHANGE, VELCOR_WM_DEVICECHANGE, 1000));
+    EXPECT_EQ(m.wParam, static_cast<WPARAM>(VELCOR_DBT_DEVICEREMOVECOMPLETE));
+    Velcor_Release(handle);
+    EXPECT_EQ(Attach(0x32C0, "NOTIFY02") > 0, true);
+    EXPECT_FALSE(VelcorWin_PeekMessage(&m, window, 0, 0, VELCOR_PM_REMOVE))
+        << "a released camera object no longer listens";
+    VelcorWin_DestroyWindow(window);
 }
 
 }  // namespace
