@@ -222,6 +222,10 @@ class CVelcorR3U2Base {
     CDevIz3Cam* Controller() const { return controller_.get(); }
     CSensorBase* Sensor() const { return sensor_.get(); }
     uint32_t FrameTimeout() const { return frameTimeout_; }
+    int FrameBytes() const { return frameBytes_; }
+    float FramesPerSecond() const { return framesPerSecond_; }
+    double TransferRate() const { return transferRate_; }
+    bool FrameLost() const { return lostFlag_ != 0; }
     bool GeometryChanged() const { return geometryChanged_ != 0; }
     const uint8_t* DeviceInfoBlock() const { return deviceInfo_.data(); }
 
@@ -230,6 +234,18 @@ class CVelcorR3U2Base {
     int FirmwareVersion() const;
     // Polls the bridge's ready state up to `tries` times, 500 ms apart.
     bool WaitForReadyState(int tries);
+    // Pulses the FPGA's frame-release register: frees the frame slot and resynchronises the
+    // stream (0x6C; 0x96 for the sensors with model codes 103 and 115).
+    void PulseSensor();
+    // Writes a 16-bit value to a low/high pair of FPGA registers.
+    void WriteFpgaPair(int lowRegister, int value);
+    int BytesPerPixel() const { return bitDepthMode_ == 1 || bitDepthMode_ == 2 ? 2 : 1; }
+    // Copies a finished frame into the ring and wakes the reader.
+    void PublishFrame(const uint8_t* frame);
+    // Counts a finished frame; refreshes framesPerSecond once a second.
+    void MeterFrame();
+    // Runs the loop body for this product on the acquisition thread.
+    void RunAcquisitionThread();
 
     std::unique_ptr<CDevIz3Cam> controller_;
     std::array<uint8_t, 64> deviceInfo_{};
@@ -243,8 +259,8 @@ class CVelcorR3U2Base {
     int frameBytes_ = 0;
     std::atomic<int> lostFlag_{0};
     std::unique_ptr<platform::Event> frameEvent_;
-    std::atomic<int> framesPerSecond_{0};
-    double transferRate_ = 0.0;
+    std::atomic<float> framesPerSecond_{0.0f};
+    std::atomic<double> transferRate_{0.0};
     int geometryChanged_ = 1;
     std::unique_ptr<CSensorBase> sensor_;
     uint16_t lastFrameCounter_ = 0;
@@ -256,6 +272,9 @@ class CVelcorR3U2Base {
     std::unique_ptr<platform::Event> threadEndEvent_;
     std::atomic<int> running_{0};
     std::atomic<int> lastReadIndex_{3};
+    // Frame-rate meter of this engine: frames counted since the window started.
+    uint32_t meterCount_ = 0;
+    uint32_t meterStartMs_ = 0;
 };
 
 // The engine of this product: the engine base with its own destructor.
