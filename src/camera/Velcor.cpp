@@ -317,44 +317,7 @@ int CVelcor::ReadSerialNumberW(wchar_t* buffer, int size) {
     return 1;
 }
 
-// ---- Capture, preview and images --------------------------------------------------------------
-//
-// The capture paths need the frame acquisition of the engine; without an engine every one of
-// them answers error 1.
-
-int CVelcor::Preview() {
-    return HaveEngine() ? CapturePathUnavailable() : 0;
-}
-int CVelcor::StartPreview() {
-    return HaveEngine() ? CapturePathUnavailable() : 0;
-}
-int CVelcor::StopPreview() {
-    if (!HaveEngine()) return 0;
-    StopCaptureAndThreads();
-    return 1;
-}
-int CVelcor::Close() {
-    if (!HaveEngine()) return 0;
-    StopCaptureAndThreads();
-    imageValid_ = 0;
-    engine_->StopTransfer();
-    return 1;
-}
-int CVelcor::Capture() {
-    return HaveEngine() ? CapturePathUnavailable() : 0;
-}
-int CVelcor::SnapShot(uint8_t*, int, int) {
-    return HaveEngine() ? CapturePathUnavailable() : 0;
-}
-int CVelcor::GetImage(uint8_t*, int, int) {
-    return HaveEngine() ? CapturePathUnavailable() : 0;
-}
-int CVelcor::CallBackPreview(HWND, uint8_t*, int, int) {
-    return HaveEngine() ? CapturePathUnavailable() : 0;
-}
-int CVelcor::Trigger(HWND, uint8_t*, int, int) {
-    return HaveEngine() ? CapturePathUnavailable() : 0;
-}
+// ---- Preview placement ----------------------------------------------------------------------
 
 int CVelcor::SetPreviewWindow(HWND parent, int x, int y, int width, int height) {
     if (!HaveEngine()) return 0;
@@ -392,25 +355,6 @@ int CVelcor::SaveImageW(const wchar_t* path, int format) {
 int CVelcor::CapturePathUnavailable() {
     RecordError(kErrUnsupported);
     return 0;
-}
-
-void CVelcor::StopCaptureAndThreads() {
-    runFlag_ = 0;
-    if (captureState_ != 0) {
-        captureState_ = 0;
-        if (engine_) engine_->StopTransfer();
-    }
-    if (workerFinished_) {
-        workerFinished_->Wait();
-        workerFinished_.reset();
-    }
-    workerThread_.Join();
-    recording_ = 0;
-    if (recorderFinished_) {
-        recorderFinished_->Wait();
-        recorderFinished_.reset();
-    }
-    recorderThread_.Join();
 }
 
 // ---- Geometry and format ---------------------------------------------------------------------

@@ -234,6 +234,33 @@ class CVelcor {
     void DestroyOwnedObjects();
     // Ends the worker and recorder threads and leaves the capture state idle.
     void StopCaptureAndThreads();
+
+    // ---- Capture control
+    enum CaptureState : int { kIdle = 0, kPreviewRunning = 1, kCaptureMode = 2, kTriggerMode = 3 };
+    // Checks the camera and the window, sizes the images, sets depth and window and reapplies
+    // the analog settings. Records its error and answers false on failure.
+    bool PrepareCapture();
+    // Shows the library's preview window when the application placed one. False (error 4
+    // recorded) when it cannot be made.
+    bool OpenPlacedPreviewWindow();
+    // Starts the continuous transfer and the worker in preview state.
+    int StartPreviewWorker();
+    bool StartWorker();
+    void WorkerMain();
+    void PreviewLoop();
+    void TriggerLoop();
+    // Reads the newest frame into the raw image (rows spread out to the stride).
+    bool ReadRawFrame();
+    // Runs automatic exposure and turns the raw image into the output image.
+    void ConvertFrame();
+    void AutoExposure(const DibImage& raw);
+    // Copies the image into the application's buffer; error 5 (and a frame message carrying it)
+    // when the buffer is too small.
+    bool CopyToApplication(const DibImage& image, uint8_t* buffer, int size, int topRowFirst);
+    void FillFrameInfo(const DibImage& raw, int frameRate);
+    void PostFrameMessage(WPARAM wParam, LPARAM lParam);
+    DibImage* RawImage();
+    DibImage* OutputImage();
     // Answer of the capture, mask, file and dialog paths while the library has none of them.
     int CapturePathUnavailable();
 

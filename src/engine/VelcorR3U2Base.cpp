@@ -278,10 +278,9 @@ int CVelcorR3U2Base::SpareB() {
     return -1;
 }
 
-int CVelcorR3U2Base::ReadSnapFrame(uint8_t* buffer, int, int bottomUp) {
+int CVelcorR3U2Base::ReadSnapFrame(uint8_t* buffer, int size, int topRowFirst) {
     if (buffer == nullptr) return -2;
-    CopyFrame(buffer, frameBytes_, 1, bottomUp);
-    return 0;
+    return CopyFrame(buffer, size, 1, topRowFirst) ? 0 : -1;
 }
 
 int CVelcorR3U2Base::SetFrameTimeout(uint32_t milliseconds) {
@@ -295,10 +294,11 @@ int CVelcorR3U2Base::WaitFrame(uint32_t milliseconds) {
     return writeIndex_ == lastReadIndex_ ? 2 : 3;
 }
 
-int CVelcorR3U2Base::ReadFrame(uint8_t* buffer, int, int bottomUp) {
-    CopyFrame(buffer, frameBytes_, 0, bottomUp);
-    lastReadIndex_ = writeIndex_.load();
-    return 0;
+int CVelcorR3U2Base::ReadFrame(uint8_t* buffer, int size, int topRowFirst) {
+    const int index = writeIndex_;
+    const int copied = CopyFrame(buffer, size, 0, topRowFirst);
+    lastReadIndex_ = index;
+    return copied ? 0 : -1;
 }
 
 int CVelcorR3U2Base::SpareC() {

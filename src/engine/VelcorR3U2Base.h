@@ -58,7 +58,9 @@ class CVelcorR3U2Base {
     // Acquisition.
     virtual int StartTransfer(int mode);
     virtual int StopTransfer();
-    virtual int CopyFrame(uint8_t* buffer, int size, int fromSingleFrameSlot, int bottomUp);
+    // Copies the newest finished frame (or the single-frame slot) into buffer, rows in the
+    // picture's order when topRowFirst is set.
+    virtual int CopyFrame(uint8_t* buffer, int size, int fromSingleFrameSlot, int topRowFirst);
     virtual int SetTransferMode(int mode);
     virtual int ResetTransfer();
     virtual int AcquisitionLoop();
@@ -69,11 +71,13 @@ class CVelcorR3U2Base {
     virtual int LatchFrameCounter();
     virtual int SnapFrame();
     virtual int SpareB();  // -1
-    virtual int ReadSnapFrame(uint8_t* buffer, int size, int bottomUp);
+    // 0 when the frame was copied, -1 when it could not be, -2 for a null buffer.
+    virtual int ReadSnapFrame(uint8_t* buffer, int size, int topRowFirst);
     virtual int SetFrameTimeout(uint32_t milliseconds);
     // 1 device lost, 2 nothing new, 3 a new frame is in the ring.
     virtual int WaitFrame(uint32_t milliseconds);
-    virtual int ReadFrame(uint8_t* buffer, int size, int bottomUp);
+    // Copies the newest frame and marks it read: 0 when copied, -1 when it could not be.
+    virtual int ReadFrame(uint8_t* buffer, int size, int topRowFirst);
     virtual int SpareC();  // 0
     virtual int SetBitDepthMode(int mode);
     virtual int SetClockMode(int mode);

@@ -1,0 +1,504 @@
+// Capture control of the camera object: preview, capture mode, snapshots, callback preview and
+// trigger mode, the worker thread's loops, automatic exposure and the frame messages.
+//
+// States: idle -> preview running (worker), capture mode (no thread) or trigger mode
+// (worker); every stop returns to idle with the threads joined. The frame lock guards the
+// images, the frame information record and the copy into the application's buffer.
+#include <algorithm>
+#include <cstring>
+
+#include "camera/Velcor.h"
+#include "platform/Clock.h"
+#include "platform/MessageWindows.h"
+
+namespace velcor {
+namespace {
+
+constexpr UINT kFrameMessage = VELCOR_WM_FRAME;
+constexpr uint32_t kPreviewFrameWaitMs = 3000;
+constexpr uint32_t kTriggerFrameWaitMs = 60000;
+constexpr uint32_t kTriggerFrameTimeoutMs = 6000;
+constexpr int kWaitLost = 1;
+constexpr int kWaitNewFrame = 3;
+
+bool IsSixteenBitRawMode(int bits) {
+    return bits == 16 || bits == 48 || bits == 64;
+}
+
+}  // namespace
+
+DibImage* CVelcor::RawImage() {
+    return images_[IsSixteenBitRawMode(GetColorMode()) ? kImage16 : kImage8].get();
+}
+
+DibImage* CVelcor::OutputImage() {
+    return colourModeIndex_ >= 0 && colourModeIndex_ < 6 ? images_[colourModeIndex_].get()
+                                                         : nullptr;
+}
+
+// ---- Preparing capture -----------------------------------------------------------------------
+
+bool CVelcor::PrepareCapture() {
+    CVelcorR3U2Base& e = *engine_;
+    if (!e.IsDevicePresent(e.GetDeviceNumber())) {
+        RecordError(kErrNotPresent);
+        return false;
+    }
+    if (!GeometryAcceptable(geometry_)) {
+        RecordError(kErrWindowRange);
+        return false;
+    }
+    const int bits = GetColorMode();
+    const int w = geometry_.width;
+    const int h = geometry_.height;
+    bool ok = true;
+    if (bits == 8 || bits == 16 || bits == 24 || bits == 32)
+        ok = ok && images_[kImage8]->Create(w, h, 8);
+    if (IsSixteenBitRawMode(bits)) ok = ok && images_[kImage16]->Create(w, h, 16);
+    if (bits != 16) ok = ok && images_[kImage24]->Create(w, h, 24);
+    if (bits == 32 || bits == 48 || bits == 64) {
+        ok = ok && images_[colourModeIndex_]->Create(w, h, bits);
+    }
+    ok = ok && images_[kImageWork]->Create(w, h, bits);
+    if (!ok) {
+        RecordError(kErrMemory);
+        return false;
+    }
+    e.SetBitDepthMode(IsSixteenBitRawMode(bits) ? 1 : 0);
+    if (!e.ApplyWindow(geometry_.xStart, geometry_.yStart, w, h, subSample_)) {
+        RecordError(kErrWindowRange);
+        return false;
+    }
+
+    // The camera may have been re-plugged or reset: give it the object's analog values again.
+    e.SetMirrorV(analog_.mirrorV);
+    e.SetMirrorH(analog_.mirrorH);
+    e.SetTriggerMode(0, 1);
+    e.SetGlobalGain(analog_.globalGain);
+    e.SetColourGainGreen1(analog_.colourGainGreen1);
+    e.SetColourGainRed(analog_.colourGainRed);
+    e.SetColourGainBlue(analog_.colourGainBlue);
+    e.SetColourGainGreen2(analog_.colourGainGreen2);
+    if (e.IsExposureSecondsSupported()) {
+        e.SetExposureSeconds(analog_.exposureSeconds);
+    } else {
+        e.SetExposure(static_cast<uint32_t>(analog_.exposure));
+    }
+    analog_.realExposure = analog_.exposure * 100;
+    if (e.IsAuxSwitchSupported()) e.SetAuxSwitch(nullptr);
+    if (e.IsGainModeSupported()) {
+        e.SetGainMode(0);
+        e.SetGainMode(analog_.gainMode);
+    }
+    if (e.IsBlackLevelSupported()) e.SetBlackLevel(analog_.blackLevel);
+    e.OnCapture();
+    captureWidth_ = w;
+    captureHeight_ = h;
+    return true;
+}
+
+bool CVelcor::OpenPlacedPreviewWindow() {
+    const bool placed = previewParent_ != nullptr || previewX_ != 0 || previewY_ != 0 ||
+                        previewWidth_ != 0 || previewHeight_ != 0;
+    if (!placed) return true;
+    // The library's own preview window is not part of this build: a placed window cannot be
+    // shown. Placing none (null parent, all zeros) previews without a window.
+    RecordError(kErrWindow);
+    return false;
+}
+
+// ---- Starting and stopping -------------------------------------------------------------------
+
+int CVelcor::StartPreview() {
+    if (!HaveEngine()) return 0;
+    if (captureState_ == kPreviewRunning) return 1;
+    if (captureState_ != kIdle) {
+        RecordError(kErrNoCamera);
+        return 0;
+    }
+    return StartPreviewWorker();
+}
+
+int CVelcor::StartPreviewWorker() {
+    if (!PrepareCapture()) return 0;
+    if (!engine_->StartTransfer(0)) {
+        StopCaptureAndThreads();
+        RecordError(kErrDevice);
+        return 0;
+    }
+    captureState_ = kPreviewRunning;
+    if (!StartWorker()) {
+        StopCaptureAndThreads();
+        RecordError(kErrThread);
+        return 0;
+    }
+    return 1;
+}
+
+bool CVelcor::StartWorker() {
+    runFlag_ = 1;
+    workerFinished_ = std::make_unique<platform::Event>(platform::Event::Reset::Manual);
+    return workerThread_.Start([this] { WorkerMain(); });
+}
+
+int CVelcor::StopPreview() {
+    if (!HaveEngine()) return 0;
+    StopCaptureAndThreads();
+    return 1;
+}
+
+void CVelcor::StopCaptureAndThreads() {
+    runFlag_ = 0;
+    if (captureState_ != kIdle) {
+        captureState_ = kIdle;
+        if (engine_) engine_->StopTransfer();
+    }
+    if (workerFinished_) {
+        workerFinished_->Wait();
+        workerFinished_.reset();
+    }
+    workerThread_.Join();
+    recording_ = 0;
+    if (recorderFinished_) {
+        recorderFinished_->Wait();
+        recorderFinished_.reset();
+    }
+    recorderThread_.Join();
+}
+
+int CVelcor::Preview() {
+    if (!HaveEngine()) return 0;
+    frameWindow_ = nullptr;
+    appBuffer_ = nullptr;
+    appBufferSize_ = 0;
+    appTopRowFirst_ = 0;
+    if (!OpenPlacedPreviewWindow()) return 0;
+    if (StartPreview()) return 1;
+    Close();
+    RecordError(kErrAcquisition);
+    return 0;
+}
+
+int CVelcor::CallBackPreview(HWND frameWindow, uint8_t* buffer, int size, int topRowFirst) {
+    if (!HaveEngine()) return 0;
+    frameWindow_ = frameWindow;
+    appBuffer_ = buffer;
+    appBufferSize_ = size;
+    appTopRowFirst_ = topRowFirst;
+    if (!OpenPlacedPreviewWindow()) return 0;
+    if (StartPreview()) return 1;
+    Close();
+    RecordError(kErrAcquisition);
+    return 0;
+}
+
+int CVelcor::Close() {
+    if (!HaveEngine()) return 0;
+    StopCaptureAndThreads();
+    imageValid_ = 0;
+    engine_->StopTransfer();
+    return 1;
+}
+
+int CVelcor::Capture() {
+    if (!HaveEngine()) return 0;
+    if (captureState_ == kCaptureMode) return 1;
+    if (captureState_ != kIdle) {
+        RecordError(kErrNoCamera);
+        return 0;
+    }
+    if (!PrepareCapture()) return 0;
+    captureState_ = kCaptureMode;
+    return 1;
+}
+
+int CVelcor::Trigger(HWND frameWindow, uint8_t* buffer, int size, int topRowFirst) {
+    if (!HaveEngine()) return 0;
+    // Trigger mode already runs: one worker is enough.
+    if (captureState_ == kTriggerMode) return 1;
+    if (captureState_ != kIdle) {
+        RecordError(kErrNoCamera);
+        return 0;
+    }
+    frameWindow_ = frameWindow;
+    appBuffer_ = buffer;
+    appBufferSize_ = size;
+    appTopRowFirst_ = topRowFirst;
+    if (!OpenPlacedPreviewWindow()) return 0;
+    if (!PrepareCapture()) {
+        Close();
+        return 0;
+    }
+    captureState_ = kTriggerMode;
+    frameWaitTimeoutMs_ = kTriggerFrameTimeoutMs;
+    engine_->SetFrameTimeout(kTriggerFrameTimeoutMs);
+    engine_->SetTriggerMode(1, 0);
+    if (!StartWorker()) {
+        Close();
+        RecordError(kErrThread);
+        return 0;
+    }
+    return 1;
+}
+
+// ---- Single frames ---------------------------------------------------------------------------
+
+int CVelcor::SnapShot(uint8_t* buffer, int size, int topRowFirst) {
+    if (!HaveEngine()) return 0;
+    if (captureState_ == kPreviewRunning || captureState_ == kTriggerMode) {
+        RecordError(kErrNoCamera);
+        return 0;
+    }
+    const bool captureMode = captureState_ == kCaptureMode;
+    if (!captureMode && !PrepareCapture()) return 0;
+    platform::CriticalSectionLock lock(frameLock_);
+    auto stopUnlessCaptureMode = [&] {
+        if (!captureMode) engine_->StopTransfer();
+    };
+    if (!engine_->StartTransfer(1) || engine_->WaitFrame(frameWaitTimeoutMs_) != kWaitNewFrame) {
+        stopUnlessCaptureMode();
+        RecordError(kErrAcquisition);
+        return 0;
+    }
+    if (!ReadRawFrame()) {
+        PostFrameMessage(0, kErrAcquisition);
+        stopUnlessCaptureMode();
+        RecordError(kErrAcquisition);
+        return 0;
+    }
+    ConvertFrame();
+    if (buffer != nullptr && size != 0 &&
+        !CopyToApplication(*OutputImage(), buffer, size, topRowFirst)) {
+        stopUnlessCaptureMode();
+        return 0;
+    }
+    stopUnlessCaptureMode();
+    imageValid_ = 1;
+    return 1;
+}
+
+int CVelcor::GetImage(uint8_t* buffer, int size, int topRowFirst) {
+    if (!HaveEngine()) return 0;
+    platform::CriticalSectionLock lock(frameLock_);
+    const DibImage* output = OutputImage();
+    if (output == nullptr) {
+        RecordError(kErrNoCamera);
+        return 0;
+    }
+    if (output->Pixels() == nullptr || buffer == nullptr) {
+        RecordError(kErrMemory);
+        return 0;
+    }
+    return CopyToApplication(*output, buffer, size, topRowFirst) ? 1 : 0;
+}
+
+// ---- Frames ----------------------------------------------------------------------------------
+
+bool CVelcor::ReadRawFrame() {
+    DibImage* raw = RawImage();
+    if (raw == nullptr || raw->Pixels() == nullptr) return false;
+    // The engine copies the frame top row first with packed rows; spread them to the stride.
+    const int size = static_cast<int>(raw->ByteSize());
+    if (engine_->ReadFrame(raw->Pixels(), size, 1) != 0) return false;
+    const size_t packed = static_cast<size_t>(raw->Width()) * static_cast<size_t>(raw->Bits() / 8);
+    const size_t stride = static_cast<size_t>(raw->Stride());
+    if (packed != stride) {
+        for (int row = raw->Height() - 1; row > 0; --row) {
+            std::memmove(raw->Pixels() + stride * static_cast<size_t>(row),
+                         raw->Pixels() + packed * static_cast<size_t>(row), packed);
+        }
+    }
+    return true;
+}
+
+void CVelcor::FillFrameInfo(const DibImage& raw, int frameRate) {
+    frameInfo_.reserved = 0;
+    frameInfo_.width = raw.Width();
+    frameInfo_.height = raw.Height();
+    frameInfo_.bitsPerPixel = GetColorMode();
+    frameInfo_.frameRate = frameRate;
+    frameInfo_.image = appBuffer_;
+}
+
+void CVelcor::PostFrameMessage(WPARAM wParam, LPARAM lParam) {
+    if (frameWindow_ != nullptr) platform::PostMessage(frameWindow_, kFrameMessage, wParam, lParam);
+}
+
+bool CVelcor::CopyToApplication(const DibImage& image, uint8_t* buffer, int size, int topRowFirst) {
+    const size_t stride = static_cast<size_t>(image.Stride());
+    const int rows = image.Height();
+    if (size < 0 || static_cast<size_t>(size) < stride * static_cast<size_t>(rows)) {
+        PostFrameMessage(0, kErrMemory);
+        RecordError(kErrMemory);
+        return false;
+    }
+    if (topRowFirst != 0) {
+        std::memcpy(buffer, image.Pixels(), stride * static_cast<size_t>(rows));
+    } else {
+        for (int row = 0; row < rows; ++row) {
+            std::memcpy(buffer + stride * static_cast<size_t>(rows - 1 - row),
+                        image.Pixels() + stride * static_cast<size_t>(row), stride);
+        }
+    }
+    return true;
+}
+
+// ---- Worker thread ---------------------------------------------------------------------------
+
+void CVelcor::WorkerMain() {
+    if (captureState_ == kTriggerMode) {
+        TriggerLoop();
+    } else {
+        PreviewLoop();
+    }
+    workerFinished_->Set();
+}
+
+void CVelcor::PreviewLoop() {
+    while (runFlag_ != 0) {
+        platform::Sleep(static_cast<uint32_t>(waitTimeMs_));
+        if (runFlag_ != 1) continue;
+        const int wait = engine_->WaitFrame(kPreviewFrameWaitMs);
+        if (wait == kWaitLost) {
+            runFlag_ = 0;
+            PostFrameMessage(0, kErrStopped);
+            RecordError(kErrStopped);
+            break;
+        }
+        if (wait != kWaitNewFrame) continue;
+
+        platform::CriticalSectionLock lock(frameLock_);
+        if (!ReadRawFrame()) {
+            PostFrameMessage(0, kErrAcquisition);
+            RecordError(kErrAcquisition);
+            continue;
+        }
+        ++frameCounter_;
+        const uint32_t now = platform::TimeGetTime();
+        const uint32_t elapsed = now - rateWindowStartMs_;
+        if (elapsed > 1000) {
+            frameRateTenths_ =
+                static_cast<int>(static_cast<uint64_t>(frameCounter_) * 10000 / elapsed);
+            frameCounter_ = 0;
+            rateWindowStartMs_ = now;
+        }
+        FillFrameInfo(*RawImage(), frameRateTenths_);
+        ConvertFrame();
+        newFrame_ = 1;
+        imageValid_ = 1;
+        if (appBuffer_ != nullptr && appBufferSize_ != 0 &&
+            !CopyToApplication(*OutputImage(), appBuffer_, appBufferSize_, appTopRowFirst_)) {
+            continue;
+        }
+        if (runFlag_ == 1) PostFrameMessage(reinterpret_cast<WPARAM>(&frameInfo_), 0);
+    }
+}
+
+void CVelcor::TriggerLoop() {
+    // Let the exposure running at the switch end before the counter is taken as the baseline.
+    platform::Sleep(static_cast<uint32_t>(engine_->GetExposure()) / 10 + 100);
+    engine_->LatchFrameCounter();
+    while (runFlag_ != 0) {
+        if (runFlag_ != 1) {
+            platform::Sleep(10);
+            continue;
+        }
+        if (!engine_->StartTransfer(2)) break;
+        const int wait = engine_->WaitFrame(kTriggerFrameWaitMs);
+        if (runFlag_ == 0) break;
+        if (wait != kWaitNewFrame) continue;
+
+        platform::CriticalSectionLock lock(frameLock_);
+        if (!ReadRawFrame()) continue;
+        FillFrameInfo(*RawImage(), 0);
+        ConvertFrame();
+        imageValid_ = 1;
+        if (appBuffer_ != nullptr && appBufferSize_ != 0 &&
+            !CopyToApplication(*OutputImage(), appBuffer_, appBufferSize_, appTopRowFirst_)) {
+            continue;
+        }
+        PostFrameMessage(reinterpret_cast<WPARAM>(&frameInfo_), 0);
+    }
+}
+
+// ---- Conversion and automatic exposure -------------------------------------------------------
+
+void CVelcor::ConvertFrame() {
+    DibImage* raw = RawImage();
+    if (raw == nullptr) return;
+    AutoExposure(*raw);
+    // The 8- and 16-bit modes deliver the raw image itself; the colour modes are made from it
+    // by the image conversion.
+}
+
+void CVelcor::AutoExposure(const DibImage& raw) {
+    const int mode = analog_.autoExposureMode;
+    if (mode == 0 || raw.Pixels() == nullptr) return;
+    const int w = raw.Width();
+    const int h = raw.Height();
+    struct Box {
+        double left, top, right, bottom;
+    };
+    static constexpr Box kBoxes[5] = {{0.1, 0.1, 0.2, 0.2},
+                                      {0.1, 0.8, 0.2, 0.9},
+                                      {0.45, 0.45, 0.55, 0.55},
+                                      {0.8, 0.1, 0.9, 0.2},
+                                      {0.8, 0.8, 0.9, 0.9}};
+    double factor = 0.0;
+    for (int i = 0; i < 5; ++i) {
+        const Box& b = kBoxes[i];
+        const int x0 = static_cast<int>(b.left * w), x1 = static_cast<int>(b.right * w);
+        const int y0 = static_cast<int>(b.top * h), y1 = static_cast<int>(b.bottom * h);
+        uint64_t sum = 0;
+        uint64_t count = 0;
+        for (int y = y0; y < y1; ++y) {
+            const uint8_t* row = raw.Pixels() + static_cast<size_t>(raw.Stride()) * y;
+            for (int x = x0; x < x1; ++x) {
+                if (raw.Bits() == 16) {
+                    uint16_t sample;
+                    std::memcpy(&sample, row + 2 * x, 2);
+                    sum += (sample >> 2) & 0xFF;
+                } else {
+                    sum += row[x];
+                }
+                ++count;
+            }
+        }
+        const uint64_t mean = count != 0 ? sum / count : 0;
+        if (i == 0) {
+            factor = mean >= 201 ? 0.85 : mean >= 161 ? 0.9 : mean >= 100 ? 1.0 : 1.05;
+        } else {
+            factor += mean >= 201 ? -0.15 : mean >= 161 ? -0.1 : mean >= 100 ? 0.0 : 0.05;
+        }
+    }
+    if (factor > 0.6 && factor < 1.2) return;
+
+    CVelcorR3U2Base& e = *engine_;
+    if (mode == 2) {
+        int gain = static_cast<int>(std::max(e.GetGlobalGain(), 4) * factor);
+        if (factor > 1.0) gain = std::max(gain, 4);
+        gain = std::clamp(gain, e.GetGlobalGainMin(),
+                          std::max(e.GetGlobalGainMin(), e.GetGlobalGainMax()));
+        e.SetGlobalGain(gain);
+        analog_.globalGain = analog_.colourGainGreen1 = analog_.colourGainRed =
+            analog_.colourGainBlue = analog_.colourGainGreen2 = gain;
+    } else if (mode == 1) {
+        // The exposure is clamped to the camera's range; keeping only its low 16 bits would
+        // turn a long exposure into a short one.
+        const double wanted = static_cast<double>(e.GetExposure()) * factor;
+        const int minimum = e.GetExposureMin();
+        const int maximum = std::max(minimum, e.GetExposureMax());
+        int exposure = wanted >= maximum ? maximum : static_cast<int>(wanted);
+        if (exposure == 0) exposure = 1;
+        exposure = std::clamp(exposure, minimum, maximum);
+        if (e.SetExposure(static_cast<uint32_t>(exposure))) {
+            analog_.exposure = exposure;
+            double seconds = 0.0;
+            if (e.IsExposureSecondsSupported() && e.GetExposureSeconds(&seconds)) {
+                analog_.exposureSeconds = seconds;
+            }
+        }
+    }
+}
+
+}  // namespace velcor
