@@ -16,7 +16,7 @@ build: configure
 	cmake --build --preset $(PRESET)
 
 run: build
-	$(BUILD_DIR)/tools/velcor/velcor
+	$(BUILD_DIR)/tools/velcor/velcor --simulate 1
 
 test: build
 	ctest --preset $(PRESET)
