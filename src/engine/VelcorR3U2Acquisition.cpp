@@ -9,6 +9,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "engine/ProductIds.h"
 #include "engine/VelcorR3U2Base.h"
 #include "platform/Clock.h"
 #include "sensors/SensorBase.h"
@@ -26,11 +27,11 @@ constexpr uint8_t kFrameEndpoint = 0x81;
 constexpr int kFrameCounterRegister = 8;
 constexpr uint32_t kMeterWindowMs = 1000;
 
-bool IsOneOf(int productId, std::initializer_list<int> ids) {
-    return std::find(ids.begin(), ids.end(), productId) != ids.end();
-}
+using product::IsOneOf;
 
-bool IsMemoryPathProduct(int productId) { return IsOneOf(productId, {0x3310, 0x3320, 0x3340}); }
+bool IsMemoryPathProduct(int productId) {
+    return product::UsesFrameMemory(productId);
+}
 
 // Products whose stream pipe is reset before the stream is reopened after a lost frame.
 bool ResetsPipeOnRecovery(int productId) {
@@ -51,9 +52,8 @@ void FillRequest(FrameRequest& request, std::vector<uint8_t>& buffer, int frameB
 // ---- Helpers ---------------------------------------------------------------------------------
 
 void CVelcorR3U2Base::PulseSensor() {
-    const int reg = sensor_ && (sensor_->ModelCode() == 103 || sensor_->ModelCode() == 115)
-                        ? 0x96
-                        : 0x6C;
+    const int reg =
+        sensor_ && (sensor_->ModelCode() == 103 || sensor_->ModelCode() == 115) ? 0x96 : 0x6C;
     WriteFpgaRegister(reg, 1);
     platform::Sleep(1);
     WriteFpgaRegister(reg, 0);
@@ -97,7 +97,8 @@ int CVelcorR3U2Base::StartTransfer(int mode) {
     // wakes another camera's thread.
     threadEndEvent_ = std::make_unique<platform::Event>(platform::Event::Reset::Auto);
     running_ = 1;
-    if (!thread_.Start([this] { RunAcquisitionThread(); }, platform::ThreadPriority::TimeCritical)) {
+    if (!thread_.Start([this] { RunAcquisitionThread(); },
+                       platform::ThreadPriority::TimeCritical)) {
         running_ = 0;
         return 0;
     }
@@ -165,13 +166,17 @@ int CVelcorR3U2Base::ResetTransfer() {
 
 // ---- The loop bodies -------------------------------------------------------------------------
 
+int CVelcorR3U2Base::FinishLoop(int result) {
+    // Tell StopTransfer the loop is over, and wake a reader when the camera was given up.
+    threadEndEvent_->Set();
+    if (lostFlag_ && frameEvent_) frameEvent_->Set();
+    running_ = 0;
+    return result;
+}
+
 int CVelcorR3U2Base::AcquisitionLoop() {
     if (IsMemoryPathProduct(productId_)) return AcquisitionLoopMemory();
-    if (!controller_ || transferBuffer_.empty()) {
-        threadEndEvent_->Set();
-        running_ = 0;
-        return 0;
-    }
+    if (!controller_ || transferBuffer_.empty()) return FinishLoop(0);
     FrameRequest request{};
     FillRequest(request, transferBuffer_, frameBytes_);
     lostFlag_ = 0;
@@ -227,18 +232,11 @@ int CVelcorR3U2Base::AcquisitionLoop() {
         }
     }
     controller_->CloseStream();
-    threadEndEvent_->Set();
-    if (lostFlag_ && frameEvent_) frameEvent_->Set();
-    running_ = 0;
-    return 1;
+    return FinishLoop(1);
 }
 
 int CVelcorR3U2Base::AcquisitionLoop83() {
-    if (!controller_ || transferBuffer_.empty()) {
-        threadEndEvent_->Set();
-        running_ = 0;
-        return 0;
-    }
+    if (!controller_ || transferBuffer_.empty()) return FinishLoop(0);
     FrameRequest request{};
     FillRequest(request, transferBuffer_, frameBytes_);
     controller_->ResetStreamState();
@@ -266,18 +264,11 @@ int CVelcorR3U2Base::AcquisitionLoop83() {
         controller_->ResetStreamPipe(kFrameEndpoint);
     }
     controller_->CloseStream();
-    threadEndEvent_->Set();
-    if (lostFlag_ && frameEvent_) frameEvent_->Set();
-    running_ = 0;
-    return 1;
+    return FinishLoop(1);
 }
 
 int CVelcorR3U2Base::AcquisitionLoopMemory() {
-    if (!controller_ || transferBuffer_.empty()) {
-        threadEndEvent_->Set();
-        running_ = 0;
-        return 0;
-    }
+    if (!controller_ || transferBuffer_.empty()) return FinishLoop(0);
     FrameRequest request{};
     FillRequest(request, transferBuffer_, frameBytes_);
     lostFlag_ = 0;
@@ -342,10 +333,7 @@ int CVelcorR3U2Base::AcquisitionLoopMemory() {
         controller_->OpenStream();
     }
     controller_->CloseStream();
-    threadEndEvent_->Set();
-    if (lostFlag_ && frameEvent_) frameEvent_->Set();
-    running_ = 0;
-    return 1;
+    return FinishLoop(1);
 }
 
 // ---- Single frames ---------------------------------------------------------------------------
@@ -398,10 +386,12 @@ int CVelcorR3U2Base::ConfigureFrameBuffers() {
     frameBytes_ = width * height * bytes * copies;
     try {
         transferBuffer_.assign(bufferSize, 0);
-        for (auto& frame : frames_) frame.assign(bufferSize, 0);
+        for (auto& frame : frames_)
+            frame.assign(bufferSize, 0);
     } catch (const std::bad_alloc&) {
         transferBuffer_.clear();
-        for (auto& frame : frames_) frame.clear();
+        for (auto& frame : frames_)
+            frame.clear();
         return 0;
     }
     if (productId_ == 0x3042) return 0;
@@ -421,7 +411,9 @@ int CVelcorR3U2Base::ConfigureFrameBuffers() {
     };
     const int mode = info.windowMode;
     switch (productId_) {
-        case 0x3020: platform::Sleep(200); break;
+        case 0x3020:
+            platform::Sleep(200);
+            break;
         case 0x30B0:
             WriteFpgaRegister(0x40, 0xC0);
             platform::Sleep(1);
@@ -441,29 +433,51 @@ int CVelcorR3U2Base::ConfigureFrameBuffers() {
             offsets(11, 0);
             WriteFpgaRegister(0x68, 0);
             break;
-        case 0x3130: case 0x31E0: case 0x32D0: offsets(20, 136); break;
-        case 0x31B0: case 0x31B4: case 0x32A0: offsets(11, 0); break;
+        case 0x3130:
+        case 0x31E0:
+        case 0x32D0:
+            offsets(20, 136);
+            break;
+        case 0x31B0:
+        case 0x31B4:
+        case 0x32A0:
+            offsets(11, 0);
+            break;
         case 0x31C0: {
             const bool m = mode != 1;
             offsets(m ? 12 : 11, m ? info.fullWidth - info.windowX - width : 0);
             break;
         }
-        case 0x31C4: offsets(mode == 1 ? 11 : 12, 0); break;
+        case 0x31C4:
+            offsets(mode == 1 ? 11 : 12, 0);
+            break;
         case 0x32B0:
             offsets(39, 79);
             PulseSensor();
             break;
-        case 0x32C0: offsets(10, 32); break;
-        case 0x32E0: offsets(mode != 0 ? 36 : 68, 0); break;
-        case 0x32F0: offsets(mode != 0 ? 36 : 68, 4); break;
-        case 0x3370: case 0x3380: offsets(29, info.mirrorH ? 16 : 112); break;
+        case 0x32C0:
+            offsets(10, 32);
+            break;
+        case 0x32E0:
+            offsets(mode != 0 ? 36 : 68, 0);
+            break;
+        case 0x32F0:
+            offsets(mode != 0 ? 36 : 68, 4);
+            break;
+        case 0x3370:
+        case 0x3380:
+            offsets(29, info.mirrorH ? 16 : 112);
+            break;
         case 0x31F0: {
             const int v = info.windowY + (mode != 0 ? 14 : (info.mirrorV == 1 ? 41 : 40));
             const int h = info.windowX + (mode != 0 ? 32 : 64);
             offsets(v, h);
             break;
         }
-        case 0x3260: case 0x3270: case 0x3280: case 0x3290: {
+        case 0x3260:
+        case 0x3270:
+        case 0x3280:
+        case 0x3290: {
             const bool full = info.windowHeight == info.fullHeight;
             const bool sixteen = sensor_->Allows16BitOutput() != 0;
             const bool mirror = info.mirrorH != 0;
@@ -492,7 +506,8 @@ int CVelcorR3U2Base::ConfigureFrameBuffers() {
             offsets(v, h);
             break;
         }
-        default: break;
+        default:
+            break;
     }
     geometryChanged_ = 0;
     return 1;
@@ -515,11 +530,13 @@ int CVelcorR3U2Base::CopyFrame(uint8_t* buffer, int size, int fromSingleFrameSlo
     if (productId_ == 0x31E0) {
         int32_t first = 0, second = 0;
         if (sensor_->VariantInfoA(&first, &second) != 0) {
-            for (int r = 0; r < rows; ++r) std::memcpy(destRow(r), sourceRow(rows - 1 - r), rowBytes);
+            for (int r = 0; r < rows; ++r)
+                std::memcpy(destRow(r), sourceRow(rows - 1 - r), rowBytes);
         } else if (rows >= 2) {
             // The last delivered row is not image data; the row before it stands in for it.
             std::memcpy(destRow(0), sourceRow(rows - 2), rowBytes);
-            for (int r = 1; r < rows; ++r) std::memcpy(destRow(r), sourceRow(rows - 1 - r), rowBytes);
+            for (int r = 1; r < rows; ++r)
+                std::memcpy(destRow(r), sourceRow(rows - 1 - r), rowBytes);
         }
         return 1;
     }
@@ -538,7 +555,8 @@ int CVelcorR3U2Base::CopyFrame(uint8_t* buffer, int size, int fromSingleFrameSlo
             std::memcpy(out, in, rowBytes);
         } else if (bytes == 2) {
             const int width = info.windowWidth;
-            for (int x = 0; x < width; ++x) std::memcpy(out + 2 * x, in + 2 * (width - 1 - x), 2);
+            for (int x = 0; x < width; ++x)
+                std::memcpy(out + 2 * x, in + 2 * (width - 1 - x), 2);
         } else {
             std::reverse_copy(in, in + rowBytes, out);
         }
@@ -555,28 +573,31 @@ int CVelcorR3U2Base::SetBitDepthMode(int mode) {
             WriteFpgaRegister(0x3D, mode);
             bitDepthMode_ = sixteen;
             return ConfigureFrameBuffers();
-        case 0x31E0: case 0x32D0:
+        case 0x31E0:
+        case 0x32D0:
             WriteFpgaRegister(0xA3, mode == 1 ? 2 : 1);
             bitDepthMode_ = sixteen;
             return ConfigureFrameBuffers();
-        case 0x3310: case 0x3320: case 0x3340:
+        case 0x3310:
+        case 0x3320:
+        case 0x3340:
             if (productId_ == 0x3310) WriteFpgaRegister(0x6E, sixteen ? 2 : 0);
             if (productId_ == 0x3320) WriteFpgaRegister(0x38, mode == 0 ? 1 : 0);
             bitDepthMode_ = sixteen;
             if (sensor_) sensor_->SetBitDepth(mode);
             return ConfigureFrameBuffers();
-        default: break;
+        default:
+            break;
     }
-    if (IsOneOf(productId_, {0x3100, 0x31B0, 0x31B4, 0x31C0, 0x31C4, 0x3260, 0x3270, 0x3280,
-                             0x3290, 0x32A0, 0x32E0, 0x32F0, 0x3300, 0x3360, 0x3370, 0x3380}) &&
+    if (IsOneOf(productId_, {0x3100, 0x31B0, 0x31B4, 0x31C0, 0x31C4, 0x3260, 0x3270, 0x3280, 0x3290,
+                             0x32A0, 0x32E0, 0x32F0, 0x3300, 0x3360, 0x3370, 0x3380}) &&
         sensor_) {
         sensor_->SetBitDepth(mode);
     }
     // The console camera always delivers 16 bits.
     if (productId_ == 0x3180) mode = 1;
-    const bool told = productId_ == 0x3042
-                          ? controller_->SetFirmwareByte(mode == 1 ? 1 : 0) != 0
-                          : WriteFpgaRegister(0x3C, mode == 1 ? 2 : 1) != 0;
+    const bool told = productId_ == 0x3042 ? controller_->SetFirmwareByte(mode == 1 ? 1 : 0) != 0
+                                           : WriteFpgaRegister(0x3C, mode == 1 ? 2 : 1) != 0;
     if (!told) return 0;
     if (bitDepthMode_ == mode) return 1;
     bitDepthMode_ = mode;
@@ -589,7 +610,8 @@ int CVelcorR3U2Base::SetTriggerMode(int mode, int force) {
     StopTransfer();
     if (!frameEvent_) frameEvent_ = std::make_unique<platform::Event>(platform::Event::Reset::Auto);
     switch (productId_) {
-        case 0x3030: case 0x3050:
+        case 0x3030:
+        case 0x3050:
             WriteFpgaRegister(0x24, mode != 0 ? 1 : 0);
             sensor_->SetTriggerMode(mode);
             if (mode != 0) {
@@ -603,7 +625,8 @@ int CVelcorR3U2Base::SetTriggerMode(int mode, int force) {
                 }
             }
             break;
-        case 0x30F0: case 0x3100:
+        case 0x30F0:
+        case 0x3100:
             sensor_->SetTriggerMode(1);
             WriteFpgaRegister(0x30, 0);
             if (mode != 0) {
@@ -612,11 +635,15 @@ int CVelcorR3U2Base::SetTriggerMode(int mode, int force) {
                 sensor_->SetTriggerMode(0);
             }
             break;
-        case 0x3150: case 0x3170:
+        case 0x3150:
+        case 0x3170:
             mode &= 0x83;
             WriteFpgaRegister(0x24, mode);
             break;
-        case 0x3260: case 0x3270: case 0x3280: case 0x3290:
+        case 0x3260:
+        case 0x3270:
+        case 0x3280:
+        case 0x3290:
             if (sensor_->FpgaVersion() <= 0x110) {
                 sensor_->SetTriggerMode(mode);
                 if (mode == 1) LatchFrameCounter();

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "engine/ProductIds.h"
 #include "engine/SensorFactory.h"
 #include "platform/Clock.h"
 #include "sensors/SensorBase.h"
@@ -10,26 +11,19 @@
 namespace velcor {
 namespace {
 
-// Products with their own start-up or register quirks.
-constexpr int kProduct3042 = 0x3042;  // no FPGA register path; frames from endpoint 0x83
-constexpr int kProduct3140 = 0x3140;
-constexpr int kProduct3180 = 0x3180;
-constexpr int kProduct31E0 = 0x31E0;
-constexpr int kProduct3200 = 0x3200;
-constexpr int kProductRoze9701 = 0x32C0;
+using product::IsOneOf;
+constexpr int kProduct3042 = product::k3042;
+constexpr int kProduct3140 = product::k3140;
+constexpr int kProduct3180 = product::k3180;
+constexpr int kProduct31E0 = product::k31E0;
+constexpr int kProduct3200 = product::k3200;
+constexpr int kProductRoze9701 = product::kRoze9701;
 
 constexpr int kMaxTableDevices = 32;
 constexpr uint16_t kEepromSwitchByte = 0x1080;
 
-bool IsOneOf(int productId, std::initializer_list<int> ids) {
-    for (int id : ids) {
-        if (id == productId) return true;
-    }
-    return false;
-}
-
 bool IsFpgaValueProduct(int productId) {
-    return productId >= 0x3260 && productId <= 0x3290 && (productId & 0xF) == 0;
+    return product::HasFpgaValue(productId);
 }
 
 }  // namespace

@@ -250,6 +250,9 @@ class CVelcorR3U2Base {
     void MeterFrame();
     // Runs the loop body for this product on the acquisition thread.
     void RunAcquisitionThread();
+    // Ends a loop body: signals the end of the thread and wakes a waiting reader if the
+    // camera was given up.
+    int FinishLoop(int result);
 
     std::unique_ptr<CDevIz3Cam> controller_;
     std::array<uint8_t, 64> deviceInfo_{};
