@@ -1,0 +1,201 @@
+// The camera object against simulated cameras, through the C API: device selection, the
+// capture state machine, frame messages and application buffers.
+#include <gtest/gtest.h>
+
+#include <velcor/VelcorSdk.h>
+#include <velcor/VelcorSim.h>
+#include <velcor/VelcorWin.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "sim/SimTestSupport.h"
+
+namespace velcor {
+namespace {
+
+class CameraOnSimulator : public testing::SimTest {
+  protected:
+    void TearDown() override {
+        if (handle_ != 0) Velcor_Release(handle_);
+        if (window_ != nullptr) VelcorWin_DestroyWindow(window_);
+        testing::SimTest::TearDown();
+    }
+    // Attaches `count` ROZE9701 cameras SIM0001... and makes a camera object.
+    void Open(int count) {
+        for (int i = 1; i <= count; ++i) {
+            ASSERT_GT(VelcorSim_AttachCamera(0x32C0, ("SIM000" + std::to_string(i)).c_str()), 0);
+        }
+        window_ = VelcorWin_CreateMessageWindow();
+        handle_ = Velcor_Initialize(window_);
+        ASSERT_NE(handle_, 0);
+        ASSERT_EQ(Velcor_GetLastError(handle_), 0);
+    }
+    std::string Serial() {
+        char serial[64] = "";
+        return Velcor_ReadSerialNumberA(handle_, serial, sizeof serial) ? serial : "?";
+    }
+    // Waits for the next frame message; its wParam and lParam.
+    bool NextFrame(WPARAM* wParam, LPARAM* lParam, int timeoutMs = 3000) {
+        VELCORMSG m{};
+        if (!VelcorWin_GetMessage(&m, window_, VELCOR_WM_FRAME, VELCOR_WM_FRAME, timeoutMs)) {
+            return false;
+        }
+        *wParam = m.wParam;
+        *lParam = m.lParam;
+        return true;
+    }
+    int LastError() { return Velcor_GetLastError(handle_); }
+
+    HWND window_ = nullptr;
+    int handle_ = 0;
+};
+
+TEST_F(CameraOnSimulator, OneAttachedCameraIsOpenedAtOnce) {
+    Open(1);
+    EXPECT_EQ(Serial(), "SIM0001");
+    int ok = 0;
+    EXPECT_EQ(Velcor_Fpga_ReadRegister(handle_, 0x107, &ok),
+              Velcor_Fpga_ReadRegister(handle_, 7, &ok))
+        << "register numbers are cut to 8 bits";
+    EXPECT_EQ(ok, 1);
+}
+
+TEST_F(CameraOnSimulator, DeviceNumberSelectsAmongSeveralCameras) {
+    Open(2);
+    char name[32];
+    EXPECT_EQ(Velcor_GetDeviceName(handle_, 1, name, sizeof name), TRUE);
+    EXPECT_STREQ(name, "VelcorTX40_02");
+    ASSERT_EQ(Velcor_SetDeviceNumber(handle_, 1), TRUE);
+    EXPECT_EQ(Serial(), "SIM0002");
+    ASSERT_EQ(Velcor_SetDeviceNumber(handle_, 0), TRUE);
+    EXPECT_EQ(Serial(), "SIM0001");
+    EXPECT_EQ(Velcor_SetDeviceNumber(handle_, 2), FALSE);
+    EXPECT_EQ(LastError(), 2);
+}
+
+TEST_F(CameraOnSimulator, StartingTwiceKeepsOnePreviewAndOtherStartsAreRefused) {
+    Open(1);
+    Velcor_SetPreviewWindow(handle_, nullptr, 0, 0, 0, 0);
+    ASSERT_EQ(Velcor_StartPreview(handle_), TRUE);
+    EXPECT_EQ(Velcor_StartPreview(handle_), TRUE);
+    EXPECT_EQ(LastError(), 0);
+    EXPECT_EQ(Velcor_Capture(handle_), FALSE);
+    EXPECT_EQ(LastError(), 1);
+    EXPECT_EQ(Velcor_SnapShot(handle_, nullptr, 0, 1), FALSE);
+    EXPECT_EQ(LastError(), 1);
+    EXPECT_EQ(Velcor_Trigger(handle_, window_, nullptr, 0, 1), FALSE);
+    EXPECT_EQ(LastError(), 1);
+    EXPECT_EQ(Velcor_StopPreview(handle_), TRUE);
+    EXPECT_EQ(Velcor_Capture(handle_), TRUE) << "idle again after the stop";
+}
+
+TEST_F(CameraOnSimulator, SnapshotsInCaptureModeKeepTheState) {
+    Open(1);
+    ASSERT_EQ(Velcor_Capture(handle_), TRUE);
+    EXPECT_EQ(Velcor_Capture(handle_), TRUE);
+    const int size = Velcor_Width(handle_) * Velcor_Height(handle_);
+    std::vector<BYTE> buffer(static_cast<size_t>(size));
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(Velcor_SnapShot(handle_, buffer.data(), size, 1), TRUE) << i;
+    }
+    EXPECT_EQ(Velcor_StartPreview(handle_), FALSE) << "capture mode forbids preview";
+    EXPECT_EQ(LastError(), 1);
+    EXPECT_EQ(Velcor_GetImage(handle_, buffer.data(), size, 0), TRUE);
+}
+
+TEST_F(CameraOnSimulator, TooSmallBufferFailsTheSnapshotAndReleasesTheFrameLock) {
+    Open(1);
+    const int size = Velcor_Width(handle_) * Velcor_Height(handle_);
+    std::vector<BYTE> buffer(static_cast<size_t>(size));
+    EXPECT_EQ(Velcor_SnapShot(handle_, buffer.data(), size - 1, 1), FALSE);
+    EXPECT_EQ(LastError(), 5);
+    std::atomic<int> result{-1};
+    std::thread other([&] { result = Velcor_GetImage(handle_, buffer.data(), size, 1); });
+    other.join();  // would hang if the lock were still held
+    EXPECT_EQ(result.load(), TRUE);
+}
+
+TEST_F(CameraOnSimulator, CallbackPreviewPostsOneMessagePerFrame) {
+    Open(1);
+    Velcor_SetPreviewWindow(handle_, nullptr, 0, 0, 0, 0);
+    ASSERT_EQ(Velcor_SetWaitTime(handle_, 0), TRUE);
+    ASSERT_EQ(Velcor_CallBackPreview(handle_, window_, nullptr, 0, 1), TRUE);
+    for (int i = 0; i < 3; ++i) {
+        WPARAM w = 0;
+        LPARAM l = 0;
+        ASSERT_TRUE(NextFrame(&w, &l)) << i;
+        ASSERT_NE(w, 0u) << "frame failed with error " << l;
+        const auto* info = reinterpret_cast<const VELCORFRAMEINFO*>(w);
+        EXPECT_EQ(info->width, 1280);
+        EXPECT_EQ(info->height, 1024);
+        EXPECT_EQ(info->bitsPerPixel, 8);
+        EXPECT_EQ(info->image, nullptr) << "no buffer was given";
+    }
+    EXPECT_EQ(Velcor_StopPreview(handle_), TRUE);
+}
+
+TEST_F(CameraOnSimulator, CallbackPreviewFillsTheApplicationBufferBottomRowFirst) {
+    Open(1);
+    Velcor_SetPreviewWindow(handle_, nullptr, 0, 0, 0, 0);
+    Velcor_SetWaitTime(handle_, 0);
+    ASSERT_EQ(Velcor_SetColorMode(handle_, 16), TRUE);
+    const int size = 1280 * 1024 * 2;
+    std::vector<BYTE> buffer(static_cast<size_t>(size));
+    ASSERT_EQ(Velcor_CallBackPreview(handle_, window_, buffer.data(), size, 0), TRUE);
+    WPARAM w = 0;
+    LPARAM l = 0;
+    ASSERT_TRUE(NextFrame(&w, &l));
+    ASSERT_NE(w, 0u) << "frame failed with error " << l;
+    const auto* info = reinterpret_cast<const VELCORFRAMEINFO*>(w);
+    EXPECT_EQ(info->image, buffer.data());
+    EXPECT_EQ(info->bitsPerPixel, 16);
+    Velcor_StopPreview(handle_);
+}
+
+TEST_F(CameraOnSimulator, AnUnpluggedCameraEndsCallbackPreviewWithErrorThirteen) {
+    Open(1);
+    Velcor_SetPreviewWindow(handle_, nullptr, 0, 0, 0, 0);
+    Velcor_SetWaitTime(handle_, 0);
+    ASSERT_EQ(Velcor_CallBackPreview(handle_, window_, nullptr, 0, 1), TRUE);
+    WPARAM w = 0;
+    LPARAM l = 0;
+    ASSERT_TRUE(NextFrame(&w, &l));
+    testing::SimTest::TearDown();  // unplugs every simulated camera
+    bool stopped = false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!stopped && std::chrono::steady_clock::now() < deadline && NextFrame(&w, &l, 60000)) {
+        stopped = w == 0 && l == VELCOR_ERR_STOPPED;
+    }
+    EXPECT_TRUE(stopped);
+    bool recorded = false;
+    for (int code = LastError(); code != 0; code = LastError())
+        recorded |= code == 13;
+    EXPECT_TRUE(recorded);
+    EXPECT_EQ(Velcor_StopPreview(handle_), TRUE);
+    EXPECT_EQ(Velcor_SnapShot(handle_, nullptr, 0, 1), FALSE);
+    EXPECT_EQ(LastError(), 2) << "the camera is gone";
+}
+
+TEST_F(CameraOnSimulator, PreviewWithAPlacedWindowNeedsThePreviewWindow) {
+    Open(1);
+    EXPECT_EQ(Velcor_Preview(handle_), FALSE) << "the default placement asks for a window";
+    EXPECT_EQ(LastError(), 4);
+    Velcor_SetPreviewWindow(handle_, nullptr, 0, 0, 0, 0);
+    EXPECT_EQ(Velcor_Preview(handle_), TRUE) << "no placement: preview without a window";
+    const int size = 1280 * 1024;
+    std::vector<BYTE> buffer(static_cast<size_t>(size));
+    bool gotImage = false;
+    for (int i = 0; i < 200 && !gotImage; ++i) {
+        gotImage = Velcor_GetImage(handle_, buffer.data(), size, 1) == TRUE;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_TRUE(gotImage);
+    EXPECT_EQ(Velcor_Close(handle_), TRUE);
+}
+
+}  // namespace
+}  // namespace velcor
