@@ -15,6 +15,7 @@ namespace {
 // types, so the same code serves every target the compiler knows.
 typedef uint16_t U16x4 __attribute__((vector_size(8)));
 typedef uint16_t U16x8 __attribute__((vector_size(16)));
+typedef int16_t I16x8 __attribute__((vector_size(16)));
 typedef uint32_t U32x4 __attribute__((vector_size(16)));
 typedef uint64_t U64x2 __attribute__((vector_size(16)));
 
@@ -197,8 +198,10 @@ inline void Run8(const uint8_t* evenNear, const uint8_t* evenFar, const uint8_t*
                  U16x8 kBlue2) {
     // S < 4096 and the doubled factor < 8192: the high half of (S << 4) x 2k is S x k >> 11.
     auto scale = [&](U16x8 s, bool red) {
-        const U16x8 v = MulHigh(s << 4, red ? kRed2 : kBlue2);
-        return v > 255 ? U16x8{} + 255 : v;
+        // The product stays below 8192, so the limit may be taken as a signed minimum, which
+        // every vector unit has.
+        const I16x8 v = reinterpret_cast<I16x8>(MulHigh(s << 4, red ? kRed2 : kBlue2));
+        return reinterpret_cast<U16x8>(v > 255 ? I16x8{} + 255 : v);
     };
     const PairColours<U16x8> c =
         ComputeRun<U16x8>(evenNear, evenFar, oddNear, oddFar, x, redIsEven, scale);
