@@ -2,7 +2,9 @@
 PRESET ?= default
 BUILD_DIR := build/$(PRESET)
 
-.PHONY: all deps configure build run test clean format tidy
+BENCH_DIR := build/bench
+
+.PHONY: all deps configure build run test bench clean format tidy
 
 all: build
 
@@ -20,6 +22,13 @@ run: build
 
 test: build
 	ctest --preset $(PRESET)
+
+# Benchmarks in a build tree of their own, so the test build stays without them.
+bench:
+	@scripts/install-deps.sh --bench
+	cmake --preset default -B $(BENCH_DIR) -DVELCOR_BUILD_BENCH=ON
+	cmake --build $(BENCH_DIR) --target velcor_bench
+	$(BENCH_DIR)/bench/velcor_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

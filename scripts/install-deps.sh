@@ -1,11 +1,18 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, only those that are missing.
+# --bench adds what the benchmarks compare against (OpenCV).
 set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
 )
+for arg in "$@"; do
+  case "$arg" in
+    --bench) packages+=(libopencv-dev) ;;
+    *) echo "usage: $0 [--bench]" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do

@@ -2,6 +2,10 @@
 // header and a 256-entry colour table, rows padded to 4 bytes. The header describes a
 // bottom-up bitmap, but the pixel memory holds the picture's top row first; drawing and the
 // bottom-up file writers turn it over.
+//
+// On this platform the pixels live in plain heap memory. The preview window will add a drawing
+// surface (bitmap handle and memory device context) next to the pixel memory; Create, Clone,
+// Release and Blit are the places it hooks into.
 #pragma once
 
 #include <cstddef>
@@ -41,6 +45,7 @@ static_assert(sizeof(BitmapInfo) == 40 + 256 * 4);
 class DibImage {
   public:
     DibImage();
+    ~DibImage();
     DibImage(const DibImage&) = delete;
     DibImage& operator=(const DibImage&) = delete;
 
@@ -48,7 +53,20 @@ class DibImage {
     // table. False (and an empty image) for a non-positive size or zero depth, or when the
     // memory cannot be had.
     bool Create(int width, int height, int bits);
+    // Gives this image the format of the source (header, colour table, size, depth) with new
+    // zeroed pixel memory; the pixels are not copied. False for a missing or empty source.
+    bool Clone(const DibImage* source);
     void Release();
+    // Colour table: mode 0 writes the gray ramp, mode 2 the given entries from index first on
+    // (entries beyond the 256 of the table are ignored). Answers 1.
+    int SetColourTable(int mode, const RgbQuad* entries, int first, int count);
+    // Copies the whole source into the destination at (x, y), converting the depth as the
+    // display does: 8-bit pixels through the source's colour table into 24 or 32 bits, 24 and
+    // 32 bits into each other, equal depths as they are; what falls outside the destination
+    // is cut off. (x, y) are display coordinates of the bottom-up bitmaps the headers
+    // describe: y counts from the destination's bottom picture row upwards. False for an
+    // empty image or a pair of depths that has no conversion.
+    static bool Blit(DibImage& destination, const DibImage& source, int x, int y);
     // Sets every byte of the pixel memory (the correction planes start cleared or saturated).
     void FillBytes(uint8_t value);
     // Sets every 16-bit sample of a 16-bit image.
@@ -63,9 +81,13 @@ class DibImage {
     int Stride() const { return stride_; }
     int Bits() const { return bits_; }
     size_t ByteSize() const { return pixels_.size(); }
+    int BytesPerPixel() const { return bits_ / 8; }
+    bool Empty() const { return pixels_.empty(); }
     const BitmapInfo& Info() const { return info_; }
 
   private:
+    void SetGrayRamp();
+
     BitmapInfo info_;
     std::vector<uint8_t> pixels_;
     int width_ = 0;

@@ -1,0 +1,189 @@
+// Demosaic and frame conversion timings, each reported as a ratio to yardsticks measured in
+// the same run (a memcpy of the same bytes and, when available, OpenCV's bilinear Bayer
+// conversion on one thread), because absolute times on a shared machine mean little.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "imaging/Demosaic.h"
+#include "imaging/DibImage.h"
+#include "imaging/FrameConverter.h"
+
+#if defined(VELCOR_BENCH_OPENCV)
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+#endif
+
+namespace {
+
+using velcor::DibImage;
+
+constexpr int kWidth = 1280;
+constexpr int kHeight = 1024;
+
+// A raw frame with texture, so no branch or cache behaviour is flattered by a constant.
+void FillRaw(DibImage& raw) {
+    std::mt19937 gen(5);
+    const int max = raw.Bits() == 8 ? 255 : 4095;
+    std::uniform_int_distribution<int> noise(0, 15);
+    for (int y = 0; y < raw.Height(); ++y) {
+        uint8_t* row = raw.Pixels() + static_cast<size_t>(y) * raw.Stride();
+        for (int x = 0; x < raw.Width(); ++x) {
+            const int v = ((x * 3 + y * 5) % (max - 15)) + noise(gen);
+            if (raw.Bits() == 8) {
+                row[x] = static_cast<uint8_t>(v);
+            } else {
+                const auto w = static_cast<uint16_t>(v);
+                std::memcpy(row + 2 * x, &w, 2);
+            }
+        }
+    }
+}
+
+void BM_Memcpy(benchmark::State& state) {
+    const auto bytes = static_cast<size_t>(state.range(0));
+    std::vector<uint8_t> src(bytes, 1), dst(bytes);
+    for (auto _ : state) {
+        std::memcpy(dst.data(), src.data(), bytes);
+        benchmark::DoNotOptimize(dst.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
+}
+// The bytes a demosaic writes for one frame: 24 and 48 bits per pixel.
+BENCHMARK(BM_Memcpy)->Name("memcpy/frame24")->Arg(kWidth* kHeight * 3);
+BENCHMARK(BM_Memcpy)->Name("memcpy/frame48")->Arg(kWidth* kHeight * 6);
+
+void BM_Demosaic(benchmark::State& state) {
+    const int rawBits = static_cast<int>(state.range(0));
+    const int outBits = static_cast<int>(state.range(1));
+    DibImage raw, out;
+    if (!raw.Create(kWidth, kHeight, rawBits) || !out.Create(kWidth, kHeight, outBits)) {
+        state.SkipWithError("no memory");
+        return;
+    }
+    FillRaw(raw);
+    const velcor::BayerGains gains{0, 120, 100, 90};
+    for (auto _ : state) {
+        velcor::Demosaic(raw, out, gains);
+        benchmark::DoNotOptimize(out.Pixels());
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_Demosaic)->Name("demosaic/8to24")->Args({8, 24});
+BENCHMARK(BM_Demosaic)->Name("demosaic/8to32")->Args({8, 32});
+BENCHMARK(BM_Demosaic)->Name("demosaic/16to48")->Args({16, 48});
+BENCHMARK(BM_Demosaic)->Name("demosaic/16to64")->Args({16, 64});
+
+void BM_Convert(benchmark::State& state) {
+    const int mode = static_cast<int>(state.range(0));
+    DibImage raw8, raw16, out;
+    velcor::FrameImages images;
+    if (mode == 8 || mode == 24 || mode == 32) {
+        raw8.Create(kWidth, kHeight, 8);
+        FillRaw(raw8);
+        images.raw8 = &raw8;
+    } else {
+        raw16.Create(kWidth, kHeight, 16);
+        FillRaw(raw16);
+        images.raw16 = &raw16;
+    }
+    if (mode > 16) out.Create(kWidth, kHeight, mode);
+    images.image24 = mode == 24 ? &out : nullptr;
+    images.image32 = mode == 32 ? &out : nullptr;
+    images.image48 = mode == 48 ? &out : nullptr;
+    images.image64 = mode == 64 ? &out : nullptr;
+    velcor::ConversionParams params;
+    params.colourMode = mode;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(velcor::FrameConverter::Convert(images, params));
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_Convert)->Name("convert/mode8")->Arg(8);
+BENCHMARK(BM_Convert)->Name("convert/mode16")->Arg(16);
+BENCHMARK(BM_Convert)->Name("convert/mode24")->Arg(24);
+BENCHMARK(BM_Convert)->Name("convert/mode48")->Arg(48);
+
+#if defined(VELCOR_BENCH_OPENCV)
+void BM_OpenCv(benchmark::State& state) {
+    cv::setNumThreads(1);
+    const bool wide = state.range(0) == 16;
+    DibImage raw;
+    raw.Create(kWidth, kHeight, wide ? 16 : 8);
+    FillRaw(raw);
+    const cv::Mat in(kHeight, kWidth, wide ? CV_16UC1 : CV_8UC1, raw.Pixels(),
+                     static_cast<size_t>(raw.Stride()));
+    cv::Mat out(kHeight, kWidth, wide ? CV_16UC3 : CV_8UC3);
+    for (auto _ : state) {
+        cv::cvtColor(in, out, cv::COLOR_BayerGB2BGR);
+        benchmark::DoNotOptimize(out.data);
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_OpenCv)->Name("opencv/8to24")->Arg(8);
+BENCHMARK(BM_OpenCv)->Name("opencv/16to48")->Arg(16);
+#endif
+
+// Keeps the console output and remembers each benchmark's time per iteration.
+class RatioReporter : public benchmark::ConsoleReporter {
+  public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        // With repetitions the median stands for the benchmark, otherwise the single run.
+        for (const Run& run : runs) {
+            if (run.error_occurred) continue;
+            const std::string& name = run.run_name.function_name;
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
+                times_[name] = run.GetAdjustedRealTime();
+                medians_.insert(name);
+            } else if (run.run_type == Run::RT_Iteration && medians_.count(name) == 0) {
+                times_[name] = run.GetAdjustedRealTime();
+            }
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+
+    void PrintRatios() const {
+        std::printf("\nRatios (time / yardstick time, same run):\n");
+        Ratio("demosaic/8to24", "opencv/8to24", "target <= 2, goal 1");
+        Ratio("demosaic/16to48", "opencv/16to48", "");
+        Ratio("demosaic/8to24", "memcpy/frame24", "");
+        Ratio("demosaic/8to32", "memcpy/frame24", "");
+        Ratio("demosaic/16to48", "memcpy/frame48", "");
+        Ratio("demosaic/16to64", "memcpy/frame48", "");
+        Ratio("convert/mode8", "memcpy/frame24", "");
+        Ratio("convert/mode16", "memcpy/frame24", "");
+        Ratio("convert/mode24", "opencv/8to24", "");
+        Ratio("convert/mode24", "memcpy/frame24", "");
+        Ratio("convert/mode48", "memcpy/frame48", "");
+    }
+
+  private:
+    void Ratio(const std::string& name, const std::string& base, const char* note) const {
+        const auto a = times_.find(name), b = times_.find(base);
+        if (a == times_.end() || b == times_.end() || b->second <= 0) return;
+        std::printf("  %-16s / %-16s %6.2f  %s\n", name.c_str(), base.c_str(),
+                    a->second / b->second, note);
+    }
+
+    std::map<std::string, double> times_;
+    std::set<std::string> medians_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.PrintRatios();
+    benchmark::Shutdown();
+    return 0;
+}

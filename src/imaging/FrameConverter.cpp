@@ -1,0 +1,117 @@
+#include "imaging/FrameConverter.h"
+
+#include "imaging/PixelRoutines.h"
+
+namespace velcor {
+
+DibImage* FrameConverter::RawImage(const FrameImages& images, int colourMode) {
+    switch (colourMode) {
+        case 8:
+        case 24:
+        case 32:
+            return images.raw8;
+        case 16:
+        case 48:
+        case 64:
+            return images.raw16;
+        default:
+            return nullptr;
+    }
+}
+
+DibImage* FrameConverter::OutputImage(const FrameImages& images, int colourMode) {
+    switch (colourMode) {
+        case 8:
+            return images.raw8;
+        case 16:
+            return images.raw16;
+        case 24:
+            return images.image24;
+        case 32:
+            return images.image32;
+        case 48:
+            return images.image48;
+        case 64:
+            return images.image64;
+        default:
+            return nullptr;
+    }
+}
+
+int FrameConverter::Convert(const FrameImages& images, ConversionParams& params,
+                            FrameConversionHooks* hooks) {
+    const int mode = params.colourMode;
+    DibImage* raw = RawImage(images, mode);
+    DibImage* output = OutputImage(images, mode);
+    if (raw == nullptr || output == nullptr || raw->Empty() || output->Empty()) return 0;
+    if (raw->Width() != output->Width() || raw->Height() != output->Height()) return 0;
+    const bool grayMode = mode == 8 || mode == 16;
+
+    if (hooks != nullptr && params.autoExposureMode != 0) hooks->AutoExposure(*raw, params);
+    if (hooks != nullptr && (params.maskFilter || params.dotFilter))
+        hooks->CorrectDefects(*raw, params.maskFilter, params.dotFilter);
+
+    if (grayMode) GrayProcessing(images, params, *raw);
+
+    const bool softH = params.mirrorH && !params.mirrorHInHardware;
+    const bool softV = params.mirrorV && !params.mirrorVInHardware;
+    MirrorRaw(*raw, softH, softV);
+
+    if (!grayMode) {
+        // The raw frame is mirrored now, by the sensor or just above, on both flags.
+        Demosaic(*raw, *output, params, params.mirrorV, params.mirrorH);
+        if (params.hue != 0 || params.saturation != 0) HueSaturation(*output, params);
+    }
+    if (params.gamma != 100) Gamma(*output, params.gamma);
+    if (params.contrast != 0) Contrast(*output, params.contrast);
+    if (params.sharpness != 0) Sharpness(*output, images.work, params.sharpness);
+    if (params.brightness != 0) Brightness(*output, params.brightness);
+    return 1;
+}
+
+void FrameConverter::GrayProcessing(const FrameImages& images, ConversionParams& params,
+                                    DibImage& raw) {
+    if (params.grayMode == 1) {
+        GrayGainsAndOffsets(raw, params);
+    } else if (params.grayMode == 2 && params.colourMode == 8 && images.image24 != nullptr &&
+               !images.image24->Empty()) {
+        // Luminance of the demosaiced frame replaces the raw samples. The software mirror
+        // comes after this step, so only what the sensor mirrored moves the phase here.
+        Demosaic(raw, *images.image24, params, params.mirrorV && params.mirrorVInHardware,
+                 params.mirrorH && params.mirrorHInHardware);
+        RectangleOperation(&raw, routines::Luminance, images.image24, nullptr, 0, 0);
+    }
+}
+
+void FrameConverter::Demosaic(DibImage& raw, DibImage& output, ConversionParams& params,
+                              bool mirrorV, bool mirrorH) {
+    const int bayerMode = MirroredBayerMode(params.bayerMode, mirrorV, mirrorH);
+    if (params.bayerGainAuto != 0) AutoBayerGain(raw, params, bayerMode);
+    const BayerGains gains{bayerMode, params.bayerGainRed, params.bayerGainGreen,
+                           params.bayerGainBlue};
+    velcor::Demosaic(raw, output, gains);
+}
+
+// ---- Adjustments --------------------------------------------------------------------------
+// Each of these is a step of the conversion whose work comes with the image adjustments; the
+// conversion already calls them under their conditions.
+
+void FrameConverter::GrayGainsAndOffsets(DibImage&, ConversionParams&) {
+    // Gray mode 1: automatic gray balance on request, then per-phase gains and offsets.
+}
+
+void FrameConverter::AutoBayerGain(const DibImage&, ConversionParams&, int) {
+    // Writes the red, green and blue Bayer gains from the phase means of the raw frame.
+}
+
+void FrameConverter::HueSaturation(DibImage&, const ConversionParams&) {}
+
+void FrameConverter::Gamma(DibImage&, int) {}
+
+void FrameConverter::Contrast(DibImage&, int) {}
+
+void FrameConverter::Sharpness(DibImage&, DibImage*, int) {}
+
+void FrameConverter::Brightness(DibImage&, int) {}
+
+}  // namespace velcor

@@ -1,0 +1,89 @@
+// Turns the raw frame of a colour mode into its output image, in place and in a fixed order:
+//   1. the raw image of the colour mode (8-bit for modes 8, 24, 32; 16-bit for 16, 48, 64)
+//   2. automatic exposure on the raw image                        (hook, camera object)
+//   3. mask correction, then dot correction, under the mask lock  (hook, camera object)
+//   4. modes 8 and 16: gray processing by gray mode
+//   5. software mirror of what the engine does not mirror itself
+//   6. modes 24-64: automatic Bayer gain, then the demosaic into the output image
+//   7. modes 24-64: hue and saturation
+//   8.-11. gamma, contrast, sharpness, brightness on the output image
+// The steps marked as adjustments below do nothing yet; they arrive with the image
+// adjustments. The converter keeps no state between frames and allocates nothing.
+#pragma once
+
+#include "imaging/Demosaic.h"
+#include "imaging/DibImage.h"
+
+namespace velcor {
+
+// The images of a camera object the conversion touches; missing ones are null.
+struct FrameImages {
+    DibImage* raw8 = nullptr;
+    DibImage* raw16 = nullptr;
+    DibImage* image24 = nullptr;
+    DibImage* image32 = nullptr;
+    DibImage* image48 = nullptr;
+    DibImage* image64 = nullptr;
+    DibImage* work = nullptr;  // scratch of the output format (sharpness)
+};
+
+// The camera object's settings for one conversion. The automatic balances write their gains
+// back here; the caller stores them.
+struct ConversionParams {
+    int colourMode = 8;  // output depth: 8, 16, 24, 32, 48 or 64
+    // Bayer path (gains: 100 = unity).
+    int bayerMode = 0;
+    int bayerGainRed = 100, bayerGainGreen = 100, bayerGainBlue = 100;
+    int bayerGainAuto = 0;
+    // Gray modes (gains: 128 = unity).
+    int grayMode = 0;
+    int grayGainR = 128, grayGainG1 = 128, grayGainG2 = 128, grayGainB = 128;
+    int grayOffsetR = 0, grayOffsetG1 = 0, grayOffsetG2 = 0, grayOffsetB = 0;
+    int autoGrayBalance = 0;  // request count, decremented per balanced frame
+    // Adjustments (neutral values skip the step).
+    int hue = 0, saturation = 0, gamma = 100, contrast = 0, sharpness = 0, brightness = 0;
+    // Mirror flags and whether the engine mirrors each axis in the sensor.
+    bool mirrorH = false, mirrorV = false;
+    bool mirrorHInHardware = false, mirrorVInHardware = false;
+    // Pixel mask (filter 103) and dot (filter 102) corrections, automatic exposure mode.
+    bool maskFilter = false, dotFilter = false;
+    int autoExposureMode = 0;
+};
+
+// Steps that need the camera object: it owns the engine and the mask lock.
+class FrameConversionHooks {
+  public:
+    virtual ~FrameConversionHooks() = default;
+    // Step 2, called when the automatic exposure mode is not 0.
+    virtual void AutoExposure(const DibImage& raw, const ConversionParams& params) = 0;
+    // Step 3, called when either correction is on; takes the mask lock itself.
+    virtual void CorrectDefects(DibImage& raw, bool mask, bool dot) = 0;
+};
+
+class FrameConverter {
+  public:
+    // Converts one frame. 1 on success; 0, with nothing changed, when the raw or the output
+    // image of the colour mode is missing or empty, or their sizes differ.
+    static int Convert(const FrameImages& images, ConversionParams& params,
+                       FrameConversionHooks* hooks = nullptr);
+
+    // The raw and the output image of a colour mode (null for an unknown mode).
+    static DibImage* RawImage(const FrameImages& images, int colourMode);
+    static DibImage* OutputImage(const FrameImages& images, int colourMode);
+
+  private:
+    static void GrayProcessing(const FrameImages& images, ConversionParams& params, DibImage& raw);
+    static void Demosaic(DibImage& raw, DibImage& output, ConversionParams& params, bool mirrorV,
+                         bool mirrorH);
+
+    // ---- Adjustments: extension points, no-ops until the image adjustments arrive.
+    static void GrayGainsAndOffsets(DibImage& raw, ConversionParams& params);
+    static void AutoBayerGain(const DibImage& raw, ConversionParams& params, int bayerMode);
+    static void HueSaturation(DibImage& output, const ConversionParams& params);
+    static void Gamma(DibImage& output, int gamma);
+    static void Contrast(DibImage& output, int contrast);
+    static void Sharpness(DibImage& output, DibImage* work, int sharpness);
+    static void Brightness(DibImage& output, int brightness);
+};
+
+}  // namespace velcor

@@ -1,0 +1,167 @@
+#include "imaging/FrameConverter.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "imaging/ImagingTestSupport.h"
+
+namespace velcor {
+namespace {
+
+using test::Channel;
+using test::FillRandom;
+
+// The images of one camera object at a small frame size.
+struct Images {
+    DibImage raw8, raw16, image24, image32, image48, image64;
+    FrameImages frame;
+
+    explicit Images(int w = 24, int h = 8) {
+        raw8.Create(w, h, 8);
+        raw16.Create(w, h, 16);
+        image24.Create(w, h, 24);
+        image32.Create(w, h, 32);
+        image48.Create(w, h, 48);
+        image64.Create(w, h, 64);
+        frame = {&raw8, &raw16, &image24, &image32, &image48, &image64, nullptr};
+    }
+};
+
+bool SameBytes(const DibImage& a, const DibImage& b) {
+    return a.ByteSize() == b.ByteSize() &&
+           std::equal(a.Pixels(), a.Pixels() + a.ByteSize(), b.Pixels());
+}
+
+class RecordingHooks : public FrameConversionHooks {
+  public:
+    void AutoExposure(const DibImage& raw, const ConversionParams&) override {
+        calls.push_back("exposure " + std::to_string(raw.Bits()));
+    }
+    void CorrectDefects(DibImage&, bool mask, bool dot) override {
+        calls.push_back(std::string("defects") + (mask ? " mask" : "") + (dot ? " dot" : ""));
+    }
+    std::vector<std::string> calls;
+};
+
+TEST(FrameConversion, GrayModesKeepTheRawFrameAsOutput) {
+    Images im;
+    FillRandom(im.raw8, 1);
+    FillRandom(im.raw16, 2);
+    DibImage before8, before16;
+    ASSERT_TRUE(before8.Clone(&im.raw8));
+    ASSERT_TRUE(before16.Clone(&im.raw16));
+    std::copy_n(im.raw8.Pixels(), im.raw8.ByteSize(), before8.Pixels());
+    std::copy_n(im.raw16.Pixels(), im.raw16.ByteSize(), before16.Pixels());
+    ConversionParams p;
+    p.colourMode = 8;
+    EXPECT_EQ(FrameConverter::Convert(im.frame, p), 1);
+    p.colourMode = 16;
+    EXPECT_EQ(FrameConverter::Convert(im.frame, p), 1);
+    EXPECT_TRUE(SameBytes(im.raw8, before8));
+    EXPECT_TRUE(SameBytes(im.raw16, before16));
+    EXPECT_EQ(FrameConverter::OutputImage(im.frame, 16), &im.raw16);
+    EXPECT_EQ(FrameConverter::RawImage(im.frame, 64), &im.raw16);
+    EXPECT_EQ(FrameConverter::RawImage(im.frame, 12), nullptr);
+}
+
+TEST(FrameConversion, ColourModesDemosaicTheRightRawImage) {
+    for (const int mode : {24, 32, 48, 64}) {
+        Images im;
+        FillRandom(im.raw8, 3);
+        FillRandom(im.raw16, 4);
+        ConversionParams p;
+        p.colourMode = mode;
+        p.bayerMode = 2;
+        p.bayerGainRed = 150;
+        ASSERT_EQ(FrameConverter::Convert(im.frame, p), 1);
+        DibImage expected;
+        DibImage* output = FrameConverter::OutputImage(im.frame, mode);
+        ASSERT_TRUE(expected.Clone(output));
+        ASSERT_TRUE(Demosaic(*FrameConverter::RawImage(im.frame, mode), expected,
+                             BayerGains{2, 150, 100, 100}));
+        EXPECT_TRUE(SameBytes(*output, expected)) << mode;
+    }
+}
+
+TEST(FrameConversion, HardwareMirrorLeavesPixelsButMovesThePhase) {
+    Images im, plain;
+    FillRandom(im.raw8, 5);
+    std::copy_n(im.raw8.Pixels(), im.raw8.ByteSize(), plain.raw8.Pixels());
+    ConversionParams p;
+    p.colourMode = 24;
+    p.mirrorV = p.mirrorVInHardware = true;
+    ASSERT_EQ(FrameConverter::Convert(im.frame, p), 1);
+    EXPECT_TRUE(SameBytes(im.raw8, plain.raw8));
+    // Mode 0 with the vertical flag demosaics as mode 1.
+    ASSERT_TRUE(Demosaic(plain.raw8, plain.image24, BayerGains{1, 100, 100, 100}));
+    EXPECT_TRUE(SameBytes(im.image24, plain.image24));
+
+    p.mirrorH = p.mirrorHInHardware = true;  // both flags: mode 3
+    ASSERT_EQ(FrameConverter::Convert(im.frame, p), 1);
+    ASSERT_TRUE(Demosaic(plain.raw8, plain.image24, BayerGains{3, 100, 100, 100}));
+    EXPECT_TRUE(SameBytes(im.image24, plain.image24));
+}
+
+TEST(FrameConversion, SoftwareMirrorTurnsTheRawFrameFirst) {
+    Images im, plain;
+    FillRandom(im.raw16, 6);
+    std::copy_n(im.raw16.Pixels(), im.raw16.ByteSize(), plain.raw16.Pixels());
+    ConversionParams p;
+    p.colourMode = 48;
+    p.bayerMode = 0;
+    p.mirrorH = true;  // the engine cannot: mirrored here
+    ASSERT_EQ(FrameConverter::Convert(im.frame, p), 1);
+    ASSERT_TRUE(MirrorRaw(plain.raw16, true, false));
+    EXPECT_TRUE(SameBytes(im.raw16, plain.raw16));
+    ASSERT_TRUE(Demosaic(plain.raw16, plain.image48, BayerGains{2, 100, 100, 100}));
+    EXPECT_TRUE(SameBytes(im.image48, plain.image48));
+}
+
+TEST(FrameConversion, GrayModeTwoReplacesSamplesByLuminance) {
+    Images im;
+    test::FillFlat(im.raw8, 120);
+    ConversionParams p;
+    p.colourMode = 8;
+    p.grayMode = 2;
+    p.bayerGainRed = 200;  // red doubled: (240 x 30 + 120 x 59 + 120 x 11) / 100
+    ASSERT_EQ(FrameConverter::Convert(im.frame, p), 1);
+    EXPECT_EQ(Channel(im.raw8, 0, 0, 0), (240u * 30 + 120 * 59 + 120 * 11) / 100);
+    EXPECT_EQ(Channel(im.raw8, 23, 7, 0), (240u * 30 + 120 * 59 + 120 * 11) / 100);
+}
+
+TEST(FrameConversion, HooksRunFirstAndInOrder) {
+    Images im;
+    RecordingHooks hooks;
+    ConversionParams p;
+    p.colourMode = 16;
+    ASSERT_EQ(FrameConverter::Convert(im.frame, p, &hooks), 1);
+    EXPECT_TRUE(hooks.calls.empty());
+    p.autoExposureMode = 1;
+    p.dotFilter = true;
+    ASSERT_EQ(FrameConverter::Convert(im.frame, p, &hooks), 1);
+    EXPECT_EQ(hooks.calls, (std::vector<std::string>{"exposure 16", "defects dot"}));
+}
+
+TEST(FrameConversion, MissingOrMismatchedImagesDoNothing) {
+    Images im;
+    ConversionParams p;
+    p.colourMode = 32;
+    DibImage empty;
+    FrameImages frame = im.frame;
+    frame.image32 = &empty;
+    RecordingHooks hooks;
+    p.autoExposureMode = 2;
+    EXPECT_EQ(FrameConverter::Convert(frame, p, &hooks), 0);
+    EXPECT_TRUE(hooks.calls.empty());
+    DibImage small;
+    ASSERT_TRUE(small.Create(8, 8, 32));
+    frame.image32 = &small;
+    EXPECT_EQ(FrameConverter::Convert(frame, p), 0);
+    p.colourMode = 12;
+    EXPECT_EQ(FrameConverter::Convert(im.frame, p), 0);
+}
+
+}  // namespace
+}  // namespace velcor

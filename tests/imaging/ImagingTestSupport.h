@@ -1,0 +1,60 @@
+// Small helpers shared by the imaging tests: filled images and pixel access.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <random>
+
+#include "imaging/DibImage.h"
+
+namespace velcor::test {
+
+inline uint8_t* PixelAt(DibImage& image, int x, int y) {
+    return image.Pixels() + static_cast<size_t>(y) * image.Stride() +
+           static_cast<size_t>(x) * image.BytesPerPixel();
+}
+
+inline const uint8_t* PixelAt(const DibImage& image, int x, int y) {
+    return image.Pixels() + static_cast<size_t>(y) * image.Stride() +
+           static_cast<size_t>(x) * image.BytesPerPixel();
+}
+
+// Sample c (byte or 16-bit word by depth) of pixel (x, y).
+inline uint32_t Channel(const DibImage& image, int x, int y, int c) {
+    const uint8_t* p = PixelAt(image, x, y);
+    if (image.Bits() == 8 || image.Bits() == 24 || image.Bits() == 32) return p[c];
+    uint16_t v;
+    std::memcpy(&v, p + 2 * c, 2);
+    return v;
+}
+
+inline void SetSample(DibImage& image, int x, int y, uint32_t v) {
+    uint8_t* p = PixelAt(image, x, y);
+    if (image.Bits() == 8) {
+        *p = static_cast<uint8_t>(v);
+    } else {
+        const auto w = static_cast<uint16_t>(v);
+        std::memcpy(p, &w, 2);
+    }
+}
+
+// Raw image of random samples: full 8-bit range, or 12 significant bits at 16 bits unless
+// wide is set (then the whole 16-bit range, to reach the saturation limits).
+inline void FillRandom(DibImage& image, unsigned seed, bool wide = false) {
+    std::mt19937 gen(seed);
+    const uint32_t max = image.Bits() == 8 ? 255u : (wide ? 65535u : 4095u);
+    std::uniform_int_distribution<uint32_t> dist(0, max);
+    for (int y = 0; y < image.Height(); ++y) {
+        for (int x = 0; x < image.Width(); ++x)
+            SetSample(image, x, y, dist(gen));
+    }
+}
+
+inline void FillFlat(DibImage& image, uint32_t v) {
+    for (int y = 0; y < image.Height(); ++y) {
+        for (int x = 0; x < image.Width(); ++x)
+            SetSample(image, x, y, v);
+    }
+}
+
+}  // namespace velcor::test
