@@ -153,17 +153,13 @@ void CVelcor::StopCaptureAndThreads() {
         captureState_ = kIdle;
         if (engine_) engine_->StopTransfer();
     }
-    if (workerFinished_) {
-        workerFinished_->Wait();
-        workerFinished_.reset();
-    }
+    if (workerFinished_) workerFinished_->Wait();
     workerThread_.Join();
+    workerFinished_.reset();
     recording_ = 0;
-    if (recorderFinished_) {
-        recorderFinished_->Wait();
-        recorderFinished_.reset();
-    }
+    if (recorderFinished_) recorderFinished_->Wait();
     recorderThread_.Join();
+    recorderFinished_.reset();
 }
 
 int CVelcor::Preview() {

@@ -286,8 +286,8 @@ class CVelcor {
     // 9. Configuration list of integer pairs (guarded by the mask lock).
     std::vector<std::pair<int32_t, int32_t>> configuration_;
     // 10. Recording state.
-    int recording_ = 0;
-    int newFrame_ = 0;
+    std::atomic<int> recording_{0};
+    std::atomic<int> newFrame_{0};
     platform::Thread recorderThread_;
     std::unique_ptr<platform::Event> recorderFinished_;
     uint32_t recordStartMs_ = 0;
@@ -309,7 +309,7 @@ class CVelcor {
     // 14. Frame information record.
     VELCORFRAMEINFO frameInfo_{};
     // 15. Capture state: 0 idle, 1 preview running, 2 capture mode, 3 trigger mode.
-    int captureState_ = 0;
+    std::atomic<int> captureState_{0};
     // 16. Format and rate.
     int colourModeIndex_ = 0;
     int subSample_ = 0;

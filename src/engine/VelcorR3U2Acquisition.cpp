@@ -89,8 +89,10 @@ void CVelcorR3U2Base::MeterFrame() {
 int CVelcorR3U2Base::StartTransfer(int mode) {
     if (running_) StopTransfer();
     if (!frameEvent_) frameEvent_ = std::make_unique<platform::Event>(platform::Event::Reset::Auto);
-    frameEvent_->ResetSignal();
     if (!SetTransferMode(mode)) return 0;
+    // Stopping the previous transfer signalled the event to wake its reader; the new transfer
+    // starts with nothing to report.
+    frameEvent_->ResetSignal();
     if (geometryChanged_) ConfigureFrameBuffers();
     thread_.Join();
     // Each engine has its own end-of-thread event, so one camera's stop never waits on or

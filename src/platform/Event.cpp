@@ -8,10 +8,10 @@ Event::Event(Reset reset, bool initiallySignalled)
     : manual_(reset == Reset::Manual), signalled_(initiallySignalled) {}
 
 void Event::Set() {
-    {
-        std::lock_guard lock(mutex_);
-        signalled_ = true;
-    }
+    // Notified under the lock: a waiter that returns may destroy the event at once, so the
+    // setter must be done with it before the waiter can get the lock back.
+    std::lock_guard lock(mutex_);
+    signalled_ = true;
     if (manual_) {
         changed_.notify_all();
     } else {

@@ -232,11 +232,12 @@ int CDevIz3Cam::AbortStream() {
 
 int CDevIz3Cam::OpenStream() {
     if (stream_ == nullptr) stream_ = OpenDevice(DeviceIndex(), true);
-    return stream_ != nullptr ? 1 : 0;
+    return stream_.load() != nullptr ? 1 : 0;
 }
 
 int CDevIz3Cam::CloseStream() {
-    CloseDevice(stream_);
+    HANDLE stream = stream_.exchange(nullptr);
+    CloseDevice(stream);
     return 1;
 }
 

@@ -8,6 +8,7 @@
 // register access is serialised so the write-then-read pair of a read is never split.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -100,7 +101,8 @@ class CDevIz3Cam : public CFx3Api, public CControllerBase {
                        uint32_t rounded, uint32_t pieceLimit);
     int PulseFrameRelease();
 
-    HANDLE stream_ = nullptr;
+    // Opened and closed by the acquisition thread; AbortStream reads it from other threads.
+    std::atomic<HANDLE> stream_{nullptr};
     std::unique_ptr<uint8_t[]> recordBuffer_;
     platform::CriticalSection fpgaLock_;
 };
