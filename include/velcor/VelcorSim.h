@@ -31,6 +31,36 @@ extern "C" {
                                        non-zero USB status */
 #define VELCORSIM_FAULT_I2C_NACK 4  /* I2C transactions are not acknowledged */
 #define VELCORSIM_FAULT_FPGA_BUSY 5 /* FPGA register 2 reads busy (1) instead of idle (0) */
+/* The header transfer of each of the next `count` frames fails with a USB transaction error and
+   the frame is dropped. The controller retries a lost header up to 30 times before the engine
+   counts one lost frame, so 30 lost headers make one failure and 150 make the engine give up. */
+#define VELCORSIM_FAULT_HEADER_LOST 6
+/* The next `count` frames carry half the bytes their header announces. */
+#define VELCORSIM_FAULT_SHORT_FRAME 7
+/* The camera delivers `count` more frames, then unplugs itself at the next frame request: it
+   leaves the device list and its transfers fail as those of a detached camera. */
+#define VELCORSIM_FAULT_UNPLUG 8
+
+/* Register spaces of VelcorSim_GetRegister and VelcorSim_SetRegister. Registers are bytes. */
+#define VELCORSIM_SPACE_FPGA 1 /* FPGA register file (I2C 0x40), registers 0-255 */
+#define VELCORSIM_SPACE_SENSOR                                                            \
+    2                            /* image sensor (I2C 0x48); ROZE9701: registers 0-0x1FF, \
+                                    other products: 0-0xFFFF */
+#define VELCORSIM_SPACE_EEPROM 3 /* configuration EEPROM (I2C 0xA2), addresses 0-0xFFFF */
+
+/* Scenes of VelcorSim_SetScene (cameras of product 0x32C0; cameras of other products always draw
+   their own moving test frame). */
+/* A smooth, slowly moving scene whose brightness follows exposure, gain and black level and
+   saturates, with noise and the camera's defect pixels. The default. */
+#define VELCOR_SIM_SCENE_NATURAL 0
+/* An exact test pattern, whatever the exposure and gain, without defects: the picture's pixel in
+   column x (0 = left) and row y (0 = top) is (x + 2y) & 0xFF at 8 bits and (x + 2y) & 0xFFF at
+   16 bits. The sensor's window and mirrors act on it as on any picture. */
+#define VELCOR_SIM_SCENE_RAMP 1
+/* Lens capped: the black level, noise and the defect pixels. */
+#define VELCOR_SIM_SCENE_DARK 2
+/* Uniformly lit at half the natural scene's full brightness, with noise and defect pixels. */
+#define VELCOR_SIM_SCENE_FLAT 3
 
 /* One entry of the device table that processes share, as VelcorSim_ListDevices reports it. */
 typedef struct VELCORSIM_DEVICE {
@@ -53,6 +83,32 @@ VELCOR_API BOOL VELCOR_CALL VelcorSim_DetachCamera(int camera);
 /* Makes the camera produce a fault (VELCORSIM_FAULT_*) for the next `count` occurrences.
    FALSE for an unknown camera id or fault code, or a negative count. */
 VELCOR_API BOOL VELCOR_CALL VelcorSim_InjectFault(int camera, int fault, int count);
+/* Reads a register of the camera (space VELCORSIM_SPACE_*) as the chip itself holds it, without
+   the access rules the bus applies. Returns the byte, or -1 for an unknown camera, space or
+   address. */
+VELCOR_API int VELCOR_CALL VelcorSim_GetRegister(int camera, int space, int address);
+/* Sets a register of the camera as the chip itself would, without the access rules of the bus:
+   read-only FPGA registers, the sensor's temperature reading and its locked black-level
+   registers can be forced. The ROZE9701 camera is ready when FPGA register 0x13 is 9 or more or
+   register 0x21 is 3; clearing both makes a camera that never becomes ready. FALSE for an
+   unknown camera, space or address or a value outside 0-255. */
+VELCOR_API BOOL VELCOR_CALL VelcorSim_SetRegister(int camera, int space, int address, int value);
+/* Chooses what the camera looks at (VELCOR_SIM_SCENE_*) from its next frame on. FALSE for an
+   unknown camera or scene. */
+VELCOR_API BOOL VELCOR_CALL VelcorSim_SetScene(int camera, int scene);
+/* One pulse on the camera's trigger input. In trigger mode (sensor in triggered readout, FPGA
+   register 88 = 1) it starts one frame, which advances the frame counter (FPGA register 8) once
+   it is finished; otherwise the camera ignores it. FALSE for an unknown or unplugged camera. */
+VELCOR_API BOOL VELCOR_CALL VelcorSim_FireTrigger(int camera);
+/* Gives the sensor `hot` pixels stuck at full scale and `dead` pixels stuck at 0, at positions
+   drawn from `seed` (the same seed gives the same pixels). They show in every scene but the
+   ramp. FALSE for an unknown camera, a negative count or more than 81920 defects together. */
+VELCOR_API BOOL VELCOR_CALL VelcorSim_SetDefects(int camera, int hot, int dead, unsigned seed);
+/* TRUE (the default): every frame is finished the moment it is requested or triggered, so
+   frames come as fast as the host takes them. FALSE: frames come at the sensor's frame rate
+   (frame length x line length / pixel clock), triggered frames after their exposure and
+   readout. FALSE for an unknown camera. */
+VELCOR_API BOOL VELCOR_CALL VelcorSim_SetFastFrames(int camera, BOOL fast);
 /* Enumerates the attached cameras into the shared device table and copies up to `capacity`
    entries (devices may be null when capacity is 0). Returns the number of entries in the
    table, which may exceed capacity. */

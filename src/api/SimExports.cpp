@@ -30,10 +30,73 @@ VELCOR_API BOOL VELCOR_CALL VelcorSim_DetachCamera(int camera) {
 }
 
 VELCOR_API BOOL VELCOR_CALL VelcorSim_InjectFault(int camera, int fault, int count) {
-    if (fault < VELCORSIM_FAULT_CONTROL_FAIL || fault > VELCORSIM_FAULT_FPGA_BUSY) return FALSE;
+    if (fault < VELCORSIM_FAULT_CONTROL_FAIL || fault > VELCORSIM_FAULT_UNPLUG) return FALSE;
     auto simulated = velcor::sim::SimHub::Instance().Find(camera);
     if (simulated == nullptr) return FALSE;
     return simulated->InjectFault(static_cast<velcor::sim::SimFault>(fault), count) ? TRUE : FALSE;
+}
+
+namespace {
+
+bool ToSpace(int space, velcor::sim::RegisterSpace* out) {
+    switch (space) {
+        case VELCORSIM_SPACE_FPGA:
+        case VELCORSIM_SPACE_SENSOR:
+        case VELCORSIM_SPACE_EEPROM:
+            *out = static_cast<velcor::sim::RegisterSpace>(space);
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+VELCOR_API int VELCOR_CALL VelcorSim_GetRegister(int camera, int space, int address) {
+    velcor::sim::RegisterSpace which{};
+    if (!ToSpace(space, &which)) return -1;
+    auto simulated = velcor::sim::SimHub::Instance().Find(camera);
+    if (simulated == nullptr) return -1;
+    return simulated->GetRegister(which, address).value_or(-1);
+}
+
+VELCOR_API BOOL VELCOR_CALL VelcorSim_SetRegister(int camera, int space, int address, int value) {
+    velcor::sim::RegisterSpace which{};
+    if (!ToSpace(space, &which)) return FALSE;
+    auto simulated = velcor::sim::SimHub::Instance().Find(camera);
+    if (simulated == nullptr) return FALSE;
+    return simulated->SetRegister(which, address, value) ? TRUE : FALSE;
+}
+
+VELCOR_API BOOL VELCOR_CALL VelcorSim_SetScene(int camera, int scene) {
+    if (scene < VELCOR_SIM_SCENE_NATURAL || scene > VELCOR_SIM_SCENE_FLAT) return FALSE;
+    auto simulated = velcor::sim::SimHub::Instance().Find(camera);
+    if (simulated == nullptr) return FALSE;
+    simulated->SetScene(static_cast<velcor::sim::SceneKind>(scene));
+    return TRUE;
+}
+
+VELCOR_API BOOL VELCOR_CALL VelcorSim_FireTrigger(int camera) {
+    auto simulated = velcor::sim::SimHub::Instance().Find(camera);
+    if (simulated == nullptr) return FALSE;
+    return simulated->FireTrigger() ? TRUE : FALSE;
+}
+
+VELCOR_API BOOL VELCOR_CALL VelcorSim_SetDefects(int camera, int hot, int dead, unsigned seed) {
+    auto simulated = velcor::sim::SimHub::Instance().Find(camera);
+    if (simulated == nullptr) return FALSE;
+    try {
+        return simulated->SetDefects(hot, dead, seed) ? TRUE : FALSE;
+    } catch (...) {
+        return FALSE;
+    }
+}
+
+VELCOR_API BOOL VELCOR_CALL VelcorSim_SetFastFrames(int camera, BOOL fast) {
+    auto simulated = velcor::sim::SimHub::Instance().Find(camera);
+    if (simulated == nullptr) return FALSE;
+    simulated->SetFastFrames(fast != FALSE);
+    return TRUE;
 }
 
 VELCOR_API int VELCOR_CALL VelcorSim_ListDevices(VELCORSIM_DEVICE* devices, int capacity) {

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "sim/SimHub.h"
+#include "sim/SimRoze9701Chip.h"
 #include "transport/FpgaRegisterMap.h"
 #include "transport/Fx3Api.h"
 
@@ -22,9 +23,36 @@ constexpr uint8_t kEndpointFrames = 0x81;
 constexpr uint8_t kEndpointFrames83 = 0x83;
 constexpr uint8_t kEndpointOut = 0x01;
 constexpr size_t kHeaderSize = 64;
-constexpr size_t kMaxQueuedUnits = 32;  // the bridge's buffers; older data is dropped
 constexpr uint16_t kProductFrames83 = 0x3042;
+constexpr uint16_t kProductRoze9701 = 0x32C0;
 constexpr uint32_t kPage = 4096;
+// The largest frame the FPGA sends: what one bulk transfer of the driver can hold.
+constexpr size_t kMaxFrameBytes = 0x4000000;
+// Unit buffers up to this size are kept apart from frame buffers.
+constexpr size_t kSmallUnit = 4096;
+constexpr size_t kSpareBuffers = 48;
+// The offsets of the picture in the ROZE9701's output, as the FPGA is configured at power-on.
+constexpr uint8_t kRozeVerticalOffset = 10;
+constexpr uint8_t kRozeHorizontalOffset = 32;
+constexpr uint32_t kRozeFrameLength = 1054;
+constexpr uint32_t kRozeLineLength = 1344;
+
+uint32_t SeedOf(const std::string& text) {
+    uint32_t hash = 2166136261u;  // FNV-1a
+    for (char c : text)
+        hash = (hash ^ static_cast<uint8_t>(c)) * 16777619u;
+    return hash;
+}
+
+std::unique_ptr<SimSensor> MakeSensor(uint16_t productId) {
+    if (productId == kProductRoze9701) return std::make_unique<SimRoze9701Chip>();
+    return std::make_unique<SimSensor>();
+}
+
+std::chrono::steady_clock::duration Seconds(double seconds) {
+    return std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+        std::chrono::duration<double>(std::max(seconds, 0.0)));
+}
 
 uint16_t Get16(const uint8_t* p) {
     uint16_t v;
@@ -73,14 +101,16 @@ SimCamera::SimCamera(int id, const SimCameraConfig& config, const platform::GUID
       config_(config),
       interfaceClass_(interfaceClass),
       path_(MakePath(config.vendorId, config.productId, config.serialNumber, interfaceClass)),
-      sensor_(std::make_unique<SimSensor>()),
-      frameNumber_(config.frameNumberStart) {
-    fpga_.SetWriteObserver([this](uint8_t reg, uint8_t value) {
-        Record(trace_.fpgaWrites, std::make_pair(reg, value));
-        // Setting the frame release bit drops what the frame endpoint still holds, so the
-        // next frame starts with its header.
-        if (reg == fpga::kFrameRelease && value == 1) FlushIn(kEndpointFrames);
-    });
+      sensor_(MakeSensor(config.productId)),
+      scene_(SimRoze9701Sensor::kFullWidth, SimRoze9701Sensor::kFullHeight,
+             SeedOf(config.serialNumber)),
+      frameNumber_(config.frameNumberStart),
+      fastFrames_(config.fastFrames),
+      lastFrameBoundary_(std::chrono::steady_clock::now()) {
+    fpga_.SetWriteObserver([this](uint8_t reg, uint8_t value) { OnFpgaWrite(reg, value); });
+    scene_.SetDefects(config.hotPixels, config.deadPixels, SeedOf(config.serialNumber) ^ 0xDEFEC7u);
+    spareSmall_.reserve(kSpareBuffers);
+    spareLarge_.reserve(kSpareBuffers);
     busPresent_ = {{kBusFpga, true}, {kBusSensor, true}, {kBusAux, true}, {kBusEeprom, true}};
 
     fpga_.Set(fpga::kVersionLow, static_cast<uint8_t>(config.fpgaVersion));
@@ -97,6 +127,20 @@ SimCamera::SimCamera(int id, const SimCameraConfig& config, const platform::GUID
     fpga_.Set(fpga::kSlotSize1, static_cast<uint8_t>(config.slotSizeUnits >> 8));
     fpga_.Set(fpga::kSlotSize2, static_cast<uint8_t>(config.slotSizeUnits >> 16));
     fpga_.Set(fpga::kSlotSize3, static_cast<uint8_t>(config.slotSizeUnits >> 24));
+    if (config.productId == kProductRoze9701) {
+        // The FPGA's configuration for the ROZE9701: the picture's place in the sensor's
+        // output, the sensor's power-on frame timing, rows unmirrored.
+        fpga_.Set(fpga::kVerticalOffsetLow, kRozeVerticalOffset);
+        fpga_.Set(fpga::kHorizontalOffsetLow, kRozeHorizontalOffset);
+        fpga_.Set(fpga::kFrameLength0, static_cast<uint8_t>(kRozeFrameLength));
+        fpga_.Set(fpga::kFrameLength1, static_cast<uint8_t>(kRozeFrameLength >> 8));
+        fpga_.Set(fpga::kLineLengthLow, static_cast<uint8_t>(kRozeLineLength));
+        fpga_.Set(fpga::kLineLengthHigh, static_cast<uint8_t>(kRozeLineLength >> 8));
+        fpga_.Set(fpga::kMirrorHOff, 1);
+    }
+    resetsToReady_ = config.readyAfterResets;
+    notReadyPolls_ = std::max(config.notReadyPolls, 0);
+    SetReady(config.readyAfterResets == 0);
 
     const std::string& serial = config.serialNumber;
     for (size_t i = 0; i < serial.size() && i < rom::kSerialNumberLength; ++i) {
@@ -111,6 +155,27 @@ SimCamera::SimCamera(int id, const SimCameraConfig& config, const platform::GUID
 
 SimCamera::~SimCamera() = default;
 
+void SimCamera::SetReady(bool ready) {
+    ready_ = ready;
+    fpga_.Set(fpga::kStartupIndicator, ready ? config_.startupIndicator : 0);
+    fpga_.Set(fpga::kReadyState, ready ? fpga::kReadyStateUp : 0);
+}
+
+void SimCamera::OnFpgaWrite(uint8_t reg, uint8_t value) {
+    Record(trace_.fpgaWrites, std::make_pair(reg, value));
+    // Setting the frame release bit drops what the frame endpoint still holds, so the next
+    // frame starts with its header.
+    if (reg == fpga::kFrameRelease && value == 1) FlushIn(kEndpointFrames);
+    if (reg == fpga::kResetRequest && (value & fpga::kResetRequestBit) != 0 &&
+        config_.productId == kProductRoze9701) {
+        // The FPGA resets the sensor and configures it again; the request bit clears itself.
+        ++trace_.sensorResets;
+        fpga_.Set(fpga::kResetRequest, value & ~fpga::kResetRequestBit);
+        sensor_->PowerOn();
+        DropStoredFrames();
+        if (resetsToReady_ > 0 && --resetsToReady_ == 0) SetReady(true);
+    }
+}
 bool SimCamera::IsPresent() const {
     std::lock_guard lock(mutex_);
     return present_;
@@ -140,7 +205,13 @@ bool SimCamera::InjectFault(SimFault fault, int count) {
         case SimFault::BulkStalls:
         case SimFault::BulkStatus:
         case SimFault::I2cNack:
+        case SimFault::HeaderLost:
+        case SimFault::ShortFrame:
             faults_[static_cast<int>(fault)] = count;
+            return true;
+        case SimFault::UnplugAfterFrames:
+            unplugArmed_ = count > 0;
+            framesBeforeUnplug_ = count;
             return true;
     }
     return false;
@@ -204,6 +275,18 @@ void SimCamera::StartIo(const std::shared_ptr<IoRequest>& request) {
         deferred_.clear();
     }
     Deliver(done);
+    DetachIfUnplugged();
+}
+
+void SimCamera::DetachIfUnplugged() {
+    {
+        std::lock_guard lock(mutex_);
+        if (!unplugNow_) return;
+        unplugNow_ = false;
+    }
+    // Leaves the device list as a pulled cable does; a camera the hub does not know only
+    // goes dark.
+    if (!SimHub::Instance().Detach(id_)) Unplug();
 }
 
 void SimCamera::CancelIo(uint64_t owner) {
@@ -243,10 +326,35 @@ void SimCamera::FailPending(uint8_t endpoint, bool all, uint32_t error, Completi
     }
 }
 
+void SimCamera::PopUnit(InQueue& queue) {
+    GiveBack(queue.Front().bytes);
+    queue.Front().failed = false;
+    queue.head = (queue.head + 1) % kMaxQueuedUnits;
+    --queue.count;
+    queue.offset = 0;
+}
+
 void SimCamera::FlushIn(uint8_t endpoint) {
     InQueue& queue = in_[endpoint];
-    queue.units.clear();
-    queue.offset = 0;
+    while (queue.count > 0)
+        PopUnit(queue);
+}
+
+std::vector<uint8_t> SimCamera::TakeBuffer(size_t size) {
+    auto& spare = size <= kSmallUnit ? spareSmall_ : spareLarge_;
+    std::vector<uint8_t> buffer;
+    if (!spare.empty()) {
+        buffer = std::move(spare.back());
+        spare.pop_back();
+    }
+    buffer.resize(size);
+    return buffer;
+}
+
+void SimCamera::GiveBack(std::vector<uint8_t>& buffer) {
+    auto& spare = buffer.capacity() <= kSmallUnit ? spareSmall_ : spareLarge_;
+    if (buffer.capacity() > 0 && spare.size() < kSpareBuffers) spare.push_back(std::move(buffer));
+    buffer = std::vector<uint8_t>();
 }
 
 // --- Endpoint 0 --------------------------------------------------------------------------
@@ -350,22 +458,35 @@ bool SimCamera::HandleVendorRequest(uint8_t /*requestType*/, uint8_t request, ui
             std::memcpy(data, (request == 0xB0 ? info1_ : info2_).data(),
                         std::min<size_t>(dataLength, 64));
             return true;
-        case 0xC3:  // ready state
+        case 0xC3:  // ready state: 1 once the FPGA has brought the sensor up
             if (dataLength < 1) return false;
             std::memset(data, 0, dataLength);
-            data[0] = 1;
+            if (notReadyPolls_ > 0) {
+                --notReadyPolls_;
+            } else {
+                data[0] = ready_ ? 1 : 0;
+            }
             return true;
         case 0xC0:  // stream state reset: the frame endpoints start empty
             FlushIn(kEndpointFrames);
             FlushIn(kEndpointFrames83);
+            frameRequested_ = false;
             return true;
         case 0xC2:
-            ProduceFrame();
+            ++trace_.framesRequested;
+            if (unplugArmed_ && framesBeforeUnplug_ <= 0) {
+                // The cable is pulled while the request is on its way.
+                unplugArmed_ = false;
+                unplugNow_ = true;
+                return false;
+            }
+            RequestFrame(std::chrono::steady_clock::now());
             return true;
         case 0xCC:  // endpoint reset
             FlushIn(kEndpointFrames);
             FlushIn(kEndpointFrames83);
             writeRemaining_ = 0;
+            frameRequested_ = false;
             return true;
         default:
             return false;
@@ -374,45 +495,184 @@ bool SimCamera::HandleVendorRequest(uint8_t /*requestType*/, uint8_t request, ui
 
 // --- Frames and frame memory -------------------------------------------------------------
 
-void SimCamera::ProduceFrame() {
-    ++trace_.framesRequested;
+void SimCamera::RequestFrame(std::chrono::steady_clock::time_point now) {
+    const SensorFrameState state = sensor_->FrameState();
+    switch (state.readout) {
+        case SensorReadout::Stopped:
+            // Nothing is read out: the request goes unanswered.
+            DropStoredFrames();
+            return;
+        case SensorReadout::Triggered:
+            if (!stored_.empty()) {
+                SendFrame(stored_.front());
+                stored_.pop_front();
+            } else {
+                frameRequested_ = true;
+            }
+            return;
+        case SensorReadout::FreeRunning:
+            break;
+    }
+    DropStoredFrames();
+    if (fastFrames_) {
+        Frame frame;
+        if (MakeFrame(state, false, frame)) SendFrame(frame);
+        return;
+    }
+    // The sensor runs on its own: the request is answered by the next frame it finishes.
+    frameRequested_ = true;
+    if (!nextFrameDue_) {
+        const auto period =
+            std::max(Seconds(state.framePeriodSeconds), std::chrono::steady_clock::duration(1));
+        const auto since = now - lastFrameBoundary_;
+        const auto frames = since.count() >= 0 ? since / period + 1 : 1;
+        nextFrameDue_ = lastFrameBoundary_ + frames * period;
+        SimHub::Instance().DeadlineAdded();
+    }
+}
+
+double SimCamera::TriggerExposureSeconds(const SensorFrameState& state) const {
+    // In trigger mode the FPGA times the exposure: its lines at its own line length.
+    const uint32_t lines = fpga_.Get(fpga::kTriggerLines0) | fpga_.Get(fpga::kTriggerLines1) << 8 |
+                           fpga_.Get(fpga::kTriggerLines2) << 16 |
+                           (fpga_.Get(fpga::kTriggerLines3) & 0x0Fu) << 24;
+    const uint32_t lineLength = fpga_.Get(fpga::kLineLengthLow) | fpga_.Get(fpga::kLineLengthHigh)
+                                                                      << 8;
+    if (state.pixelClockHz <= 0.0) return state.exposureSeconds;
+    return static_cast<double>(std::max<uint32_t>(lines, 1)) * lineLength / state.pixelClockHz;
+}
+
+bool SimCamera::FireTrigger() {
+    Completions done;
+    {
+        std::lock_guard lock(mutex_);
+        if (!present_) return false;
+        ++trace_.triggers;
+        const SensorFrameState state = sensor_->FrameState();
+        if (state.readout == SensorReadout::Triggered && fpga_.Get(fpga::kTriggerModeEnable) == 1) {
+            if (fastFrames_) {
+                FinishTriggeredFrame();
+            } else {
+                // Exposure, then readout of the window.
+                const double readout = state.pixelClockHz > 0.0
+                                           ? static_cast<double>(state.windowHeight) *
+                                                 (fpga_.Get(fpga::kLineLengthLow) |
+                                                  fpga_.Get(fpga::kLineLengthHigh) << 8) /
+                                                 state.pixelClockHz
+                                           : 0.0;
+                triggerDue_.push_back(std::chrono::steady_clock::now() +
+                                      Seconds(TriggerExposureSeconds(state) + readout));
+                SimHub::Instance().DeadlineAdded();
+            }
+        }
+        done.swap(deferred_);
+    }
+    Deliver(done);
+    return true;
+}
+
+void SimCamera::FinishTriggeredFrame() {
+    Frame frame;
+    if (!MakeFrame(sensor_->FrameState(), true, frame)) return;
+    if (frameRequested_) {
+        frameRequested_ = false;
+        SendFrame(frame);
+        return;
+    }
+    // Kept in frame memory until requested; the oldest slot is overwritten.
+    if (stored_.size() >= std::max<uint32_t>(config_.slotCount, 1)) {
+        GiveBack(stored_.front().header);
+        GiveBack(stored_.front().data);
+        stored_.pop_front();
+    }
+    stored_.push_back(std::move(frame));
+}
+
+void SimCamera::DropStoredFrames() {
+    for (Frame& frame : stored_) {
+        GiveBack(frame.header);
+        GiveBack(frame.data);
+    }
+    stored_.clear();
+}
+
+bool SimCamera::MakeFrame(const SensorFrameState& state, bool triggered, Frame& frame) {
     const uint32_t width = fpga_.Get(fpga::kWidthLow) | fpga_.Get(fpga::kWidthHigh) << 8;
     const uint32_t height = fpga_.Get(fpga::kHeightLow) | fpga_.Get(fpga::kHeightHigh) << 8;
     const uint32_t bytesPerPixel = fpga_.Get(fpga::kPixelDepth) == 2 ? 2 : 1;
-    const uint32_t bytes = width * height * bytesPerPixel;
+    const size_t bytes = size_t{width} * height * bytesPerPixel;
+    if (bytes > kMaxFrameBytes) return false;  // no slot holds it
 
     const uint32_t frameNumber = frameNumber_++;
     slot_ = (slot_ + 1) % std::max<uint32_t>(config_.slotCount, 1);
-    std::vector<uint8_t> data(bytes);
-    sensor_->RenderFrame(width, height, bytesPerPixel, frameNumber, data.data(), data.size());
+    frame.data = TakeBuffer(bytes);
+    if (state.picture) {
+        FrameSpec spec;
+        spec.width = width;
+        spec.height = height;
+        spec.bytesPerPixel = bytesPerPixel;
+        spec.verticalOffset =
+            fpga_.Get(fpga::kVerticalOffsetLow) | fpga_.Get(fpga::kVerticalOffsetHigh) << 8;
+        spec.horizontalOffset =
+            fpga_.Get(fpga::kHorizontalOffsetLow) | fpga_.Get(fpga::kHorizontalOffsetHigh) << 8;
+        spec.frameNumber = frameNumber;
+        spec.exposureSeconds = triggered ? TriggerExposureSeconds(state) : state.exposureSeconds;
+        scene_.Render(state, spec, frame.data.data());
+    } else {
+        sensor_->RenderFrame(width, height, bytesPerPixel, frameNumber, frame.data.data(), bytes);
+    }
 
     const uint64_t slotBytes = static_cast<uint64_t>(config_.slotSizeUnits) * 256;
-    if (bytes <= slotBytes) WriteFrameMemoryLocked(slot_ * slotBytes, data.data(), bytes);
+    if (bytes <= slotBytes) WriteFrameMemoryLocked(slot_ * slotBytes, frame.data.data(), bytes);
     fpga_.Set(fpga::kFrameCounter, static_cast<uint8_t>(fpga_.Get(fpga::kFrameCounter) + 1));
     fpga_.Set(fpga::kNewestSlotLow, static_cast<uint8_t>(slot_));
     fpga_.Set(fpga::kNewestSlotHigh, static_cast<uint8_t>(slot_ >> 8));
 
-    if (config_.productId == kProductFrames83) {
-        QueueInLocked(kEndpointFrames83, std::move(data));
-        return;
-    }
-    std::vector<uint8_t> header(kHeaderSize, 0);
-    Put32(header.data(), frameNumber);
-    Put16(header.data() + 4, static_cast<uint16_t>(width));
-    Put16(header.data() + 6, static_cast<uint16_t>(height));
-    Put32(header.data() + 16, bytes);
-    Put16(header.data() + 32, static_cast<uint16_t>(slot_));
-    QueueInLocked(kEndpointFrames, std::move(header));
-    QueueInLocked(kEndpointFrames, std::move(data));
+    frame.header = TakeBuffer(kHeaderSize);
+    std::memset(frame.header.data(), 0, kHeaderSize);
+    Put32(frame.header.data(), frameNumber);
+    Put16(frame.header.data() + 4, static_cast<uint16_t>(width));
+    Put16(frame.header.data() + 6, static_cast<uint16_t>(height));
+    Put32(frame.header.data() + 16, static_cast<uint32_t>(bytes));
+    Put16(frame.header.data() + 32, static_cast<uint16_t>(slot_));
+    frame.headerLost = TakeFault(SimFault::HeaderLost);
+    // A short frame: the transfer ends half-way, the header still announces the whole.
+    if (TakeFault(SimFault::ShortFrame)) frame.data.resize(bytes / 2);
+    return true;
 }
 
-void SimCamera::QueueInLocked(uint8_t endpoint, std::vector<uint8_t> unit) {
-    InQueue& queue = in_[endpoint];
-    queue.units.push_back(std::move(unit));
-    while (queue.units.size() > kMaxQueuedUnits) {
-        queue.units.pop_front();
-        queue.offset = 0;
+void SimCamera::SendFrame(Frame& frame) {
+    ++trace_.framesSent;
+    if (unplugArmed_ && framesBeforeUnplug_ > 0) --framesBeforeUnplug_;
+    if (config_.productId == kProductFrames83) {
+        GiveBack(frame.header);
+        QueueInLocked(kEndpointFrames83, frame.data, frame.headerLost);
+        return;
     }
+    if (frame.headerLost) {
+        // The header transfer fails and the bridge drops the frame.
+        QueueInLocked(kEndpointFrames, frame.header, true);
+        GiveBack(frame.data);
+        return;
+    }
+    QueueInLocked(kEndpointFrames, frame.header);
+    QueueInLocked(kEndpointFrames, frame.data);
+}
+
+std::optional<std::chrono::steady_clock::time_point> SimCamera::NextFrameEvent() const {
+    std::optional<std::chrono::steady_clock::time_point> next = nextFrameDue_;
+    if (!triggerDue_.empty() && (!next || triggerDue_.front() < *next)) next = triggerDue_.front();
+    return next;
+}
+
+void SimCamera::QueueInLocked(uint8_t endpoint, std::vector<uint8_t>& unit, bool failed) {
+    InQueue& queue = in_[endpoint];
+    if (queue.count == kMaxQueuedUnits) PopUnit(queue);
+    Unit& slot = queue.ring[(queue.head + queue.count) % kMaxQueuedUnits];
+    slot.bytes = std::move(unit);
+    slot.failed = failed;
+    unit = std::vector<uint8_t>();
+    ++queue.count;
     ServePending(endpoint, deferred_);
 }
 
@@ -420,7 +680,7 @@ void SimCamera::QueueIn(uint8_t endpoint, std::vector<uint8_t> unit) {
     Completions done;
     {
         std::lock_guard lock(mutex_);
-        QueueInLocked(endpoint, std::move(unit));
+        QueueInLocked(endpoint, unit);
         done.swap(deferred_);
     }
     Deliver(done);
@@ -429,7 +689,7 @@ void SimCamera::QueueIn(uint8_t endpoint, std::vector<uint8_t> unit) {
 size_t SimCamera::QueuedUnits(uint8_t endpoint) const {
     std::lock_guard lock(mutex_);
     auto found = in_.find(endpoint);
-    return found == in_.end() ? 0 : found->second.units.size();
+    return found == in_.end() ? 0 : found->second.count;
 }
 
 size_t SimCamera::PendingTransfers() const {
@@ -539,7 +799,7 @@ void SimCamera::HandleBulk(const std::shared_ptr<IoRequest>& request, bool buffe
 // Hands queued data to the pending reads of the endpoint, oldest first.
 void SimCamera::ServePending(uint8_t endpoint, Completions& done) {
     InQueue& queue = in_[endpoint];
-    for (auto it = pending_.begin(); it != pending_.end() && !queue.units.empty();) {
+    for (auto it = pending_.begin(); it != pending_.end() && queue.count > 0;) {
         if (it->endpoint != endpoint || it->stalled) {
             ++it;
             continue;
@@ -560,15 +820,20 @@ void SimCamera::FinishRead(Pending& pending, Completions& done) {
         length = std::min(Get32(record + record::kBufferLength), request.InputSize() - offset);
     }
     InQueue& queue = in_[pending.endpoint];
-    std::vector<uint8_t>& unit = queue.units.front();
-    // A read ends at the end of a transfer unit (a short packet) or when it is full.
-    const size_t n = std::min<size_t>(length, unit.size() - queue.offset);
-    if (n > 0) std::memcpy(data, unit.data() + queue.offset, n);
-    queue.offset += n;
-    if (queue.offset >= unit.size()) {
-        queue.units.pop_front();
-        queue.offset = 0;
+    Unit& unit = queue.Front();
+    if (unit.failed) {
+        // The transfer fails on the bus: no data, a USB error status.
+        PopUnit(queue);
+        Put32(record + record::kUsbStatus, kUsbStatusXactError);
+        done.push_back({pending.request, platform::kErrorSuccess,
+                        pending.buffered ? static_cast<uint32_t>(record::kSize) : 0u});
+        return;
     }
+    // A read ends at the end of a transfer unit (a short packet) or when it is full.
+    const size_t n = std::min<size_t>(length, unit.bytes.size() - queue.offset);
+    if (n > 0) std::memcpy(data, unit.bytes.data() + queue.offset, n);
+    queue.offset += n;
+    if (queue.offset >= unit.bytes.size()) PopUnit(queue);
     trace_.bulkBytes[pending.endpoint] += n;
     if (pending.badStatus) Put32(record + record::kUsbStatus, kUsbStatusStall);
     const uint32_t bytes = static_cast<uint32_t>(n) + (pending.buffered ? record::kSize : 0);
@@ -596,9 +861,10 @@ void SimCamera::HandleOut(const uint8_t* data, uint32_t length) {
         writeRemaining_ = bytes;
         return;
     }
-    std::vector<uint8_t> unit(bytes);
+    if (bytes > kMaxFrameBytes) return;
+    std::vector<uint8_t> unit = TakeBuffer(bytes);
     ReadFrameMemoryLocked(address, unit.data(), bytes);
-    QueueInLocked(kEndpointFrames, std::move(unit));
+    QueueInLocked(kEndpointFrames, unit);
 }
 
 std::optional<std::chrono::steady_clock::time_point> SimCamera::ExpireDeadlines(
@@ -607,6 +873,23 @@ std::optional<std::chrono::steady_clock::time_point> SimCamera::ExpireDeadlines(
     std::optional<std::chrono::steady_clock::time_point> next;
     {
         std::lock_guard lock(mutex_);
+        // Frames the sensor finishes by now.
+        if (nextFrameDue_ && *nextFrameDue_ <= now) {
+            lastFrameBoundary_ = *nextFrameDue_;
+            nextFrameDue_.reset();
+            const SensorFrameState state = sensor_->FrameState();
+            if (present_ && frameRequested_ && state.readout == SensorReadout::FreeRunning) {
+                frameRequested_ = false;
+                Frame frame;
+                if (MakeFrame(state, false, frame)) SendFrame(frame);
+            }
+        }
+        while (!triggerDue_.empty() && triggerDue_.front() <= now) {
+            triggerDue_.pop_front();
+            if (present_) FinishTriggeredFrame();
+        }
+        next = NextFrameEvent();
+        done.swap(deferred_);
         for (auto it = pending_.begin(); it != pending_.end();) {
             if (it->deadline && *it->deadline <= now) {
                 done.push_back({it->request, platform::kErrorSemTimeout, 0});
@@ -645,7 +928,76 @@ uint8_t SimCamera::AuxRegister(uint8_t reg) const {
 
 uint8_t SimCamera::SensorRegister(uint16_t reg) const {
     std::lock_guard lock(mutex_);
-    return sensor_->Get(reg);
+    return sensor_->Peek(reg).value_or(0);
+}
+
+std::optional<int> SimCamera::GetRegister(RegisterSpace space, int address) const {
+    std::lock_guard lock(mutex_);
+    switch (space) {
+        case RegisterSpace::Fpga:
+            if (address < 0 || address > 0xFF) return std::nullopt;
+            return fpga_.Get(static_cast<uint8_t>(address));
+        case RegisterSpace::Sensor: {
+            if (address < 0 || address > 0xFFFF) return std::nullopt;
+            const auto value = sensor_->Peek(static_cast<uint16_t>(address));
+            if (!value) return std::nullopt;
+            return *value;
+        }
+        case RegisterSpace::Eeprom:
+            if (address < 0 || address >= static_cast<int>(rom::kSize)) return std::nullopt;
+            return eeprom_.Get(static_cast<uint16_t>(address));
+    }
+    return std::nullopt;
+}
+
+bool SimCamera::SetRegister(RegisterSpace space, int address, int value) {
+    if (value < 0 || value > 0xFF) return false;
+    std::lock_guard lock(mutex_);
+    const auto byte = static_cast<uint8_t>(value);
+    switch (space) {
+        case RegisterSpace::Fpga:
+            if (address < 0 || address > 0xFF) return false;
+            fpga_.Set(static_cast<uint8_t>(address), byte);
+            return true;
+        case RegisterSpace::Sensor:
+            return address >= 0 && address <= 0xFFFF &&
+                   sensor_->Poke(static_cast<uint16_t>(address), byte);
+        case RegisterSpace::Eeprom:
+            if (address < 0 || address >= static_cast<int>(rom::kSize)) return false;
+            eeprom_.Set(static_cast<uint16_t>(address), byte);
+            return true;
+    }
+    return false;
+}
+
+void SimCamera::SetScene(SceneKind kind) {
+    std::lock_guard lock(mutex_);
+    scene_.SetKind(kind);
+}
+
+SceneKind SimCamera::Scene() const {
+    std::lock_guard lock(mutex_);
+    return scene_.Kind();
+}
+
+bool SimCamera::SetDefects(int hot, int dead, uint32_t seed) {
+    std::lock_guard lock(mutex_);
+    return scene_.SetDefects(hot, dead, seed);
+}
+
+std::vector<SimScene::Defect> SimCamera::Defects() const {
+    std::lock_guard lock(mutex_);
+    return scene_.Defects();
+}
+
+void SimCamera::SetFastFrames(bool fast) {
+    std::lock_guard lock(mutex_);
+    fastFrames_ = fast;
+}
+
+bool SimCamera::FastFrames() const {
+    std::lock_guard lock(mutex_);
+    return fastFrames_;
 }
 
 void SimCamera::SetSensor(std::unique_ptr<SimSensor> sensor) {

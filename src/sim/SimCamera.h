@@ -7,6 +7,18 @@
 //
 // A bulk read that finds no data pends until data arrives, its record's time-out expires, the
 // pipe is aborted, its handle is closed or the camera is detached.
+//
+// Cameras of product 0x32C0 carry the ROZE9701 model at 0x48 and render the scene in front of
+// the lens through its window, mirrors, exposure, gain and black level; the FPGA cuts the frame
+// out with its frame size and offset registers and sends it at the pixel depth of register
+// 0x3C. Other products carry a plain register file that draws a moving test frame.
+//
+// Frame timing: a frame request (vendor request 0xC2) is answered with the next frame the
+// sensor finishes: free-running, after frame length x line length / pixel clock; in trigger
+// mode (sensor register 0 = 16 and FPGA register 88 = 1) only trigger pulses start frames, each
+// one advancing the frame counter (register 8) and waiting in the FPGA's frame memory until it
+// is requested. With fast frames on, every frame is finished the moment it is requested (or
+// the trigger pulse arrives).
 #pragma once
 
 #include <array>
@@ -23,6 +35,7 @@
 
 #include "platform/DriverPort.h"
 #include "sim/SimI2cDevices.h"
+#include "sim/SimScene.h"
 
 namespace velcor::sim {
 
@@ -43,6 +56,19 @@ struct SimCameraConfig {
     uint32_t frameNumberStart = 0xFFFFFFFC;
     // A device whose driver refuses opens (another program holds it exclusively).
     bool refuseOpen = false;
+    // Frames are finished as soon as they are requested instead of at the sensor's frame rate.
+    bool fastFrames = true;
+    // Start-up. The camera is up when the FPGA has configured the sensor: register 0x13 then
+    // holds startupIndicator, register 0x21 holds 3 and the bridge reports ready (request
+    // 0xC3). 0: up from power-on; n > 0: up after the n-th reset request (FPGA register 164
+    // bit 1); < 0: never up.
+    int readyAfterResets = 0;
+    // The bridge answers this many ready-state requests with "not ready" before it tells the
+    // truth.
+    int notReadyPolls = 0;
+    // Defective pixels of the sensor.
+    int hotPixels = 12;
+    int deadPixels = 6;
 };
 
 // Faults the camera can be told to produce; each applies to the next `count` occurrences.
@@ -52,7 +78,16 @@ enum class SimFault {
     BulkStatus = 3,    // bulk transfers complete with their data and a non-zero USB status
     I2cNack = 4,       // I2C transactions are not acknowledged
     FpgaBusy = 5,      // FPGA register 2 reads busy
+    // Frames: the header transfer of each of the next `count` frames fails with a USB
+    // transaction error and the frame is dropped. The controller retries a lost header 30
+    // times before the engine counts one failure.
+    HeaderLost = 6,
+    ShortFrame = 7,         // the next `count` frames carry half the bytes their header announces
+    UnplugAfterFrames = 8,  // the camera unplugs itself at the first request after `count` frames
 };
+
+// Register spaces of the control API.
+enum class RegisterSpace { Fpga = 1, Sensor = 2, Eeprom = 3 };
 
 struct ControlSetup {
     uint8_t requestType;
@@ -76,10 +111,14 @@ struct SimTrace {
     std::vector<MemoryCommandRecord> memoryCommands;
     std::vector<std::pair<uint8_t, uint8_t>> fpgaWrites;  // host writes: register, value
     uint32_t framesRequested = 0;
+    uint32_t framesSent = 0;
+    uint32_t triggers = 0;      // trigger pulses that reached the camera
+    uint32_t sensorResets = 0;  // reset requests through FPGA register 164
     uint32_t aborts = 0;
 };
 
-inline constexpr uint32_t kUsbStatusStall = 0xC0000004u;  // USBD_STATUS_STALL_PID
+inline constexpr uint32_t kUsbStatusStall = 0xC0000004u;      // USBD_STATUS_STALL_PID
+inline constexpr uint32_t kUsbStatusXactError = 0xC0000011u;  // USBD_STATUS_XACT_ERROR
 inline constexpr uint32_t kDeviceSpeedSuperSpeed = 4;
 
 class SimCamera : public platform::DriverDevice, public std::enable_shared_from_this<SimCamera> {
@@ -106,6 +145,20 @@ class SimCamera : public platform::DriverDevice, public std::enable_shared_from_
     // Unplugs the camera: opens fail and every pending transfer fails.
     void Unplug();
     bool InjectFault(SimFault fault, int count);
+
+    // Control API. Registers in the chips' own view, without access rules; nullopt / false for
+    // an address the space does not have or a value that is not a byte.
+    std::optional<int> GetRegister(RegisterSpace space, int address) const;
+    bool SetRegister(RegisterSpace space, int address, int value);
+    void SetScene(SceneKind kind);
+    SceneKind Scene() const;
+    bool SetDefects(int hot, int dead, uint32_t seed);
+    std::vector<SimScene::Defect> Defects() const;
+    // One pulse on the trigger input; the camera ignores it unless it is in trigger mode.
+    // False when the camera is unplugged.
+    bool FireTrigger();
+    void SetFastFrames(bool fast);
+    bool FastFrames() const;
     // Completes pending reads whose record time-out has passed; the earliest remaining
     // deadline, if any.
     std::optional<std::chrono::steady_clock::time_point> ExpireDeadlines(
@@ -154,9 +207,29 @@ class SimCamera : public platform::DriverDevice, public std::enable_shared_from_
                     Completions& done);
     void HandleOut(const uint8_t* data, uint32_t length);
     I2cSlave* BusDevice(uint8_t busAddress);
-    void ProduceFrame();
+    void SetReady(bool ready);
+    void OnFpgaWrite(uint8_t reg, uint8_t value);
+
+    // Frames. A frame is its header unit and its data unit.
+    struct Frame {
+        std::vector<uint8_t> header;
+        std::vector<uint8_t> data;
+        bool headerLost = false;
+    };
+    void RequestFrame(std::chrono::steady_clock::time_point now);
+    bool MakeFrame(const SensorFrameState& state, bool triggered, Frame& frame);
+    void SendFrame(Frame& frame);
+    void FinishTriggeredFrame();
+    void DropStoredFrames();
+    double TriggerExposureSeconds(const SensorFrameState& state) const;
+    std::optional<std::chrono::steady_clock::time_point> NextFrameEvent() const;
+    std::vector<uint8_t> TakeBuffer(size_t size);
+    void GiveBack(std::vector<uint8_t>& buffer);
+    // Leaves the hub when the camera unplugged itself; call without the lock.
+    void DetachIfUnplugged();
+
     // Queues a transfer unit; reads it satisfies are completed when the lock is left.
-    void QueueInLocked(uint8_t endpoint, std::vector<uint8_t> unit);
+    void QueueInLocked(uint8_t endpoint, std::vector<uint8_t>& unit, bool failed = false);
     void ReadFrameMemoryLocked(uint64_t address, uint8_t* out, size_t length) const;
     void WriteFrameMemoryLocked(uint64_t address, const uint8_t* data, size_t length);
     void ServePending(uint8_t endpoint, Completions& done);
@@ -177,6 +250,7 @@ class SimCamera : public platform::DriverDevice, public std::enable_shared_from_
     Eeprom eeprom_;
     ByteRegisterChip aux_;
     std::unique_ptr<SimSensor> sensor_;
+    SimScene scene_;
     std::map<uint8_t, bool> busPresent_;
     std::map<uint32_t, uint32_t> registers32_;
     uint8_t firmwareByte_ = 0;
@@ -184,11 +258,25 @@ class SimCamera : public platform::DriverDevice, public std::enable_shared_from_
     std::array<uint8_t, 64> info2_{};
     std::map<int, int> faults_;
 
-    struct InQueue {
-        std::deque<std::vector<uint8_t>> units;
-        size_t offset = 0;  // bytes of the front unit already read
+    // The bridge's buffers of an IN endpoint: whole transfer units, oldest first; when they
+    // are full the oldest is dropped. A failed unit completes its read with a USB error.
+    static constexpr size_t kMaxQueuedUnits = 32;
+    struct Unit {
+        std::vector<uint8_t> bytes;
+        bool failed = false;
     };
+    struct InQueue {
+        std::array<Unit, kMaxQueuedUnits> ring;
+        size_t head = 0;
+        size_t count = 0;
+        size_t offset = 0;  // bytes of the front unit already read
+        Unit& Front() { return ring[head]; }
+    };
+    void PopUnit(InQueue& queue);
     std::map<uint8_t, InQueue> in_;
+    // Spent unit buffers, kept for the next frames: headers and frames apart.
+    std::vector<std::vector<uint8_t>> spareSmall_;
+    std::vector<std::vector<uint8_t>> spareLarge_;
     std::deque<Pending> pending_;
     Completions deferred_;  // completions found while the lock is held
 
@@ -200,6 +288,25 @@ class SimCamera : public platform::DriverDevice, public std::enable_shared_from_
     uint32_t frameNumber_;
     uint32_t slot_ = 0;
     SimTrace trace_;
+
+    // Start-up.
+    bool ready_ = true;
+    int resetsToReady_ = 0;
+    int notReadyPolls_ = 0;
+
+    // Frame timing.
+    bool fastFrames_;
+    bool frameRequested_ = false;  // a request waits for the next finished frame
+    std::chrono::steady_clock::time_point lastFrameBoundary_;
+    std::optional<std::chrono::steady_clock::time_point> nextFrameDue_;
+    std::deque<std::chrono::steady_clock::time_point> triggerDue_;
+    // Triggered frames waiting in the FPGA's frame memory, oldest first.
+    std::deque<Frame> stored_;
+
+    // The unplug fault.
+    bool unplugArmed_ = false;
+    int framesBeforeUnplug_ = 0;
+    bool unplugNow_ = false;
 };
 
 }  // namespace velcor::sim

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -75,6 +76,33 @@ class ByteRegisterChip : public I2cSlave {
     uint8_t pointer_ = 0;
 };
 
+// How the sensor reads out.
+enum class SensorReadout { Stopped, FreeRunning, Triggered };
+
+// What the sensor's registers make of the next frame.
+struct SensorFrameState {
+    SensorReadout readout = SensorReadout::FreeRunning;
+    double framePeriodSeconds = 1.0 / 30.0;  // frame time when free-running
+    // False: the sensor draws its own test frame (RenderFrame); true: the camera renders the
+    // scene in front of the lens through the fields below.
+    bool picture = false;
+    int fullWidth = 0;
+    int fullHeight = 0;
+    int windowTop = 0;  // first picture row of the window; picture row 0 is the top
+    int windowHeight = 0;
+    bool bottomRowFirst = true;  // row order of the unmirrored readout
+    bool mirrorV = false;        // reverses the row order of the readout
+    bool mirrorH = false;        // reverses every row
+    double exposureSeconds = 0.0;
+    double gain = 1.0;        // analog gain, linear
+    double blackLevel = 0.0;  // pedestal in 12-bit counts
+    double pixelClockHz = 0.0;
+    // Lines and columns the sensor sends ahead of the picture, which the FPGA skips by its
+    // offset registers.
+    int leadingLines = 0;
+    int leadingColumns = 0;
+};
+
 // The image sensor at 0x48. Over I2C it is a file of byte registers with 16-bit numbers sent
 // high byte first; the firmware's relayed requests 0x3E / 0x3F reach a file of 16-bit
 // registers. This plain model only stores values; sensor models with behaviour derive from it.
@@ -89,9 +117,17 @@ class SimSensor : public I2cSlave {
     // the frame number.
     virtual void RenderFrame(uint32_t width, uint32_t height, uint32_t bytesPerPixel,
                              uint32_t frameNumber, uint8_t* out, size_t bytes);
+    virtual SensorFrameState FrameState() const { return {}; }
+    // The FPGA resets the sensor: back to its power-on registers.
+    virtual void PowerOn() {}
 
-    uint8_t Get(uint16_t reg) const { return registers_[reg]; }
-    void Set(uint16_t reg, uint8_t value) { registers_[reg] = value; }
+    // The sensor's own view of one byte register, without access rules; nullopt for a
+    // register that does not exist.
+    virtual std::optional<uint8_t> Peek(uint16_t reg) const { return registers_[reg]; }
+    virtual bool Poke(uint16_t reg, uint8_t value) {
+        registers_[reg] = value;
+        return true;
+    }
 
   private:
     std::vector<uint8_t> registers_;

@@ -88,6 +88,23 @@ bool SimRoze9701Sensor::Write(uint16_t reg, uint8_t value) {
     return WriteLocked(reg, value);
 }
 
+std::optional<uint8_t> SimRoze9701Sensor::Peek(uint16_t reg) const {
+    if (reg >= kRegisterCount) {
+        return std::nullopt;
+    }
+    std::lock_guard lock(mutex_);
+    return regs_[reg];
+}
+
+bool SimRoze9701Sensor::Poke(uint16_t reg, uint8_t value) {
+    if (reg >= kRegisterCount) {
+        return false;
+    }
+    std::lock_guard lock(mutex_);
+    regs_[reg] = value;
+    return true;
+}
+
 std::optional<uint8_t> SimRoze9701Sensor::ReadLocked(uint16_t reg) const {
     if (!Accessible(reg)) {
         return std::nullopt;

@@ -37,6 +37,10 @@ class SimRoze9701Sensor {
     // acknowledged (nullopt / false). The temperature registers ignore writes.
     std::optional<uint8_t> Read(uint16_t reg) const;
     bool Write(uint16_t reg, uint8_t value);
+    // The chip's own view of a register, without access rules (for diagnostics): every
+    // existing register can be read and set, the temperature reading included.
+    std::optional<uint8_t> Peek(uint16_t reg) const;
+    bool Poke(uint16_t reg, uint8_t value);
 
     // I2C transactions addressed to the sensor. A write carries the register number (high
     // byte first) and then any data bytes; a write of just the number sets the pointer for the

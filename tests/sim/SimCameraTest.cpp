@@ -192,12 +192,12 @@ TEST_F(SimControl, AttachValidatesTheSerialNumber) {
 
 TEST_F(SimControl, InjectFaultChecksItsArguments) {
     const int camera = VelcorSim_AttachCamera(0x32C0, "SIM0001");
-    for (int fault = VELCORSIM_FAULT_CONTROL_FAIL; fault <= VELCORSIM_FAULT_FPGA_BUSY; ++fault) {
+    for (int fault = VELCORSIM_FAULT_CONTROL_FAIL; fault <= VELCORSIM_FAULT_UNPLUG; ++fault) {
         EXPECT_EQ(VelcorSim_InjectFault(camera, fault, 1), TRUE) << fault;
         EXPECT_EQ(VelcorSim_InjectFault(camera, fault, 0), TRUE) << fault;
     }
     EXPECT_EQ(VelcorSim_InjectFault(camera, 0, 1), FALSE);
-    EXPECT_EQ(VelcorSim_InjectFault(camera, 6, 1), FALSE);
+    EXPECT_EQ(VelcorSim_InjectFault(camera, VELCORSIM_FAULT_UNPLUG + 1, 1), FALSE);
     EXPECT_EQ(VelcorSim_InjectFault(camera, VELCORSIM_FAULT_I2C_NACK, -1), FALSE);
     EXPECT_EQ(VelcorSim_InjectFault(camera + 100, VELCORSIM_FAULT_I2C_NACK, 1), FALSE);
 }

@@ -114,13 +114,13 @@ TEST_F(Controller, I2cRefusesMoreThan64BytesWithoutARequest) {
 }
 
 TEST_F(Controller, I2cCarriesLengthAndBusAddress) {
-    const uint8_t write[3] = {0x30, 0x04, 0x9C};  // sensor register 0x3004 = 0x9C
+    const uint8_t write[3] = {0x01, 0x04, 0x9C};  // sensor register 0x0104 = 0x9C
     ASSERT_EQ(cam_->I2cWrite(0x48, write, 3, 3000), 1);
     EXPECT_EQ(LastControl().value, 3);
     EXPECT_EQ(LastControl().index, 0x48);
-    EXPECT_EQ(sim_->SensorRegister(0x3004), 0x9C);
+    EXPECT_EQ(sim_->SensorRegister(0x0104), 0x9C);
 
-    const uint8_t address[2] = {0x30, 0x04};
+    const uint8_t address[2] = {0x01, 0x04};
     ASSERT_EQ(cam_->I2cWrite(0x48, address, 2, 3000), 1);
     uint8_t read = 0;
     ASSERT_EQ(cam_->I2cRead(0x48, &read, 1, 3000), 1);
