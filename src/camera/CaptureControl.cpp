@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "camera/Velcor.h"
+#include "imaging/FrameConverter.h"
 #include "platform/Clock.h"
 #include "platform/MessageWindows.h"
 
@@ -419,12 +420,74 @@ void CVelcor::TriggerLoop() {
 
 // ---- Conversion and automatic exposure -------------------------------------------------------
 
+// The steps of the conversion that need the camera object itself.
+class CVelcor::ConversionHooks : public FrameConversionHooks {
+  public:
+    explicit ConversionHooks(CVelcor& camera) : camera_(camera) {}
+    void AutoExposure(const DibImage& raw, const ConversionParams&) override {
+        camera_.AutoExposure(raw);
+    }
+    // Defect correction joins with the pixel mask; until then the raw frame passes unchanged.
+    void CorrectDefects(DibImage&, bool, bool) override {}
+
+  private:
+    CVelcor& camera_;
+};
+
 void CVelcor::ConvertFrame() {
-    DibImage* raw = RawImage();
-    if (raw == nullptr) return;
-    AutoExposure(*raw);
-    // The 8- and 16-bit modes deliver the raw image itself; the colour modes are made from it
-    // by the image conversion.
+    FrameImages images;
+    images.raw8 = images_[kImage8].get();
+    images.raw16 = images_[kImage16].get();
+    images.image24 = images_[kImage24].get();
+    images.image32 = images_[kImage32].get();
+    images.image48 = images_[kImage48].get();
+    images.image64 = images_[kImage64].get();
+    images.work = images_[kImageWork].get();
+
+    ConversionParams p;
+    const FilterValues& f = filters_;
+    p.colourMode = GetColorMode();
+    p.bayerMode = f.bayerMode;
+    p.bayerGainRed = f.bayerGainRed;
+    p.bayerGainGreen = f.bayerGainGreen;
+    p.bayerGainBlue = f.bayerGainBlue;
+    p.bayerGainAuto = f.bayerGainAuto;
+    p.grayMode = f.grayMode;
+    p.grayGainR = f.grayGainR;
+    p.grayGainG1 = f.grayGainG1;
+    p.grayGainG2 = f.grayGainG2;
+    p.grayGainB = f.grayGainB;
+    p.grayOffsetR = f.grayOffsetR;
+    p.grayOffsetG1 = f.grayOffsetG1;
+    p.grayOffsetG2 = f.grayOffsetG2;
+    p.grayOffsetB = f.grayOffsetB;
+    p.autoGrayBalance = f.autoGrayBalance;
+    p.hue = f.hue;
+    p.saturation = f.saturation;
+    p.gamma = f.gamma;
+    p.contrast = f.contrast;
+    p.sharpness = f.sharpness;
+    p.brightness = f.brightness;
+    p.mirrorH = analog_.mirrorH != 0;
+    p.mirrorV = analog_.mirrorV != 0;
+    p.mirrorHInHardware = engine_->HasMirrorHHardware() != 0;
+    p.mirrorVInHardware = engine_->HasMirrorVHardware() != 0;
+    p.maskFilter = maskFilter_ != 0;
+    p.dotFilter = dotFilter_ != 0;
+    p.autoExposureMode = analog_.autoExposureMode;
+
+    ConversionHooks hooks(*this);
+    FrameConverter::Convert(images, p, &hooks);
+
+    // The automatic balances leave their gains for the next frames and for the settings.
+    filters_.bayerGainRed = p.bayerGainRed;
+    filters_.bayerGainGreen = p.bayerGainGreen;
+    filters_.bayerGainBlue = p.bayerGainBlue;
+    filters_.grayGainR = p.grayGainR;
+    filters_.grayGainG1 = p.grayGainG1;
+    filters_.grayGainG2 = p.grayGainG2;
+    filters_.grayGainB = p.grayGainB;
+    filters_.autoGrayBalance = p.autoGrayBalance;
 }
 
 void CVelcor::AutoExposure(const DibImage& raw) {

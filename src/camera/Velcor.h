@@ -252,6 +252,7 @@ class CVelcor {
     // Reads the newest frame into the raw image (rows spread out to the stride).
     bool ReadRawFrame();
     // Runs automatic exposure and turns the raw image into the output image.
+    class ConversionHooks;
     void ConvertFrame();
     void AutoExposure(const DibImage& raw);
     // Copies the image into the application's buffer; error 5 (and a frame message carrying it)
