@@ -139,7 +139,8 @@ int CVelcor::StartPreviewWorker() {
 bool CVelcor::StartWorker() {
     runFlag_ = 1;
     workerFinished_ = std::make_unique<platform::Event>(platform::Event::Reset::Manual);
-    return workerThread_.Start([this] { WorkerMain(); });
+    return workerThread_.Start([this] { WorkerMain(); }, platform::ThreadPriority::Normal,
+                               "velcor-worker");
 }
 
 int CVelcor::StopPreview() {

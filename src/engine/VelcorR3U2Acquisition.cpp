@@ -99,8 +99,8 @@ int CVelcorR3U2Base::StartTransfer(int mode) {
     // wakes another camera's thread.
     threadEndEvent_ = std::make_unique<platform::Event>(platform::Event::Reset::Auto);
     running_ = 1;
-    if (!thread_.Start([this] { RunAcquisitionThread(); },
-                       platform::ThreadPriority::TimeCritical)) {
+    if (!thread_.Start([this] { RunAcquisitionThread(); }, platform::ThreadPriority::TimeCritical,
+                       "velcor-acquire")) {
         running_ = 0;
         return 0;
     }

@@ -3,9 +3,9 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <map>
 #include <mutex>
+#include <vector>
 
 #include "platform/Clock.h"
 #include "platform/NoDestructor.h"
@@ -13,11 +13,14 @@
 namespace velcor::platform {
 namespace {
 
+constexpr size_t kQueueLimit = 10000;
+
 struct WindowRegistry {
     std::mutex mutex;
     std::condition_variable posted;
     // Window token -> its queue. Tokens are never reused, so a destroyed window stays unknown.
-    std::map<uintptr_t, std::deque<VELCORMSG>> windows;
+    // Each queue keeps its capacity once grown, so steady posting allocates nothing.
+    std::map<uintptr_t, std::vector<VELCORMSG>> windows;
     uintptr_t nextToken = 0x10000;
 };
 
@@ -37,7 +40,7 @@ bool Matches(const VELCORMSG& m, UINT first, UINT last) {
 // Finds the oldest matching message; the registry lock is held by the caller.
 bool TakeLocked(WindowRegistry& r, VELCORMSG* out, HWND window, UINT first, UINT last,
                 bool remove) {
-    auto scan = [&](std::deque<VELCORMSG>& queue) {
+    auto scan = [&](std::vector<VELCORMSG>& queue) {
         for (auto it = queue.begin(); it != queue.end(); ++it) {
             if (!Matches(*it, first, last)) continue;
             if (out != nullptr) *out = *it;
@@ -63,7 +66,7 @@ HWND CreateMessageWindow() {
     std::lock_guard lock(r.mutex);
     const uintptr_t token = r.nextToken;
     r.nextToken += 0x10;
-    r.windows.emplace(token, std::deque<VELCORMSG>{});
+    r.windows.emplace(token, std::vector<VELCORMSG>{});
     // The handle is a token, never dereferenced.
     return reinterpret_cast<HWND>(token);  // NOLINT(performance-no-int-to-ptr)
 }
@@ -89,7 +92,11 @@ bool PostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     {
         std::lock_guard lock(r.mutex);
         auto found = r.windows.find(Token(window));
-        if (window == nullptr || found == r.windows.end()) return false;
+        // A window nobody reads must not grow without bound: like the window system, refuse
+        // posts once 10000 messages wait.
+        if (window == nullptr || found == r.windows.end() || found->second.size() >= kQueueLimit) {
+            return false;
+        }
         found->second.push_back(VELCORMSG{window, message, wParam, lParam, TimeGetTime()});
     }
     r.posted.notify_all();

@@ -10,7 +10,7 @@ namespace velcor::platform {
 HWND CreateMessageWindow();
 bool DestroyWindow(HWND window);
 bool IsWindow(HWND window);
-// Queues a message; false for a destroyed or unknown window.
+// Queues a message; false for a destroyed or unknown window, or one with 10000 waiting.
 bool PostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // Oldest message for window (any window when null) numbered first..last (both 0: any).
 bool PeekMessage(VELCORMSG* message, HWND window, UINT first, UINT last, bool remove);

@@ -28,13 +28,14 @@ Thread::~Thread() {
     Join();
 }
 
-bool Thread::Start(std::function<void()> body, ThreadPriority priority) {
+bool Thread::Start(std::function<void()> body, ThreadPriority priority, const char* name) {
     if (thread_.joinable() || !body) return false;
     try {
         thread_ = std::thread(std::move(body));
     } catch (const std::system_error&) {
         return false;
     }
+    if (name != nullptr) (void)pthread_setname_np(thread_.native_handle(), name);
     id_ = nextThreadId.fetch_add(1);
     if (id_ == 0) id_ = nextThreadId.fetch_add(1);
     ApplyPriority(thread_, priority);

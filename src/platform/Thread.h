@@ -19,7 +19,9 @@ class Thread {
 
     // Starts body on a new thread. False when a thread is already running or none could be
     // created. The priority is raised when the process may do so; otherwise it stays normal.
-    bool Start(std::function<void()> body, ThreadPriority priority = ThreadPriority::Normal);
+    // The name (at most 15 characters) shows in debuggers and process listings.
+    bool Start(std::function<void()> body, ThreadPriority priority = ThreadPriority::Normal,
+               const char* name = nullptr);
     void Join();
     bool Joinable() const { return thread_.joinable(); }
     // Non-zero identifier of the running thread (the Win32 thread id's role); 0 when none.

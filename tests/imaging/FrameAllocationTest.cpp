@@ -1,57 +1,19 @@
-// Counts heap allocations on the calling thread, so a test can prove that a path allocates
-// nothing. Replacing the global allocation functions affects the whole test binary; the
-// counter is one thread-local increment and only these tests read it.
+// The frame conversion allocates nothing per frame.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <new>
+#include <memory>
 
 #include "imaging/FrameConverter.h"
 #include "imaging/ImagingTestSupport.h"
-
-namespace {
-thread_local unsigned long long tAllocations = 0;
-
-void* CountedAllocate(std::size_t size) {
-    ++tAllocations;
-    return std::malloc(size == 0 ? 1 : size);
-}
-}  // namespace
-
-void* operator new(std::size_t size) {
-    if (void* p = CountedAllocate(size)) return p;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) {
-    if (void* p = CountedAllocate(size)) return p;
-    throw std::bad_alloc();
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    return CountedAllocate(size);
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-    return CountedAllocate(size);
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    std::free(p);
-}
+#include "support/AllocationCounter.h"
 
 namespace velcor {
 namespace {
 
 TEST(FrameAllocation, CounterSeesAllocations) {
-    const auto before = tAllocations;
+    const auto before = test::AllocationsOnThisThread();
     auto p = std::make_unique<int>(1);
-    EXPECT_GT(tAllocations, before);
+    EXPECT_GT(test::AllocationsOnThisThread(), before);
 }
 
 TEST(FrameAllocation, ConversionOfModesEightAndTwentyFourAllocatesNothing) {
@@ -68,10 +30,11 @@ TEST(FrameAllocation, ConversionOfModesEightAndTwentyFourAllocatesNothing) {
         params.colourMode = mode;
         for (const int grayMode : {0, 2}) {
             params.grayMode = grayMode;
-            const auto before = tAllocations;
+            const auto before = test::AllocationsOnThisThread();
             for (int i = 0; i < 3; ++i)
                 ASSERT_EQ(FrameConverter::Convert(frame, params), 1);
-            EXPECT_EQ(tAllocations - before, 0u) << "mode " << mode << " gray " << grayMode;
+            EXPECT_EQ(test::AllocationsOnThisThread() - before, 0u)
+                << "mode " << mode << " gray " << grayMode;
         }
     }
 }

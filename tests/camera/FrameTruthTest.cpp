@@ -1,0 +1,223 @@
+// Frames from the simulated camera's ramp through the whole chain of the C API: the picture's
+// pixel in column x and row y is (x + 2y) & 0xFF at 8 bits and (x + 2y) & 0xFFF at 16 bits.
+#include <gtest/gtest.h>
+
+#include <velcor/VelcorSdk.h>
+#include <velcor/VelcorSim.h>
+#include <velcor/VelcorWin.h>
+
+#include <chrono>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "platform/Clock.h"
+#include "sim/SimTestSupport.h"
+#include "support/AllocationCounter.h"
+
+namespace velcor {
+namespace {
+
+class RampCamera : public testing::SimTest {
+  protected:
+    void SetUp() override {
+        testing::SimTest::SetUp();
+        camera_ = VelcorSim_AttachCamera(0x32C0, "RAMP0001");
+        ASSERT_GT(camera_, 0);
+        ASSERT_TRUE(VelcorSim_SetScene(camera_, VELCOR_SIM_SCENE_RAMP));
+        window_ = VelcorWin_CreateMessageWindow();
+        handle_ = Velcor_Initialize(window_);
+        ASSERT_NE(handle_, 0);
+        ASSERT_EQ(Velcor_GetLastError(handle_), 0);
+        Velcor_SetPreviewWindow(handle_, nullptr, 0, 0, 0, 0);
+        Velcor_SetWaitTime(handle_, 0);
+    }
+    void TearDown() override {
+        Velcor_Release(handle_);
+        VelcorWin_DestroyWindow(window_);
+        testing::SimTest::TearDown();
+    }
+
+    // Checks a buffer of the window rows y0..y0+height-1 (rows of `stride` bytes).
+    // mirrorV/mirrorH: the sensor's mirrors; topRowFirst: the buffer's row order.
+    static void ExpectRamp(const std::vector<BYTE>& buffer, int bits, int y0, int height,
+                           bool mirrorV, bool mirrorH, bool topRowFirst) {
+        const int width = 1280;
+        const size_t stride = static_cast<size_t>(width) * (bits / 8);
+        int wrong = 0;
+        for (int row = 0; row < height && wrong < 5; ++row) {
+            const int imageRow = topRowFirst ? row : height - 1 - row;
+            const int pictureY = mirrorV ? y0 + height - 1 - imageRow : y0 + imageRow;
+            for (int x = 0; x < width && wrong < 5; ++x) {
+                const int pictureX = mirrorH ? width - 1 - x : x;
+                const int expected = (pictureX + 2 * pictureY) & (bits == 8 ? 0xFF : 0xFFF);
+                int actual = 0;
+                if (bits == 8) {
+                    actual = buffer[stride * row + x];
+                } else {
+                    uint16_t sample;
+                    std::memcpy(&sample, &buffer[stride * row + 2 * x], 2);
+                    actual = sample;
+                }
+                if (actual != expected) {
+                    ADD_FAILURE() << "row " << row << " column " << x << ": " << actual
+                                  << " instead of " << expected;
+                    ++wrong;
+                }
+            }
+        }
+    }
+
+    std::vector<BYTE> Snap(int bits, int height, bool topRowFirst) {
+        const int size = 1280 * height * (bits / 8);
+        std::vector<BYTE> buffer(static_cast<size_t>(size));
+        EXPECT_EQ(Velcor_SnapShot(handle_, buffer.data(), size, topRowFirst ? 1 : 0), TRUE);
+        EXPECT_EQ(Velcor_GetLastError(handle_), 0);
+        return buffer;
+    }
+
+    int camera_ = 0;
+    HWND window_ = nullptr;
+    int handle_ = 0;
+};
+
+TEST_F(RampCamera, SnapshotsCarryThePictureAtBothDepthsAndRowOrders) {
+    for (int bits : {8, 16}) {
+        ASSERT_EQ(Velcor_SetColorMode(handle_, bits), TRUE);
+        for (bool topRowFirst : {true, false}) {
+            SCOPED_TRACE(::testing::Message() << bits << " bits, top row first " << topRowFirst);
+            ExpectRamp(Snap(bits, 1024, topRowFirst), bits, 0, 1024, false, false, topRowFirst);
+        }
+    }
+}
+
+TEST_F(RampCamera, WindowsOfRowsAndMirrorsReachTheApplication) {
+    struct Case {
+        int y0, height;
+        bool mirrorV, mirrorH;
+        int bits;
+    };
+    const Case cases[] = {{100, 200, false, false, 8}, {1016, 8, false, false, 8},
+                          {0, 1024, true, false, 8},   {0, 1024, false, true, 8},
+                          {300, 64, true, true, 16},   {0, 512, true, false, 16}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "rows " << c.y0 << "+" << c.height << " mirror V "
+                                          << c.mirrorV << " H " << c.mirrorH << ", " << c.bits);
+        ASSERT_EQ(Velcor_SetColorMode(handle_, c.bits), TRUE);
+        ASSERT_EQ(Velcor_SetCaptureWindowEx(handle_, 1280, 0, 1280, 1024, c.y0, c.height), TRUE);
+        ASSERT_EQ(Velcor_SetMirrorV(handle_, c.mirrorV), TRUE);
+        ASSERT_EQ(Velcor_SetMirrorH(handle_, c.mirrorH), TRUE);
+        ExpectRamp(Snap(c.bits, c.height, true), c.bits, c.y0, c.height, c.mirrorV, c.mirrorH,
+                   true);
+    }
+}
+
+TEST_F(RampCamera, CallbackPreviewAndGetImageCarryThePicture) {
+    ASSERT_EQ(Velcor_SetColorMode(handle_, 16), TRUE);
+    const int size = 1280 * 1024 * 2;
+    std::vector<BYTE> buffer(static_cast<size_t>(size));
+    ASSERT_EQ(Velcor_CallBackPreview(handle_, window_, buffer.data(), size, 0), TRUE);
+    VELCORMSG m{};
+    ASSERT_TRUE(VelcorWin_GetMessage(&m, window_, VELCOR_WM_FRAME, VELCOR_WM_FRAME, 3000));
+    ASSERT_NE(m.wParam, 0u);
+    Velcor_StopPreview(handle_);
+    ExpectRamp(buffer, 16, 0, 1024, false, false, false);
+    std::vector<BYTE> image(static_cast<size_t>(size));
+    ASSERT_EQ(Velcor_GetImage(handle_, image.data(), size, 1), TRUE);
+    ExpectRamp(image, 16, 0, 1024, false, false, true);
+}
+
+TEST_F(RampCamera, TriggerModeDeliversOneFramePerPulse) {
+    const int size = 1280 * 1024;
+    std::vector<BYTE> buffer(static_cast<size_t>(size));
+    ASSERT_EQ(Velcor_Trigger(handle_, window_, buffer.data(), size, 1), TRUE);
+    // The worker first lets the running exposure end, then takes the frame counter.
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    VELCORMSG m{};
+    for (int pulse = 0; pulse < 3; ++pulse) {
+        ASSERT_TRUE(VelcorSim_FireTrigger(camera_));
+        ASSERT_TRUE(VelcorWin_GetMessage(&m, window_, VELCOR_WM_FRAME, VELCOR_WM_FRAME, 5000))
+            << "pulse " << pulse;
+        ASSERT_NE(m.wParam, 0u);
+        EXPECT_EQ(reinterpret_cast<const VELCORFRAMEINFO*>(m.wParam)->frameRate, 0);
+    }
+    EXPECT_FALSE(VelcorWin_GetMessage(&m, window_, VELCOR_WM_FRAME, VELCOR_WM_FRAME, 300))
+        << "no frame without a pulse";
+    EXPECT_EQ(Velcor_StopPreview(handle_), TRUE);
+    ExpectRamp(buffer, 8, 0, 1024, false, false, true);
+}
+
+TEST_F(RampCamera, PreviewRateFollowsTheSensorTiming) {
+    ASSERT_TRUE(VelcorSim_SetFastFrames(camera_, FALSE));
+    ASSERT_EQ(Velcor_SetExposureTimeEx(handle_, 0.010), TRUE);
+    ASSERT_EQ(Velcor_CallBackPreview(handle_, window_, nullptr, 0, 1), TRUE);
+    int rate = 0;
+    VELCORMSG m{};
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (rate == 0 && std::chrono::steady_clock::now() < deadline &&
+           VelcorWin_GetMessage(&m, window_, VELCOR_WM_FRAME, VELCOR_WM_FRAME, 3000)) {
+        ASSERT_NE(m.wParam, 0u);
+        rate = reinterpret_cast<const VELCORFRAMEINFO*>(m.wParam)->frameRate;
+    }
+    Velcor_StopPreview(handle_);
+    // A 1054-line frame of 1344 clocks at 37.037 MHz lasts 38.2 ms: about 26 frames a second.
+    EXPECT_GT(rate, 200);
+    EXPECT_LT(rate, 300);
+}
+
+TEST_F(RampCamera, LostHeadersEndCallbackPreviewWithErrorThirteen) {
+    platform::VirtualTimeScope virtualTime;  // the header retries pause 10 ms each
+    ASSERT_EQ(Velcor_CallBackPreview(handle_, window_, nullptr, 0, 1), TRUE);
+    VELCORMSG m{};
+    ASSERT_TRUE(VelcorWin_GetMessage(&m, window_, VELCOR_WM_FRAME, VELCOR_WM_FRAME, 3000));
+    // The controller retries a lost header 30 times, the engine five times.
+    ASSERT_TRUE(VelcorSim_InjectFault(camera_, VELCORSIM_FAULT_HEADER_LOST, 1000));
+    bool stopped = false;
+    while (!stopped && VelcorWin_GetMessage(&m, window_, VELCOR_WM_FRAME, VELCOR_WM_FRAME, 10000)) {
+        stopped = m.wParam == 0 && m.lParam == VELCOR_ERR_STOPPED;
+    }
+    EXPECT_TRUE(stopped);
+    bool recorded = false;
+    for (int code = Velcor_GetLastError(handle_); code != 0; code = Velcor_GetLastError(handle_)) {
+        recorded |= code == VELCOR_ERR_STOPPED;
+    }
+    EXPECT_TRUE(recorded);
+    EXPECT_EQ(Velcor_StopPreview(handle_), TRUE);
+    VelcorSim_InjectFault(camera_, VELCORSIM_FAULT_HEADER_LOST, 0);
+    EXPECT_EQ(Velcor_Capture(handle_), TRUE) << "back to idle";
+}
+
+TEST_F(RampCamera, ThePreviewWorkerAllocatesNothingPerFrame) {
+    const int size = 1280 * 1024;
+    std::vector<BYTE> buffer(static_cast<size_t>(size));
+    ASSERT_EQ(Velcor_CallBackPreview(handle_, window_, buffer.data(), size, 1), TRUE);
+    VELCORMSG m{};
+    auto frames = [&](int count) {
+        for (int i = 0; i < count; ++i) {
+            ASSERT_TRUE(VelcorWin_GetMessage(&m, window_, VELCOR_WM_FRAME, VELCOR_WM_FRAME, 3000));
+            ASSERT_NE(m.wParam, 0u);
+        }
+    };
+    frames(5);  // the first frames may still grow message queues
+    const uint64_t before = test::AllocationsOnThreadsNamed("velcor-worker");
+    const uint64_t acquireBefore = test::AllocationsOnThreadsNamed("velcor-acquire");
+    frames(50);
+    const uint64_t during = test::AllocationsOnThreadsNamed("velcor-worker") - before;
+    const uint64_t acquiring = test::AllocationsOnThreadsNamed("velcor-acquire") - acquireBefore;
+    Velcor_StopPreview(handle_);
+    EXPECT_EQ(during, 0u) << "wait, read, convert, copy and post must not allocate";
+    RecordProperty("AcquisitionAllocationsPer50Frames", static_cast<int>(acquiring));
+}
+
+TEST_F(RampCamera, StartAndStopCyclesLeaveNoThreadsBehind) {
+    platform::VirtualTimeScope virtualTime;
+    for (int cycle = 0; cycle < 1000; ++cycle) {
+        ASSERT_EQ(Velcor_StartPreview(handle_), TRUE) << cycle;
+        ASSERT_EQ(cycle % 2 == 0 ? Velcor_StopPreview(handle_) : Velcor_Close(handle_), TRUE);
+    }
+    EXPECT_EQ(Velcor_GetLastError(handle_), 0);
+    EXPECT_EQ(Velcor_Capture(handle_), TRUE) << "idle after the last stop";
+}
+
+}  // namespace
+}  // namespace velcor
