@@ -162,6 +162,12 @@ class RatioReporter : public benchmark::ConsoleReporter {
         Ratio("convert/mode24", "opencv/8to24", "");
         Ratio("convert/mode24", "memcpy/frame24", "");
         Ratio("convert/mode48", "memcpy/frame48", "");
+        Ratio("scale/8half", "memcpy/frame8", "");
+        Ratio("scale/24half", "memcpy/frame24", "");
+        Ratio("reduce/16to8high", "memcpy/frame8", "");
+        Ratio("reduce/16to8bits2to9", "memcpy/frame8", "");
+        Ratio("preview/mode8", "memcpy/frame8", "end to end, per frame");
+        Ratio("preview/mode16", "memcpy/frame8", "end to end, per frame");
     }
 
   private:

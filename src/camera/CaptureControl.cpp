@@ -9,6 +9,7 @@
 
 #include "camera/Velcor.h"
 #include "imaging/FrameConverter.h"
+#include "imaging/PixelRoutines.h"
 #include "platform/Clock.h"
 #include "platform/MessageWindows.h"
 
@@ -295,17 +296,10 @@ int CVelcor::GetImage(uint8_t* buffer, int size, int topRowFirst) {
 bool CVelcor::ReadRawFrame() {
     DibImage* raw = RawImage();
     if (raw == nullptr || raw->Pixels() == nullptr) return false;
-    // The engine copies the frame top row first with packed rows; spread them to the stride.
     const int size = static_cast<int>(raw->ByteSize());
     if (engine_->ReadFrame(raw->Pixels(), size, 1) != 0) return false;
-    const size_t packed = static_cast<size_t>(raw->Width()) * static_cast<size_t>(raw->Bits() / 8);
-    const size_t stride = static_cast<size_t>(raw->Stride());
-    if (packed != stride) {
-        for (int row = raw->Height() - 1; row > 0; --row) {
-            std::memmove(raw->Pixels() + stride * static_cast<size_t>(row),
-                         raw->Pixels() + packed * static_cast<size_t>(row), packed);
-        }
-    }
+    // The engine copies rows packed; they belong at the image's stride.
+    SpreadPackedRows(*raw);
     return true;
 }
 
