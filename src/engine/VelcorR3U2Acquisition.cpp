@@ -6,6 +6,7 @@
 // The ring has no lock: the thread copies a finished frame into slot writeIndex, then advances
 // writeIndex, then signals the frame event; readers copy from the slot before writeIndex.
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <initializer_list>
 
@@ -212,7 +213,9 @@ int CVelcorR3U2Base::AcquisitionLoop() {
                 if (ok) {
                     attempts = 0;
                     const uint32_t elapsed = std::max<uint32_t>(platform::TimeGetTime() - start, 1);
-                    transferRate_ = ((frameBytes_ / 1024) / 128.0) / (elapsed / 1000.0);
+                    // Megabits per second, counting whole KiB of the frame.
+                    const double kibibytes = std::floor(frameBytes_ / 1024.0);
+                    transferRate_ = (kibibytes / 128.0) / (elapsed / 1000.0);
                     MeterFrame();
                     PublishFrame(transferBuffer_.data());
                     if (transferMode_ == kModeSingle || transferMode_ == kModeTrigger) break;

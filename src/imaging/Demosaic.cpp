@@ -13,11 +13,11 @@ namespace {
 
 // The interior works on whole vectors of samples; these are the compiler's generic vector
 // types, so the same code serves every target the compiler knows.
-typedef uint16_t U16x4 __attribute__((vector_size(8)));
-typedef uint16_t U16x8 __attribute__((vector_size(16)));
-typedef int16_t I16x8 __attribute__((vector_size(16)));
-typedef uint32_t U32x4 __attribute__((vector_size(16)));
-typedef uint64_t U64x2 __attribute__((vector_size(16)));
+using U16x4 __attribute__((vector_size(8))) = uint16_t;
+using U16x8 __attribute__((vector_size(16))) = uint16_t;
+using I16x8 __attribute__((vector_size(16))) = int16_t;
+using U32x4 __attribute__((vector_size(16))) = uint32_t;
+using U64x2 __attribute__((vector_size(16))) = uint64_t;
 
 // Gain 100 becomes 128, so S x factor >> 11 is the 9:3:3:1 mean (weights sum to 16) times
 // gain / 100. The factor is held below 4096 so that the 16-bit product S x factor fits in 32

@@ -34,7 +34,7 @@ HDEVNOTIFY RegisterDeviceNotification(HWND window, const GUID& interfaceClass) {
     const uintptr_t token = s.next;
     s.next += 4;
     s.registrations.emplace(token, Registration{window, interfaceClass});
-    return reinterpret_cast<HDEVNOTIFY>(token);
+    return reinterpret_cast<HDEVNOTIFY>(token);  // NOLINT(performance-no-int-to-ptr): a token
 }
 
 bool UnregisterDeviceNotification(HDEVNOTIFY registration) {

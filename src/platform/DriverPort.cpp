@@ -204,7 +204,7 @@ HANDLE CreateFile(const char* path, uint32_t /*access*/, uint32_t /*shareMode*/,
     const uintptr_t value = s.nextHandle;
     s.nextHandle += 4;
     s.handles.emplace(value, HandleEntry{std::move(device), (flags & kFileFlagOverlapped) != 0});
-    return reinterpret_cast<HANDLE>(value);
+    return reinterpret_cast<HANDLE>(value);  // NOLINT(performance-no-int-to-ptr): a token
 }
 
 bool CloseHandle(HANDLE handle) {

@@ -24,7 +24,8 @@ namespace velcor::platform {
 
 struct DeviceHandleTag;
 using HANDLE = DeviceHandleTag*;
-inline HANDLE const kInvalidHandleValue = reinterpret_cast<HANDLE>(~uintptr_t{0});
+inline HANDLE const kInvalidHandleValue =
+    reinterpret_cast<HANDLE>(~uintptr_t{0});  // NOLINT(performance-no-int-to-ptr)
 
 // Win32 error codes the port produces.
 inline constexpr uint32_t kErrorSuccess = 0;

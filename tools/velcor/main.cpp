@@ -327,11 +327,13 @@ int main(int argc, char** argv) {
         int frames = 100;
         int bits = 8;
         for (size_t i = 1; i < args.size(); ++i) {
-            if (args[i] == "--frames" && i + 1 < args.size() &&
-                ParseInt(args[i + 1].c_str(), 1, 1000000, &frames)) {
-                ++i;
-            } else if (args[i] == "--bits" && i + 1 < args.size() &&
-                       ParseInt(args[i + 1].c_str(), 8, 16, &bits) && (bits == 8 || bits == 16)) {
+            const bool hasValue = i + 1 < args.size();
+            const bool parsed =
+                hasValue &&
+                ((args[i] == "--frames" && ParseInt(args[i + 1].c_str(), 1, 1000000, &frames)) ||
+                 (args[i] == "--bits" && ParseInt(args[i + 1].c_str(), 8, 16, &bits) &&
+                  (bits == 8 || bits == 16)));
+            if (parsed) {
                 ++i;
             } else {
                 Velcor_Release(camera);
