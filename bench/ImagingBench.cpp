@@ -57,6 +57,7 @@ void BM_Memcpy(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
 }
 // The bytes a demosaic writes for one frame: 24 and 48 bits per pixel.
+BENCHMARK(BM_Memcpy)->Name("memcpy/frame8")->Arg(kWidth* kHeight);
 BENCHMARK(BM_Memcpy)->Name("memcpy/frame24")->Arg(kWidth* kHeight * 3);
 BENCHMARK(BM_Memcpy)->Name("memcpy/frame48")->Arg(kWidth* kHeight * 6);
 

@@ -113,18 +113,6 @@ void BM_CallbackPreview(benchmark::State& state) {
 BENCHMARK(BM_CallbackPreview)->Name("preview/mode8")->Arg(8)->Iterations(400)->UseRealTime();
 BENCHMARK(BM_CallbackPreview)->Name("preview/mode16")->Arg(16)->Iterations(400)->UseRealTime();
 
-void BM_MemcpyFrame8(benchmark::State& state) {
-    const size_t bytes = static_cast<size_t>(kWidth) * kHeight;
-    std::vector<uint8_t> src(bytes, 1), dst(bytes);
-    for (auto _ : state) {
-        std::memcpy(dst.data(), src.data(), bytes);
-        benchmark::DoNotOptimize(dst.data());
-        benchmark::ClobberMemory();
-    }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
-}
-BENCHMARK(BM_MemcpyFrame8)->Name("memcpy/frame8");
-
 // The display scalers: a full frame shown at half size.
 void BM_Scale(benchmark::State& state) {
     const int bits = static_cast<int>(state.range(0));
