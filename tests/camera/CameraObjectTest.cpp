@@ -14,7 +14,6 @@
 #include "camera/ErrorHistory.h"
 #include "camera/Velcor.h"
 #include "sim/SimTestSupport.h"
-#include "support/FakeEngine.h"
 
 namespace velcor {
 namespace {
