@@ -498,7 +498,9 @@ void CVelcor::AutoExposure(const DibImage& raw) {
                                       {0.45, 0.45, 0.55, 0.55},
                                       {0.8, 0.1, 0.9, 0.2},
                                       {0.8, 0.8, 0.9, 0.9}};
-    double factor = 0.0;
+    // The factor in hundredths: summing 0.85 and four -0.15 in binary fractions falls short of
+    // 0.25 and would truncate a gain of 40 to 9 instead of 10.
+    int factor = 0;
     for (int i = 0; i < 5; ++i) {
         const Box& b = kBoxes[i];
         const int x0 = static_cast<int>(b.left * w), x1 = static_cast<int>(b.right * w);
@@ -520,17 +522,18 @@ void CVelcor::AutoExposure(const DibImage& raw) {
         }
         const uint64_t mean = count != 0 ? sum / count : 0;
         if (i == 0) {
-            factor = mean >= 201 ? 0.85 : mean >= 161 ? 0.9 : mean >= 100 ? 1.0 : 1.05;
+            factor = mean >= 201 ? 85 : mean >= 161 ? 90 : mean >= 100 ? 100 : 105;
         } else {
-            factor += mean >= 201 ? -0.15 : mean >= 161 ? -0.1 : mean >= 100 ? 0.0 : 0.05;
+            factor += mean >= 201 ? -15 : mean >= 161 ? -10 : mean >= 100 ? 0 : 5;
         }
     }
-    if (factor > 0.6 && factor < 1.2) return;
+    if (factor > 60 && factor < 120) return;
 
     CVelcorR3U2Base& e = *engine_;
     if (mode == 2) {
-        int gain = static_cast<int>(std::max(e.GetGlobalGain(), 4) * factor);
-        if (factor > 1.0) gain = std::max(gain, 4);
+        int gain =
+            static_cast<int>(static_cast<int64_t>(std::max(e.GetGlobalGain(), 4)) * factor / 100);
+        if (factor > 100) gain = std::max(gain, 4);
         gain = std::clamp(gain, e.GetGlobalGainMin(),
                           std::max(e.GetGlobalGainMin(), e.GetGlobalGainMax()));
         e.SetGlobalGain(gain);
@@ -539,7 +542,7 @@ void CVelcor::AutoExposure(const DibImage& raw) {
     } else if (mode == 1) {
         // The exposure is clamped to the camera's range; keeping only its low 16 bits would
         // turn a long exposure into a short one.
-        const double wanted = static_cast<double>(e.GetExposure()) * factor;
+        const int64_t wanted = static_cast<int64_t>(e.GetExposure()) * factor / 100;
         const int minimum = e.GetExposureMin();
         const int maximum = std::max(minimum, e.GetExposureMax());
         int exposure = wanted >= maximum ? maximum : static_cast<int>(wanted);

@@ -221,3 +221,68 @@ TEST_F(RampCamera, StartAndStopCyclesLeaveNoThreadsBehind) {
 
 }  // namespace
 }  // namespace velcor
+
+namespace velcor {
+namespace {
+
+class AutoExposure : public testing::SimTest {
+  protected:
+    void SetUp() override {
+        testing::SimTest::SetUp();
+        camera_ = VelcorSim_AttachCamera(0x32C0, "AUTO0001");
+        ASSERT_GT(camera_, 0);
+        handle_ = Velcor_Initialize(nullptr);
+        ASSERT_NE(handle_, 0);
+        info_.size = sizeof info_;
+        ASSERT_EQ(Velcor_GetCameraInfo(handle_, &info_), TRUE);
+    }
+    void TearDown() override {
+        Velcor_Release(handle_);
+        testing::SimTest::TearDown();
+    }
+    void Snap() {
+        std::vector<BYTE> buffer(1280 * 1024);
+        ASSERT_EQ(Velcor_SnapShot(handle_, buffer.data(), static_cast<int>(buffer.size()), 1),
+                  TRUE);
+    }
+    int camera_ = 0;
+    int handle_ = 0;
+    VELCORCAMERAINFO info_{};
+};
+
+TEST_F(AutoExposure, ASaturatedPictureQuartersTheGain) {
+    ASSERT_TRUE(VelcorSim_SetScene(camera_, VELCOR_SIM_SCENE_FLAT));
+    ASSERT_EQ(Velcor_SetExposureTimeEx(handle_, 0.5), TRUE);
+    ASSERT_EQ(Velcor_SetGlobalGain(handle_, 40), TRUE);
+    ASSERT_EQ(Velcor_SetAutoIris(handle_, 2), TRUE);
+    Snap();
+    int ok = 0;
+    // All five sample means at 255: 0.85 - 4 x 0.15 = 0.25.
+    EXPECT_EQ(Velcor_GetGlobalGain(handle_, &ok), 10);
+    EXPECT_EQ(Velcor_GetExposureTime(handle_, &ok), 5000) << "gain mode leaves the exposure";
+}
+
+TEST_F(AutoExposure, ASaturatedPictureQuartersTheExposure) {
+    ASSERT_TRUE(VelcorSim_SetScene(camera_, VELCOR_SIM_SCENE_FLAT));
+    ASSERT_EQ(Velcor_SetExposureTimeEx(handle_, 0.5), TRUE);
+    ASSERT_EQ(Velcor_SetGlobalGain(handle_, 40), TRUE);
+    ASSERT_EQ(Velcor_SetAutoIris(handle_, 1), TRUE);
+    Snap();
+    int ok = 0;
+    EXPECT_EQ(Velcor_GetExposureTime(handle_, &ok), 1250);
+    EXPECT_NEAR(Velcor_GetExposureTimeEx(handle_, &ok), 0.125, 0.0002) << "seconds follow";
+    EXPECT_EQ(Velcor_GetGlobalGain(handle_, &ok), 40);
+}
+
+TEST_F(AutoExposure, AMidGrayPictureChangesNothing) {
+    // The ramp's sample rectangles each average about 127.
+    ASSERT_TRUE(VelcorSim_SetScene(camera_, VELCOR_SIM_SCENE_RAMP));
+    ASSERT_EQ(Velcor_SetExposureTime(handle_, 4000), TRUE);
+    ASSERT_EQ(Velcor_SetAutoIris(handle_, 1), TRUE);
+    Snap();
+    int ok = 0;
+    EXPECT_EQ(Velcor_GetExposureTime(handle_, &ok), 4000);
+}
+
+}  // namespace
+}  // namespace velcor
