@@ -152,13 +152,20 @@ int CVelcor::StopPreview() {
 
 void CVelcor::StopCaptureAndThreads() {
     runFlag_ = 0;
+    // The worker ends before the transfer stops: in trigger mode it restarts the transfer
+    // itself, so the two must not work on the engine at once. It may be waiting for a frame
+    // that will not come; wake it until it has seen the flag.
+    if (workerFinished_) {
+        while (!workerFinished_->Wait(20)) {
+            if (engine_) engine_->WakeFrameWaiters();
+        }
+    }
+    workerThread_.Join();
+    workerFinished_.reset();
     if (captureState_ != kIdle) {
         captureState_ = kIdle;
         if (engine_) engine_->StopTransfer();
     }
-    if (workerFinished_) workerFinished_->Wait();
-    workerThread_.Join();
-    workerFinished_.reset();
     recording_ = 0;
     if (recorderFinished_) recorderFinished_->Wait();
     recorderThread_.Join();

@@ -70,7 +70,7 @@ void CVelcorR3U2Base::PublishFrame(const uint8_t* frame) {
     const int slot = writeIndex_;
     std::memcpy(frames_[slot].data(), frame, static_cast<size_t>(frameBytes_));
     writeIndex_ = (slot + 1) % 4;
-    if (frameEvent_) frameEvent_->Set();
+    frameEvent_.Set();
 }
 
 void CVelcorR3U2Base::MeterFrame() {
@@ -89,11 +89,10 @@ void CVelcorR3U2Base::MeterFrame() {
 
 int CVelcorR3U2Base::StartTransfer(int mode) {
     if (running_) StopTransfer();
-    if (!frameEvent_) frameEvent_ = std::make_unique<platform::Event>(platform::Event::Reset::Auto);
     if (!SetTransferMode(mode)) return 0;
     // Stopping the previous transfer signalled the event to wake its reader; the new transfer
     // starts with nothing to report.
-    frameEvent_->ResetSignal();
+    frameEvent_.ResetSignal();
     if (geometryChanged_) ConfigureFrameBuffers();
     thread_.Join();
     // Each engine has its own end-of-thread event, so one camera's stop never waits on or
@@ -130,7 +129,7 @@ int CVelcorR3U2Base::StopTransfer() {
     platform::Sleep(1);
     threadEndEvent_.reset();
     // The frame event stays alive so that a reader waiting on it wakes safely.
-    if (frameEvent_) frameEvent_->Set();
+    frameEvent_.Set();
     ResetTransfer();
     platform::Sleep(5);
     transferMode_ = kModeContinuous;
@@ -141,9 +140,6 @@ int CVelcorR3U2Base::SetTransferMode(int mode) {
     if (!controller_) return 0;
     if (mode != transferMode_) {
         StopTransfer();
-        if (!frameEvent_) {
-            frameEvent_ = std::make_unique<platform::Event>(platform::Event::Reset::Auto);
-        }
         if (mode == kModeTrigger) {
             writeIndex_ = lastReadIndex_.load();
             LatchFrameCounter();
@@ -172,7 +168,7 @@ int CVelcorR3U2Base::ResetTransfer() {
 int CVelcorR3U2Base::FinishLoop(int result) {
     // Tell StopTransfer the loop is over, and wake a reader when the camera was given up.
     threadEndEvent_->Set();
-    if (lostFlag_ && frameEvent_) frameEvent_->Set();
+    if (lostFlag_) frameEvent_.Set();
     running_ = 0;
     return result;
 }
@@ -228,7 +224,7 @@ int CVelcorR3U2Base::AcquisitionLoop() {
             if (++attempts >= 5 || (productId_ == 0x3190 && transferMode_ == kModeTrigger) ||
                 (headerLost && productId_ == 0x3380)) {
                 lostFlag_ = 1;
-                if (frameEvent_) frameEvent_->Set();
+                frameEvent_.Set();
                 break;
             }
             if (ResetsPipeOnRecovery(productId_)) controller_->ResetStreamPipe(kFrameEndpoint);
@@ -327,7 +323,7 @@ int CVelcorR3U2Base::AcquisitionLoopMemory() {
         if (!running_) break;
         if ((productId_ == 0x3190 && transferMode_ == kModeTrigger) || ++failures >= 10) {
             lostFlag_ = 1;
-            if (frameEvent_) frameEvent_->Set();
+            frameEvent_.Set();
             break;
         }
         if (ResetsPipeOnRecovery(productId_) || productId_ == 0x3340) {
@@ -613,7 +609,6 @@ int CVelcorR3U2Base::SetTriggerMode(int mode, int force) {
     if (!sensor_) return 0;
     if (!force && mode == triggerMode_) return 1;
     StopTransfer();
-    if (!frameEvent_) frameEvent_ = std::make_unique<platform::Event>(platform::Event::Reset::Auto);
     switch (productId_) {
         case 0x3030:
         case 0x3050:

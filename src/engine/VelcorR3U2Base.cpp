@@ -30,6 +30,8 @@ bool IsFpgaValueProduct(int productId) {
 
 CVelcorR3U2Base::CVelcorR3U2Base() = default;
 
+void CVelcorR3U2Base::WakeFrameWaiters() { frameEvent_.Set(); }
+
 CVelcorR3U2Base::~CVelcorR3U2Base() {
     Shutdown();
 }
@@ -140,7 +142,6 @@ int CVelcorR3U2Base::Shutdown() {
     }
     sensor_.reset();
     frameBytes_ = 0;
-    frameEvent_.reset();
     threadEndEvent_.reset();
     lostFlag_ = 0;
     return 1;
@@ -284,7 +285,7 @@ int CVelcorR3U2Base::SetFrameTimeout(uint32_t milliseconds) {
 
 int CVelcorR3U2Base::WaitFrame(uint32_t milliseconds) {
     if (lostFlag_) return 1;
-    if (!frameEvent_ || !frameEvent_->Wait(milliseconds)) return 2;
+    if (!frameEvent_.Wait(milliseconds)) return 2;
     return writeIndex_ == lastReadIndex_ ? 2 : 3;
 }
 

@@ -222,6 +222,10 @@ class CVelcorR3U2Base {
     virtual int Allows16BitOutput();
     virtual int IsColourSensor();
 
+    // Wakes a thread waiting in WaitFrame without touching the transfer; callable from any
+    // thread (the camera object uses it to end its worker before it stops the transfer).
+    void WakeFrameWaiters();
+
     // For diagnostics and tests: the controller and the sensor driver of the open camera.
     CDevIz3Cam* Controller() const { return controller_.get(); }
     CSensorBase* Sensor() const { return sensor_.get(); }
@@ -265,14 +269,16 @@ class CVelcorR3U2Base {
     std::atomic<int> writeIndex_{0};
     int frameBytes_ = 0;
     std::atomic<int> lostFlag_{0};
-    std::unique_ptr<platform::Event> frameEvent_;
+    // Signalled for every finished frame, when the thread gives up and when the transfer stops;
+    // it lives as long as the engine, so readers on any thread may wait on it safely.
+    platform::Event frameEvent_{platform::Event::Reset::Auto};
     std::atomic<float> framesPerSecond_{0.0f};
     std::atomic<double> transferRate_{0.0};
     int geometryChanged_ = 1;
     std::unique_ptr<CSensorBase> sensor_;
     uint16_t lastFrameCounter_ = 0;
     int deviceNumber_ = 0;
-    uint32_t frameTimeout_ = 5000;
+    std::atomic<uint32_t> frameTimeout_{5000};
     std::atomic<int> pendingExposure_{0};
     std::atomic<uint32_t> pendingExposureValue_{0};
     platform::Thread thread_;

@@ -14,6 +14,8 @@ namespace velcor::platform {
 namespace {
 
 constexpr size_t kQueueLimit = 10000;
+// Room for the messages of a few seconds of frames before a queue has to grow.
+constexpr size_t kQueueReserve = 256;
 
 struct WindowRegistry {
     std::mutex mutex;
@@ -66,7 +68,9 @@ HWND CreateMessageWindow() {
     std::lock_guard lock(r.mutex);
     const uintptr_t token = r.nextToken;
     r.nextToken += 0x10;
-    r.windows.emplace(token, std::vector<VELCORMSG>{});
+    std::vector<VELCORMSG> queue;
+    queue.reserve(kQueueReserve);
+    r.windows.emplace(token, std::move(queue));
     // The handle is a token, never dereferenced.
     return reinterpret_cast<HWND>(token);  // NOLINT(performance-no-int-to-ptr)
 }

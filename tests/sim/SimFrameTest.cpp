@@ -324,15 +324,17 @@ TEST_F(SimFrames, FreeRunningFramesComeAtTheSensorFrameRate) {
     ASSERT_EQ(engine_->WaitFrame(3000), 3);
     const uint32_t first = camera->Trace().framesSent;
     const auto start = std::chrono::steady_clock::now();
-    while (camera->Trace().framesSent < first + 6) {
+    while (camera->Trace().framesSent < first + 12) {
         ASSERT_NE(engine_->WaitFrame(3000), 1);
         std::vector<uint8_t> frame(FrameBytes());
         engine_->ReadFrame(frame.data(), static_cast<int>(frame.size()), kTopRowFirst);
     }
     const auto elapsed = std::chrono::steady_clock::now() - start;
     engine_->StopTransfer();
-    EXPECT_GE(elapsed, std::chrono::milliseconds(6 * 39 - 45));
-    EXPECT_LT(elapsed, std::chrono::milliseconds(2000));
+    // Frames held back while this thread was not scheduled may arrive together, so only half
+    // the nominal time is certain on a loaded machine.
+    EXPECT_GE(elapsed, std::chrono::milliseconds(12 * 39 / 2));
+    EXPECT_LT(elapsed, std::chrono::milliseconds(4000));
 }
 
 TEST_F(SimFrames, TriggerModeGivesOneFramePerPulse) {
