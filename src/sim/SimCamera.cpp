@@ -607,17 +607,17 @@ bool SimCamera::MakeFrame(const SensorFrameState& state, bool triggered, Frame& 
     slot_ = (slot_ + 1) % std::max<uint32_t>(config_.slotCount, 1);
     frame.data = TakeBuffer(bytes);
     if (state.picture) {
-        FrameSpec spec;
-        spec.width = width;
-        spec.height = height;
-        spec.bytesPerPixel = bytesPerPixel;
-        spec.verticalOffset =
+        FrameLayout layout;
+        layout.width = width;
+        layout.height = height;
+        layout.bytesPerPixel = bytesPerPixel;
+        layout.verticalOffset =
             fpga_.Get(fpga::kVerticalOffsetLow) | fpga_.Get(fpga::kVerticalOffsetHigh) << 8;
-        spec.horizontalOffset =
+        layout.horizontalOffset =
             fpga_.Get(fpga::kHorizontalOffsetLow) | fpga_.Get(fpga::kHorizontalOffsetHigh) << 8;
-        spec.frameNumber = frameNumber;
-        spec.exposureSeconds = triggered ? TriggerExposureSeconds(state) : state.exposureSeconds;
-        scene_.Render(state, spec, frame.data.data());
+        layout.frameNumber = frameNumber;
+        layout.exposureSeconds = triggered ? TriggerExposureSeconds(state) : state.exposureSeconds;
+        scene_.Render(state, layout, frame.data.data());
     } else {
         sensor_->RenderFrame(width, height, bytesPerPixel, frameNumber, frame.data.data(), bytes);
     }

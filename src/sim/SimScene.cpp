@@ -83,9 +83,9 @@ bool SimScene::SetDefects(int hot, int dead, uint32_t seed) {
     return true;
 }
 
-void SimScene::Render(const SensorFrameState& sensor, const FrameSpec& spec, uint8_t* out) {
-    const size_t bytes = spec.bytesPerPixel == 2 ? 2 : 1;
-    const size_t rowBytes = static_cast<size_t>(spec.width) * bytes;
+void SimScene::Render(const SensorFrameState& sensor, const FrameLayout& layout, uint8_t* out) {
+    const size_t bytes = layout.bytesPerPixel == 2 ? 2 : 1;
+    const size_t rowBytes = static_cast<size_t>(layout.width) * bytes;
 
     if (kind_ != SceneKind::Ramp) {
         // The light of this frame: exposure and gain scale the signal, the black level lifts
@@ -93,7 +93,7 @@ void SimScene::Render(const SensorFrameState& sensor, const FrameSpec& spec, uin
         const double gain = std::max(sensor.gain, 0.0);
         const double signal = kind_ == SceneKind::Dark
                                   ? 0.0
-                                  : kFullScaleCounts * std::max(spec.exposureSeconds, 0.0) /
+                                  : kFullScaleCounts * std::max(layout.exposureSeconds, 0.0) /
                                         kReferenceExposure * gain;
         scale_ = static_cast<float>(signal);
         pedestal_ = static_cast<float>(sensor.blackLevel);
@@ -102,7 +102,7 @@ void SimScene::Render(const SensorFrameState& sensor, const FrameSpec& spec, uin
             sigma_[k] = static_cast<float>(std::sqrt(
                 kReadNoise * kReadNoise + counts * kShotConversion * std::max(gain, 1.0)));
         }
-        phase_ = kPhasePerFrame * static_cast<double>(spec.frameNumber % 314159u);
+        phase_ = kPhasePerFrame * static_cast<double>(layout.frameNumber % 314159u);
         const double w = fullWidth_;
         for (int x = 0; x < fullWidth_; ++x) {
             const double u = 2.0 * std::numbers::pi * x / w;
@@ -111,16 +111,16 @@ void SimScene::Render(const SensorFrameState& sensor, const FrameSpec& spec, uin
         }
     }
 
-    const int rowShift = spec.verticalOffset - sensor.leadingLines;
-    const int columnShift = spec.horizontalOffset - sensor.leadingColumns;
+    const int rowShift = layout.verticalOffset - sensor.leadingLines;
+    const int columnShift = layout.horizontalOffset - sensor.leadingColumns;
     const int windowHeight = sensor.windowHeight;
     const bool fromBottom = sensor.bottomRowFirst != sensor.mirrorV;
     // Output columns that see a sensor column.
-    const int64_t firstColumn = std::clamp<int64_t>(-int64_t{columnShift}, 0, spec.width);
+    const int64_t firstColumn = std::clamp<int64_t>(-int64_t{columnShift}, 0, layout.width);
     const int64_t endColumn =
-        std::clamp<int64_t>(int64_t{fullWidth_} - columnShift, firstColumn, spec.width);
+        std::clamp<int64_t>(int64_t{fullWidth_} - columnShift, firstColumn, layout.width);
 
-    for (uint32_t i = 0; i < spec.height; ++i) {
+    for (uint32_t i = 0; i < layout.height; ++i) {
         uint8_t* line = out + rowBytes * i;
         const int64_t s = int64_t{i} + rowShift;  // row of the window in readout order
         const int64_t y =
@@ -129,10 +129,10 @@ void SimScene::Render(const SensorFrameState& sensor, const FrameSpec& spec, uin
             std::memset(line, 0, rowBytes);
             continue;
         }
-        RenderPictureRow(static_cast<int>(y), sensor, spec);
+        RenderPictureRow(static_cast<int>(y), sensor, layout);
         std::memset(line, 0, static_cast<size_t>(firstColumn) * bytes);
         std::memset(line + endColumn * static_cast<int64_t>(bytes), 0,
-                    static_cast<size_t>(spec.width - endColumn) * bytes);
+                    static_cast<size_t>(layout.width - endColumn) * bytes);
         const uint16_t* row = row_.data();
         if (bytes == 1) {
             uint8_t* o = line;
@@ -164,8 +164,9 @@ void SimScene::Render(const SensorFrameState& sensor, const FrameSpec& spec, uin
     }
 }
 
-void SimScene::RenderPictureRow(int y, const SensorFrameState& /*sensor*/, const FrameSpec& spec) {
-    const bool sixteen = spec.bytesPerPixel == 2;
+void SimScene::RenderPictureRow(int y, const SensorFrameState& /*sensor*/,
+                                const FrameLayout& layout) {
+    const bool sixteen = layout.bytesPerPixel == 2;
     uint16_t* row = row_.data();
     const int width = fullWidth_;
     if (kind_ == SceneKind::Ramp) {
@@ -191,7 +192,7 @@ void SimScene::RenderPictureRow(int y, const SensorFrameState& /*sensor*/, const
         base += static_cast<float>(scale_ * kFlatReflectance);
     }
 
-    uint64_t state = (uint64_t{noiseSeed_} << 32) ^ (uint64_t{spec.frameNumber} << 12) ^
+    uint64_t state = (uint64_t{noiseSeed_} << 32) ^ (uint64_t{layout.frameNumber} << 12) ^
                      static_cast<uint64_t>(y);
     const float* noise = noise_.data() + SplitMix(state) % kNoiseTable;
     const float* columnA = columnA_.data();

@@ -22,7 +22,7 @@ enum class SceneKind {
 };
 
 // One frame as the FPGA cuts it out of the sensor's output.
-struct FrameSpec {
+struct FrameLayout {
     uint32_t width = 0;  // FPGA frame size
     uint32_t height = 0;
     uint32_t bytesPerPixel = 1;  // 1: 8-bit samples; 2: 12-bit samples in 16 bits, low bits
@@ -50,13 +50,13 @@ class SimScene {
     };
     const std::vector<Defect>& Defects() const { return defects_; }
 
-    // Renders a frame of spec.width x spec.height samples into `out`, which holds at least
+    // Renders a frame of layout.width x layout.height samples into `out`, which holds at least
     // width x height x bytesPerPixel bytes. Samples outside the sensor's picture are 0.
-    void Render(const SensorFrameState& sensor, const FrameSpec& spec, uint8_t* out);
+    void Render(const SensorFrameState& sensor, const FrameLayout& layout, uint8_t* out);
 
   private:
     // One picture row in samples of the output depth, left to right.
-    void RenderPictureRow(int y, const SensorFrameState& sensor, const FrameSpec& spec);
+    void RenderPictureRow(int y, const SensorFrameState& sensor, const FrameLayout& layout);
 
     const int fullWidth_;
     const int fullHeight_;

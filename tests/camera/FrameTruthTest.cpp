@@ -14,6 +14,7 @@
 #include "platform/Clock.h"
 #include "sim/SimTestSupport.h"
 #include "support/AllocationCounter.h"
+#include "support/Sanitizers.h"
 
 namespace velcor {
 namespace {
@@ -157,6 +158,7 @@ TEST_F(RampCamera, TriggerModeDeliversOneFramePerPulse) {
 }
 
 TEST_F(RampCamera, PreviewRateFollowsTheFramesDelivered) {
+    if (test::kUnderSanitizer) GTEST_SKIP() << "a question of timing";
     ASSERT_TRUE(VelcorSim_SetFastFrames(camera_, FALSE));
     ASSERT_EQ(Velcor_SetExposureTimeEx(handle_, 0.010), TRUE);
     ASSERT_EQ(Velcor_CallBackPreview(handle_, window_, nullptr, 0, 1), TRUE);
@@ -234,7 +236,8 @@ TEST_F(RampCamera, ThePreviewWorkerAllocatesNothingPerFrame) {
 
 TEST_F(RampCamera, StartAndStopCyclesLeaveNoThreadsBehind) {
     platform::VirtualTimeScope virtualTime;
-    for (int cycle = 0; cycle < 1000; ++cycle) {
+    const int cycles = test::kUnderSanitizer ? 50 : 1000;
+    for (int cycle = 0; cycle < cycles; ++cycle) {
         ASSERT_EQ(Velcor_StartPreview(handle_), TRUE) << cycle;
         ASSERT_EQ(cycle % 2 == 0 ? Velcor_StopPreview(handle_) : Velcor_Close(handle_), TRUE);
     }
