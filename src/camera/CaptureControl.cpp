@@ -298,6 +298,42 @@ int CVelcor::GetImage(uint8_t* buffer, int size, int topRowFirst) {
     return CopyToApplication(*output, buffer, size, topRowFirst) ? 1 : 0;
 }
 
+// ---- Pixel mask references -------------------------------------------------------------------
+
+int CVelcor::UpdateMaskData(int kind) {
+    if (!HaveEngine()) return 0;
+    maskUpdateInProgress_ = 1;
+    int result = 1;
+    {
+        platform::CriticalSectionLock frameLock(frameLock_);
+        const DibImage* raw = RawImage();
+        // References are whole sensor frames: a windowed frame is not taken.
+        if (raw != nullptr && raw->Pixels() != nullptr && raw->Width() == kMaxWidth &&
+            raw->Height() == kMaxHeight) {
+            if (kind == 0 || kind == 1) {
+                platform::CriticalSectionLock maskLock(maskLock_);
+                // Plane 0 of each depth holds the dark reference, plane 1 the bright one.
+                const int first = raw->Bits() == 16 ? kPlane16First : kPlane8First;
+                DibImage& store = *images_[first + kind];
+                if (store.ByteSize() == raw->ByteSize()) {
+                    std::memcpy(store.Pixels(), raw->Pixels(), raw->ByteSize());
+                }
+                // The defect maps are rebuilt from the references by the pixel-mask code.
+            } else {
+                // The kind is refused: no reference was taken, so the call did not succeed.
+                RecordError(kErrConversion);
+                result = 0;
+            }
+        }
+    }
+    maskUpdateInProgress_ = 0;
+    return result;
+}
+
+const DibImage* CVelcor::CorrectionPlane(int index) const {
+    return index >= 0 && index < 10 ? images_[kPlane8First + index].get() : nullptr;
+}
+
 // ---- Frames ----------------------------------------------------------------------------------
 
 bool CVelcor::ReadRawFrame() {

@@ -709,9 +709,6 @@ int CVelcor::LoadMaskFile(const char*) {
 int CVelcor::SaveMaskFile(const char*) {
     return HaveEngine() ? CapturePathUnavailable() : 0;
 }
-int CVelcor::UpdateMaskData(int) {
-    return HaveEngine() ? CapturePathUnavailable() : 0;
-}
 
 int CVelcor::LoadMaskFileW(const wchar_t* path) {
     std::string narrow;

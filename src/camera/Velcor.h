@@ -171,7 +171,12 @@ class CVelcor {
     int LoadMaskFileW(const wchar_t* path);
     int SaveMaskFile(const char* path);
     int SaveMaskFileW(const wchar_t* path);
+    // Takes the current raw frame as the dark (kind 0) or bright (kind 1) reference of the
+    // pixel mask, when it is a whole sensor frame.
     int UpdateMaskData(int kind);
+    // Correction plane 0-4 (8 bits) or 5-9 (16 bits); plane 0 of each depth is the dark
+    // reference and plane 1 the bright one. For diagnostics and tests.
+    const DibImage* CorrectionPlane(int index) const;
 
     // ---- Filter values
     int GetFilterValue(int id, int* ok);

@@ -11,6 +11,8 @@
 #include <thread>
 #include <vector>
 
+#include "api/SdkChain.h"
+#include "camera/Velcor.h"
 #include "platform/Clock.h"
 #include "sim/SimTestSupport.h"
 #include "support/AllocationCounter.h"
@@ -232,6 +234,26 @@ TEST_F(RampCamera, ThePreviewWorkerAllocatesNothingPerFrame) {
     Velcor_StopPreview(handle_);
     EXPECT_EQ(during, 0u) << "wait, read, convert, copy and post must not allocate";
     RecordProperty("AcquisitionAllocationsPer50Frames", static_cast<int>(acquiring));
+}
+
+TEST_F(RampCamera, MaskReferencesAreTakenFromWholeFrames) {
+    auto camera = SdkChain().Lookup(handle_);
+    ASSERT_NE(camera, nullptr);
+    EXPECT_EQ(camera->CorrectionPlane(1)->Pixels()[0], 255) << "the bright reference starts full";
+    Snap(8, 1024, true);
+    ASSERT_EQ(Velcor_UpdateMaskData(handle_, 1), TRUE);
+    const DibImage& bright = *camera->CorrectionPlane(1);
+    EXPECT_EQ(bright.Pixels()[5 + 1280 * 3], (5 + 2 * 3) & 0xFF)
+        << "the frame became the reference";
+    EXPECT_EQ(camera->CorrectionPlane(0)->Pixels()[7], 0) << "the dark reference is untouched";
+
+    EXPECT_EQ(Velcor_UpdateMaskData(handle_, 2), FALSE);
+    EXPECT_EQ(Velcor_GetLastError(handle_), 12);
+
+    ASSERT_EQ(Velcor_SetCaptureWindowEx(handle_, 1280, 0, 1280, 1024, 0, 512), TRUE);
+    Snap(8, 512, true);
+    EXPECT_EQ(Velcor_UpdateMaskData(handle_, 0), TRUE);
+    EXPECT_EQ(camera->CorrectionPlane(0)->Pixels()[7], 0) << "a windowed frame is not taken";
 }
 
 TEST_F(RampCamera, StartAndStopCyclesLeaveNoThreadsBehind) {
