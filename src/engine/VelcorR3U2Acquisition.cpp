@@ -67,9 +67,13 @@ void CVelcorR3U2Base::WriteFpgaPair(int lowRegister, int value) {
 }
 
 void CVelcorR3U2Base::PublishFrame(const uint8_t* frame) {
-    const int slot = writeIndex_;
-    std::memcpy(frames_[slot].data(), frame, static_cast<size_t>(frameBytes_));
-    writeIndex_ = (slot + 1) % 4;
+    {
+        // A reader slower than three frames would otherwise copy a slot while it is rewritten.
+        std::lock_guard lock(ringLock_);
+        const int slot = writeIndex_;
+        std::memcpy(frames_[slot].data(), frame, static_cast<size_t>(frameBytes_));
+        writeIndex_ = (slot + 1) % 4;
+    }
     frameEvent_.Set();
 }
 
@@ -516,6 +520,7 @@ int CVelcorR3U2Base::ConfigureFrameBuffers() {
 
 int CVelcorR3U2Base::CopyFrame(uint8_t* buffer, int size, int fromSingleFrameSlot,
                                int topRowFirst) {
+    std::lock_guard lock(ringLock_);
     if (buffer == nullptr || size < frameBytes_ || !sensor_ || frameBytes_ <= 0) return 0;
     const int slot = fromSingleFrameSlot ? 0 : (writeIndex_ + 3) % 4;
     const std::vector<uint8_t>& source = frames_[slot];

@@ -290,9 +290,10 @@ int CVelcorR3U2Base::WaitFrame(uint32_t milliseconds) {
 }
 
 int CVelcorR3U2Base::ReadFrame(uint8_t* buffer, int size, int topRowFirst) {
-    const int index = writeIndex_;
+    // The frame copied and the one marked read are the same: no frame can be published between.
+    std::lock_guard lock(ringLock_);
     const int copied = CopyFrame(buffer, size, 0, topRowFirst);
-    lastReadIndex_ = index;
+    lastReadIndex_ = writeIndex_.load();
     return copied ? 0 : -1;
 }
 

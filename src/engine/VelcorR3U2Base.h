@@ -15,6 +15,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "platform/DriverPort.h"
@@ -266,6 +267,9 @@ class CVelcorR3U2Base {
     int bitDepthMode_ = 0;
     int triggerMode_ = -1;
     std::array<std::vector<uint8_t>, 4> frames_;
+    // Held while a frame is copied into or out of the ring (recursive: ReadFrame copies
+    // through CopyFrame).
+    std::recursive_mutex ringLock_;
     std::atomic<int> writeIndex_{0};
     int frameBytes_ = 0;
     std::atomic<int> lostFlag_{0};

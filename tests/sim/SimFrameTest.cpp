@@ -14,6 +14,7 @@
 #include "platform/Clock.h"
 #include "sensors/SensorBase.h"
 #include "sim/SimTestSupport.h"
+#include "support/Sanitizers.h"
 #include "transport/DevIz3Cam.h"
 #include "transport/FpgaRegisterMap.h"
 
@@ -317,6 +318,7 @@ TEST_F(SimFrames, DarkAndFlatScenesShowTheDefectPixels) {
 // --- Timing and trigger mode -----------------------------------------------------------------
 
 TEST_F(SimFrames, FreeRunningFramesComeAtTheSensorFrameRate) {
+    if (test::kUnderSanitizer) GTEST_SKIP() << "a question of timing";
     ASSERT_EQ(VelcorSim_SetFastFrames(id_, FALSE), TRUE);
     // 1082 lines of 1344 clocks at 37.037 MHz: 39.3 ms per frame.
     auto camera = Camera(id_);
