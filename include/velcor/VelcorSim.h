@@ -114,6 +114,19 @@ VELCOR_API BOOL VELCOR_CALL VelcorSim_SetFastFrames(int camera, BOOL fast);
    table, which may exceed capacity. */
 VELCOR_API int VELCOR_CALL VelcorSim_ListDevices(VELCORSIM_DEVICE* devices, int capacity);
 
+/* Frame counters of a camera handle's frame ring, for diagnostics of any camera, simulated or
+   real, counted since the handle was made. */
+typedef struct VELCORSIM_FRAMECOUNTERS {
+    unsigned long long finished; /* frames the camera delivered complete into the ring */
+    unsigned long long read;     /* frames the library took out of the ring */
+    unsigned long long dropped;  /* frames overwritten by newer ones before anyone read them */
+} VELCORSIM_FRAMECOUNTERS;
+
+/* Copies the frame counters of the camera handle (a handle of Velcor_Initialize). FALSE for an
+   unknown handle or a null pointer. */
+VELCOR_API BOOL VELCOR_CALL VelcorSim_GetFrameCounters(int handle,
+                                                       VELCORSIM_FRAMECOUNTERS* counters);
+
 #ifdef __cplusplus
 }
 #endif

@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "api/SdkChain.h"
+#include "camera/Velcor.h"
 #include "sim/SimHub.h"
 #include "transport/Fx3Api.h"
 
@@ -118,6 +120,18 @@ VELCOR_API int VELCOR_CALL VelcorSim_ListDevices(VELCORSIM_DEVICE* devices, int 
     } catch (...) {
         return 0;
     }
+}
+
+VELCOR_API BOOL VELCOR_CALL VelcorSim_GetFrameCounters(int handle,
+                                                       VELCORSIM_FRAMECOUNTERS* counters) {
+    if (counters == nullptr) return FALSE;
+    std::shared_ptr<velcor::CVelcor> camera = velcor::SdkChain().Lookup(handle);
+    if (!camera) return FALSE;
+    const velcor::FrameCounters counts = camera->GetFrameCounters();
+    counters->finished = counts.finished;
+    counters->read = counts.read;
+    counters->dropped = counts.dropped;
+    return TRUE;
 }
 
 }  // extern "C"

@@ -90,6 +90,10 @@ class CVelcor {
     // ---- Lifecycle and errors
     int Initialize(HWND notifyWindow);
     int GetLastError() { return history_.Pop(); }
+    // Frames through the engine's ring since the handle was made (any thread).
+    FrameCounters GetFrameCounters() {
+        return engine_ ? engine_->GetFrameCounters() : FrameCounters{};
+    }
     // Pushes code onto the history and posts it; every failure of the library goes here.
     void RecordError(int code);
     // Posts code without recording it (failures the history does not keep).

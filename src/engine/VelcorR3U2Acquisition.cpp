@@ -3,8 +3,9 @@
 // event and copy the newest frame out. Also the frame-buffer geometry, the pixel depth and the
 // trigger modes, since all three change how frames are transferred.
 //
-// The ring has no lock: the thread copies a finished frame into slot writeIndex, then advances
-// writeIndex, then signals the frame event; readers copy from the slot before writeIndex.
+// The ring is copied into and out of under its lock: the thread copies a finished frame into
+// slot writeIndex, numbers it, advances writeIndex and then signals the frame event; readers
+// copy from the slot before writeIndex and remember the number of the frame they took.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -72,9 +73,29 @@ void CVelcorR3U2Base::PublishFrame(const uint8_t* frame) {
         std::lock_guard lock(ringLock_);
         const int slot = writeIndex_;
         std::memcpy(frames_[slot].data(), frame, static_cast<size_t>(frameBytes_));
+        ++finishedSequence_;
         writeIndex_ = (slot + 1) % 4;
     }
     frameEvent_.Set();
+}
+
+void CVelcorR3U2Base::MarkRingRead() {
+    std::lock_guard lock(ringLock_);
+    lastReadSequence_ = finishedSequence_;
+}
+
+bool CVelcorR3U2Base::HasNewFrame() {
+    std::lock_guard lock(ringLock_);
+    return finishedSequence_ > lastReadSequence_;
+}
+
+bool CVelcorR3U2Base::FrameCounterLost(uint32_t& failingSinceMs) {
+    const uint32_t now = platform::TimeGetTime();
+    if (failingSinceMs == 0) failingSinceMs = now | 1;
+    // An unplugged camera cannot be opened any more; any other failure is given as long as a
+    // frame may take before the camera counts as lost.
+    if (!controller_->ProbeDevice(controller_->DeviceIndex())) return true;
+    return now - failingSinceMs >= frameTimeout_;
 }
 
 void CVelcorR3U2Base::MeterFrame() {
@@ -95,8 +116,11 @@ int CVelcorR3U2Base::StartTransfer(int mode) {
     if (running_) StopTransfer();
     if (!SetTransferMode(mode)) return 0;
     // Stopping the previous transfer signalled the event to wake its reader; the new transfer
-    // starts with nothing to report.
+    // starts with nothing to report: no give-up of an earlier thread, no frame of an earlier
+    // transfer counted as new.
     frameEvent_.ResetSignal();
+    lostFlag_ = 0;
+    MarkRingRead();
     if (geometryChanged_) ConfigureFrameBuffers();
     thread_.Join();
     // Each engine has its own end-of-thread event, so one camera's stop never waits on or
@@ -145,7 +169,7 @@ int CVelcorR3U2Base::SetTransferMode(int mode) {
     if (mode != transferMode_) {
         StopTransfer();
         if (mode == kModeTrigger) {
-            writeIndex_ = lastReadIndex_.load();
+            MarkRingRead();
             LatchFrameCounter();
         }
     }
@@ -184,6 +208,7 @@ int CVelcorR3U2Base::AcquisitionLoop() {
     FillRequest(request, transferBuffer_, frameBytes_);
     lostFlag_ = 0;
     int attempts = 0;
+    uint32_t counterFailingSince = 0;
     if (controller_->OpenStream()) {
         while (running_) {
             if (pendingExposure_.exchange(0) != 0 && sensor_) {
@@ -192,6 +217,12 @@ int CVelcorR3U2Base::AcquisitionLoop() {
             if (transferMode_ == kModeTrigger) {
                 int ok = 0;
                 const int counter = ReadFpgaRegister(kFrameCounterRegister, &ok);
+                if (!ok && FrameCounterLost(counterFailingSince)) {
+                    lostFlag_ = 1;
+                    frameEvent_.Set();
+                    break;
+                }
+                if (ok) counterFailingSince = 0;
                 if (!ok || counter == lastFrameCounter_) {
                     platform::Sleep(1);
                     continue;
@@ -279,6 +310,7 @@ int CVelcorR3U2Base::AcquisitionLoopMemory() {
     lostFlag_ = 0;
     uint64_t bytesCounted = 0;
     uint32_t countStart = platform::TimeGetTime();
+    uint32_t counterFailingSince = 0;
     int failures = 0;
     controller_->OpenStream();
     while (running_) {
@@ -288,6 +320,12 @@ int CVelcorR3U2Base::AcquisitionLoopMemory() {
         int ok = 0;
         if (transferMode_ == kModeTrigger) {
             const int counter = ReadFpgaRegister(kFrameCounterRegister, &ok);
+            if (!ok && FrameCounterLost(counterFailingSince)) {
+                lostFlag_ = 1;
+                frameEvent_.Set();
+                break;
+            }
+            if (ok) counterFailingSince = 0;
             if (!ok || counter == lastFrameCounter_) {
                 platform::Sleep(1);
                 continue;

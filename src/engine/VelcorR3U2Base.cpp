@@ -30,7 +30,9 @@ bool IsFpgaValueProduct(int productId) {
 
 CVelcorR3U2Base::CVelcorR3U2Base() = default;
 
-void CVelcorR3U2Base::WakeFrameWaiters() { frameEvent_.Set(); }
+void CVelcorR3U2Base::WakeFrameWaiters() {
+    frameEvent_.Set();
+}
 
 CVelcorR3U2Base::~CVelcorR3U2Base() {
     Shutdown();
@@ -285,16 +287,28 @@ int CVelcorR3U2Base::SetFrameTimeout(uint32_t milliseconds) {
 
 int CVelcorR3U2Base::WaitFrame(uint32_t milliseconds) {
     if (lostFlag_) return 1;
-    if (!frameEvent_.Wait(milliseconds)) return 2;
-    return writeIndex_ == lastReadIndex_ ? 2 : 3;
+    frameEvent_.Wait(milliseconds);
+    // The thread may have given up while this reader waited: its last signal says so.
+    if (lostFlag_) return 1;
+    return HasNewFrame() ? 3 : 2;
 }
 
 int CVelcorR3U2Base::ReadFrame(uint8_t* buffer, int size, int topRowFirst) {
     // The frame copied and the one marked read are the same: no frame can be published between.
     std::lock_guard lock(ringLock_);
-    const int copied = CopyFrame(buffer, size, 0, topRowFirst);
-    lastReadIndex_ = writeIndex_.load();
+    const bool copied = CopyFrame(buffer, size, 0, topRowFirst) != 0;
+    if (finishedSequence_ > lastReadSequence_) {
+        const uint64_t skipped = finishedSequence_ - lastReadSequence_ - 1;
+        framesDropped_ += copied ? skipped : skipped + 1;
+        if (copied) ++framesRead_;
+        lastReadSequence_ = finishedSequence_;
+    }
     return copied ? 0 : -1;
+}
+
+FrameCounters CVelcorR3U2Base::GetFrameCounters() {
+    std::lock_guard lock(ringLock_);
+    return {finishedSequence_, framesRead_, framesDropped_};
 }
 
 int CVelcorR3U2Base::SpareC() {

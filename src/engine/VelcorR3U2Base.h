@@ -24,6 +24,14 @@
 
 namespace velcor {
 
+// Frames through the ring since the engine was made: finished by the acquisition thread, taken
+// out by ReadFrame, and overwritten by newer ones before anyone read them.
+struct FrameCounters {
+    uint64_t finished = 0;
+    uint64_t read = 0;
+    uint64_t dropped = 0;
+};
+
 struct SensorInfo;
 class CDevIz3Cam;
 class CSensorBase;
@@ -75,9 +83,12 @@ class CVelcorR3U2Base {
     // 0 when the frame was copied, -1 when it could not be, -2 for a null buffer.
     virtual int ReadSnapFrame(uint8_t* buffer, int size, int topRowFirst);
     virtual int SetFrameTimeout(uint32_t milliseconds);
-    // 1 device lost, 2 nothing new, 3 a new frame is in the ring.
+    // 1 device lost (the acquisition thread gave up), 2 nothing new within the time, 3 a frame
+    // newer than the last ReadFrame is in the ring. The give-up is looked at again after the
+    // wait, so a thread that gives up while a reader waits is reported as lost.
     virtual int WaitFrame(uint32_t milliseconds);
-    // Copies the newest frame and marks it read: 0 when copied, -1 when it could not be.
+    // Copies the newest frame and marks it read: 0 when copied, -1 when it could not be. Frames
+    // finished after the previous read but never copied are counted as dropped.
     virtual int ReadFrame(uint8_t* buffer, int size, int topRowFirst);
     virtual int SpareC();  // 0
     virtual int SetBitDepthMode(int mode);
@@ -235,6 +246,7 @@ class CVelcorR3U2Base {
     float FramesPerSecond() const { return framesPerSecond_; }
     double TransferRate() const { return transferRate_; }
     bool FrameLost() const { return lostFlag_ != 0; }
+    FrameCounters GetFrameCounters();
     bool GeometryChanged() const { return geometryChanged_ != 0; }
     const uint8_t* DeviceInfoBlock() const { return deviceInfo_.data(); }
 
@@ -249,8 +261,15 @@ class CVelcorR3U2Base {
     // Writes a 16-bit value to a low/high pair of FPGA registers.
     void WriteFpgaPair(int lowRegister, int value);
     int BytesPerPixel() const { return bitDepthMode_ == 1 || bitDepthMode_ == 2 ? 2 : 1; }
-    // Copies a finished frame into the ring and wakes the reader.
+    // Copies a finished frame into the ring, numbers it and wakes the reader.
     void PublishFrame(const uint8_t* frame);
+    // Everything in the ring counts as read: a new transfer reports only its own frames.
+    void MarkRingRead();
+    bool HasNewFrame();
+    // After a failed read of the frame counter in trigger mode: true when the camera is gone
+    // (it cannot be opened) or the counter has been unreadable for a whole frame time-out.
+    // failingSinceMs is 0 while reads succeed.
+    bool FrameCounterLost(uint32_t& failingSinceMs);
     // Counts a finished frame; refreshes framesPerSecond once a second.
     void MeterFrame();
     // Runs the loop body for this product on the acquisition thread.
@@ -288,7 +307,13 @@ class CVelcorR3U2Base {
     platform::Thread thread_;
     std::unique_ptr<platform::Event> threadEndEvent_;
     std::atomic<int> running_{0};
-    std::atomic<int> lastReadIndex_{3};
+    // Frames are numbered as they are finished (under ringLock_); a frame is new while its
+    // number is above the last one read. Slot indices alone cannot tell a reader that fell
+    // behind by a multiple of four frames from one that is up to date.
+    uint64_t finishedSequence_ = 0;
+    uint64_t lastReadSequence_ = 0;
+    uint64_t framesRead_ = 0;
+    uint64_t framesDropped_ = 0;
     // Frame-rate meter of this engine: frames counted since the window started.
     uint32_t meterCount_ = 0;
     uint32_t meterStartMs_ = 0;
