@@ -138,7 +138,11 @@ VELCOR_API int VELCOR_CALL Velcor_GetStatus(int handle, int reserved);
 
 /* ---- Device selection and identity ------------------------------------------------------- */
 
-/* names: 10 slots of 256 bytes. Returns the number of attached cameras named (at most 10). */
+/* names: 10 slots of 256 bytes. Returns the number of attached cameras named (at most 10).
+   Each name is "VelcorTX40_NN" where NN - 1 is the camera's device number, the index that
+   Velcor_SetDeviceNumber and Velcor_GetDeviceName take. A camera keeps its device number while
+   the library runs, also when it is unplugged, so after an unplug the position of a name in
+   the list is not its device number: take the number from the name (atoi(name + 11) - 1). */
 VELCOR_API int VELCOR_CALL Velcor_EnumDevice(int handle, char* names);
 /* names: 10 slots of 256 wide characters. */
 VELCOR_API int VELCOR_CALL Velcor_EnumDeviceW(int handle, WCHAR* names);

@@ -1,6 +1,8 @@
-// The exported C API. Each function finds the camera object of its handle and forwards to it;
-// an unknown handle gives the function's empty result and touches nothing. Nothing thrown
-// inside the library crosses this boundary: an exception becomes error 5 and the empty result.
+// The exported C API. Each function finds the camera object of its handle and forwards to it
+// under the object's call lock, so calls on one handle from several threads take turns; an
+// unknown or released handle gives the function's empty result and touches nothing. Nothing
+// thrown inside the library crosses this boundary: an exception becomes error 5 and the empty
+// result.
 #include <velcor/VelcorSdk.h>
 
 #include <memory>
@@ -13,11 +15,23 @@ namespace {
 
 using velcor::CVelcor;
 
-template <typename Result, typename Body>
+// How a call meets a wait in progress on the same handle.
+enum class Entry {
+    kQueue,      // waits for the call before it
+    kInterrupt,  // ends a snapshot's frame wait first (stop and close)
+    kUnlocked,   // needs no turn: touches only what has its own lock
+};
+
+template <Entry entry = Entry::kQueue, typename Result, typename Body>
 Result WithCamera(int handle, Result empty, Body&& body) {
     std::shared_ptr<CVelcor> camera = velcor::SdkChain().Lookup(handle);
     if (!camera) return empty;
     try {
+        if (entry == Entry::kUnlocked) return static_cast<Result>(body(*camera));
+        if (entry == Entry::kInterrupt) camera->InterruptWaits();
+        velcor::platform::CriticalSectionLock turn(camera->CallLock());
+        // Released while this call waited for its turn: the handle is gone.
+        if (camera->Released()) return empty;
         return static_cast<Result>(body(*camera));
     } catch (...) {
         camera->RecordError(velcor::kErrMemory);
@@ -59,7 +73,12 @@ VELCOR_API int VELCOR_CALL Velcor_Initialize(HWND notifyWindow) {
 VELCOR_API BOOL VELCOR_CALL Velcor_Release(int handle) {
     // The record goes now; the camera object goes when the last caller inside it leaves.
     std::shared_ptr<CVelcor> camera = velcor::SdkChain().Unregister(handle);
-    return camera ? TRUE : FALSE;
+    if (!camera) return FALSE;
+    // Calls still queued on the handle return their empty result; a snapshot waiting for its
+    // frame ends now instead of after its time-out.
+    camera->MarkReleased();
+    camera->InterruptWaits();
+    return TRUE;
 }
 
 VELCOR_API int VELCOR_CALL Velcor_GetDllVersion(void) {
@@ -67,7 +86,7 @@ VELCOR_API int VELCOR_CALL Velcor_GetDllVersion(void) {
 }
 
 VELCOR_API int VELCOR_CALL Velcor_GetLastError(int handle) {
-    return WithCamera(handle, 0, [](CVelcor& c) { return c.GetLastError(); });
+    return WithCamera<Entry::kUnlocked>(handle, 0, [](CVelcor& c) { return c.GetLastError(); });
 }
 
 VELCOR_API int VELCOR_CALL Velcor_GetStatus(int handle, int) {
@@ -110,10 +129,10 @@ VELCOR_API BOOL VELCOR_CALL Velcor_StartPreview(int handle) {
     return WithCamera(handle, 0, [](CVelcor& c) { return c.StartPreview(); });
 }
 VELCOR_API BOOL VELCOR_CALL Velcor_StopPreview(int handle) {
-    return WithCamera(handle, 0, [](CVelcor& c) { return c.StopPreview(); });
+    return WithCamera<Entry::kInterrupt>(handle, 0, [](CVelcor& c) { return c.StopPreview(); });
 }
 VELCOR_API BOOL VELCOR_CALL Velcor_Close(int handle) {
-    return WithCamera(handle, 0, [](CVelcor& c) { return c.Close(); });
+    return WithCamera<Entry::kInterrupt>(handle, 0, [](CVelcor& c) { return c.Close(); });
 }
 VELCOR_API BOOL VELCOR_CALL Velcor_Capture(int handle) {
     return WithCamera(handle, 0, [](CVelcor& c) { return c.Capture(); });

@@ -3,8 +3,10 @@
 //
 // States: idle -> preview running (worker), capture mode (no thread) or trigger mode
 // (worker); every stop returns to idle with the threads joined. The frame lock guards the
-// images, the frame information record and the copy into the application's buffer.
+// images, the frame information record and the copy into the application's buffer. A capture
+// keeps the colour mode and window it started with; changes apply at the next start.
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 #include "camera/Velcor.h"
@@ -21,6 +23,7 @@ constexpr uint32_t kPreviewFrameWaitMs = 3000;
 constexpr uint32_t kTriggerFrameWaitMs = 60000;
 constexpr uint32_t kTriggerFrameTimeoutMs = 6000;
 constexpr int kWaitLost = 1;
+constexpr int kWaitNothingNew = 2;
 constexpr int kWaitNewFrame = 3;
 
 bool IsSixteenBitRawMode(int bits) {
@@ -30,12 +33,13 @@ bool IsSixteenBitRawMode(int bits) {
 }  // namespace
 
 DibImage* CVelcor::RawImage() {
-    return images_[IsSixteenBitRawMode(GetColorMode()) ? kImage16 : kImage8].get();
+    return images_[IsSixteenBitRawMode(kColourModeBits[activeColourIndex_]) ? kImage16 : kImage8]
+        .get();
 }
 
 DibImage* CVelcor::OutputImage() {
-    return colourModeIndex_ >= 0 && colourModeIndex_ < 6 ? images_[colourModeIndex_].get()
-                                                         : nullptr;
+    return activeColourIndex_ >= 0 && activeColourIndex_ < 6 ? images_[activeColourIndex_].get()
+                                                             : nullptr;
 }
 
 // ---- Preparing capture -----------------------------------------------------------------------
@@ -50,21 +54,28 @@ bool CVelcor::PrepareCapture() {
         RecordError(kErrWindowRange);
         return false;
     }
-    const int bits = GetColorMode();
+    const Settings settings = CopySettings();
+    const int colourIndex = settings.colourModeIndex;
+    const int bits = kColourModeBits[colourIndex];
     const int w = geometry_.width;
     const int h = geometry_.height;
-    bool ok = true;
-    if (bits == 8 || bits == 16 || bits == 24 || bits == 32)
-        ok = ok && images_[kImage8]->Create(w, h, 8);
-    if (IsSixteenBitRawMode(bits)) ok = ok && images_[kImage16]->Create(w, h, 16);
-    if (bits != 16) ok = ok && images_[kImage24]->Create(w, h, 24);
-    if (bits == 32 || bits == 48 || bits == 64) {
-        ok = ok && images_[colourModeIndex_]->Create(w, h, bits);
-    }
-    ok = ok && images_[kImageWork]->Create(w, h, bits);
-    if (!ok) {
-        RecordError(kErrMemory);
-        return false;
+    {
+        // GetImage and the mask update read the images under the frame lock.
+        platform::CriticalSectionLock lock(frameLock_);
+        bool ok = true;
+        if (bits == 8 || bits == 16 || bits == 24 || bits == 32)
+            ok = ok && images_[kImage8]->Create(w, h, 8);
+        if (IsSixteenBitRawMode(bits)) ok = ok && images_[kImage16]->Create(w, h, 16);
+        if (bits != 16) ok = ok && images_[kImage24]->Create(w, h, 24);
+        if (bits == 32 || bits == 48 || bits == 64) {
+            ok = ok && images_[colourIndex]->Create(w, h, bits);
+        }
+        ok = ok && images_[kImageWork]->Create(w, h, bits);
+        if (!ok) {
+            RecordError(kErrMemory);
+            return false;
+        }
+        activeColourIndex_ = colourIndex;
     }
     e.SetBitDepthMode(IsSixteenBitRawMode(bits) ? 1 : 0);
     if (!e.ApplyWindow(geometry_.xStart, geometry_.yStart, w, h, subSample_)) {
@@ -73,26 +84,28 @@ bool CVelcor::PrepareCapture() {
     }
 
     // The camera may have been re-plugged or reset: give it the object's analog values again.
-    e.SetMirrorV(analog_.mirrorV);
-    e.SetMirrorH(analog_.mirrorH);
+    platform::CriticalSectionLock lock(settingsLock_);
+    AnalogValues& analog = settings_.analog;
+    e.SetMirrorV(analog.mirrorV);
+    e.SetMirrorH(analog.mirrorH);
     e.SetTriggerMode(0, 1);
-    e.SetGlobalGain(analog_.globalGain);
-    e.SetColourGainGreen1(analog_.colourGainGreen1);
-    e.SetColourGainRed(analog_.colourGainRed);
-    e.SetColourGainBlue(analog_.colourGainBlue);
-    e.SetColourGainGreen2(analog_.colourGainGreen2);
+    e.SetGlobalGain(analog.globalGain);
+    e.SetColourGainGreen1(analog.colourGainGreen1);
+    e.SetColourGainRed(analog.colourGainRed);
+    e.SetColourGainBlue(analog.colourGainBlue);
+    e.SetColourGainGreen2(analog.colourGainGreen2);
     if (e.IsExposureSecondsSupported()) {
-        e.SetExposureSeconds(analog_.exposureSeconds);
+        e.SetExposureSeconds(analog.exposureSeconds);
     } else {
-        e.SetExposure(static_cast<uint32_t>(analog_.exposure));
+        e.SetExposure(static_cast<uint32_t>(analog.exposure));
     }
-    analog_.realExposure = analog_.exposure * 100;
+    analog.realExposure = analog.exposure * 100;
     if (e.IsAuxSwitchSupported()) e.SetAuxSwitch(nullptr);
     if (e.IsGainModeSupported()) {
         e.SetGainMode(0);
-        e.SetGainMode(analog_.gainMode);
+        e.SetGainMode(analog.gainMode);
     }
-    if (e.IsBlackLevelSupported()) e.SetBlackLevel(analog_.blackLevel);
+    if (e.IsBlackLevelSupported()) e.SetBlackLevel(analog.blackLevel);
     e.OnCapture();
     captureWidth_ = w;
     captureHeight_ = h;
@@ -172,12 +185,17 @@ void CVelcor::StopCaptureAndThreads() {
     recorderFinished_.reset();
 }
 
+void CVelcor::SetFrameTarget(HWND frameWindow, uint8_t* buffer, int size, int topRowFirst) {
+    platform::CriticalSectionLock lock(frameLock_);
+    frameWindow_ = frameWindow;
+    appBuffer_ = buffer;
+    appBufferSize_ = size;
+    appTopRowFirst_ = topRowFirst;
+}
+
 int CVelcor::Preview() {
     if (!HaveEngine()) return 0;
-    frameWindow_ = nullptr;
-    appBuffer_ = nullptr;
-    appBufferSize_ = 0;
-    appTopRowFirst_ = 0;
+    SetFrameTarget(nullptr, nullptr, 0, 0);
     if (!OpenPlacedPreviewWindow()) return 0;
     if (StartPreview()) return 1;
     Close();
@@ -187,10 +205,7 @@ int CVelcor::Preview() {
 
 int CVelcor::CallBackPreview(HWND frameWindow, uint8_t* buffer, int size, int topRowFirst) {
     if (!HaveEngine()) return 0;
-    frameWindow_ = frameWindow;
-    appBuffer_ = buffer;
-    appBufferSize_ = size;
-    appTopRowFirst_ = topRowFirst;
+    SetFrameTarget(frameWindow, buffer, size, topRowFirst);
     if (!OpenPlacedPreviewWindow()) return 0;
     if (StartPreview()) return 1;
     Close();
@@ -226,10 +241,7 @@ int CVelcor::Trigger(HWND frameWindow, uint8_t* buffer, int size, int topRowFirs
         RecordError(kErrNoCamera);
         return 0;
     }
-    frameWindow_ = frameWindow;
-    appBuffer_ = buffer;
-    appBufferSize_ = size;
-    appTopRowFirst_ = topRowFirst;
+    SetFrameTarget(frameWindow, buffer, size, topRowFirst);
     if (!OpenPlacedPreviewWindow()) return 0;
     if (!PrepareCapture()) {
         Close();
@@ -261,7 +273,7 @@ int CVelcor::SnapShot(uint8_t* buffer, int size, int topRowFirst) {
     auto stopUnlessCaptureMode = [&] {
         if (!captureMode) engine_->StopTransfer();
     };
-    if (!engine_->StartTransfer(1) || engine_->WaitFrame(frameWaitTimeoutMs_) != kWaitNewFrame) {
+    if (!engine_->StartTransfer(1) || WaitSnapshotFrame() != kWaitNewFrame) {
         stopUnlessCaptureMode();
         RecordError(kErrAcquisition);
         return 0;
@@ -272,7 +284,7 @@ int CVelcor::SnapShot(uint8_t* buffer, int size, int topRowFirst) {
         RecordError(kErrAcquisition);
         return 0;
     }
-    ConvertFrame();
+    ConvertFrame(CopySettings());
     if (buffer != nullptr && size != 0 &&
         !CopyToApplication(*OutputImage(), buffer, size, topRowFirst)) {
         stopUnlessCaptureMode();
@@ -283,10 +295,29 @@ int CVelcor::SnapShot(uint8_t* buffer, int size, int topRowFirst) {
     return 1;
 }
 
+int CVelcor::WaitSnapshotFrame() {
+    // The engine's wait also ends when the transfer stops or a waiter is woken; the snapshot
+    // waits out its whole time unless InterruptWaits asked it to give up.
+    const uint64_t interruptions = interruptions_.load();
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(frameWaitTimeoutMs_.load());
+    for (;;) {
+        const auto now = std::chrono::steady_clock::now();
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
+        const int wait = engine_->WaitFrame(static_cast<uint32_t>(std::max<int64_t>(left, 0)));
+        if (wait != kWaitNothingNew || left <= 0 || interruptions_.load() != interruptions) {
+            return wait;
+        }
+    }
+}
+
 int CVelcor::GetImage(uint8_t* buffer, int size, int topRowFirst) {
     if (!HaveEngine()) return 0;
+    const int colourIndex = CopySettings().colourModeIndex;
     platform::CriticalSectionLock lock(frameLock_);
-    const DibImage* output = OutputImage();
+    // While a capture runs its images are those of the mode it started with.
+    const DibImage* output = captureState_ == kIdle ? images_[colourIndex].get() : OutputImage();
     if (output == nullptr) {
         RecordError(kErrNoCamera);
         return 0;
@@ -350,7 +381,7 @@ void CVelcor::FillFrameInfo(const DibImage& raw, int frameRate) {
     frameInfo_.reserved = 0;
     frameInfo_.width = raw.Width();
     frameInfo_.height = raw.Height();
-    frameInfo_.bitsPerPixel = GetColorMode();
+    frameInfo_.bitsPerPixel = kColourModeBits[activeColourIndex_];
     frameInfo_.frameRate = frameRate;
     frameInfo_.image = appBuffer_;
 }
@@ -389,19 +420,33 @@ void CVelcor::WorkerMain() {
     workerFinished_->Set();
 }
 
+void CVelcor::ReportCameraStopped() {
+    runFlag_ = 0;
+    {
+        platform::CriticalSectionLock lock(frameLock_);
+        PostFrameMessage(0, kErrStopped);
+    }
+    RecordError(kErrStopped);
+}
+
+bool CVelcor::CopyToFrameTarget() {
+    return appBuffer_ == nullptr || appBufferSize_ == 0 ||
+           CopyToApplication(*OutputImage(), appBuffer_, appBufferSize_, appTopRowFirst_);
+}
+
 void CVelcor::PreviewLoop() {
     while (runFlag_ != 0) {
-        platform::Sleep(static_cast<uint32_t>(waitTimeMs_));
+        platform::Sleep(static_cast<uint32_t>(GetWaitTime()));
         if (runFlag_ != 1) continue;
         const int wait = engine_->WaitFrame(kPreviewFrameWaitMs);
         if (wait == kWaitLost) {
-            runFlag_ = 0;
-            PostFrameMessage(0, kErrStopped);
-            RecordError(kErrStopped);
+            ReportCameraStopped();
             break;
         }
         if (wait != kWaitNewFrame) continue;
 
+        // One consistent copy of the settings for the whole frame.
+        const Settings settings = CopySettings();
         platform::CriticalSectionLock lock(frameLock_);
         if (!ReadRawFrame()) {
             PostFrameMessage(0, kErrAcquisition);
@@ -418,13 +463,10 @@ void CVelcor::PreviewLoop() {
             rateWindowStartMs_ = now;
         }
         FillFrameInfo(*RawImage(), frameRateTenths_);
-        ConvertFrame();
+        ConvertFrame(settings);
         newFrame_ = 1;
         imageValid_ = 1;
-        if (appBuffer_ != nullptr && appBufferSize_ != 0 &&
-            !CopyToApplication(*OutputImage(), appBuffer_, appBufferSize_, appTopRowFirst_)) {
-            continue;
-        }
+        if (!CopyToFrameTarget()) continue;
         if (runFlag_ == 1) PostFrameMessage(reinterpret_cast<WPARAM>(&frameInfo_), 0);
     }
 }
@@ -438,20 +480,27 @@ void CVelcor::TriggerLoop() {
             platform::Sleep(10);
             continue;
         }
-        if (!engine_->StartTransfer(2)) break;
+        if (!engine_->StartTransfer(2)) {
+            ReportCameraStopped();
+            break;
+        }
         const int wait = engine_->WaitFrame(kTriggerFrameWaitMs);
         if (runFlag_ == 0) break;
+        // A camera that is gone (or whose transfers keep failing) ends trigger mode as it
+        // ends callback preview, instead of leaving the application waiting for frames.
+        if (wait == kWaitLost) {
+            ReportCameraStopped();
+            break;
+        }
         if (wait != kWaitNewFrame) continue;
 
+        const Settings settings = CopySettings();
         platform::CriticalSectionLock lock(frameLock_);
         if (!ReadRawFrame()) continue;
         FillFrameInfo(*RawImage(), 0);
-        ConvertFrame();
+        ConvertFrame(settings);
         imageValid_ = 1;
-        if (appBuffer_ != nullptr && appBufferSize_ != 0 &&
-            !CopyToApplication(*OutputImage(), appBuffer_, appBufferSize_, appTopRowFirst_)) {
-            continue;
-        }
+        if (!CopyToFrameTarget()) continue;
         PostFrameMessage(reinterpret_cast<WPARAM>(&frameInfo_), 0);
     }
 }
@@ -462,8 +511,8 @@ void CVelcor::TriggerLoop() {
 class CVelcor::ConversionHooks : public FrameConversionHooks {
   public:
     explicit ConversionHooks(CVelcor& camera) : camera_(camera) {}
-    void AutoExposure(const DibImage& raw, const ConversionParams&) override {
-        camera_.AutoExposure(raw);
+    void AutoExposure(const DibImage& raw, const ConversionParams& params) override {
+        camera_.AutoExposure(raw, params.autoExposureMode);
     }
     // Defect correction joins with the pixel mask; until then the raw frame passes unchanged.
     void CorrectDefects(DibImage&, bool, bool) override {}
@@ -472,7 +521,7 @@ class CVelcor::ConversionHooks : public FrameConversionHooks {
     CVelcor& camera_;
 };
 
-void CVelcor::ConvertFrame() {
+void CVelcor::ConvertFrame(const Settings& settings) {
     FrameImages images;
     images.raw8 = images_[kImage8].get();
     images.raw16 = images_[kImage16].get();
@@ -483,8 +532,8 @@ void CVelcor::ConvertFrame() {
     images.work = images_[kImageWork].get();
 
     ConversionParams p;
-    const FilterValues& f = filters_;
-    p.colourMode = GetColorMode();
+    const FilterValues& f = settings.filters;
+    p.colourMode = kColourModeBits[activeColourIndex_];
     p.bayerMode = f.bayerMode;
     p.bayerGainRed = f.bayerGainRed;
     p.bayerGainGreen = f.bayerGainGreen;
@@ -506,30 +555,35 @@ void CVelcor::ConvertFrame() {
     p.contrast = f.contrast;
     p.sharpness = f.sharpness;
     p.brightness = f.brightness;
-    p.mirrorH = analog_.mirrorH != 0;
-    p.mirrorV = analog_.mirrorV != 0;
+    p.mirrorH = settings.analog.mirrorH != 0;
+    p.mirrorV = settings.analog.mirrorV != 0;
     p.mirrorHInHardware = engine_->HasMirrorHHardware() != 0;
     p.mirrorVInHardware = engine_->HasMirrorVHardware() != 0;
-    p.maskFilter = maskFilter_ != 0;
-    p.dotFilter = dotFilter_ != 0;
-    p.autoExposureMode = analog_.autoExposureMode;
+    p.maskFilter = settings.maskFilter != 0;
+    p.dotFilter = settings.dotFilter != 0;
+    p.autoExposureMode = settings.analog.autoExposureMode;
 
     ConversionHooks hooks(*this);
     FrameConverter::Convert(images, p, &hooks);
 
-    // The automatic balances leave their gains for the next frames and for the settings.
-    filters_.bayerGainRed = p.bayerGainRed;
-    filters_.bayerGainGreen = p.bayerGainGreen;
-    filters_.bayerGainBlue = p.bayerGainBlue;
-    filters_.grayGainR = p.grayGainR;
-    filters_.grayGainG1 = p.grayGainG1;
-    filters_.grayGainG2 = p.grayGainG2;
-    filters_.grayGainB = p.grayGainB;
-    filters_.autoGrayBalance = p.autoGrayBalance;
+    // The automatic balances leave their gains for the next frames and for the settings. Only
+    // what the conversion changed goes back: a value an application set meanwhile stays.
+    platform::CriticalSectionLock lock(settingsLock_);
+    FilterValues& stored = settings_.filters;
+    auto keep = [](int& target, int before, int after) {
+        if (after != before) target = after;
+    };
+    keep(stored.bayerGainRed, f.bayerGainRed, p.bayerGainRed);
+    keep(stored.bayerGainGreen, f.bayerGainGreen, p.bayerGainGreen);
+    keep(stored.bayerGainBlue, f.bayerGainBlue, p.bayerGainBlue);
+    keep(stored.grayGainR, f.grayGainR, p.grayGainR);
+    keep(stored.grayGainG1, f.grayGainG1, p.grayGainG1);
+    keep(stored.grayGainG2, f.grayGainG2, p.grayGainG2);
+    keep(stored.grayGainB, f.grayGainB, p.grayGainB);
+    keep(stored.autoGrayBalance, f.autoGrayBalance, p.autoGrayBalance);
 }
 
-void CVelcor::AutoExposure(const DibImage& raw) {
-    const int mode = analog_.autoExposureMode;
+void CVelcor::AutoExposure(const DibImage& raw, int mode) {
     if (mode == 0 || raw.Pixels() == nullptr) return;
     const int w = raw.Width();
     const int h = raw.Height();
@@ -572,7 +626,11 @@ void CVelcor::AutoExposure(const DibImage& raw) {
     }
     if (factor > 60 && factor < 120) return;
 
+    // The engine and the settings change together, so a setter on another thread sees either
+    // the value before or the one after, in both.
     CVelcorR3U2Base& e = *engine_;
+    platform::CriticalSectionLock lock(settingsLock_);
+    AnalogValues& analog = settings_.analog;
     if (mode == 2) {
         int gain =
             static_cast<int>(static_cast<int64_t>(std::max(e.GetGlobalGain(), 4)) * factor / 100);
@@ -580,8 +638,8 @@ void CVelcor::AutoExposure(const DibImage& raw) {
         gain = std::clamp(gain, e.GetGlobalGainMin(),
                           std::max(e.GetGlobalGainMin(), e.GetGlobalGainMax()));
         e.SetGlobalGain(gain);
-        analog_.globalGain = analog_.colourGainGreen1 = analog_.colourGainRed =
-            analog_.colourGainBlue = analog_.colourGainGreen2 = gain;
+        analog.globalGain = analog.colourGainGreen1 = analog.colourGainRed = analog.colourGainBlue =
+            analog.colourGainGreen2 = gain;
     } else if (mode == 1) {
         // The exposure is clamped to the camera's range; keeping only its low 16 bits would
         // turn a long exposure into a short one.
@@ -592,10 +650,10 @@ void CVelcor::AutoExposure(const DibImage& raw) {
         if (exposure == 0) exposure = 1;
         exposure = std::clamp(exposure, minimum, maximum);
         if (e.SetExposure(static_cast<uint32_t>(exposure))) {
-            analog_.exposure = exposure;
+            analog.exposure = exposure;
             double seconds = 0.0;
             if (e.IsExposureSecondsSupported() && e.GetExposureSeconds(&seconds)) {
-                analog_.exposureSeconds = seconds;
+                analog.exposureSeconds = seconds;
             }
         }
     }

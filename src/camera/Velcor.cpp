@@ -67,6 +67,16 @@ void CVelcor::PostError(int code) {
     }
 }
 
+void CVelcor::InterruptWaits() {
+    interruptions_.fetch_add(1);
+    if (engine_) engine_->WakeFrameWaiters();
+}
+
+CVelcor::Settings CVelcor::CopySettings() const {
+    platform::CriticalSectionLock lock(settingsLock_);
+    return settings_;
+}
+
 bool CVelcor::HaveEngine() {
     if (engine_) return true;
     RecordError(kErrNoCamera);
@@ -108,7 +118,8 @@ int CVelcor::Initialize(HWND notifyWindow) {
 
     engine_->SetProductId(kProductId);
     engine_->InitializeController(notifyWindow, &kFx3InterfaceClass);
-    if (engine_->CountDevices(kProductId) == 1) SetDeviceNumber(0);
+    // The one camera present need not be number 0: an unplugged camera keeps its number.
+    if (engine_->CountDevices(kProductId) == 1) SetDeviceNumber(FirstPresentDevice());
     LoadStoredSettings();
     return 1;
 }
@@ -121,16 +132,28 @@ int CVelcor::EnumDevice(char* names) {
         RecordError(kErrArgument);
         return 0;
     }
-    const int count = engine_->CountDevices(kProductId);
+    // Device numbers are per-model instance numbers that an unplugged camera keeps, so the
+    // present cameras may have gaps between their numbers: every number is looked at, and each
+    // name carries the number that opens it (as Velcor_GetDeviceName gives it).
+    engine_->CountDevices(kProductId);
     int written = 0;
-    for (int i = 0; i < count && written < kNameSlots; ++i) {
-        if (!engine_->IsDevicePresent(i)) continue;
-        FormatDeviceName(names + written * kNameSlotBytes, kNameSlotBytes, written + 1);
+    const int maxDevices = engine_->GetMaxDevices();
+    for (int number = 0; number < maxDevices && written < kNameSlots; ++number) {
+        if (!engine_->IsDevicePresent(number)) continue;
+        FormatDeviceName(names + written * kNameSlotBytes, kNameSlotBytes, number + 1);
         ++written;
     }
     for (int slot = written; slot < kNameSlots; ++slot)
         names[slot * kNameSlotBytes] = '\0';
     return written;
+}
+
+int CVelcor::FirstPresentDevice() {
+    const int maxDevices = engine_->GetMaxDevices();
+    for (int number = 0; number < maxDevices; ++number) {
+        if (engine_->IsDevicePresent(number)) return number;
+    }
+    return 0;
 }
 
 int CVelcor::EnumDeviceW(wchar_t* names) {
@@ -187,6 +210,10 @@ int CVelcor::GetDeviceNameW(int index, wchar_t* buffer, int size) {
 
 int CVelcor::SetDeviceNumber(int index) {
     if (!HaveEngine()) return 0;
+    // Opening replaces the sensor driver that a running capture and the acquisition thread
+    // use: the capture stops first, and the object is idle afterwards.
+    StopCaptureAndThreads();
+    engine_->StopTransfer();
     // The settings of a camera opened before are saved by the settings store here.
     deviceOpened_ = 1;
     if (!engine_->IsDevicePresent(index) || !engine_->OpenDevice(index)) {
@@ -203,53 +230,58 @@ void CVelcor::LoadStoredSettings() {
     // A camera without stored settings starts from the sensor's defaults and neutral filters:
     // unity Bayer gains and gamma, gray gains and offsets at their mid point.
     CVelcorR3U2Base& e = *engine_;
-    filters_.brightness = filters_.contrast = filters_.hue = filters_.saturation = 0;
-    filters_.sharpness = 0;
-    filters_.bayerGainRed = filters_.bayerGainGreen = filters_.bayerGainBlue = 100;
-    filters_.gamma = 100;
-    filters_.bayerMode = 3;
-    filters_.grayMode = 0;
-    filters_.grayGainR = filters_.grayGainG1 = filters_.grayGainG2 = filters_.grayGainB = 128;
-    filters_.grayOffsetR = filters_.grayOffsetG1 = filters_.grayOffsetG2 = 128;
-    filters_.grayOffsetB = 128;
+    platform::CriticalSectionLock lock(settingsLock_);
+    FilterValues& filters = settings_.filters;
+    AnalogValues& analog = settings_.analog;
+    filters.brightness = filters.contrast = filters.hue = filters.saturation = 0;
+    filters.sharpness = 0;
+    filters.bayerGainRed = filters.bayerGainGreen = filters.bayerGainBlue = 100;
+    filters.gamma = 100;
+    filters.bayerMode = 3;
+    filters.grayMode = 0;
+    filters.grayGainR = filters.grayGainG1 = filters.grayGainG2 = filters.grayGainB = 128;
+    filters.grayOffsetR = filters.grayOffsetG1 = filters.grayOffsetG2 = 128;
+    filters.grayOffsetB = 128;
 
-    analog_.globalGain = e.GetGlobalGainDefault();
-    analog_.colourGainGreen1 = analog_.colourGainRed = analog_.colourGainBlue =
-        analog_.colourGainGreen2 = e.GetColourGainDefault();
-    analog_.exposure = e.GetExposureDefault();
-    analog_.mirrorV = e.GetMirrorVDefault();
-    analog_.mirrorH = e.GetMirrorHDefault();
-    analog_.autoExposureMode = 0;
-    analog_.gainMode = 0;
-    analog_.blackLevel = e.GetBlackLevelDefault();
-    analog_.exposureSeconds = 0.0;
-    if (e.IsExposureSecondsSupported()) e.GetExposureSecondsDefault(&analog_.exposureSeconds);
+    analog.globalGain = e.GetGlobalGainDefault();
+    analog.colourGainGreen1 = analog.colourGainRed = analog.colourGainBlue =
+        analog.colourGainGreen2 = e.GetColourGainDefault();
+    analog.exposure = e.GetExposureDefault();
+    analog.mirrorV = e.GetMirrorVDefault();
+    analog.mirrorH = e.GetMirrorHDefault();
+    analog.autoExposureMode = 0;
+    analog.gainMode = 0;
+    analog.blackLevel = e.GetBlackLevelDefault();
+    analog.exposureSeconds = 0.0;
+    if (e.IsExposureSecondsSupported()) e.GetExposureSecondsDefault(&analog.exposureSeconds);
 }
 
 void CVelcor::ApplyOpenedCameraSettings() {
     CVelcorR3U2Base& e = *engine_;
-    e.SetGlobalGain(analog_.globalGain);
-    e.SetColourGainGreen1(analog_.colourGainGreen1);
-    e.SetColourGainRed(analog_.colourGainRed);
-    e.SetColourGainBlue(analog_.colourGainBlue);
-    e.SetColourGainGreen2(analog_.colourGainGreen2);
+    platform::CriticalSectionLock lock(settingsLock_);
+    AnalogValues& analog = settings_.analog;
+    e.SetGlobalGain(analog.globalGain);
+    e.SetColourGainGreen1(analog.colourGainGreen1);
+    e.SetColourGainRed(analog.colourGainRed);
+    e.SetColourGainBlue(analog.colourGainBlue);
+    e.SetColourGainGreen2(analog.colourGainGreen2);
     if (e.IsExposureSecondsSupported()) {
-        e.SetExposureSeconds(analog_.exposureSeconds);
+        e.SetExposureSeconds(analog.exposureSeconds);
     } else {
-        e.SetExposure(static_cast<uint32_t>(analog_.exposure));
+        e.SetExposure(static_cast<uint32_t>(analog.exposure));
     }
-    e.SetMirrorV(analog_.mirrorV);
-    e.SetMirrorH(analog_.mirrorH);
-    if (e.IsBlackLevelSupported()) e.SetBlackLevel(analog_.blackLevel);
+    e.SetMirrorV(analog.mirrorV);
+    e.SetMirrorH(analog.mirrorH);
+    if (e.IsBlackLevelSupported()) e.SetBlackLevel(analog.blackLevel);
     if (e.IsCoolerSupported()) {
         e.SetCooler(1);
-        analog_.cooler = 1;
+        analog.cooler = 1;
     }
     if (e.IsFixedExposureSupported()) {
         e.SetFixedExposure(0);
-        analog_.shortExposureMode = 0;
+        analog.shortExposureMode = 0;
     }
-    if (e.IsGainModeSupported()) e.SetGainMode(analog_.gainMode);
+    if (e.IsGainModeSupported()) e.SetGainMode(analog.gainMode);
 }
 
 int CVelcor::GetCameraInfo(VELCORCAMERAINFO* info) {
@@ -371,12 +403,24 @@ int CVelcor::SetColorMode(int bits) {
     }
     for (int index = 0; index < 6; ++index) {
         if (kColourModeBits[index] == bits) {
-            colourModeIndex_ = index;
+            // A running capture keeps its mode; this one applies at the next start.
+            platform::CriticalSectionLock lock(settingsLock_);
+            settings_.colourModeIndex = index;
             return 1;
         }
     }
     RecordError(kErrArgument);
     return 0;
+}
+
+int CVelcor::GetColorMode() const {
+    platform::CriticalSectionLock lock(settingsLock_);
+    return kColourModeBits[settings_.colourModeIndex];
+}
+
+int CVelcor::GetWaitTime() const {
+    platform::CriticalSectionLock lock(settingsLock_);
+    return settings_.waitTimeMs;
 }
 
 int CVelcor::SetSubSample(int mode) {
@@ -387,7 +431,8 @@ int CVelcor::SetSubSample(int mode) {
 
 int CVelcor::SetWaitTime(int milliseconds) {
     if (milliseconds < 0) return 0;
-    waitTimeMs_ = milliseconds;
+    platform::CriticalSectionLock lock(settingsLock_);
+    settings_.waitTimeMs = milliseconds;
     return 1;
 }
 
@@ -414,7 +459,9 @@ int CVelcor::SetCaptureWindowEx(int totalWidth, int xStart, int width, int total
         RecordError(kErrWindowRange);
         return 0;
     }
-    engine_->ApplyWindow(xStart, yStart, width, height, subSample_);
+    // A running capture keeps the window it started with: its frame buffers are sized for it.
+    // The next start applies the new one.
+    if (captureState_ == kIdle) engine_->ApplyWindow(xStart, yStart, width, height, subSample_);
     return 1;
 }
 
@@ -438,23 +485,29 @@ int CVelcor::GetCaptureWindowEx(int* totalWidth, int* xStart, int* width, int* t
 
 int CVelcor::SetMirrorH(int on) {
     if (!HaveEngine()) return 0;
-    analog_.mirrorH = on != 0 ? 1 : 0;
-    engine_->SetMirrorH(analog_.mirrorH);
+    platform::CriticalSectionLock lock(settingsLock_);
+    settings_.analog.mirrorH = on != 0 ? 1 : 0;
+    engine_->SetMirrorH(settings_.analog.mirrorH);
     return 1;
 }
 
+// The vertical mirror only posts its "no camera" error, where the horizontal one records it:
+// applications rely on the two answering as they always have.
 int CVelcor::SetMirrorV(int on) {
     if (!engine_) {
         PostError(kErrNoCamera);
         return 0;
     }
-    analog_.mirrorV = on != 0 ? 1 : 0;
-    engine_->SetMirrorV(analog_.mirrorV);
+    platform::CriticalSectionLock lock(settingsLock_);
+    settings_.analog.mirrorV = on != 0 ? 1 : 0;
+    engine_->SetMirrorV(settings_.analog.mirrorV);
     return 1;
 }
 
 int CVelcor::GetMirrorH() {
-    return HaveEngine() ? analog_.mirrorH : 0;
+    if (!HaveEngine()) return 0;
+    platform::CriticalSectionLock lock(settingsLock_);
+    return settings_.analog.mirrorH;
 }
 
 int CVelcor::GetMirrorV() {
@@ -462,7 +515,8 @@ int CVelcor::GetMirrorV() {
         PostError(kErrNoCamera);
         return 0;
     }
-    return analog_.mirrorV;
+    platform::CriticalSectionLock lock(settingsLock_);
+    return settings_.analog.mirrorV;
 }
 
 // ---- Exposure and temperature ----------------------------------------------------------------
@@ -474,9 +528,10 @@ double CVelcor::GetExposureTimeEx(int* ok) {
         RecordError(kErrUnsupported);
         return -1.0;
     }
+    platform::CriticalSectionLock lock(settingsLock_);
     double seconds = 0.0;
     if (!engine_->GetExposureSeconds(&seconds)) return -1.0;
-    analog_.exposureSeconds = seconds;
+    settings_.analog.exposureSeconds = seconds;
     if (ok != nullptr) *ok = 1;
     return seconds;
 }
@@ -492,9 +547,10 @@ int CVelcor::SetExposureTimeEx(double seconds) {
         RecordError(kErrArgument);
         return 0;
     }
+    platform::CriticalSectionLock lock(settingsLock_);
     if (!engine_->SetExposureSeconds(seconds)) return 0;
-    analog_.exposureSeconds = seconds;
-    analog_.exposure = static_cast<int>(seconds * 10000.0);
+    settings_.analog.exposureSeconds = seconds;
+    settings_.analog.exposure = static_cast<int>(seconds * 10000.0);
     return 1;
 }
 
@@ -504,8 +560,9 @@ int CVelcor::GetRealExposureTime(int* ok) {
         return 0;
     }
     if (ok != nullptr) *ok = 1;
-    analog_.realExposure = analog_.exposure * 100;
-    return analog_.realExposure;
+    platform::CriticalSectionLock lock(settingsLock_);
+    settings_.analog.realExposure = settings_.analog.exposure * 100;
+    return settings_.analog.realExposure;
 }
 
 int CVelcor::SetRealExposureTime(int microseconds) {
@@ -515,6 +572,7 @@ int CVelcor::SetRealExposureTime(int microseconds) {
         RecordError(kErrArgument);
         return 0;
     }
+    platform::CriticalSectionLock lock(settingsLock_);
     return SetExposureUnits(exposure);
 }
 
@@ -542,7 +600,8 @@ int CVelcor::SetSamplingRate(int rate) {
 
 int CVelcor::GetAutoIris(int* ok) const {
     if (ok != nullptr) *ok = 1;
-    return analog_.autoExposureMode;
+    platform::CriticalSectionLock lock(settingsLock_);
+    return settings_.analog.autoExposureMode;
 }
 
 int CVelcor::SetAutoIris(int mode) {
@@ -550,7 +609,8 @@ int CVelcor::SetAutoIris(int mode) {
         PostError(kErrArgument);
         return 0;
     }
-    analog_.autoExposureMode = mode;
+    platform::CriticalSectionLock lock(settingsLock_);
+    settings_.analog.autoExposureMode = mode;
     return 1;
 }
 

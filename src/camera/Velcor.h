@@ -3,9 +3,12 @@
 // mode), and the error history. Only this object records error codes: every failure is pushed
 // onto the history and posted as 0x8003 to the notification window.
 //
-// Threads: every public operation may be called from any application thread. The error
-// history has its own lock; the frame lock guards the image buffers and the frame information,
-// the mask lock the pixel-mask data and the configuration list (taken in that order).
+// Threads: the exported functions call every public operation under the call lock, so calls on
+// one handle from several application threads take turns (InterruptWaits, the error history
+// and the frame counters excepted). The worker thread never takes the call lock: it shares the
+// settings model (settings lock, copied once per frame) and the frame record (frame lock) with
+// the application threads. Locks are taken in the order call lock, frame lock, mask lock,
+// settings lock, then the engine's own; the error history has its own lock.
 #pragma once
 
 #include <velcor/VelcorSdk.h>
@@ -25,6 +28,7 @@
 #include "platform/DeviceNotifications.h"
 #include "platform/Event.h"
 #include "platform/Thread.h"
+#include "platform/ThreadAnnotations.h"
 
 namespace velcor {
 
@@ -90,6 +94,15 @@ class CVelcor {
     // ---- Lifecycle and errors
     int Initialize(HWND notifyWindow);
     int GetLastError() { return history_.Pop(); }
+    // Serialises the operations of one handle; the exported functions hold it around each call.
+    platform::CriticalSection& CallLock() VELCOR_RETURN_CAPABILITY(callLock_) { return callLock_; }
+    // Ends the frame wait of a snapshot on another thread (it fails with error 8) and wakes the
+    // worker, without the call lock: the stop and release paths call it before they queue for
+    // the call lock, so a wait in progress does not hold them up.
+    void InterruptWaits();
+    // Velcor_Release took the handle away; calls that were waiting for their turn do nothing.
+    void MarkReleased() { released_ = true; }
+    bool Released() const { return released_; }
     // Frames through the engine's ring since the handle was made (any thread).
     FrameCounters GetFrameCounters() {
         return engine_ ? engine_->GetFrameCounters() : FrameCounters{};
@@ -128,7 +141,7 @@ class CVelcor {
     // ---- Geometry and format
     int Width() const { return captureWidth_; }
     int Height() const { return captureHeight_; }
-    int GetColorMode() const { return kColourModeBits[colourModeIndex_]; }
+    int GetColorMode() const;
     int SetColorMode(int bits);
     int GetSubSample() const { return subSample_; }
     int SetSubSample(int mode);
@@ -137,7 +150,7 @@ class CVelcor {
                            int height);
     int GetCaptureWindowEx(int* totalWidth, int* xStart, int* width, int* totalHeight, int* yStart,
                            int* height) const;
-    int GetWaitTime() const { return waitTimeMs_; }
+    int GetWaitTime() const;
     int SetWaitTime(int milliseconds);
     int SetMirrorH(int on);
     int SetMirrorV(int on);
@@ -228,18 +241,33 @@ class CVelcor {
         double exposureSeconds = 0.0;
         int realExposure = 0;
     };
+    // Everything the worker reads for each frame. Setters write it under the settings lock;
+    // the worker takes a copy once per frame; automatic exposure and the automatic balances
+    // write back under the same lock. Engine-held values are changed in the engine and here
+    // under the lock, so the two always agree.
+    struct Settings {
+        FilterValues filters;
+        AnalogValues analog;
+        int colourModeIndex = 0;
+        int waitTimeMs = 10;
+        int maskFilter = 0;  // filter id 103
+        int dotFilter = 0;   // filter id 102
+    };
 
     // Records error 1 and answers false when there is no engine.
     bool HaveEngine();
+    // The lowest device number of a present camera (0 when none is present).
+    int FirstPresentDevice();
     bool GeometryAcceptable(const Geometry& g) const;
-    int* CameraHeldFilter(int id);
+    Settings CopySettings() const VELCOR_EXCLUDES(settingsLock_);
+    int* CameraHeldFilter(int id) VELCOR_REQUIRES(settingsLock_);
     int GetEngineFilter(int id, int* ok);
-    int SetEngineFilter(int id, int value);
-    int SetExposureUnits(int exposure);
+    int SetEngineFilter(int id, int value) VELCOR_REQUIRES(settingsLock_);
+    int SetExposureUnits(int exposure) VELCOR_REQUIRES(settingsLock_);
     // Loads the stored settings of the open camera into the object.
-    void LoadStoredSettings();
+    void LoadStoredSettings() VELCOR_EXCLUDES(settingsLock_);
     // Applies the analog settings to the camera just opened.
-    void ApplyOpenedCameraSettings();
+    void ApplyOpenedCameraSettings() VELCOR_EXCLUDES(settingsLock_);
     void DestroyOwnedObjects();
     // Ends the worker and recorder threads and leaves the capture state idle.
     void StopCaptureAndThreads();
@@ -247,96 +275,113 @@ class CVelcor {
     // ---- Capture control
     enum CaptureState : int { kIdle = 0, kPreviewRunning = 1, kCaptureMode = 2, kTriggerMode = 3 };
     // Checks the camera and the window, sizes the images, sets depth and window and reapplies
-    // the analog settings. Records its error and answers false on failure.
+    // the analog settings. The capture keeps this colour mode and geometry until it stops.
+    // Records its error and answers false on failure.
     bool PrepareCapture();
     // Shows the library's preview window when the application placed one. False (error 4
     // recorded) when it cannot be made.
     bool OpenPlacedPreviewWindow();
+    // The frame window and the application buffer the frames go to.
+    void SetFrameTarget(HWND frameWindow, uint8_t* buffer, int size, int topRowFirst)
+        VELCOR_EXCLUDES(frameLock_);
     // Starts the continuous transfer and the worker in preview state.
     int StartPreviewWorker();
     bool StartWorker();
     void WorkerMain();
     void PreviewLoop();
     void TriggerLoop();
+    // Reports a camera that stopped delivering: run flag 0, 0x8002 (0, 13) and error 13.
+    void ReportCameraStopped();
+    // Waits up to the frame wait timeout for a frame newer than the last one read; ends early
+    // (answering 2) when InterruptWaits is called.
+    int WaitSnapshotFrame();
     // Reads the newest frame into the raw image (rows spread out to the stride).
-    bool ReadRawFrame();
+    bool ReadRawFrame() VELCOR_REQUIRES(frameLock_);
     // Runs automatic exposure and turns the raw image into the output image.
     class ConversionHooks;
-    void ConvertFrame();
-    void AutoExposure(const DibImage& raw);
+    void ConvertFrame(const Settings& settings) VELCOR_REQUIRES(frameLock_);
+    void AutoExposure(const DibImage& raw, int mode) VELCOR_EXCLUDES(settingsLock_);
     // Copies the image into the application's buffer; error 5 (and a frame message carrying it)
     // when the buffer is too small.
-    bool CopyToApplication(const DibImage& image, uint8_t* buffer, int size, int topRowFirst);
-    void FillFrameInfo(const DibImage& raw, int frameRate);
-    void PostFrameMessage(WPARAM wParam, LPARAM lParam);
-    DibImage* RawImage();
-    DibImage* OutputImage();
+    bool CopyToApplication(const DibImage& image, uint8_t* buffer, int size, int topRowFirst)
+        VELCOR_REQUIRES(frameLock_);
+    // Copies the output image into the application buffer given with the frame window.
+    bool CopyToFrameTarget() VELCOR_REQUIRES(frameLock_);
+    void FillFrameInfo(const DibImage& raw, int frameRate) VELCOR_REQUIRES(frameLock_);
+    void PostFrameMessage(WPARAM wParam, LPARAM lParam) VELCOR_REQUIRES(frameLock_);
+    // The raw and output images of the capture's colour mode.
+    DibImage* RawImage() VELCOR_REQUIRES(frameLock_);
+    DibImage* OutputImage() VELCOR_REQUIRES(frameLock_);
     // Answer of the capture, mask, file and dialog paths while the library has none of them.
     int CapturePathUnavailable();
 
-    // 1. Engine.
+    // The engine, the only way to the camera; made by Initialize, gone with the object.
     std::unique_ptr<CVelcorR3U2Base> engine_;
-    // 2. Image buffers.
+    // Serialises the exported calls on this handle (see CallLock).
+    platform::CriticalSection callLock_;
+    // Counts InterruptWaits calls; a snapshot ends its wait when the count moves.
+    std::atomic<uint64_t> interruptions_{0};
+    std::atomic<bool> released_{false};
+    // Image buffers: the output images by colour-mode index, work and display images, and the
+    // correction planes. Their pixels are guarded by the frame lock.
     std::array<std::unique_ptr<DibImage>, kImageCount> images_;
-    // 3. Preview window (drawn by the preview window code).
+    // Preview window (drawn by the preview window code).
     HWND previewWindow_ = nullptr;
     std::string windowClassName_;
-    // 4. Geometry; buffer value from a size preset, persisted with the settings.
+    // Geometry (changed under the call lock); buffer value from a size preset, persisted with
+    // the settings.
     Geometry geometry_;
     int captureWidth_ = kMaxWidth;
     int captureHeight_ = kMaxHeight;
     int bufferValue_ = 4;
-    // 5.-6. Settings.
-    FilterValues filters_;
-    AnalogValues analog_;
-    // 7. Frame lock.
+    // The settings model.
+    mutable platform::CriticalSection settingsLock_;
+    Settings settings_ VELCOR_GUARDED_BY(settingsLock_);
+    // Guards the images, the frame record below and the copy into the application's buffer.
     platform::CriticalSection frameLock_;
-    // 8. Set by the first SetDeviceNumber, so the next one saves the previous camera's settings.
+    // Set by the first SetDeviceNumber, so the next one saves the previous camera's settings.
     int deviceOpened_ = 0;
-    // 9. Configuration list of integer pairs (guarded by the mask lock).
+    // Configuration list of integer pairs (guarded by the mask lock).
     std::vector<std::pair<int32_t, int32_t>> configuration_;
-    // 10. Recording state.
+    // Recording state.
     std::atomic<int> recording_{0};
     std::atomic<int> newFrame_{0};
     platform::Thread recorderThread_;
     std::unique_ptr<platform::Event> recorderFinished_;
     uint32_t recordStartMs_ = 0;
     uint32_t recordDurationMs_ = 0;
-    // 11. Worker state: 0 stop, 1 run, 2 paused.
+    // Worker state: 0 stop, 1 run, 2 paused.
     std::atomic<int> runFlag_{0};
     platform::Thread workerThread_;
     std::unique_ptr<platform::Event> workerFinished_;
-    // 12. Preview placement.
+    // Preview placement.
     HWND previewParent_ = nullptr;
     int previewX_ = 0, previewY_ = 0, previewWidth_ = kMaxWidth, previewHeight_ = kMaxHeight;
-    // 13. Windows and the application buffer.
+    // Notification window and its device-interface registration.
     HWND notifyWindow_ = nullptr;
     platform::HDEVNOTIFY deviceNotification_ = nullptr;
-    HWND frameWindow_ = nullptr;
-    uint8_t* appBuffer_ = nullptr;
-    int appBufferSize_ = 0;
-    int appTopRowFirst_ = 0;
-    // 14. Frame information record.
-    VELCORFRAMEINFO frameInfo_{};
-    // 15. Capture state: 0 idle, 1 preview running, 2 capture mode, 3 trigger mode.
+    // The frame record: where frames go, what the frame message carries, and the frame rate.
+    HWND frameWindow_ VELCOR_GUARDED_BY(frameLock_) = nullptr;
+    uint8_t* appBuffer_ VELCOR_GUARDED_BY(frameLock_) = nullptr;
+    int appBufferSize_ VELCOR_GUARDED_BY(frameLock_) = 0;
+    int appTopRowFirst_ VELCOR_GUARDED_BY(frameLock_) = 0;
+    VELCORFRAMEINFO frameInfo_ VELCOR_GUARDED_BY(frameLock_){};
+    int frameRateTenths_ VELCOR_GUARDED_BY(frameLock_) = 0;
+    int frameCounter_ VELCOR_GUARDED_BY(frameLock_) = 0;
+    uint32_t rateWindowStartMs_ VELCOR_GUARDED_BY(frameLock_) = 0;
+    // The colour mode of the running (or last) capture; a new mode applies at the next start.
+    int activeColourIndex_ VELCOR_GUARDED_BY(frameLock_) = 0;
+    // Capture state: 0 idle, 1 preview running, 2 capture mode, 3 trigger mode.
     std::atomic<int> captureState_{0};
-    // 16. Format and rate.
-    int colourModeIndex_ = 0;
     int subSample_ = 0;
-    int waitTimeMs_ = 10;
     int clockValue_ = 0;
-    int imageValid_ = 0;
-    int frameRateTenths_ = 0;
-    int frameCounter_ = 0;
-    uint32_t rateWindowStartMs_ = 0;
-    // 17. Error history.
+    std::atomic<int> imageValid_{0};
+    // Error history.
     ErrorHistory history_;
-    // 18. Frame wait, device number, mask and dot filters.
-    uint32_t frameWaitTimeoutMs_ = 3000;
+    // Frame wait and device number.
+    std::atomic<uint32_t> frameWaitTimeoutMs_{3000};
     int deviceNumber_ = 0;
-    int maskFilter_ = 0;
-    int dotFilter_ = 0;
-    // 19. Mask lock and the mask-update flag.
+    // Mask lock and the mask-update flag.
     platform::CriticalSection maskLock_;
     int maskUpdateInProgress_ = 0;
 };

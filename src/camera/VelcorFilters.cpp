@@ -68,7 +68,7 @@ bool CameraHeldRange(int id, Range* range) {
 }  // namespace
 
 int* CVelcor::CameraHeldFilter(int id) {
-    FilterValues& f = filters_;
+    FilterValues& f = settings_.filters;
     switch (id) {
         case 1:
             return &f.brightness;
@@ -113,9 +113,9 @@ int* CVelcor::CameraHeldFilter(int id) {
         case 28:
             return &f.autoGrayBalance;
         case 102:
-            return &dotFilter_;
+            return &settings_.dotFilter;
         case 103:
-            return &maskFilter_;
+            return &settings_.maskFilter;
         default:
             return nullptr;
     }
@@ -134,10 +134,13 @@ int CVelcor::GetFilterValue(int id, int* ok) {
         return result;
     };
     CVelcorR3U2Base& e = *engine_;
+    platform::CriticalSectionLock lock(settingsLock_);
+    FilterValues& filters = settings_.filters;
+    AnalogValues& analog = settings_.analog;
     switch (id) {
         case 6:
-            return (filters_.bayerGainRed & 0xFF) | (filters_.bayerGainGreen & 0xFF) << 8 |
-                   (filters_.bayerGainBlue & 0xFF) << 16;
+            return (filters.bayerGainRed & 0xFF) | (filters.bayerGainGreen & 0xFF) << 8 |
+                   (filters.bayerGainBlue & 0xFF) << 16;
         case 28:  // a request, not a readable value
             return fail(kErrArgument, 0);
         case 13:
@@ -163,15 +166,15 @@ int CVelcor::GetFilterValue(int id, int* ok) {
             if (!e.IsFixedExposureSupported()) return fail(kErrUnsupported, 0);
             int on = 0;
             if (!e.GetFixedExposure(&on)) return fail(kErrDevice, 0);
-            analog_.shortExposureMode = on != 0 ? 1 : 0;
+            analog.shortExposureMode = on != 0 ? 1 : 0;
             RecordError(kErrSuccessNotice);
-            return analog_.shortExposureMode;
+            return analog.shortExposureMode;
         }
         case 106: {
             if (!e.IsBlackLevelSupported()) return fail(kErrUnsupported, 0);
             int level = 0;
             if (!e.GetBlackLevel(&level)) return fail(kErrDevice, 0);
-            analog_.blackLevel = level;
+            analog.blackLevel = level;
             RecordError(kErrSuccessNotice);
             return level;
         }
@@ -184,15 +187,17 @@ int CVelcor::GetFilterValue(int id, int* ok) {
 
 int CVelcor::SetFilterValue(int id, int value) {
     if (!HaveEngine()) return 0;
+    platform::CriticalSectionLock lock(settingsLock_);
+    FilterValues& filters = settings_.filters;
     if (id == 6) {
         // Packed red, green and blue Bayer gains, taken without a range check.
-        filters_.bayerGainRed = value & 0xFF;
-        filters_.bayerGainGreen = (value >> 8) & 0xFF;
-        filters_.bayerGainBlue = (value >> 16) & 0xFF;
+        filters.bayerGainRed = value & 0xFF;
+        filters.bayerGainGreen = (value >> 8) & 0xFF;
+        filters.bayerGainBlue = (value >> 16) & 0xFF;
         return 1;
     }
     if (id == 10) {
-        filters_.bayerGainAuto = value != 0 ? 1 : 0;
+        filters.bayerGainAuto = value != 0 ? 1 : 0;
         return 1;
     }
     Range range{};
@@ -209,6 +214,7 @@ int CVelcor::SetFilterValue(int id, int value) {
 
 int CVelcor::SetEngineFilter(int id, int value) {
     CVelcorR3U2Base& e = *engine_;
+    AnalogValues& analog = settings_.analog;
     auto inRange = [&](int minimum, int maximum) {
         if (value >= minimum && value <= maximum) return true;
         RecordError(kErrArgument);
@@ -226,32 +232,32 @@ int CVelcor::SetEngineFilter(int id, int value) {
     switch (id) {
         case 13: {
             if (!inRange(e.GetGlobalGainMin(), e.GetGlobalGainMax())) return 0;
-            if (!applied(e.SetGlobalGain(value), &analog_.globalGain)) return 0;
-            analog_.colourGainGreen1 = analog_.colourGainRed = analog_.colourGainBlue =
-                analog_.colourGainGreen2 = value;
+            if (!applied(e.SetGlobalGain(value), &analog.globalGain)) return 0;
+            analog.colourGainGreen1 = analog.colourGainRed = analog.colourGainBlue =
+                analog.colourGainGreen2 = value;
             return 1;
         }
         case 14:
             if (!inRange(e.GetColourGainMin(), e.GetColourGainMax())) return 0;
-            return applied(e.SetColourGainRed(value), &analog_.colourGainRed);
+            return applied(e.SetColourGainRed(value), &analog.colourGainRed);
         case 15:
             if (!inRange(e.GetColourGainMin(), e.GetColourGainMax())) return 0;
-            return applied(e.SetColourGainGreen1(value), &analog_.colourGainGreen1);
+            return applied(e.SetColourGainGreen1(value), &analog.colourGainGreen1);
         case 16:
             if (!inRange(e.GetColourGainMin(), e.GetColourGainMax())) return 0;
-            return applied(e.SetColourGainGreen2(value), &analog_.colourGainGreen2);
+            return applied(e.SetColourGainGreen2(value), &analog.colourGainGreen2);
         case 17:
             if (!inRange(e.GetColourGainMin(), e.GetColourGainMax())) return 0;
-            return applied(e.SetColourGainBlue(value), &analog_.colourGainBlue);
+            return applied(e.SetColourGainBlue(value), &analog.colourGainBlue);
         case 18:
             if (!inRange(e.GetExposureMin(), e.GetExposureMax())) return 0;
             return SetExposureUnits(value);
         case 100:
             if (!e.IsCoolerSupported()) break;
-            return applied(e.SetCooler(value), &analog_.cooler);
+            return applied(e.SetCooler(value), &analog.cooler);
         case 104: {
             const int result = e.SetGainMode(value);
-            if (result) analog_.gainMode = value;
+            if (result) analog.gainMode = value;
             return result;
         }
         case 105: {
@@ -260,12 +266,12 @@ int CVelcor::SetEngineFilter(int id, int value) {
                 RecordError(kErrDevice);
                 return 0;
             }
-            analog_.shortExposureMode = value > 0 ? 1 : 0;
+            analog.shortExposureMode = value > 0 ? 1 : 0;
             return 1;
         }
         case 106: {
             if (!e.IsBlackLevelSupported()) break;
-            if (!applied(e.SetBlackLevel(value), &analog_.blackLevel)) return 0;
+            if (!applied(e.SetBlackLevel(value), &analog.blackLevel)) return 0;
             RecordError(kErrSuccessNotice);
             return 1;
         }
@@ -279,14 +285,15 @@ int CVelcor::SetEngineFilter(int id, int value) {
 
 int CVelcor::SetExposureUnits(int exposure) {
     CVelcorR3U2Base& e = *engine_;
+    AnalogValues& analog = settings_.analog;
     if (!e.SetExposure(static_cast<uint32_t>(exposure))) {
         RecordError(kErrDevice);
         return 0;
     }
-    analog_.exposure = exposure;
+    analog.exposure = exposure;
     if (e.IsExposureSecondsSupported()) {
         double seconds = 0.0;
-        if (e.GetExposureSeconds(&seconds)) analog_.exposureSeconds = seconds;
+        if (e.GetExposureSeconds(&seconds)) analog.exposureSeconds = seconds;
     }
     return 1;
 }

@@ -4,27 +4,42 @@
 
 #include <mutex>
 
+#include "platform/ThreadAnnotations.h"
+
 namespace velcor::platform {
 
-class CriticalSection {
+class VELCOR_CAPABILITY("critical section") CriticalSection {
   public:
     CriticalSection() = default;
     CriticalSection(const CriticalSection&) = delete;
     CriticalSection& operator=(const CriticalSection&) = delete;
 
-    void Enter() { mutex_.lock(); }
-    void Leave() { mutex_.unlock(); }
-    bool TryEnter() { return mutex_.try_lock(); }
+    void Enter() VELCOR_ACQUIRE() { mutex_.lock(); }
+    void Leave() VELCOR_RELEASE() { mutex_.unlock(); }
+    bool TryEnter() VELCOR_TRY_ACQUIRE(true) { return mutex_.try_lock(); }
 
-    // Lockable, so std::lock_guard and std::unique_lock work with it.
-    void lock() { Enter(); }
-    void unlock() { Leave(); }
-    bool try_lock() { return TryEnter(); }
+    // Lockable, so std::unique_lock works with it.
+    void lock() VELCOR_ACQUIRE() { Enter(); }
+    void unlock() VELCOR_RELEASE() { Leave(); }
+    bool try_lock() VELCOR_TRY_ACQUIRE(true) { return TryEnter(); }
 
   private:
     std::recursive_mutex mutex_;
 };
 
-using CriticalSectionLock = std::lock_guard<CriticalSection>;
+// Holds a critical section for the life of the scope.
+class VELCOR_SCOPED_CAPABILITY CriticalSectionLock {
+  public:
+    explicit CriticalSectionLock(CriticalSection& section) VELCOR_ACQUIRE(section)
+        : section_(section) {
+        section_.Enter();
+    }
+    ~CriticalSectionLock() VELCOR_RELEASE() { section_.Leave(); }
+    CriticalSectionLock(const CriticalSectionLock&) = delete;
+    CriticalSectionLock& operator=(const CriticalSectionLock&) = delete;
+
+  private:
+    CriticalSection& section_;
+};
 
 }  // namespace velcor::platform
