@@ -12,47 +12,12 @@
 #include <thread>
 #include <vector>
 
-#include "sim/SimTestSupport.h"
+#include "camera/CameraTestSupport.h"
 
 namespace velcor {
 namespace {
 
-class CameraOnSimulator : public testing::SimTest {
-  protected:
-    void TearDown() override {
-        if (handle_ != 0) Velcor_Release(handle_);
-        if (window_ != nullptr) VelcorWin_DestroyWindow(window_);
-        testing::SimTest::TearDown();
-    }
-    // Attaches `count` ROZE9701 cameras SIM0001... and makes a camera object.
-    void Open(int count) {
-        for (int i = 1; i <= count; ++i) {
-            ASSERT_GT(VelcorSim_AttachCamera(0x32C0, ("SIM000" + std::to_string(i)).c_str()), 0);
-        }
-        window_ = VelcorWin_CreateMessageWindow();
-        handle_ = Velcor_Initialize(window_);
-        ASSERT_NE(handle_, 0);
-        ASSERT_EQ(Velcor_GetLastError(handle_), 0);
-    }
-    std::string Serial() {
-        char serial[64] = "";
-        return Velcor_ReadSerialNumberA(handle_, serial, sizeof serial) ? serial : "?";
-    }
-    // Waits for the next frame message; its wParam and lParam.
-    bool NextFrame(WPARAM* wParam, LPARAM* lParam, int timeoutMs = 3000) {
-        VELCORMSG m{};
-        if (!VelcorWin_GetMessage(&m, window_, VELCOR_WM_FRAME, VELCOR_WM_FRAME, timeoutMs)) {
-            return false;
-        }
-        *wParam = m.wParam;
-        *lParam = m.lParam;
-        return true;
-    }
-    int LastError() { return Velcor_GetLastError(handle_); }
-
-    HWND window_ = nullptr;
-    int handle_ = 0;
-};
+using testing::CameraOnSimulator;
 
 TEST_F(CameraOnSimulator, OneAttachedCameraIsOpenedAtOnce) {
     Open(1);

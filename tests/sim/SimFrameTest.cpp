@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/VelcorR3U2Base.h"
@@ -428,6 +429,47 @@ TEST_F(SimFrames, CameraUnplugsAfterTheGivenFrames) {
     EXPECT_EQ(camera->Trace().framesSent, 3u);
     EXPECT_FALSE(camera->IsPresent());
     EXPECT_EQ(Camera(id_), nullptr) << "it left the device list";
+    engine_->StopTransfer();
+}
+
+// A reader that falls behind by exactly the ring's four slots must still see a new frame; the
+// three it never read are counted as dropped.
+TEST_F(SimFrames, AReaderFourFramesBehindStillSeesANewFrame) {
+    ASSERT_EQ(VelcorSim_SetFastFrames(id_, FALSE), TRUE);  // 39.3 ms between frames
+    std::vector<uint8_t> frame(FrameBytes());
+    const int size = static_cast<int>(frame.size());
+    ASSERT_EQ(engine_->StartTransfer(0), 1);
+    for (int round = 0; round < 3; ++round) {
+        ASSERT_EQ(engine_->WaitFrame(3000), 3);
+        ASSERT_EQ(engine_->ReadFrame(frame.data(), size, kTopRowFirst), 0);
+        const FrameCounters read = engine_->GetFrameCounters();
+        // Four more frames land; the next one is tens of milliseconds away.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+        while (engine_->GetFrameCounters().finished < read.finished + 4 &&
+               std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        const FrameCounters behind = engine_->GetFrameCounters();
+        ASSERT_GE(behind.finished, read.finished + 4);
+        EXPECT_EQ(engine_->WaitFrame(0), 3) << "round " << round;
+        ASSERT_EQ(engine_->ReadFrame(frame.data(), size, kTopRowFirst), 0);
+        const FrameCounters after = engine_->GetFrameCounters();
+        EXPECT_EQ(after.read, read.read + 1);
+        EXPECT_EQ(after.dropped - read.dropped, after.finished - read.finished - 1);
+        EXPECT_EQ(engine_->WaitFrame(0), 2) << "nothing newer than what was read";
+    }
+    engine_->StopTransfer();
+}
+
+// The give-up of a transfer reaches a reader that is already waiting, and the next start
+// forgets it.
+TEST_F(SimFrames, AGiveUpWakesTheWaiterAndTheNextStartForgetsIt) {
+    const platform::VirtualTimeScope instantRecovery;
+    ASSERT_EQ(VelcorSim_InjectFault(id_, VELCORSIM_FAULT_HEADER_LOST, 150), TRUE);
+    ASSERT_EQ(engine_->StartTransfer(1), 1);
+    EXPECT_EQ(engine_->WaitFrame(10000), 1) << "the single frame never came";
+    EXPECT_EQ(engine_->StartTransfer(1), 1);
+    EXPECT_EQ(engine_->WaitFrame(3000), 3) << "a healthy start after the give-up";
     engine_->StopTransfer();
 }
 

@@ -1,0 +1,74 @@
+// A camera object on simulated ROZE9701 cameras, driven through the C API, with a message
+// window that receives its frame and error messages.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <velcor/VelcorSdk.h>
+#include <velcor/VelcorSim.h>
+#include <velcor/VelcorWin.h>
+
+#include <string>
+#include <vector>
+
+#include "sim/SimTestSupport.h"
+
+namespace velcor::testing {
+
+class CameraOnSimulator : public SimTest {
+  protected:
+    void TearDown() override {
+        if (handle_ != 0) Velcor_Release(handle_);
+        if (window_ != nullptr) VelcorWin_DestroyWindow(window_);
+        SimTest::TearDown();
+    }
+    // Attaches `count` ROZE9701 cameras SIM0001... and makes a camera object.
+    void Open(int count) {
+        for (int i = 1; i <= count; ++i) {
+            const int id = VelcorSim_AttachCamera(0x32C0, ("SIM000" + std::to_string(i)).c_str());
+            ASSERT_GT(id, 0);
+            cameraIds_.push_back(id);
+        }
+        window_ = VelcorWin_CreateMessageWindow();
+        handle_ = Velcor_Initialize(window_);
+        ASSERT_NE(handle_, 0);
+        ASSERT_EQ(Velcor_GetLastError(handle_), 0);
+    }
+    std::string Serial() {
+        char serial[64] = "";
+        return Velcor_ReadSerialNumberA(handle_, serial, sizeof serial) ? serial : "?";
+    }
+    // Waits for the next frame message; its wParam and lParam.
+    bool NextFrame(WPARAM* wParam, LPARAM* lParam, int timeoutMs = 3000) {
+        VELCORMSG m{};
+        if (!VelcorWin_GetMessage(&m, window_, VELCOR_WM_FRAME, VELCOR_WM_FRAME, timeoutMs)) {
+            return false;
+        }
+        *wParam = m.wParam;
+        *lParam = m.lParam;
+        return true;
+    }
+    int LastError() { return Velcor_GetLastError(handle_); }
+    // Empties the error history; true when it held `code`.
+    bool HistoryHolds(int code) {
+        bool found = false;
+        for (int e = LastError(); e != 0; e = LastError())
+            found |= e == code;
+        return found;
+    }
+    // Waits for a frame message that reports a failure with `code`, skipping frames.
+    bool WaitForFrameFailure(int code, int timeoutMs) {
+        WPARAM w = 0;
+        LPARAM l = 0;
+        while (NextFrame(&w, &l, timeoutMs)) {
+            if (w == 0 && l == code) return true;
+        }
+        return false;
+    }
+
+    HWND window_ = nullptr;
+    int handle_ = 0;
+    std::vector<int> cameraIds_;  // simulated camera ids of SIM0001, SIM0002, ...
+};
+
+}  // namespace velcor::testing
