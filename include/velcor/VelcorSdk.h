@@ -18,6 +18,7 @@
 #ifndef VELCOR_SDK_H
 #define VELCOR_SDK_H
 
+#include "VelcorErrors.h"
 #include "VelcorTypes.h"
 
 #ifdef __cplusplus
@@ -31,21 +32,8 @@ extern "C" {
 #define VELCOR_WM_FRAME 0x8002 /* wParam: VELCORFRAMEINFO*, or 0 with lParam = error 5, 8, 13 */
 #define VELCOR_WM_ERROR 0x8003 /* wParam: 0, lParam: error code */
 
-/* Error codes of the history and of VELCOR_WM_ERROR. */
-#define VELCOR_ERR_NONE 0         /* success notice (temperature, filter ids 105/106) */
-#define VELCOR_ERR_NO_CAMERA 1    /* no camera engine, or the call is not allowed now */
-#define VELCOR_ERR_NOT_PRESENT 2  /* camera not attached or cannot be opened */
-#define VELCOR_ERR_THREAD 3       /* worker or recorder thread could not be created */
-#define VELCOR_ERR_WINDOW 4       /* preview window failure; no matching size preset */
-#define VELCOR_ERR_MEMORY 5       /* buffer missing or too small, allocation failed */
-#define VELCOR_ERR_DEVICE 6       /* register access failed */
-#define VELCOR_ERR_WINDOW_RANGE 7 /* capture window rejected */
-#define VELCOR_ERR_ACQUISITION 8  /* transfer start, frame wait or frame read failed */
-#define VELCOR_ERR_ARGUMENT 9     /* invalid argument */
-#define VELCOR_ERR_UNSUPPORTED 11 /* not supported by this camera */
-#define VELCOR_ERR_CONVERSION 12  /* text conversion, temperature, mask kind, recording */
-#define VELCOR_ERR_STOPPED 13     /* the camera stopped delivering (removed) */
-#define VELCOR_ERR_MASK_FILE 14   /* pixel mask file cannot be read or written */
+/* Error codes of the history and of VELCOR_WM_ERROR (VELCOR_ERR_*) and their meanings
+   (VelcorErrorText): VelcorErrors.h. */
 
 /* Filter identifiers of Velcor_GetFilterValue / Velcor_SetFilterValue. */
 #define VELCOR_FILTER_BRIGHTNESS 1     /* -255..255 */

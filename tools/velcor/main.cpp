@@ -5,21 +5,33 @@
 // --simulate N attaches N simulated ROZE9701 cameras (product id 0x32C0, serial numbers
 // SIM0001, SIM0002, ...) before the command runs; they live as long as this process.
 // --device I selects the camera by its index in the camera list (default 0).
+//
+// Exit status: 0 success; 1 the command failed (no camera open, a value outside the setting's
+// range, an error of the library, a file not written); 2 the command line is wrong.
+#include <velcor/VelcorErrors.h>
 #include <velcor/VelcorSdk.h>
 #include <velcor/VelcorSim.h>
 #include <velcor/VelcorWin.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 namespace {
 
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
 constexpr unsigned short kProductRoze9701 = 0x32C0;
 constexpr int kMaxSimulated = 32;
+constexpr int kHistoryDepth = 20;  // entries of a camera's error history
 
 int Usage(FILE* out = stderr) {
     std::fprintf(out,
@@ -31,14 +43,17 @@ int Usage(FILE* out = stderr) {
                  "  list               the attached cameras\n"
                  "  info               name, serial number, versions, window, exposure, gain...\n"
                  "  get NAME           print a setting\n"
-                 "  set NAME VALUE     change a setting\n"
+                 "  set NAME VALUE     change a setting; values outside its range are refused\n"
                  "  snap FILE          take one frame and write its raw pixels to FILE\n"
                  "  stream [--frames N] [--bits 8|16]\n"
-                 "                     stream N frames (default 100); frames per second, errors\n"
+                 "                     stream N frames (default 100); frames per second,\n"
+                 "                     failed and dropped frames\n"
                  "settings: exposure (seconds), gain, blacklevel, gainmode, shortexposure,\n"
-                 "          mirrorh, mirrorv, ioport\n",
+                 "          mirrorh, mirrorv, ioport\n"
+                 "exit status: 0 success, 1 failure (no camera, value out of range, error),\n"
+                 "             2 wrong command line\n",
                  kMaxSimulated);
-    return out == stderr ? 2 : 0;
+    return out == stderr ? kExitUsage : kExitOk;
 }
 
 void PrintVersion() {
@@ -47,14 +62,33 @@ void PrintVersion() {
                 (version >> 8) & 0xFF, version & 0xFF);
 }
 
-// Prints and drains the camera's error history; true when it held any error.
-bool ReportErrors(int camera, const char* what) {
-    bool any = false;
-    for (int code = Velcor_GetLastError(camera); code != 0; code = Velcor_GetLastError(camera)) {
-        std::fprintf(stderr, "velcor: %s: error %d\n", what, code);
-        any = true;
+// Empties the camera's error history and returns its error codes, oldest first. Success
+// notices (code 0) read like the end of the history, so every entry is taken.
+std::vector<int> TakeErrors(int camera) {
+    std::vector<int> codes;
+    for (int i = 0; i < kHistoryDepth; ++i) {
+        const int code = Velcor_GetLastError(camera);
+        if (code != VELCOR_ERR_NONE) codes.insert(codes.begin(), code);
     }
-    return any;
+    return codes;
+}
+
+void PrintErrors(const std::vector<int>& codes, const char* what) {
+    for (int code : codes)
+        std::fprintf(stderr, "velcor: %s: error %d: %s\n", what, code, VelcorErrorText(code));
+}
+
+// Prints and empties the camera's error history; true when it held any error.
+bool ReportErrors(int camera, const char* what) {
+    const std::vector<int> codes = TakeErrors(camera);
+    PrintErrors(codes, what);
+    return !codes.empty();
+}
+
+// After a failed call: the errors the library recorded, or `fallback` when it recorded none.
+int Failed(int camera, const char* what, const char* fallback) {
+    if (!ReportErrors(camera, what)) std::fprintf(stderr, "velcor: %s: %s\n", what, fallback);
+    return kExitFailure;
 }
 
 int PrintCameras(int camera) {
@@ -62,26 +96,66 @@ int PrintCameras(int camera) {
     const int count = Velcor_EnumDevice(camera, &names[0][0]);
     if (count <= 0) {
         std::printf("no cameras attached\n");
-        return 0;
+        return kExitOk;
     }
     for (int i = 0; i < count; ++i)
         std::printf("%d  %s\n", i, names[i]);
-    return 0;
+    return kExitOk;
 }
+
+// Opens the camera the command works on when more than one is attached (Velcor_Initialize
+// opens the only one). False, with the reason printed, when no camera is open.
+bool OpenCamera(int camera, int count, int device, const std::vector<int>& initialiseErrors) {
+    if (count <= 0) {
+        std::fprintf(stderr, "velcor: no camera is open (none attached?)\n");
+        return false;
+    }
+    if (device >= count) {
+        std::fprintf(stderr, "velcor: no camera is open: there is no camera %d (%d attached)\n",
+                     device, count);
+        return false;
+    }
+    if (count == 1) {
+        for (int code : initialiseErrors) {
+            if (code == VELCOR_ERR_NO_CAMERA || code == VELCOR_ERR_NOT_PRESENT) {
+                std::fprintf(stderr, "velcor: no camera is open: camera 0 could not be opened\n");
+                return false;
+            }
+        }
+        return true;
+    }
+    if (!Velcor_SetDeviceNumber(camera, device)) {
+        ReportErrors(camera, "open");
+        std::fprintf(stderr, "velcor: no camera is open: camera %d could not be opened\n", device);
+        return false;
+    }
+    return true;
+}
+
+// ---- Settings --------------------------------------------------------------------------------
+
+enum class Range {
+    kFixed,           // minimum..maximum below
+    kCameraExposure,  // the camera's exposure bounds in seconds
+    kCameraGain,      // the camera's global gain bounds
+};
 
 struct Setting {
     const char* name;
     int filterId;  // 0: not a filter value
+    Range range;
+    int minimum;
+    int maximum;
 };
 constexpr Setting kSettings[] = {
-    {"exposure", 0},
-    {"gain", VELCOR_FILTER_GLOBAL_GAIN},
-    {"blacklevel", VELCOR_FILTER_BLACK_LEVEL},
-    {"gainmode", VELCOR_FILTER_GAIN_MODE},
-    {"shortexposure", VELCOR_FILTER_SHORT_EXPOSURE},
-    {"mirrorh", 0},
-    {"mirrorv", 0},
-    {"ioport", 0},
+    {"exposure", 0, Range::kCameraExposure, 0, 0},
+    {"gain", VELCOR_FILTER_GLOBAL_GAIN, Range::kCameraGain, 0, 0},
+    {"blacklevel", VELCOR_FILTER_BLACK_LEVEL, Range::kFixed, 0, 16383},  // 14 bits
+    {"gainmode", VELCOR_FILTER_GAIN_MODE, Range::kFixed, 0, 1},
+    {"shortexposure", VELCOR_FILTER_SHORT_EXPOSURE, Range::kFixed, 0, 1},
+    {"mirrorh", 0, Range::kFixed, 0, 1},
+    {"mirrorv", 0, Range::kFixed, 0, 1},
+    {"ioport", 0, Range::kFixed, 0, 255},
 };
 
 const Setting* FindSetting(const std::string& name) {
@@ -91,18 +165,60 @@ const Setting* FindSetting(const std::string& name) {
     return nullptr;
 }
 
+// A bound as people write it: "2", "0.000037125", "1e-12".
+std::string FormatBound(double value) {
+    char text[64];
+    const double magnitude = std::fabs(value);
+    if (magnitude != 0.0 && (magnitude < 1e-6 || magnitude >= 1e9)) {
+        std::snprintf(text, sizeof text, "%g", value);
+        return text;
+    }
+    std::snprintf(text, sizeof text, "%.9f", value);
+    std::string result = text;
+    result.erase(result.find_last_not_of('0') + 1);
+    if (result.back() == '.') result.pop_back();
+    return result;
+}
+
+// The range the setting accepts on this camera; false, with the reason printed, when the
+// camera does not tell.
+bool SettingRange(int camera, const Setting& s, double* minimum, double* maximum) {
+    if (s.range == Range::kFixed) {
+        *minimum = s.minimum;
+        *maximum = s.maximum;
+        return true;
+    }
+    VELCORCAMERAINFO info{};
+    info.size = sizeof info;
+    if (!Velcor_GetCameraInfo(camera, &info)) {
+        Failed(camera, s.name, "the camera does not tell its range");
+        return false;
+    }
+    if (s.range == Range::kCameraExposure) {
+        *minimum = info.exposureMinSeconds;
+        *maximum = info.exposureMaxSeconds;
+    } else {
+        *minimum = info.globalGainMin;
+        *maximum = info.globalGainMax;
+    }
+    return true;
+}
+
 int GetSetting(int camera, const Setting& s) {
+    TakeErrors(camera);
     const std::string name = s.name;
     int ok = 0;
     if (name == "exposure") {
         const double seconds = Velcor_GetExposureTimeEx(camera, &ok);
         if (ok) std::printf("%.6f\n", seconds);
-    } else if (name == "mirrorh") {
-        std::printf("%d\n", Velcor_GetMirrorH(camera));
-        ok = !ReportErrors(camera, name.c_str());
-    } else if (name == "mirrorv") {
-        std::printf("%d\n", Velcor_GetMirrorV(camera));
-        ok = !ReportErrors(camera, name.c_str());
+    } else if (name == "mirrorh" || name == "mirrorv") {
+        // These reads have no success flag: an error in the history is the failure.
+        const int on = name == "mirrorh" ? Velcor_GetMirrorH(camera) : Velcor_GetMirrorV(camera);
+        const std::vector<int> errors = TakeErrors(camera);
+        PrintErrors(errors, s.name);
+        if (!errors.empty()) return kExitFailure;
+        std::printf("%d\n", on);
+        return kExitOk;
     } else if (name == "ioport") {
         BYTE port = 0;
         ok = Velcor_GetIOPort(camera, &port);
@@ -111,44 +227,68 @@ int GetSetting(int camera, const Setting& s) {
         const int value = Velcor_GetFilterValue(camera, s.filterId, &ok);
         if (ok) std::printf("%d\n", value);
     }
-    if (!ok) ReportErrors(camera, s.name);
-    return ok ? 0 : 1;
+    if (!ok) return Failed(camera, s.name, "could not be read");
+    return kExitOk;
 }
 
-int SetSetting(int camera, const Setting& s, const char* text) {
+// The value of `set`: seconds for the exposure, a whole number (decimal or 0x hexadecimal)
+// otherwise. False, with the reason printed, for text that is no such number. Numbers too large
+// for their type come back as the type's limit, outside every range.
+bool ParseValue(const Setting& s, const char* text, double* value) {
+    const bool seconds = s.range == Range::kCameraExposure;
     char* end = nullptr;
+    *value = seconds ? std::strtod(text, &end) : static_cast<double>(std::strtol(text, &end, 0));
+    if (end != text && *end == '\0') return true;
+    std::fprintf(stderr, "velcor: %s takes %s, not \"%s\"\n", s.name,
+                 seconds ? "a number of seconds" : "a whole number", text);
+    return false;
+}
+
+// Refuses a value outside the setting's range before the library sees it; `text` is the value
+// as given, for the message.
+int SetSetting(int camera, const Setting& s, double value, const char* text) {
     const std::string name = s.name;
+    const bool seconds = s.range == Range::kCameraExposure;
+    double minimum = 0;
+    double maximum = 0;
+    if (!SettingRange(camera, s, &minimum, &maximum)) return kExitFailure;
+    // A camera without the setting reports an empty range; the library then says why it refuses.
+    const bool ranged = s.range == Range::kFixed || maximum > 0;
+    // Bounds in seconds are rounded in print: what is written as printed is inside.
+    const double slack = seconds ? 1e-9 * maximum : 0.0;
+    if (ranged && !(value >= minimum - slack && value <= maximum + slack)) {
+        std::fprintf(stderr, "velcor: %s %s%s is out of range %s..%s%s\n", s.name, text,
+                     seconds ? " s" : "", FormatBound(minimum).c_str(),
+                     FormatBound(maximum).c_str(), seconds ? " s" : "");
+        return kExitFailure;
+    }
+
+    TakeErrors(camera);
+    const int v = static_cast<int>(value);
     BOOL ok = FALSE;
-    if (name == "exposure") {
-        const double seconds = std::strtod(text, &end);
-        if (end == text || *end != '\0') return Usage();
-        ok = Velcor_SetExposureTimeEx(camera, seconds);
+    if (seconds) {
+        ok = Velcor_SetExposureTimeEx(
+            camera, ranged ? std::fmin(std::fmax(value, minimum), maximum) : value);
+    } else if (name == "mirrorh") {
+        ok = Velcor_SetMirrorH(camera, v);
+    } else if (name == "mirrorv") {
+        ok = Velcor_SetMirrorV(camera, v);
+    } else if (name == "ioport") {
+        ok = Velcor_SetIOPort(camera, static_cast<BYTE>(v));
     } else {
-        const long value = std::strtol(text, &end, 0);
-        if (end == text || *end != '\0') return Usage();
-        const int v = static_cast<int>(value);
-        if (name == "mirrorh") {
-            ok = Velcor_SetMirrorH(camera, v);
-        } else if (name == "mirrorv") {
-            ok = Velcor_SetMirrorV(camera, v);
-        } else if (name == "ioport") {
-            ok = Velcor_SetIOPort(camera, static_cast<BYTE>(v));
-        } else {
-            ok = Velcor_SetFilterValue(camera, s.filterId, v);
-        }
+        ok = Velcor_SetFilterValue(camera, s.filterId, v);
     }
-    if (!ok) {
-        if (!ReportErrors(camera, s.name)) std::fprintf(stderr, "velcor: %s refused\n", s.name);
-        return 1;
-    }
+    if (!ok) return Failed(camera, s.name, "refused");
     return GetSetting(camera, s);
 }
 
+// ---- Commands --------------------------------------------------------------------------------
+
 int PrintInfo(int camera, int device) {
+    TakeErrors(camera);
     char name[64] = "";
     if (!Velcor_GetDeviceName(camera, device, name, sizeof name)) {
-        ReportErrors(camera, "camera");
-        return 1;
+        return Failed(camera, "camera", "has no name");
     }
     char serial[64] = "(blank)";
     Velcor_ReadSerialNumberA(camera, serial, sizeof serial);
@@ -186,48 +326,67 @@ int PrintInfo(int camera, int device) {
         std::printf("temperature     (unavailable)\n");
     }
     std::printf("output          %d bits per pixel\n", Velcor_GetColorMode(camera));
-    // The success notices of the reads above are not errors.
-    while (Velcor_GetLastError(camera) != 0) {
-    }
-    return 0;
+    // What the overview could not read shows as "unavailable" or a blank value.
+    TakeErrors(camera);
+    return kExitOk;
+}
+
+// A file a failed write left behind would look like a frame: it goes. Only regular files,
+// never devices such as /dev/full.
+void RemovePartialFile(const char* path) {
+    std::error_code ignored;
+    if (std::filesystem::is_regular_file(path, ignored)) std::filesystem::remove(path, ignored);
 }
 
 int Snap(int camera, const char* path) {
-    const int size =
-        Velcor_Width(camera) * Velcor_Height(camera) * (Velcor_GetColorMode(camera) / 8) +
-        4 * Velcor_Height(camera);
+    TakeErrors(camera);
+    const int width = Velcor_Width(camera);
+    const int height = Velcor_Height(camera);
+    const int bits = Velcor_GetColorMode(camera);
+    const int size = width * height * (bits / 8) + 4 * height;
+    if (width <= 0 || height <= 0 || bits <= 0) {
+        return Failed(camera, "snap", "the camera reports no image size");
+    }
     std::vector<BYTE> buffer(static_cast<size_t>(size));
     if (!Velcor_SnapShot(camera, buffer.data(), size, 1)) {
-        ReportErrors(camera, "snap");
-        return 1;
+        return Failed(camera, "snap", "no frame");
     }
-    const int stride = (Velcor_Width(camera) * (Velcor_GetColorMode(camera) / 8) + 3) & ~3;
+    const int stride = (width * (bits / 8) + 3) & ~3;
+    errno = 0;
     FILE* file = std::fopen(path, "wb");
     if (file == nullptr) {
-        std::fprintf(stderr, "velcor: cannot write %s\n", path);
-        return 1;
+        std::fprintf(stderr, "velcor: cannot write %s: %s\n", path,
+                     std::strerror(errno != 0 ? errno : EIO));
+        return kExitFailure;
     }
-    const size_t bytes = static_cast<size_t>(stride) * static_cast<size_t>(Velcor_Height(camera));
-    const bool written = std::fwrite(buffer.data(), 1, bytes, file) == bytes;
-    std::fclose(file);
-    std::printf("%s: %d x %d, %d bits per pixel, stride %d, top row first\n", path,
-                Velcor_Width(camera), Velcor_Height(camera), Velcor_GetColorMode(camera), stride);
-    return written ? 0 : 1;
+    const size_t bytes = static_cast<size_t>(stride) * static_cast<size_t>(height);
+    int error = 0;
+    errno = 0;
+    if (std::fwrite(buffer.data(), 1, bytes, file) != bytes) error = errno != 0 ? errno : EIO;
+    errno = 0;
+    if (std::fclose(file) != 0 && error == 0) error = errno != 0 ? errno : EIO;
+    if (error != 0) {
+        std::fprintf(stderr, "velcor: cannot write %s: %s\n", path, std::strerror(error));
+        RemovePartialFile(path);
+        return kExitFailure;
+    }
+    std::printf("%s: %d x %d, %d bits per pixel, stride %d, top row first\n", path, width, height,
+                bits, stride);
+    return kExitOk;
 }
 
 int Stream(int camera, int frames, int bits) {
-    if (!Velcor_SetColorMode(camera, bits)) {
-        ReportErrors(camera, "stream");
-        return 1;
-    }
+    TakeErrors(camera);
+    if (!Velcor_SetColorMode(camera, bits)) return Failed(camera, "stream", "refused");
     HWND window = VelcorWin_CreateMessageWindow();
     Velcor_SetWaitTime(camera, 0);
     // No preview window: frames reach this process as messages only.
     Velcor_SetPreviewWindow(camera, nullptr, 0, 0, 0, 0);
+    VELCORSIM_FRAMECOUNTERS before{};
+    bool counted = VelcorSim_GetFrameCounters(camera, &before) != FALSE;
     if (!Velcor_CallBackPreview(camera, window, nullptr, 0, 1)) {
-        ReportErrors(camera, "stream");
         VelcorWin_DestroyWindow(window);
-        return 1;
+        return Failed(camera, "stream", "could not start");
     }
     int received = 0;
     int failed = 0;
@@ -239,18 +398,25 @@ int Stream(int camera, int frames, int bits) {
             ++received;
         } else {
             ++failed;
-            std::fprintf(stderr, "velcor: frame failed with error %d\n",
-                         static_cast<int>(m.lParam));
-            if (m.lParam == VELCOR_ERR_STOPPED) break;
+            const int code = static_cast<int>(m.lParam);
+            std::fprintf(stderr, "velcor: frame failed: error %d: %s\n", code,
+                         VelcorErrorText(code));
+            if (code == VELCOR_ERR_STOPPED) break;
         }
     }
     const double elapsed =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     Velcor_StopPreview(camera);
     VelcorWin_DestroyWindow(window);
-    std::printf("%d frames in %.3f s: %.1f frames per second, %d failed\n", received, elapsed,
-                elapsed > 0 ? received / elapsed : 0.0, failed);
-    return received == frames ? 0 : 1;
+    // Dropped: frames the camera finished into the library's ring that were overwritten
+    // before the library handed them out.
+    VELCORSIM_FRAMECOUNTERS after{};
+    counted = counted && VelcorSim_GetFrameCounters(camera, &after) != FALSE;
+    char dropped[32] = "unknown";
+    if (counted) std::snprintf(dropped, sizeof dropped, "%llu", after.dropped - before.dropped);
+    std::printf("%d frames in %.3f s: %.1f frames per second, %d failed, %s dropped\n", received,
+                elapsed, elapsed > 0 ? received / elapsed : 0.0, failed, dropped);
+    return received == frames ? kExitOk : kExitFailure;
 }
 
 bool ParseInt(const char* text, int minimum, int maximum, int* out) {
@@ -281,51 +447,20 @@ int main(int argc, char** argv) {
     }
     const std::string command = args.empty() ? "" : args[0];
 
-    for (int i = 1; i <= simulate; ++i) {
-        char serial[16];
-        std::snprintf(serial, sizeof serial, "SIM%04d", i);
-        if (VelcorSim_AttachCamera(kProductRoze9701, serial) == 0) {
-            std::fprintf(stderr, "velcor: cannot attach simulated camera %s\n", serial);
-            return 1;
+    // The command line is checked whole before any camera is touched.
+    int frames = 100;
+    int bits = 8;
+    const Setting* setting = nullptr;
+    double value = 0;
+    if (command == "get" || command == "set") {
+        if (args.size() != (command == "get" ? 2u : 3u)) return Usage();
+        setting = FindSetting(args[1]);
+        if (setting == nullptr) {
+            std::fprintf(stderr, "velcor: no setting \"%s\"\n", args[1].c_str());
+            return Usage();
         }
-    }
-
-    const int camera = Velcor_Initialize(nullptr);
-    if (camera == 0) {
-        std::fprintf(stderr, "velcor: the library could not make a camera object\n");
-        return 1;
-    }
-    ReportErrors(camera, "initialise");
-    char names[10][256];
-    const int count = Velcor_EnumDevice(camera, &names[0][0]);
-    const bool needsCamera = command != "" && command != "list";
-    if (needsCamera && count > 1 && !Velcor_SetDeviceNumber(camera, device)) {
-        ReportErrors(camera, "open");
-        Velcor_Release(camera);
-        return 1;
-    }
-
-    int result = 0;
-    if (command.empty()) {
-        PrintVersion();
-        PrintCameras(camera);
-        if (count > 0) {
-            std::printf("\n");
-            result = PrintInfo(camera, device);
-        }
-    } else if (command == "list" && args.size() == 1) {
-        result = PrintCameras(camera);
-    } else if (command == "info" && args.size() == 1) {
-        result = PrintInfo(camera, device);
-    } else if (command == "get" && args.size() == 2 && FindSetting(args[1])) {
-        result = GetSetting(camera, *FindSetting(args[1]));
-    } else if (command == "set" && args.size() == 3 && FindSetting(args[1])) {
-        result = SetSetting(camera, *FindSetting(args[1]), args[2].c_str());
-    } else if (command == "snap" && args.size() == 2) {
-        result = Snap(camera, args[1].c_str());
+        if (command == "set" && !ParseValue(*setting, args[2].c_str(), &value)) return kExitUsage;
     } else if (command == "stream") {
-        int frames = 100;
-        int bits = 8;
         for (size_t i = 1; i < args.size(); ++i) {
             const bool hasValue = i + 1 < args.size();
             const bool parsed =
@@ -333,17 +468,59 @@ int main(int argc, char** argv) {
                 ((args[i] == "--frames" && ParseInt(args[i + 1].c_str(), 1, 1000000, &frames)) ||
                  (args[i] == "--bits" && ParseInt(args[i + 1].c_str(), 8, 16, &bits) &&
                   (bits == 8 || bits == 16)));
-            if (parsed) {
-                ++i;
-            } else {
-                Velcor_Release(camera);
-                return Usage();
-            }
+            if (!parsed) return Usage();
+            ++i;
         }
-        result = Stream(camera, frames, bits);
-    } else {
-        Velcor_Release(camera);
+    } else if (command == "snap") {
+        if (args.size() != 2) return Usage();
+    } else if (command == "list" || command == "info") {
+        if (args.size() != 1) return Usage();
+    } else if (!command.empty()) {
         return Usage();
+    }
+
+    for (int i = 1; i <= simulate; ++i) {
+        char serial[16];
+        std::snprintf(serial, sizeof serial, "SIM%04d", i);
+        if (VelcorSim_AttachCamera(kProductRoze9701, serial) == 0) {
+            std::fprintf(stderr, "velcor: cannot attach simulated camera %s\n", serial);
+            return kExitFailure;
+        }
+    }
+
+    const int camera = Velcor_Initialize(nullptr);
+    if (camera == 0) {
+        std::fprintf(stderr, "velcor: the library could not make a camera object\n");
+        return kExitFailure;
+    }
+    const std::vector<int> initialiseErrors = TakeErrors(camera);
+    PrintErrors(initialiseErrors, "initialise");
+    char names[10][256];
+    const int count = Velcor_EnumDevice(camera, &names[0][0]);
+
+    int result = kExitOk;
+    if (command.empty()) {
+        PrintVersion();
+        PrintCameras(camera);
+        if (count > 0) {
+            std::printf("\n");
+            result = OpenCamera(camera, count, device, initialiseErrors) ? PrintInfo(camera, device)
+                                                                         : kExitFailure;
+        }
+    } else if (command == "list") {
+        result = PrintCameras(camera);
+    } else if (!OpenCamera(camera, count, device, initialiseErrors)) {
+        result = kExitFailure;
+    } else if (command == "info") {
+        result = PrintInfo(camera, device);
+    } else if (command == "get") {
+        result = GetSetting(camera, *setting);
+    } else if (command == "set") {
+        result = SetSetting(camera, *setting, value, args[2].c_str());
+    } else if (command == "snap") {
+        result = Snap(camera, args[1].c_str());
+    } else {
+        result = Stream(camera, frames, bits);
     }
     Velcor_Release(camera);
     return result;
