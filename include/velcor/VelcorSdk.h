@@ -11,9 +11,13 @@
  * VELCOR_WM_ERROR (lParam = code) to the notification window given to Velcor_Initialize.
  * A few failures are only posted, not recorded; the notes below name them.
  *
- * Threads: every function may be called from any thread. Calls on one handle are serialised
- * by the application as it sees fit; the library keeps a camera object alive until the last
- * call inside it returns, even when another thread releases the handle meanwhile.
+ * Threads: every function may be called from any thread at any time, also several at once on
+ * one handle: calls on one handle take turns (a call waits while another one on the same handle
+ * runs, at most for a snapshot's frame wait). Velcor_StopPreview, Velcor_Close and
+ * Velcor_Release end a snapshot that another thread is waiting in (it fails with error 8)
+ * before they take their turn. After Velcor_Release, calls still waiting for their turn on the
+ * handle return their empty result; the camera object goes when the last of them returns.
+ * Velcor_GetLastError never waits for another call.
  */
 #ifndef VELCOR_SDK_H
 #define VELCOR_SDK_H
@@ -137,7 +141,9 @@ VELCOR_API int VELCOR_CALL Velcor_EnumDeviceW(int handle, WCHAR* names);
 /* size must exceed 12 (error 9); index 0..31 of an attached camera (else error 2). */
 VELCOR_API BOOL VELCOR_CALL Velcor_GetDeviceName(int handle, int index, char* buffer, int size);
 VELCOR_API BOOL VELCOR_CALL Velcor_GetDeviceNameW(int handle, int index, WCHAR* buffer, int size);
-/* Opens the camera at index and applies the stored settings (errors 1, 2). */
+/* Opens the camera at index and applies the stored settings (errors 1, 2). A capture that runs
+   on the handle (preview, capture mode, trigger mode) is stopped first: the handle is idle
+   afterwards, whether the camera opened or not. */
 VELCOR_API BOOL VELCOR_CALL Velcor_SetDeviceNumber(int handle, int index);
 /* Errors 1, 9 (null), 5 (size below 36). */
 VELCOR_API BOOL VELCOR_CALL Velcor_GetCameraInfo(int handle, VELCORCAMERAINFO* info);
@@ -175,14 +181,17 @@ VELCOR_API int VELCOR_CALL Velcor_Width(int handle);
 VELCOR_API int VELCOR_CALL Velcor_Height(int handle);
 /* 8, 16, 24, 32, 48 or 64; -1 for an unknown handle. */
 VELCOR_API int VELCOR_CALL Velcor_GetColorMode(int handle);
-/* Error 9 for another value or one the camera cannot deliver (this camera: 8 and 16). */
+/* Error 9 for another value or one the camera cannot deliver (this camera: 8 and 16). Takes
+   effect at the next capture start: a running capture keeps the mode it started with. */
 VELCOR_API BOOL VELCOR_CALL Velcor_SetColorMode(int handle, int bits);
 VELCOR_API int VELCOR_CALL Velcor_GetSubSample(int handle);
 /* Only 0 is accepted; other values return 0 and record nothing. */
 VELCOR_API BOOL VELCOR_CALL Velcor_SetSubSample(int handle, int mode);
 /* Applies the stored size preset width x height (error 4 when there is none). */
 VELCOR_API BOOL VELCOR_CALL Velcor_SetCaptureWindow(int handle, int width, int height);
-/* Error 9 for a size the sensor cannot window, error 7 for a window outside 1280 x 1024. */
+/* Error 9 for a size the sensor cannot window, error 7 for a window outside 1280 x 1024. Takes
+   effect at once when idle, else at the next capture start: a running capture keeps the window
+   it started with. */
 VELCOR_API BOOL VELCOR_CALL Velcor_SetCaptureWindowEx(int handle, int totalWidth, int xStart,
                                                       int width, int totalHeight, int yStart,
                                                       int height);
