@@ -12,6 +12,7 @@
 
 #include "camera/CameraTestSupport.h"
 #include "platform/Clock.h"
+#include "support/Sanitizers.h"
 
 namespace velcor {
 namespace {
@@ -73,10 +74,13 @@ TEST_F(FrameDelivery, ASnapshotAfterARecoveredGiveUpSucceeds) {
     Open(1);
     const platform::VirtualTimeScope instantRecovery;
     std::vector<BYTE> image(kFrameBytes8);
-    for (int round = 0; round < 5; ++round) {
+    for (int round = 0; round < (test::kUnderSanitizer ? 2 : 5); ++round) {
         ASSERT_EQ(VelcorSim_InjectFault(cameraIds_[0], VELCORSIM_FAULT_HEADER_LOST, 150), TRUE);
         EXPECT_EQ(Velcor_SnapShot(handle_, image.data(), kFrameBytes8, 1), FALSE) << round;
         EXPECT_EQ(LastError(), VELCOR_ERR_ACQUISITION);
+        // A slow build may end the snapshot's wait before the engine used up every lost
+        // header; what is left must not fail the healthy snapshot.
+        ASSERT_EQ(VelcorSim_InjectFault(cameraIds_[0], VELCORSIM_FAULT_HEADER_LOST, 0), TRUE);
         EXPECT_EQ(Velcor_SnapShot(handle_, image.data(), kFrameBytes8, 1), TRUE)
             << "round " << round << ": the earlier give-up failed a healthy snapshot";
         EXPECT_EQ(LastError(), 0);
