@@ -63,6 +63,8 @@ VELCOR_API int VELCOR_CALL Velcor_Initialize(HWND notifyWindow) {
         return 0;
     }
     try {
+        // The handle is in the registry already: other calls on it wait for the start-up.
+        velcor::platform::CriticalSectionLock turn(camera->CallLock());
         camera->Initialize(notifyWindow);
     } catch (...) {
         camera->RecordError(velcor::kErrMemory);

@@ -266,6 +266,10 @@ int CVelcorR3U2Base::AcquisitionLoop() {
             PulseSensor();
             controller_->OpenStream();
         }
+    } else {
+        // The stream cannot even be opened (the camera is gone): no frame can come, and a
+        // reader waiting for one must hear so instead of waiting for ever.
+        lostFlag_ = 1;
     }
     controller_->CloseStream();
     return FinishLoop(1);

@@ -167,7 +167,7 @@ TEST_F(FrameDelivery, ACameraLostInTriggerModeEndsTriggerModeWithErrorThirteen) 
     }
     ASSERT_TRUE(delivered) << "a pulse gives a frame";
     ASSERT_EQ(VelcorSim_DetachCamera(cameraIds_[0]), TRUE);
-    EXPECT_TRUE(WaitForFrameFailure(VELCOR_ERR_STOPPED, 10000));
+    EXPECT_TRUE(WaitForFrameFailure(VELCOR_ERR_STOPPED, 20000));
     EXPECT_EQ(Velcor_StopPreview(handle_), TRUE);
     EXPECT_TRUE(HistoryHolds(VELCOR_ERR_STOPPED));
 }
