@@ -22,9 +22,6 @@ constexpr UINT kFrameMessage = VELCOR_WM_FRAME;
 constexpr uint32_t kPreviewFrameWaitMs = 3000;
 constexpr uint32_t kTriggerFrameWaitMs = 60000;
 constexpr uint32_t kTriggerFrameTimeoutMs = 6000;
-constexpr int kWaitLost = 1;
-constexpr int kWaitNothingNew = 2;
-constexpr int kWaitNewFrame = 3;
 
 bool IsSixteenBitRawMode(int bits) {
     return bits == 16 || bits == 48 || bits == 64;
@@ -273,7 +270,7 @@ int CVelcor::SnapShot(uint8_t* buffer, int size, int topRowFirst) {
     auto stopUnlessCaptureMode = [&] {
         if (!captureMode) engine_->StopTransfer();
     };
-    if (!engine_->StartTransfer(1) || WaitSnapshotFrame() != kWaitNewFrame) {
+    if (!engine_->StartTransfer(1) || WaitSnapshotFrame() != kWaitFrameNew) {
         stopUnlessCaptureMode();
         RecordError(kErrAcquisition);
         return 0;
@@ -306,7 +303,7 @@ int CVelcor::WaitSnapshotFrame() {
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
         const int wait = engine_->WaitFrame(static_cast<uint32_t>(std::max<int64_t>(left, 0)));
-        if (wait != kWaitNothingNew || left <= 0 || interruptions_.load() != interruptions) {
+        if (wait != kWaitFrameNothingNew || left <= 0 || interruptions_.load() != interruptions) {
             return wait;
         }
     }
@@ -439,11 +436,11 @@ void CVelcor::PreviewLoop() {
         platform::Sleep(static_cast<uint32_t>(GetWaitTime()));
         if (runFlag_ != 1) continue;
         const int wait = engine_->WaitFrame(kPreviewFrameWaitMs);
-        if (wait == kWaitLost) {
+        if (wait == kWaitFrameLost) {
             ReportCameraStopped();
             break;
         }
-        if (wait != kWaitNewFrame) continue;
+        if (wait != kWaitFrameNew) continue;
 
         // One consistent copy of the settings for the whole frame.
         const Settings settings = CopySettings();
@@ -488,11 +485,11 @@ void CVelcor::TriggerLoop() {
         if (runFlag_ == 0) break;
         // A camera that is gone (or whose transfers keep failing) ends trigger mode as it
         // ends callback preview, instead of leaving the application waiting for frames.
-        if (wait == kWaitLost) {
+        if (wait == kWaitFrameLost) {
             ReportCameraStopped();
             break;
         }
-        if (wait != kWaitNewFrame) continue;
+        if (wait != kWaitFrameNew) continue;
 
         const Settings settings = CopySettings();
         platform::CriticalSectionLock lock(frameLock_);
@@ -559,8 +556,8 @@ void CVelcor::ConvertFrame(const Settings& settings) {
     p.mirrorV = settings.analog.mirrorV != 0;
     p.mirrorHInHardware = engine_->HasMirrorHHardware() != 0;
     p.mirrorVInHardware = engine_->HasMirrorVHardware() != 0;
-    p.maskFilter = settings.maskFilter != 0;
-    p.dotFilter = settings.dotFilter != 0;
+    p.maskFilter = f.maskFilter != 0;
+    p.dotFilter = f.dotFilter != 0;
     p.autoExposureMode = settings.analog.autoExposureMode;
 
     ConversionHooks hooks(*this);

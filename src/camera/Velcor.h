@@ -32,22 +32,23 @@
 
 namespace velcor {
 
-// Error codes recorded in the history and posted with 0x8003.
+// Error codes recorded in the history and posted with 0x8003: the public codes under the
+// names the library uses.
 enum ErrorCode : int {
-    kErrSuccessNotice = 0,
-    kErrNoCamera = 1,
-    kErrNotPresent = 2,
-    kErrThread = 3,
-    kErrWindow = 4,
-    kErrMemory = 5,
-    kErrDevice = 6,
-    kErrWindowRange = 7,
-    kErrAcquisition = 8,
-    kErrArgument = 9,
-    kErrUnsupported = 11,
-    kErrConversion = 12,
-    kErrStopped = 13,
-    kErrMaskFile = 14,
+    kErrSuccessNotice = VELCOR_ERR_NONE,
+    kErrNoCamera = VELCOR_ERR_NO_CAMERA,
+    kErrNotPresent = VELCOR_ERR_NOT_PRESENT,
+    kErrThread = VELCOR_ERR_THREAD,
+    kErrWindow = VELCOR_ERR_WINDOW,
+    kErrMemory = VELCOR_ERR_MEMORY,
+    kErrDevice = VELCOR_ERR_DEVICE,
+    kErrWindowRange = VELCOR_ERR_WINDOW_RANGE,
+    kErrAcquisition = VELCOR_ERR_ACQUISITION,
+    kErrArgument = VELCOR_ERR_ARGUMENT,
+    kErrUnsupported = VELCOR_ERR_UNSUPPORTED,
+    kErrConversion = VELCOR_ERR_CONVERSION,
+    kErrStopped = VELCOR_ERR_STOPPED,
+    kErrMaskFile = VELCOR_ERR_MASK_FILE,
 };
 
 inline constexpr int kProductId = 0x32C0;
@@ -208,7 +209,7 @@ class CVelcor {
     int TextChannelStub();
     int ConfigFilterStub();
 
-  private:
+    // ---- The settings model (types)
     struct Geometry {
         int totalWidth = kMaxWidth;
         int totalHeight = kMaxHeight;
@@ -226,6 +227,8 @@ class CVelcor {
         int grayOffsetR = 0, grayOffsetG1 = 0, grayOffsetG2 = 0, grayOffsetB = 0;
         int autoGrayBalance = 0;
         int bayerGainAuto = 0;
+        int dotFilter = 0;   // dot correction on (filter id 102)
+        int maskFilter = 0;  // pixel-mask correction on (filter id 103)
     };
     // Analog values mirrored from the engine.
     struct AnalogValues {
@@ -250,18 +253,15 @@ class CVelcor {
         AnalogValues analog;
         int colourModeIndex = 0;
         int waitTimeMs = 10;
-        int maskFilter = 0;  // filter id 103
-        int dotFilter = 0;   // filter id 102
     };
 
+  private:
     // Records error 1 and answers false when there is no engine.
     bool HaveEngine();
     // The lowest device number of a present camera (0 when none is present).
     int FirstPresentDevice();
     bool GeometryAcceptable(const Geometry& g) const;
     Settings CopySettings() const VELCOR_EXCLUDES(settingsLock_);
-    int* CameraHeldFilter(int id) VELCOR_REQUIRES(settingsLock_);
-    int GetEngineFilter(int id, int* ok);
     int SetEngineFilter(int id, int value) VELCOR_REQUIRES(settingsLock_);
     int SetExposureUnits(int exposure) VELCOR_REQUIRES(settingsLock_);
     // Loads the stored settings of the open camera into the object.

@@ -1,125 +1,81 @@
 // Filter values of the camera object: the identifiers behind Velcor_GetFilterValue and
-// Velcor_SetFilterValue. Values 1-12, 19-28, 102 and 103 are held here and take effect in the
-// frame conversion; 13-18 and 100-106 live in the engine.
+// Velcor_SetFilterValue. One table says where each value lives and what it accepts: the values
+// held here take effect in the frame conversion; the others live in the engine, whose camera
+// gives their range.
 #include "camera/Velcor.h"
 
 namespace velcor {
 namespace {
 
-struct Range {
-    int minimum;
-    int maximum;
+enum class FilterHome {
+    kObject,       // held here; the value must lie in the row's range
+    kFlag,         // held here; any value is stored as 0 or 1
+    kPackedGains,  // the three Bayer gains packed in one value, taken without a range check
+    kRequest,      // held here and set in range, but a request: there is nothing to read
+    kEngine,       // lives in the engine
 };
 
-// Accepted range of a filter value held by the camera object; false for other identifiers.
-bool CameraHeldRange(int id, Range* range) {
-    switch (id) {
-        case 1:
-            *range = {-255, 255};
-            return true;
-        case 2:
-            *range = {-127, 127};
-            return true;
-        case 3:
-            *range = {-360, 360};
-            return true;
-        case 4:
-            *range = {-255, 255};
-            return true;
-        case 5:
-            *range = {0, 30};
-            return true;
-        case 7:
-        case 8:
-        case 9:
-            *range = {0, 400};
-            return true;
-        case 11:
-            *range = {0, 200};
-            return true;
-        case 12:
-            *range = {0, 3};
-            return true;
-        case 19:
-            *range = {0, 2};
-            return true;
-        case 20:
-        case 21:
-        case 22:
-        case 23:
-            *range = {0, 255};
-            return true;
-        case 24:
-        case 25:
-        case 26:
-        case 27:
-            *range = {-255, 255};
-            return true;
-        case 28:
-        case 102:
-        case 103:
-            *range = {0, 1};
-            return true;
-        default:
-            return false;
+struct FilterRow {
+    int id;
+    FilterHome home;
+    int minimum;
+    int maximum;
+    int CVelcor::FilterValues::*field;
+};
+
+using F = CVelcor::FilterValues;
+constexpr FilterRow kFilterRows[] = {
+    {VELCOR_FILTER_BRIGHTNESS, FilterHome::kObject, -255, 255, &F::brightness},
+    {VELCOR_FILTER_CONTRAST, FilterHome::kObject, -127, 127, &F::contrast},
+    {VELCOR_FILTER_HUE, FilterHome::kObject, -360, 360, &F::hue},
+    {VELCOR_FILTER_SATURATION, FilterHome::kObject, -255, 255, &F::saturation},
+    {VELCOR_FILTER_SHARPNESS, FilterHome::kObject, 0, 30, &F::sharpness},
+    {VELCOR_FILTER_BAYER_GAIN_RGB, FilterHome::kPackedGains, 0, 0, nullptr},
+    {VELCOR_FILTER_BAYER_GAIN_RED, FilterHome::kObject, 0, 400, &F::bayerGainRed},
+    {VELCOR_FILTER_BAYER_GAIN_GREEN, FilterHome::kObject, 0, 400, &F::bayerGainGreen},
+    {VELCOR_FILTER_BAYER_GAIN_BLUE, FilterHome::kObject, 0, 400, &F::bayerGainBlue},
+    {VELCOR_FILTER_BAYER_GAIN_AUTO, FilterHome::kFlag, 0, 1, &F::bayerGainAuto},
+    {VELCOR_FILTER_GAMMA, FilterHome::kObject, 0, 200, &F::gamma},
+    {VELCOR_FILTER_BAYER_MODE, FilterHome::kObject, 0, 3, &F::bayerMode},
+    {VELCOR_FILTER_GLOBAL_GAIN, FilterHome::kEngine, 0, 0, nullptr},
+    {VELCOR_FILTER_COLOR_GAIN_RED, FilterHome::kEngine, 0, 0, nullptr},
+    {VELCOR_FILTER_COLOR_GAIN_GREEN1, FilterHome::kEngine, 0, 0, nullptr},
+    {VELCOR_FILTER_COLOR_GAIN_GREEN2, FilterHome::kEngine, 0, 0, nullptr},
+    {VELCOR_FILTER_COLOR_GAIN_BLUE, FilterHome::kEngine, 0, 0, nullptr},
+    {VELCOR_FILTER_EXPOSURE, FilterHome::kEngine, 0, 0, nullptr},
+    {VELCOR_FILTER_GRAY_MODE, FilterHome::kObject, 0, 2, &F::grayMode},
+    {VELCOR_FILTER_GRAY_GAIN_R, FilterHome::kObject, 0, 255, &F::grayGainR},
+    {VELCOR_FILTER_GRAY_GAIN_G1, FilterHome::kObject, 0, 255, &F::grayGainG1},
+    {VELCOR_FILTER_GRAY_GAIN_G2, FilterHome::kObject, 0, 255, &F::grayGainG2},
+    {VELCOR_FILTER_GRAY_GAIN_B, FilterHome::kObject, 0, 255, &F::grayGainB},
+    {VELCOR_FILTER_GRAY_OFFSET_R, FilterHome::kObject, -255, 255, &F::grayOffsetR},
+    {VELCOR_FILTER_GRAY_OFFSET_G1, FilterHome::kObject, -255, 255, &F::grayOffsetG1},
+    {VELCOR_FILTER_GRAY_OFFSET_G2, FilterHome::kObject, -255, 255, &F::grayOffsetG2},
+    {VELCOR_FILTER_GRAY_OFFSET_B, FilterHome::kObject, -255, 255, &F::grayOffsetB},
+    {VELCOR_FILTER_AUTO_GRAY_BALANCE, FilterHome::kRequest, 0, 1, &F::autoGrayBalance},
+    {VELCOR_FILTER_PELTIER, FilterHome::kEngine, 0, 0, nullptr},
+    {VELCOR_FILTER_TEMPERATURE, FilterHome::kEngine, 0, 0, nullptr},
+    {VELCOR_FILTER_DOT, FilterHome::kObject, 0, 1, &F::dotFilter},
+    {VELCOR_FILTER_MASK, FilterHome::kObject, 0, 1, &F::maskFilter},
+    {VELCOR_FILTER_GAIN_MODE, FilterHome::kEngine, 0, 0, nullptr},
+    {VELCOR_FILTER_SHORT_EXPOSURE, FilterHome::kEngine, 0, 0, nullptr},
+    {VELCOR_FILTER_BLACK_LEVEL, FilterHome::kEngine, 0, 0, nullptr},
+};
+
+// The row of a filter id; null for an id the library does not know.
+const FilterRow* FindFilter(int id) {
+    for (const FilterRow& row : kFilterRows) {
+        if (row.id == id) return &row;
     }
+    return nullptr;
 }
+
+// Channel gains and offsets of types 1..4 are asked for as these ids, which no camera of this
+// product has.
+constexpr int kChannelGainIds = 29;
+constexpr int kChannelOffsetIds = 33;
 
 }  // namespace
-
-int* CVelcor::CameraHeldFilter(int id) {
-    FilterValues& f = settings_.filters;
-    switch (id) {
-        case 1:
-            return &f.brightness;
-        case 2:
-            return &f.contrast;
-        case 3:
-            return &f.hue;
-        case 4:
-            return &f.saturation;
-        case 5:
-            return &f.sharpness;
-        case 7:
-            return &f.bayerGainRed;
-        case 8:
-            return &f.bayerGainGreen;
-        case 9:
-            return &f.bayerGainBlue;
-        case 10:
-            return &f.bayerGainAuto;
-        case 11:
-            return &f.gamma;
-        case 12:
-            return &f.bayerMode;
-        case 19:
-            return &f.grayMode;
-        case 20:
-            return &f.grayGainR;
-        case 21:
-            return &f.grayGainG1;
-        case 22:
-            return &f.grayGainG2;
-        case 23:
-            return &f.grayGainB;
-        case 24:
-            return &f.grayOffsetR;
-        case 25:
-            return &f.grayOffsetG1;
-        case 26:
-            return &f.grayOffsetG2;
-        case 27:
-            return &f.grayOffsetB;
-        case 28:
-            return &f.autoGrayBalance;
-        case 102:
-            return &settings_.dotFilter;
-        case 103:
-            return &settings_.maskFilter;
-        default:
-            return nullptr;
-    }
-}
 
 int CVelcor::GetFilterValue(int id, int* ok) {
     if (!engine_) {
@@ -133,36 +89,43 @@ int CVelcor::GetFilterValue(int id, int* ok) {
         RecordError(code);
         return result;
     };
-    CVelcorR3U2Base& e = *engine_;
+    const FilterRow* row = FindFilter(id);
+    if (row == nullptr) return fail(kErrArgument, 0);
     platform::CriticalSectionLock lock(settingsLock_);
     FilterValues& filters = settings_.filters;
-    AnalogValues& analog = settings_.analog;
-    switch (id) {
-        case 6:
+    switch (row->home) {
+        case FilterHome::kObject:
+        case FilterHome::kFlag:
+            return filters.*row->field;
+        case FilterHome::kPackedGains:
             return (filters.bayerGainRed & 0xFF) | (filters.bayerGainGreen & 0xFF) << 8 |
                    (filters.bayerGainBlue & 0xFF) << 16;
-        case 28:  // a request, not a readable value
+        case FilterHome::kRequest:
             return fail(kErrArgument, 0);
-        case 13:
+        case FilterHome::kEngine:
+            break;
+    }
+    CVelcorR3U2Base& e = *engine_;
+    AnalogValues& analog = settings_.analog;
+    switch (id) {
+        case VELCOR_FILTER_GLOBAL_GAIN:
             return e.GetGlobalGain();
-        case 14:
+        case VELCOR_FILTER_COLOR_GAIN_RED:
             return e.GetColourGainRed();
-        case 15:
+        case VELCOR_FILTER_COLOR_GAIN_GREEN1:
             return e.GetColourGainGreen1();
-        case 16:
+        case VELCOR_FILTER_COLOR_GAIN_GREEN2:
             return e.GetColourGainGreen2();
-        case 17:
+        case VELCOR_FILTER_COLOR_GAIN_BLUE:
             return e.GetColourGainBlue();
-        case 18:
+        case VELCOR_FILTER_EXPOSURE:
             return e.GetExposure();
-        case 100:
+        case VELCOR_FILTER_PELTIER:
             if (!e.IsCoolerSupported()) return fail(kErrUnsupported, -1);
             return e.GetCooler();
-        case 101:
-            return fail(kErrUnsupported, -1);
-        case 104:
+        case VELCOR_FILTER_GAIN_MODE:
             return e.GetGainMode();
-        case 105: {
+        case VELCOR_FILTER_SHORT_EXPOSURE: {
             if (!e.IsFixedExposureSupported()) return fail(kErrUnsupported, 0);
             int on = 0;
             if (!e.GetFixedExposure(&on)) return fail(kErrDevice, 0);
@@ -170,7 +133,7 @@ int CVelcor::GetFilterValue(int id, int* ok) {
             RecordError(kErrSuccessNotice);
             return analog.shortExposureMode;
         }
-        case 106: {
+        case VELCOR_FILTER_BLACK_LEVEL: {
             if (!e.IsBlackLevelSupported()) return fail(kErrUnsupported, 0);
             int level = 0;
             if (!e.GetBlackLevel(&level)) return fail(kErrDevice, 0);
@@ -178,36 +141,39 @@ int CVelcor::GetFilterValue(int id, int* ok) {
             RecordError(kErrSuccessNotice);
             return level;
         }
-        default:
-            break;
+        default:  // the temperature has no filter reading on this camera
+            return fail(kErrUnsupported, -1);
     }
-    if (const int* held = CameraHeldFilter(id)) return *held;
-    return fail(kErrArgument, 0);
 }
 
 int CVelcor::SetFilterValue(int id, int value) {
     if (!HaveEngine()) return 0;
+    const FilterRow* row = FindFilter(id);
+    if (row == nullptr) {
+        RecordError(kErrArgument);
+        return 0;
+    }
     platform::CriticalSectionLock lock(settingsLock_);
     FilterValues& filters = settings_.filters;
-    if (id == 6) {
-        // Packed red, green and blue Bayer gains, taken without a range check.
-        filters.bayerGainRed = value & 0xFF;
-        filters.bayerGainGreen = (value >> 8) & 0xFF;
-        filters.bayerGainBlue = (value >> 16) & 0xFF;
-        return 1;
-    }
-    if (id == 10) {
-        filters.bayerGainAuto = value != 0 ? 1 : 0;
-        return 1;
-    }
-    Range range{};
-    if (CameraHeldRange(id, &range)) {
-        if (value < range.minimum || value > range.maximum) {
-            RecordError(kErrArgument);
-            return 0;
-        }
-        *CameraHeldFilter(id) = value;
-        return 1;
+    switch (row->home) {
+        case FilterHome::kPackedGains:
+            filters.bayerGainRed = value & 0xFF;
+            filters.bayerGainGreen = (value >> 8) & 0xFF;
+            filters.bayerGainBlue = (value >> 16) & 0xFF;
+            return 1;
+        case FilterHome::kFlag:
+            filters.*row->field = value != 0 ? 1 : 0;
+            return 1;
+        case FilterHome::kObject:
+        case FilterHome::kRequest:
+            if (value < row->minimum || value > row->maximum) {
+                RecordError(kErrArgument);
+                return 0;
+            }
+            filters.*row->field = value;
+            return 1;
+        case FilterHome::kEngine:
+            break;
     }
     return SetEngineFilter(id, value);
 }
@@ -230,37 +196,37 @@ int CVelcor::SetEngineFilter(int id, int value) {
         return 1;
     };
     switch (id) {
-        case 13: {
+        case VELCOR_FILTER_GLOBAL_GAIN: {
             if (!inRange(e.GetGlobalGainMin(), e.GetGlobalGainMax())) return 0;
             if (!applied(e.SetGlobalGain(value), &analog.globalGain)) return 0;
             analog.colourGainGreen1 = analog.colourGainRed = analog.colourGainBlue =
                 analog.colourGainGreen2 = value;
             return 1;
         }
-        case 14:
+        case VELCOR_FILTER_COLOR_GAIN_RED:
             if (!inRange(e.GetColourGainMin(), e.GetColourGainMax())) return 0;
             return applied(e.SetColourGainRed(value), &analog.colourGainRed);
-        case 15:
+        case VELCOR_FILTER_COLOR_GAIN_GREEN1:
             if (!inRange(e.GetColourGainMin(), e.GetColourGainMax())) return 0;
             return applied(e.SetColourGainGreen1(value), &analog.colourGainGreen1);
-        case 16:
+        case VELCOR_FILTER_COLOR_GAIN_GREEN2:
             if (!inRange(e.GetColourGainMin(), e.GetColourGainMax())) return 0;
             return applied(e.SetColourGainGreen2(value), &analog.colourGainGreen2);
-        case 17:
+        case VELCOR_FILTER_COLOR_GAIN_BLUE:
             if (!inRange(e.GetColourGainMin(), e.GetColourGainMax())) return 0;
             return applied(e.SetColourGainBlue(value), &analog.colourGainBlue);
-        case 18:
+        case VELCOR_FILTER_EXPOSURE:
             if (!inRange(e.GetExposureMin(), e.GetExposureMax())) return 0;
             return SetExposureUnits(value);
-        case 100:
+        case VELCOR_FILTER_PELTIER:
             if (!e.IsCoolerSupported()) break;
             return applied(e.SetCooler(value), &analog.cooler);
-        case 104: {
+        case VELCOR_FILTER_GAIN_MODE: {
             const int result = e.SetGainMode(value);
             if (result) analog.gainMode = value;
             return result;
         }
-        case 105: {
+        case VELCOR_FILTER_SHORT_EXPOSURE: {
             if (!e.IsFixedExposureSupported()) break;
             if (!e.SetFixedExposure(value > 0 ? 1 : 0)) {
                 RecordError(kErrDevice);
@@ -269,7 +235,7 @@ int CVelcor::SetEngineFilter(int id, int value) {
             analog.shortExposureMode = value > 0 ? 1 : 0;
             return 1;
         }
-        case 106: {
+        case VELCOR_FILTER_BLACK_LEVEL: {
             if (!e.IsBlackLevelSupported()) break;
             if (!applied(e.SetBlackLevel(value), &analog.blackLevel)) return 0;
             RecordError(kErrSuccessNotice);
@@ -300,12 +266,12 @@ int CVelcor::SetExposureUnits(int exposure) {
 
 int CVelcor::GetChannelValue(int kind, int type, int* ok) {
     if (type < 1 || type > 4) return 0;
-    return GetFilterValue((kind == 0 ? 29 : 33) + type - 1, ok);
+    return GetFilterValue((kind == 0 ? kChannelGainIds : kChannelOffsetIds) + type - 1, ok);
 }
 
 int CVelcor::SetChannelValue(int kind, int type, int value) {
     if (type < 1 || type > 4) return 0;
-    return SetFilterValue((kind == 0 ? 29 : 33) + type - 1, value);
+    return SetFilterValue((kind == 0 ? kChannelGainIds : kChannelOffsetIds) + type - 1, value);
 }
 
 }  // namespace velcor

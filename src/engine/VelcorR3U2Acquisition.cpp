@@ -697,7 +697,7 @@ int CVelcorR3U2Base::SetTriggerMode(int mode, int force) {
             } else if (mode == 1) {
                 const int started = StartTransfer(kModeTrigger);
                 sensor_->SetTriggerMode(1);
-                if (started && WaitFrame(60000) == 3) LatchFrameCounter();
+                if (started && WaitFrame(60000) == kWaitFrameNew) LatchFrameCounter();
             } else if (mode == 0) {
                 sensor_->SetTriggerMode(0);
             }

@@ -286,11 +286,11 @@ int CVelcorR3U2Base::SetFrameTimeout(uint32_t milliseconds) {
 }
 
 int CVelcorR3U2Base::WaitFrame(uint32_t milliseconds) {
-    if (lostFlag_) return 1;
+    if (lostFlag_) return kWaitFrameLost;
     frameEvent_.Wait(milliseconds);
     // The thread may have given up while this reader waited: its last signal says so.
-    if (lostFlag_) return 1;
-    return HasNewFrame() ? 3 : 2;
+    if (lostFlag_) return kWaitFrameLost;
+    return HasNewFrame() ? kWaitFrameNew : kWaitFrameNothingNew;
 }
 
 int CVelcorR3U2Base::ReadFrame(uint8_t* buffer, int size, int topRowFirst) {

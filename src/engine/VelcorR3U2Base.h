@@ -32,6 +32,13 @@ struct FrameCounters {
     uint64_t dropped = 0;
 };
 
+// What WaitFrame answers.
+enum WaitFrameResult : int {
+    kWaitFrameLost = 1,        // the acquisition thread gave the camera up
+    kWaitFrameNothingNew = 2,  // no frame newer than the last one read within the time
+    kWaitFrameNew = 3,         // a frame newer than the last one read is in the ring
+};
+
 struct SensorInfo;
 class CDevIz3Cam;
 class CSensorBase;
@@ -83,9 +90,8 @@ class CVelcorR3U2Base {
     // 0 when the frame was copied, -1 when it could not be, -2 for a null buffer.
     virtual int ReadSnapFrame(uint8_t* buffer, int size, int topRowFirst);
     virtual int SetFrameTimeout(uint32_t milliseconds);
-    // 1 device lost (the acquisition thread gave up), 2 nothing new within the time, 3 a frame
-    // newer than the last ReadFrame is in the ring. The give-up is looked at again after the
-    // wait, so a thread that gives up while a reader waits is reported as lost.
+    // A WaitFrameResult. The give-up is looked at again after the wait, so a thread that gives
+    // up while a reader waits is reported as lost.
     virtual int WaitFrame(uint32_t milliseconds);
     // Copies the newest frame and marks it read: 0 when copied, -1 when it could not be. Frames
     // finished after the previous read but never copied are counted as dropped.

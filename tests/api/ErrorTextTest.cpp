@@ -6,26 +6,8 @@
 #include <set>
 #include <string>
 
-#include "camera/Velcor.h"
-
 namespace velcor {
 namespace {
-
-// The codes the camera object records are the ones applications read in the public header.
-static_assert(kErrSuccessNotice == VELCOR_ERR_NONE);
-static_assert(kErrNoCamera == VELCOR_ERR_NO_CAMERA);
-static_assert(kErrNotPresent == VELCOR_ERR_NOT_PRESENT);
-static_assert(kErrThread == VELCOR_ERR_THREAD);
-static_assert(kErrWindow == VELCOR_ERR_WINDOW);
-static_assert(kErrMemory == VELCOR_ERR_MEMORY);
-static_assert(kErrDevice == VELCOR_ERR_DEVICE);
-static_assert(kErrWindowRange == VELCOR_ERR_WINDOW_RANGE);
-static_assert(kErrAcquisition == VELCOR_ERR_ACQUISITION);
-static_assert(kErrArgument == VELCOR_ERR_ARGUMENT);
-static_assert(kErrUnsupported == VELCOR_ERR_UNSUPPORTED);
-static_assert(kErrConversion == VELCOR_ERR_CONVERSION);
-static_assert(kErrStopped == VELCOR_ERR_STOPPED);
-static_assert(kErrMaskFile == VELCOR_ERR_MASK_FILE);
 
 TEST(ErrorText, EveryRecordedCodeHasItsOwnMeaning) {
     const std::string generic = VelcorErrorText(10);
