@@ -16,6 +16,7 @@
 #include "platform/Clock.h"
 #include "sensors/SensorBase.h"
 #include "transport/DevIz3Cam.h"
+#include "transport/FpgaRegisterMap.h"
 
 namespace velcor {
 namespace {
@@ -26,7 +27,7 @@ constexpr int kModeTrigger = 2;
 constexpr int kModeLatch = 3;
 
 constexpr uint8_t kFrameEndpoint = 0x81;
-constexpr int kFrameCounterRegister = 8;
+constexpr int kFrameCounterRegister = fpga::kFrameCounter;
 constexpr uint32_t kMeterWindowMs = 1000;
 
 using product::IsOneOf;
@@ -54,8 +55,9 @@ void FillRequest(FrameRequest& request, std::vector<uint8_t>& buffer, int frameB
 // ---- Helpers ---------------------------------------------------------------------------------
 
 void CVelcorR3U2Base::PulseSensor() {
-    const int reg =
-        sensor_ && (sensor_->ModelCode() == 103 || sensor_->ModelCode() == 115) ? 0x96 : 0x6C;
+    const int reg = sensor_ && (sensor_->ModelCode() == 103 || sensor_->ModelCode() == 115)
+                        ? fpga::kFrameReleaseAlt
+                        : fpga::kFrameRelease;
     WriteFpgaRegister(reg, 1);
     platform::Sleep(1);
     WriteFpgaRegister(reg, 0);
@@ -184,7 +186,7 @@ int CVelcorR3U2Base::ResetTransfer() {
     } else {
         if (FirmwareVersion() >= 0x1100) controller_->ResetStreamPipe(kFrameEndpoint);
         if (productId_ != 0x30C0) PulseSensor();
-        WriteFpgaRegister(0x68, 2);
+        WriteFpgaRegister(fpga::kTransferReset, 2);
         if (productId_ == 0x3150) platform::Sleep(100);
     }
     controller_->ResetStreamState();
@@ -337,7 +339,8 @@ int CVelcorR3U2Base::AcquisitionLoopMemory() {
             lastFrameCounter_ = static_cast<uint16_t>(counter);
         } else if (transferMode_ == kModeContinuous) {
             int okHigh = 0;
-            const int slot = ReadFpgaRegister(0x72, &ok) | ReadFpgaRegister(0x73, &okHigh) << 8;
+            const int slot = ReadFpgaRegister(fpga::kNewestSlotLow, &ok) |
+                             ReadFpgaRegister(fpga::kNewestSlotHigh, &okHigh) << 8;
             if (!ok || !okHigh || slot == lastFrameCounter_) {
                 platform::Sleep(1);
                 continue;
@@ -444,17 +447,17 @@ int CVelcorR3U2Base::ConfigureFrameBuffers() {
     if (productId_ == 0x3042) return 0;
 
     if (IsOneOf(productId_, {0x31E0, 0x32D0})) {
-        WriteFpgaPair(0x9C, width);
-        WriteFpgaPair(0x9A, height);
+        WriteFpgaPair(fpga::kWidthLowAlt, width);
+        WriteFpgaPair(fpga::kHeightLowAlt, height);
     } else if (!IsMemoryPathProduct(productId_)) {
-        WriteFpgaPair(0x44, width);
-        WriteFpgaPair(0x40, height);
+        WriteFpgaPair(fpga::kWidthLow, width);
+        WriteFpgaPair(fpga::kHeightLow, height);
     }
 
     // Where the picture starts inside the FPGA's frame, per product.
     auto offsets = [this](int vertical, int horizontal) {
-        WriteFpgaPair(0x48, vertical);
-        WriteFpgaPair(0x4C, horizontal);
+        WriteFpgaPair(fpga::kVerticalOffsetLow, vertical);
+        WriteFpgaPair(fpga::kHorizontalOffsetLow, horizontal);
     };
     const int mode = info.windowMode;
     switch (productId_) {
@@ -462,23 +465,23 @@ int CVelcorR3U2Base::ConfigureFrameBuffers() {
             platform::Sleep(200);
             break;
         case 0x30B0:
-            WriteFpgaRegister(0x40, 0xC0);
+            WriteFpgaRegister(fpga::kHeightLow, 0xC0);
             platform::Sleep(1);
             break;
         case 0x30C0:
-            WriteFpgaRegister(0x40, 0x22);
+            WriteFpgaRegister(fpga::kHeightLow, 0x22);
             platform::Sleep(1);
             PulseSensor();
             break;
         case 0x30F0: {
             int ok = 0;
-            const int version = ReadFpgaRegister(0x11, &ok);
+            const int version = ReadFpgaRegister(fpga::kVersionHigh, &ok);
             offsets(version >= 19 ? 31 : 0, version >= 19 ? 12 : 0);
             break;
         }
         case 0x3100:
             offsets(11, 0);
-            WriteFpgaRegister(0x68, 0);
+            WriteFpgaRegister(fpga::kTransferReset, 0);
             break;
         case 0x3130:
         case 0x31E0:
@@ -618,19 +621,19 @@ int CVelcorR3U2Base::SetBitDepthMode(int mode) {
     switch (productId_) {
         case 0x3130:
             if (mode > 2) return 0;
-            WriteFpgaRegister(0x3D, mode);
+            WriteFpgaRegister(fpga::kPixelDepthMode, mode);
             bitDepthMode_ = sixteen;
             return ConfigureFrameBuffers();
         case 0x31E0:
         case 0x32D0:
-            WriteFpgaRegister(0xA3, mode == 1 ? 2 : 1);
+            WriteFpgaRegister(fpga::kPixelDepthAlt, mode == 1 ? 2 : 1);
             bitDepthMode_ = sixteen;
             return ConfigureFrameBuffers();
         case 0x3310:
         case 0x3320:
         case 0x3340:
-            if (productId_ == 0x3310) WriteFpgaRegister(0x6E, sixteen ? 2 : 0);
-            if (productId_ == 0x3320) WriteFpgaRegister(0x38, mode == 0 ? 1 : 0);
+            if (productId_ == 0x3310) WriteFpgaRegister(fpga::kPixelDepth6E, sixteen ? 2 : 0);
+            if (productId_ == 0x3320) WriteFpgaRegister(fpga::kStartupControl38, mode == 0 ? 1 : 0);
             bitDepthMode_ = sixteen;
             if (sensor_) sensor_->SetBitDepth(mode);
             return ConfigureFrameBuffers();
@@ -644,8 +647,9 @@ int CVelcorR3U2Base::SetBitDepthMode(int mode) {
     }
     // The console camera always delivers 16 bits.
     if (productId_ == 0x3180) mode = 1;
-    const bool told = productId_ == 0x3042 ? controller_->SetFirmwareByte(mode == 1 ? 1 : 0) != 0
-                                           : WriteFpgaRegister(0x3C, mode == 1 ? 2 : 1) != 0;
+    const bool told = productId_ == 0x3042
+                          ? controller_->SetFirmwareByte(mode == 1 ? 1 : 0) != 0
+                          : WriteFpgaRegister(fpga::kPixelDepth, mode == 1 ? 2 : 1) != 0;
     if (!told) return 0;
     if (bitDepthMode_ == mode) return 1;
     bitDepthMode_ = mode;
@@ -659,7 +663,7 @@ int CVelcorR3U2Base::SetTriggerMode(int mode, int force) {
     switch (productId_) {
         case 0x3030:
         case 0x3050:
-            WriteFpgaRegister(0x24, mode != 0 ? 1 : 0);
+            WriteFpgaRegister(fpga::kTriggerEnable24, mode != 0 ? 1 : 0);
             sensor_->SetTriggerMode(mode);
             if (mode != 0) {
                 lastFrameCounter_ = 0;
@@ -675,9 +679,9 @@ int CVelcorR3U2Base::SetTriggerMode(int mode, int force) {
         case 0x30F0:
         case 0x3100:
             sensor_->SetTriggerMode(1);
-            WriteFpgaRegister(0x30, 0);
+            WriteFpgaRegister(fpga::kTriggerEnable30, 0);
             if (mode != 0) {
-                WriteFpgaRegister(0x30, 1);
+                WriteFpgaRegister(fpga::kTriggerEnable30, 1);
             } else {
                 sensor_->SetTriggerMode(0);
             }
@@ -685,7 +689,7 @@ int CVelcorR3U2Base::SetTriggerMode(int mode, int force) {
         case 0x3150:
         case 0x3170:
             mode &= 0x83;
-            WriteFpgaRegister(0x24, mode);
+            WriteFpgaRegister(fpga::kTriggerEnable24, mode);
             break;
         case 0x3260:
         case 0x3270:

@@ -7,6 +7,7 @@
 #include "platform/Clock.h"
 #include "sensors/SensorBase.h"
 #include "transport/DevIz3Cam.h"
+#include "transport/FpgaRegisterMap.h"
 
 namespace velcor {
 namespace {
@@ -71,16 +72,16 @@ int CVelcorR3U2Base::CameraStartUp() {
     int ok = 0;
     switch (productId_) {
         case kProduct3140:
-            WriteFpgaRegister(0x38, 0);
-            WriteFpgaRegister(0x3E, 3);
-            WriteFpgaRegister(0x38, 1);
+            WriteFpgaRegister(fpga::kStartupControl38, 0);
+            WriteFpgaRegister(fpga::kStartupControl3E, 3);
+            WriteFpgaRegister(fpga::kStartupControl38, 1);
             break;
         case kProduct3180:
             if (!sensor_->WaitReady()) sensor_->Recover();
             break;
         case kProduct31E0: {
-            const int indicator = ReadFpgaRegister(0x13, &ok);
-            const int version = ReadFpgaRegister(0x10, &ok);
+            const int indicator = ReadFpgaRegister(fpga::kStartupIndicator, &ok);
+            const int version = ReadFpgaRegister(fpga::kVersionLow, &ok);
             if (FirmwareVersion() >= 0x1101 || indicator != 0 || version > 25) {
                 // The link to the sensor head may take minutes; nudge it every 25 s.
                 bool ready = false;
@@ -91,7 +92,7 @@ int CVelcorR3U2Base::CameraStartUp() {
                     if (ready) break;
                     platform::Sleep(500);
                     if (platform::TimeGetTime() - nudgeStart >= 25000) {
-                        WriteFpgaRegister(0x81, 1);
+                        WriteFpgaRegister(fpga::kSerialLink, 1);
                         nudgeStart = platform::TimeGetTime();
                     }
                 }
@@ -100,7 +101,7 @@ int CVelcorR3U2Base::CameraStartUp() {
             break;
         }
         case kProductRoze9701: {
-            const int indicator = ReadFpgaRegister(0x13, &ok);
+            const int indicator = ReadFpgaRegister(fpga::kStartupIndicator, &ok);
             if (FirmwareVersion() >= 0x1101 || indicator >= 9) {
                 // Newer firmware brings the sensor up itself; wake it once it reports ready,
                 // reset it when it never does.
@@ -124,8 +125,9 @@ int CVelcorR3U2Base::Shutdown() {
     if (IsOneOf(productId_, {0x3090, 0x30B0, 0x30C0}) && sensor_) {
         sensor_->WriteRegister(0, 3);
         sensor_->WriteRegister(0x8000, 3);
-        WriteFpgaRegister(37, 0);
-        for (int reg : {36, 31, 35, 34, 32, 33, 224}) {
+        WriteFpgaRegister(fpga::kConfig25, 0);
+        for (int reg : {fpga::kTriggerEnable24, fpga::kConfig1F, fpga::kConfig23, fpga::kConfig22,
+                        fpga::kConfig20, fpga::kReadyState, fpga::kShutdownClearE0}) {
             platform::Sleep(1);
             WriteFpgaRegister(reg, 0);
         }
@@ -265,7 +267,7 @@ int CVelcorR3U2Base::GetMaxDevices() {
 
 int CVelcorR3U2Base::LatchFrameCounter() {
     int ok = 0;
-    const int counter = ReadFpgaRegister(8, &ok);
+    const int counter = ReadFpgaRegister(fpga::kFrameCounter, &ok);
     if (!ok) return 0;
     lastFrameCounter_ = static_cast<uint16_t>(counter);
     return 1;
@@ -639,7 +641,7 @@ int CVelcorR3U2Base::GetFpgaSwitch() {
     if (!IsFpgaSwitchSupported()) return 0;
     int ok = 0;
     if (IsOneOf(productId_, {0x3150, 0x3170, 0x3220})) {
-        return ReadFpgaRegister(0x90, &ok) == 15 ? 1 : 0;
+        return ReadFpgaRegister(fpga::kPowerSwitch, &ok) == 15 ? 1 : 0;
     }
     if (productId_ == kProduct31E0) {
         int32_t variant = 0;
@@ -651,7 +653,7 @@ int CVelcorR3U2Base::GetFpgaSwitch() {
         }
         return on ? 1 : 0;
     }
-    return ReadFpgaRegister(0xD1, &ok) & 1;
+    return ReadFpgaRegister(fpga::kSwitchD1, &ok) & 1;
 }
 
 int CVelcorR3U2Base::SetFpgaSwitch(int on) {
@@ -659,7 +661,7 @@ int CVelcorR3U2Base::SetFpgaSwitch(int on) {
     const int wanted = on != 0 ? 1 : 0;
     if (GetFpgaSwitch() == wanted) return 1;
     if (IsOneOf(productId_, {0x3150, 0x3170, 0x3220})) {
-        return WriteFpgaRegister(0x90, wanted ? 15 : 8);
+        return WriteFpgaRegister(fpga::kPowerSwitch, wanted ? 15 : 8);
     }
     if (productId_ == kProduct31E0) {
         uint8_t stored = 0;
@@ -667,9 +669,9 @@ int CVelcorR3U2Base::SetFpgaSwitch(int on) {
         return sensor_ ? sensor_->VariantOpD(wanted ? stored : 0) : 0;
     }
     int ok = 0;
-    const int reg = ReadFpgaRegister(0xD1, &ok);
+    const int reg = ReadFpgaRegister(fpga::kSwitchD1, &ok);
     if (!ok) return 0;
-    return WriteFpgaRegister(0xD1, wanted ? (reg | 1) : (reg & ~1));
+    return WriteFpgaRegister(fpga::kSwitchD1, wanted ? (reg | 1) : (reg & ~1));
 }
 
 int CVelcorR3U2Base::IsFpgaValueSupported() {
@@ -677,13 +679,16 @@ int CVelcorR3U2Base::IsFpgaValueSupported() {
 }
 
 int CVelcorR3U2Base::SetFpgaValue(uint16_t value) {
-    return WriteFpgaRegister(0xD0, value & 0xFF) && WriteFpgaRegister(0xD2, value >> 8) ? 1 : 0;
+    return WriteFpgaRegister(fpga::kValue16Low, value & 0xFF) &&
+                   WriteFpgaRegister(fpga::kValue16High, value >> 8)
+               ? 1
+               : 0;
 }
 
 int CVelcorR3U2Base::GetFpgaValue(uint16_t* value) {
     int okLow = 0, okHigh = 0;
-    const int low = ReadFpgaRegister(0xD0, &okLow);
-    const int high = ReadFpgaRegister(0xD2, &okHigh);
+    const int low = ReadFpgaRegister(fpga::kValue16Low, &okLow);
+    const int high = ReadFpgaRegister(fpga::kValue16High, &okHigh);
     if (!okLow || !okHigh || value == nullptr) return 0;
     *value = static_cast<uint16_t>(low | high << 8);
     return 1;

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "platform/Clock.h"
+#include "transport/FpgaRegisterMap.h"
 
 namespace velcor {
 
@@ -34,22 +35,14 @@ constexpr uint8_t kMirrorVBit = 0x40;
 constexpr uint8_t kMirrorHBit = 0x01;
 constexpr uint8_t kBlackLevelAccessBit = 0x40;
 
+// The FPGA registers of a triggered frame's exposure in lines, lowest byte first.
+constexpr uint8_t kTriggerLineRegisters[4] = {fpga::kTriggerLines0, fpga::kTriggerLines1,
+                                              fpga::kTriggerLines2, fpga::kTriggerLines3};
 // The two states of the gain mode (registers 78, 82) and of the short exposure (90..92).
 constexpr uint8_t kGainModeLow[2] = {6, 255};
 constexpr uint8_t kGainModeHigh[2] = {255, 6};
 constexpr uint8_t kShortExposureOn[3] = {100, 32, 31};
 constexpr uint8_t kShortExposureOff[3] = {255, 255, 255};
-
-// FPGA registers.
-constexpr uint8_t kFpgaStartupState = 19;  // above 8: the camera is up
-constexpr uint8_t kFpgaReadyState = 33;    // 3: the camera is up
-constexpr uint8_t kFpgaFrameLength = 80;   // 80..83, a copy of the sensor's frame length
-constexpr uint8_t kFpgaLineLength = 84;    // 84 low byte, 85 high byte
-constexpr uint8_t kFpgaTriggerEnable = 88;
-constexpr uint8_t kFpgaMirrorHOff = 90;  // 1 while the horizontal mirror is off
-constexpr uint8_t kFpgaTriggerLines[4] = {133, 134, 155, 156};
-constexpr uint8_t kFpgaResetRequest = 164;  // bit 1
-constexpr uint8_t kFpgaResetBit = 0x02;
 
 // The FPGA's own line length while it times triggered exposures.
 constexpr uint32_t kTriggerLineLength = 1375;
@@ -205,11 +198,11 @@ bool CSensorROZE9701::WriteFpgaFrameLength(uint32_t lines) {
     }
     bool ok = true;
     for (int i = 0; i < 3; ++i) {
-        ok = controller_->WriteFpgaRegister(kFpgaFrameLength + i,
+        ok = controller_->WriteFpgaRegister(fpga::kFrameLength0 + i,
                                             static_cast<uint8_t>(lines >> (8 * i))) &&
              ok;
     }
-    return controller_->WriteFpgaRegister(kFpgaFrameLength + 3,
+    return controller_->WriteFpgaRegister(fpga::kFrameLength0 + 3,
                                           static_cast<uint8_t>((lines >> 24) & 0x0F)) &&
            ok;
 }
@@ -218,8 +211,9 @@ bool CSensorROZE9701::WriteFpgaLineLength(uint32_t clocks) {
     if (!HasController()) {
         return false;
     }
-    const bool low = controller_->WriteFpgaRegister(kFpgaLineLength, clocks & 0xFF) != 0;
-    const bool high = controller_->WriteFpgaRegister(kFpgaLineLength + 1, (clocks >> 8) & 0xFF);
+    const bool low = controller_->WriteFpgaRegister(fpga::kLineLengthLow, clocks & 0xFF) != 0;
+    const bool high =
+        controller_->WriteFpgaRegister(fpga::kLineLengthLow + 1, (clocks >> 8) & 0xFF);
     return low && high;
 }
 
@@ -237,7 +231,7 @@ bool CSensorROZE9701::ReadSensorFrameLength(int32_t* lines) {
 bool CSensorROZE9701::ReadFpgaFrameLength(int32_t* lines) {
     uint8_t b[4] = {};
     for (int i = 0; i < 4; ++i) {
-        if (!ReadFpga(kFpgaFrameLength + i, &b[i])) {
+        if (!ReadFpga(fpga::kFrameLength0 + i, &b[i])) {
             return false;
         }
     }
@@ -258,7 +252,7 @@ bool CSensorROZE9701::ReadSensorLineLength(int32_t* clocks) {
 bool CSensorROZE9701::ReadFpgaLineLength(int32_t* clocks) {
     uint8_t low = 0;
     uint8_t high = 0;
-    if (!ReadFpga(kFpgaLineLength, &low) || !ReadFpga(kFpgaLineLength + 1, &high)) {
+    if (!ReadFpga(fpga::kLineLengthLow, &low) || !ReadFpga(fpga::kLineLengthLow + 1, &high)) {
         return false;
     }
     *clocks = high * 256 + low;
@@ -287,7 +281,7 @@ int32_t CSensorROZE9701::SetExposureLines(int32_t lines) {
     bool ok = true;
     if (triggered) {
         // The FPGA must not fire a trigger while the exposure changes.
-        ok = WriteFpgaReadBack(kFpgaTriggerEnable, 0) != 0;
+        ok = WriteFpgaReadBack(fpga::kTriggerModeEnable, 0) != 0;
     }
 
     const auto wanted = static_cast<uint32_t>(lines);
@@ -317,7 +311,7 @@ int32_t CSensorROZE9701::SetExposureLines(int32_t lines) {
     }
     if (triggered) {
         ok = ArmTrigger() && ok;
-        ok = WriteFpgaReadBack(kFpgaTriggerEnable, 1) && ok;
+        ok = WriteFpgaReadBack(fpga::kTriggerModeEnable, 1) && ok;
     }
     return ok ? 1 : 0;
 }
@@ -599,7 +593,7 @@ int32_t CSensorROZE9701::ArmTrigger() {
     };
     bool ok = true;
     for (int i = 0; i < 4; ++i) {
-        ok = WriteFpgaReadBack(kFpgaTriggerLines[i], bytes[i]) && ok;
+        ok = WriteFpgaReadBack(kTriggerLineRegisters[i], bytes[i]) && ok;
         // The FPGA latches each byte of the exposure in its own time.
         platform::Sleep(100);
     }
@@ -630,7 +624,7 @@ int32_t CSensorROZE9701::SetTriggerMode(int32_t mode) {
         ok = WriteRegister(kRegOperation, kOperationTriggered) && ok;
         modeWord_ = mode;
         ok = ArmTrigger() && ok;
-        ok = WriteFpgaReadBack(kFpgaTriggerEnable, 1) && ok;
+        ok = WriteFpgaReadBack(fpga::kTriggerModeEnable, 1) && ok;
     } else {
         // Back to the sensor's own timing and free-running readout.
         ok = ReadSensorFrameLength(&frameLength);
@@ -642,7 +636,7 @@ int32_t CSensorROZE9701::SetTriggerMode(int32_t mode) {
         } else {
             ok = false;
         }
-        ok = WriteFpgaReadBack(kFpgaTriggerEnable, 0) && ok;
+        ok = WriteFpgaReadBack(fpga::kTriggerModeEnable, 0) && ok;
         ok = WriteRegister(kRegOperation, kOperationRun) && ok;
         modeWord_ = mode;
     }
@@ -861,7 +855,7 @@ int32_t CSensorROZE9701::SetMirrorH(int32_t on) {
     info_.mirrorH = on ? 1 : 0;
     // A horizontal change disturbs the vertical mirror bit: write it again.
     bool ok = SetMirrorV(info_.mirrorV) != 0;
-    ok = controller_->WriteFpgaRegister(kFpgaMirrorHOff, on ? 0 : 1) && ok;
+    ok = controller_->WriteFpgaRegister(fpga::kMirrorHOff, on ? 0 : 1) && ok;
     return ok ? 1 : 0;
 }
 
@@ -896,10 +890,11 @@ int32_t CSensorROZE9701::GetTemperature(double* celsius) {
 
 int32_t CSensorROZE9701::Reset() {
     uint8_t value = 0;
-    if (!ReadFpga(kFpgaResetRequest, &value)) {
+    if (!ReadFpga(fpga::kResetRequest, &value)) {
         return 0;
     }
-    return controller_->WriteFpgaRegister(kFpgaResetRequest, value | kFpgaResetBit) ? 1 : 0;
+    return controller_->WriteFpgaRegister(fpga::kResetRequest, value | fpga::kResetRequestBit) ? 1
+                                                                                               : 0;
 }
 
 int32_t CSensorROZE9701::WaitReady() {
@@ -907,16 +902,16 @@ int32_t CSensorROZE9701::WaitReady() {
         return 0;
     }
     uint8_t value = 0;
-    if (ReadFpga(kFpgaStartupState, &value) && value > 8) {
+    if (ReadFpga(fpga::kStartupIndicator, &value) && value >= fpga::kStartupIndicatorUp) {
         return 1;
     }
-    if (ReadFpga(kFpgaReadyState, &value) && value == 3) {
+    if (ReadFpga(fpga::kReadyState, &value) && value == fpga::kReadyStateUp) {
         return 1;
     }
     // The FPGA configures the sensor after power-up; give it time, then reset it a few times.
     platform::Sleep(7000);
     for (int attempt = 0; attempt < 5; ++attempt) {
-        if (ReadFpga(kFpgaReadyState, &value) && value == 3) {
+        if (ReadFpga(fpga::kReadyState, &value) && value == fpga::kReadyStateUp) {
             return 1;
         }
         Reset();

@@ -24,6 +24,13 @@ inline constexpr uint8_t kVersionHigh = 0x11;
 // Start-up state of the camera (19): the FPGA counts it up while it brings the sensor up; 9
 // or more once the camera is running.
 inline constexpr uint8_t kStartupIndicator = 0x13;
+// Configuration registers 0x1F..0x25 that the shutdown of products 0x3090, 0x30B0 and 0x30C0
+// clears (0x21 doubles as the ready state, 0x24 as a trigger enable).
+inline constexpr uint8_t kConfig1F = 0x1F;
+inline constexpr uint8_t kConfig20 = 0x20;
+inline constexpr uint8_t kConfig22 = 0x22;
+inline constexpr uint8_t kConfig23 = 0x23;
+inline constexpr uint8_t kConfig25 = 0x25;
 inline constexpr uint8_t kReadyState = 0x21;  // 33 on the ROZE9701 camera: 3 once it is ready
 inline constexpr uint8_t kTriggerEnable24 = 0x24;
 inline constexpr uint8_t kTriggerEnable30 = 0x30;
@@ -94,13 +101,13 @@ inline constexpr RegisterInfo kRegisterMap[] = {
     {kVersionLow, kRead, "version low"},
     {kVersionHigh, kRead, "version high"},
     {kStartupIndicator, kRead, "start-up indicator"},
-    {0x1F, kWrite, "configuration 0x1F"},
-    {0x20, kWrite, "configuration 0x20"},
+    {kConfig1F, kWrite, "configuration 0x1F"},
+    {kConfig20, kWrite, "configuration 0x20"},
     {kReadyState, kReadWrite, "configuration 0x21 / ready state"},
-    {0x22, kWrite, "configuration 0x22"},
-    {0x23, kWrite, "configuration 0x23"},
+    {kConfig22, kWrite, "configuration 0x22"},
+    {kConfig23, kWrite, "configuration 0x23"},
     {kTriggerEnable24, kWrite, "trigger enable 0x24"},
-    {0x25, kWrite, "configuration 0x25"},
+    {kConfig25, kWrite, "configuration 0x25"},
     {kTriggerEnable30, kWrite, "trigger enable 0x30"},
     {kStartupControl38, kWrite, "start-up control 0x38"},
     {kPixelDepth, kWrite, "pixel depth"},
