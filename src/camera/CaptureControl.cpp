@@ -23,20 +23,26 @@ constexpr uint32_t kPreviewFrameWaitMs = 3000;
 constexpr uint32_t kTriggerFrameWaitMs = 60000;
 constexpr uint32_t kTriggerFrameTimeoutMs = 6000;
 
-bool IsSixteenBitRawMode(int bits) {
-    return bits == 16 || bits == 48 || bits == 64;
-}
-
 }  // namespace
 
+FrameImages CVelcor::ConversionImages() {
+    FrameImages images;
+    images.raw8 = images_[kImage8].get();
+    images.raw16 = images_[kImage16].get();
+    images.image24 = images_[kImage24].get();
+    images.image32 = images_[kImage32].get();
+    images.image48 = images_[kImage48].get();
+    images.image64 = images_[kImage64].get();
+    images.work = images_[kImageWork].get();
+    return images;
+}
+
 DibImage* CVelcor::RawImage() {
-    return images_[IsSixteenBitRawMode(kColourModeBits[activeColourIndex_]) ? kImage16 : kImage8]
-        .get();
+    return FrameConverter::RawImage(ConversionImages(), kColourModeBits[activeColourIndex_]);
 }
 
 DibImage* CVelcor::OutputImage() {
-    return activeColourIndex_ >= 0 && activeColourIndex_ < 6 ? images_[activeColourIndex_].get()
-                                                             : nullptr;
+    return FrameConverter::OutputImage(ConversionImages(), kColourModeBits[activeColourIndex_]);
 }
 
 // ---- Preparing capture -----------------------------------------------------------------------
@@ -62,7 +68,7 @@ bool CVelcor::PrepareCapture() {
         bool ok = true;
         if (bits == 8 || bits == 16 || bits == 24 || bits == 32)
             ok = ok && images_[kImage8]->Create(w, h, 8);
-        if (IsSixteenBitRawMode(bits)) ok = ok && images_[kImage16]->Create(w, h, 16);
+        if (RawIsSixteenBits(bits)) ok = ok && images_[kImage16]->Create(w, h, 16);
         if (bits != 16) ok = ok && images_[kImage24]->Create(w, h, 24);
         if (bits == 32 || bits == 48 || bits == 64) {
             ok = ok && images_[colourIndex]->Create(w, h, bits);
@@ -74,7 +80,7 @@ bool CVelcor::PrepareCapture() {
         }
         activeColourIndex_ = colourIndex;
     }
-    e.SetBitDepthMode(IsSixteenBitRawMode(bits) ? 1 : 0);
+    e.SetBitDepthMode(RawIsSixteenBits(bits) ? 1 : 0);
     if (!e.ApplyWindow(geometry_.xStart, geometry_.yStart, w, h, subSample_)) {
         RecordError(kErrWindowRange);
         return false;
@@ -519,49 +525,18 @@ class CVelcor::ConversionHooks : public FrameConversionHooks {
 };
 
 void CVelcor::ConvertFrame(const Settings& settings) {
-    FrameImages images;
-    images.raw8 = images_[kImage8].get();
-    images.raw16 = images_[kImage16].get();
-    images.image24 = images_[kImage24].get();
-    images.image32 = images_[kImage32].get();
-    images.image48 = images_[kImage48].get();
-    images.image64 = images_[kImage64].get();
-    images.work = images_[kImageWork].get();
-
     ConversionParams p;
     const FilterValues& f = settings.filters;
     p.colourMode = kColourModeBits[activeColourIndex_];
-    p.bayerMode = f.bayerMode;
-    p.bayerGainRed = f.bayerGainRed;
-    p.bayerGainGreen = f.bayerGainGreen;
-    p.bayerGainBlue = f.bayerGainBlue;
-    p.bayerGainAuto = f.bayerGainAuto;
-    p.grayMode = f.grayMode;
-    p.grayGainR = f.grayGainR;
-    p.grayGainG1 = f.grayGainG1;
-    p.grayGainG2 = f.grayGainG2;
-    p.grayGainB = f.grayGainB;
-    p.grayOffsetR = f.grayOffsetR;
-    p.grayOffsetG1 = f.grayOffsetG1;
-    p.grayOffsetG2 = f.grayOffsetG2;
-    p.grayOffsetB = f.grayOffsetB;
-    p.autoGrayBalance = f.autoGrayBalance;
-    p.hue = f.hue;
-    p.saturation = f.saturation;
-    p.gamma = f.gamma;
-    p.contrast = f.contrast;
-    p.sharpness = f.sharpness;
-    p.brightness = f.brightness;
+    p.filters = f;
     p.mirrorH = settings.analog.mirrorH != 0;
     p.mirrorV = settings.analog.mirrorV != 0;
     p.mirrorHInHardware = engine_->HasMirrorHHardware() != 0;
     p.mirrorVInHardware = engine_->HasMirrorVHardware() != 0;
-    p.maskFilter = f.maskFilter != 0;
-    p.dotFilter = f.dotFilter != 0;
     p.autoExposureMode = settings.analog.autoExposureMode;
 
     ConversionHooks hooks(*this);
-    FrameConverter::Convert(images, p, &hooks);
+    FrameConverter::Convert(ConversionImages(), p, &hooks);
 
     // The automatic balances leave their gains for the next frames and for the settings. Only
     // what the conversion changed goes back: a value an application set meanwhile stays.
@@ -570,14 +545,14 @@ void CVelcor::ConvertFrame(const Settings& settings) {
     auto keep = [](int& target, int before, int after) {
         if (after != before) target = after;
     };
-    keep(stored.bayerGainRed, f.bayerGainRed, p.bayerGainRed);
-    keep(stored.bayerGainGreen, f.bayerGainGreen, p.bayerGainGreen);
-    keep(stored.bayerGainBlue, f.bayerGainBlue, p.bayerGainBlue);
-    keep(stored.grayGainR, f.grayGainR, p.grayGainR);
-    keep(stored.grayGainG1, f.grayGainG1, p.grayGainG1);
-    keep(stored.grayGainG2, f.grayGainG2, p.grayGainG2);
-    keep(stored.grayGainB, f.grayGainB, p.grayGainB);
-    keep(stored.autoGrayBalance, f.autoGrayBalance, p.autoGrayBalance);
+    keep(stored.bayerGainRed, f.bayerGainRed, p.filters.bayerGainRed);
+    keep(stored.bayerGainGreen, f.bayerGainGreen, p.filters.bayerGainGreen);
+    keep(stored.bayerGainBlue, f.bayerGainBlue, p.filters.bayerGainBlue);
+    keep(stored.grayGainR, f.grayGainR, p.filters.grayGainR);
+    keep(stored.grayGainG1, f.grayGainG1, p.filters.grayGainG1);
+    keep(stored.grayGainG2, f.grayGainG2, p.filters.grayGainG2);
+    keep(stored.grayGainB, f.grayGainB, p.filters.grayGainB);
+    keep(stored.autoGrayBalance, f.autoGrayBalance, p.filters.autoGrayBalance);
 }
 
 void CVelcor::AutoExposure(const DibImage& raw, int mode) {

@@ -24,6 +24,8 @@
 #include "camera/ErrorHistory.h"
 #include "engine/VelcorR3U2Base.h"
 #include "imaging/DibImage.h"
+#include "imaging/FilterValues.h"
+#include "imaging/FrameConverter.h"
 #include "platform/CriticalSection.h"
 #include "platform/DeviceNotifications.h"
 #include "platform/Event.h"
@@ -218,18 +220,8 @@ class CVelcor {
         int xStart = 0;
         int yStart = 0;
     };
-    // Filter values held here; the gains of the Bayer path use 100 as unity, gray gains 128.
-    struct FilterValues {
-        int brightness = 0, contrast = 0, hue = 0, saturation = 0, sharpness = 0;
-        int bayerGainRed = 0, bayerGainGreen = 0, bayerGainBlue = 0;
-        int gamma = 0, bayerMode = 0, grayMode = 0;
-        int grayGainR = 0, grayGainG1 = 0, grayGainG2 = 0, grayGainB = 0;
-        int grayOffsetR = 0, grayOffsetG1 = 0, grayOffsetG2 = 0, grayOffsetB = 0;
-        int autoGrayBalance = 0;
-        int bayerGainAuto = 0;
-        int dotFilter = 0;   // dot correction on (filter id 102)
-        int maskFilter = 0;  // pixel-mask correction on (filter id 103)
-    };
+    // Filter values held here; the frame conversion reads them.
+    using FilterValues = velcor::FilterValues;
     // Analog values mirrored from the engine.
     struct AnalogValues {
         int globalGain = 0;
@@ -309,6 +301,8 @@ class CVelcor {
     bool CopyToFrameTarget() VELCOR_REQUIRES(frameLock_);
     void FillFrameInfo(const DibImage& raw, int frameRate) VELCOR_REQUIRES(frameLock_);
     void PostFrameMessage(WPARAM wParam, LPARAM lParam) VELCOR_REQUIRES(frameLock_);
+    // The images the frame conversion works on.
+    FrameImages ConversionImages();
     // The raw and output images of the capture's colour mode.
     DibImage* RawImage() VELCOR_REQUIRES(frameLock_);
     DibImage* OutputImage() VELCOR_REQUIRES(frameLock_);

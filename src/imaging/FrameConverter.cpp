@@ -48,8 +48,8 @@ int FrameConverter::Convert(const FrameImages& images, ConversionParams& params,
     const bool grayMode = mode == 8 || mode == 16;
 
     if (hooks != nullptr && params.autoExposureMode != 0) hooks->AutoExposure(*raw, params);
-    if (hooks != nullptr && (params.maskFilter || params.dotFilter))
-        hooks->CorrectDefects(*raw, params.maskFilter, params.dotFilter);
+    if (hooks != nullptr && (params.filters.maskFilter || params.filters.dotFilter))
+        hooks->CorrectDefects(*raw, params.filters.maskFilter, params.filters.dotFilter);
 
     if (grayMode) GrayProcessing(images, params, *raw);
 
@@ -60,21 +60,22 @@ int FrameConverter::Convert(const FrameImages& images, ConversionParams& params,
     if (!grayMode) {
         // The raw frame is mirrored now, by the sensor or just above, on both flags.
         Demosaic(*raw, *output, params, params.mirrorV, params.mirrorH);
-        if (params.hue != 0 || params.saturation != 0) HueSaturation(*output, params);
+        if (params.filters.hue != 0 || params.filters.saturation != 0)
+            HueSaturation(*output, params);
     }
-    if (params.gamma != 100) Gamma(*output, params.gamma);
-    if (params.contrast != 0) Contrast(*output, params.contrast);
-    if (params.sharpness != 0) Sharpness(*output, images.work, params.sharpness);
-    if (params.brightness != 0) Brightness(*output, params.brightness);
+    if (params.filters.gamma != 100) Gamma(*output, params.filters.gamma);
+    if (params.filters.contrast != 0) Contrast(*output, params.filters.contrast);
+    if (params.filters.sharpness != 0) Sharpness(*output, images.work, params.filters.sharpness);
+    if (params.filters.brightness != 0) Brightness(*output, params.filters.brightness);
     return 1;
 }
 
 void FrameConverter::GrayProcessing(const FrameImages& images, ConversionParams& params,
                                     DibImage& raw) {
-    if (params.grayMode == 1) {
+    if (params.filters.grayMode == 1) {
         GrayGainsAndOffsets(raw, params);
-    } else if (params.grayMode == 2 && params.colourMode == 8 && images.image24 != nullptr &&
-               !images.image24->Empty()) {
+    } else if (params.filters.grayMode == 2 && params.colourMode == 8 &&
+               images.image24 != nullptr && !images.image24->Empty()) {
         // Luminance of the demosaiced frame replaces the raw samples. The software mirror
         // comes after this step, so only what the sensor mirrored moves the phase here.
         Demosaic(raw, *images.image24, params, params.mirrorV && params.mirrorVInHardware,
@@ -85,10 +86,10 @@ void FrameConverter::GrayProcessing(const FrameImages& images, ConversionParams&
 
 void FrameConverter::Demosaic(DibImage& raw, DibImage& output, ConversionParams& params,
                               bool mirrorV, bool mirrorH) {
-    const int bayerMode = MirroredBayerMode(params.bayerMode, mirrorV, mirrorH);
-    if (params.bayerGainAuto != 0) AutoBayerGain(raw, params, bayerMode);
-    const BayerGains gains{bayerMode, params.bayerGainRed, params.bayerGainGreen,
-                           params.bayerGainBlue};
+    const int bayerMode = MirroredBayerMode(params.filters.bayerMode, mirrorV, mirrorH);
+    if (params.filters.bayerGainAuto != 0) AutoBayerGain(raw, params, bayerMode);
+    const BayerGains gains{bayerMode, params.filters.bayerGainRed, params.filters.bayerGainGreen,
+                           params.filters.bayerGainBlue};
     velcor::Demosaic(raw, output, gains);
 }
 

@@ -13,6 +13,7 @@
 
 #include "imaging/Demosaic.h"
 #include "imaging/DibImage.h"
+#include "imaging/FilterValues.h"
 
 namespace velcor {
 
@@ -28,27 +29,20 @@ struct FrameImages {
 };
 
 // The camera object's settings for one conversion. The automatic balances write their gains
-// back here; the caller stores them.
+// back into the filter values; the caller stores them.
 struct ConversionParams {
     int colourMode = 8;  // output depth: 8, 16, 24, 32, 48 or 64
-    // Bayer path (gains: 100 = unity).
-    int bayerMode = 0;
-    int bayerGainRed = 100, bayerGainGreen = 100, bayerGainBlue = 100;
-    int bayerGainAuto = 0;
-    // Gray modes (gains: 128 = unity).
-    int grayMode = 0;
-    int grayGainR = 128, grayGainG1 = 128, grayGainG2 = 128, grayGainB = 128;
-    int grayOffsetR = 0, grayOffsetG1 = 0, grayOffsetG2 = 0, grayOffsetB = 0;
-    int autoGrayBalance = 0;  // request count, decremented per balanced frame
-    // Adjustments (neutral values skip the step).
-    int hue = 0, saturation = 0, gamma = 100, contrast = 0, sharpness = 0, brightness = 0;
+    FilterValues filters = FilterValues::Neutral();
     // Mirror flags and whether the engine mirrors each axis in the sensor.
     bool mirrorH = false, mirrorV = false;
     bool mirrorHInHardware = false, mirrorVInHardware = false;
-    // Pixel mask (filter 103) and dot (filter 102) corrections, automatic exposure mode.
-    bool maskFilter = false, dotFilter = false;
-    int autoExposureMode = 0;
+    int autoExposureMode = 0;  // 0 off, 1 exposure, 2 gain
 };
+
+// The raw frame of a colour mode is 16 bits wide for modes 16, 48 and 64, else 8 bits.
+constexpr bool RawIsSixteenBits(int colourMode) {
+    return colourMode == 16 || colourMode == 48 || colourMode == 64;
+}
 
 // Steps that need the camera object: it owns the engine and the mask lock.
 class FrameConversionHooks {

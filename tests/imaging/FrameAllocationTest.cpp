@@ -29,7 +29,7 @@ TEST(FrameAllocation, ConversionOfModesEightAndTwentyFourAllocatesNothing) {
     for (const int mode : {8, 24}) {
         params.colourMode = mode;
         for (const int grayMode : {0, 2}) {
-            params.grayMode = grayMode;
+            params.filters.grayMode = grayMode;
             const auto before = test::AllocationsOnThisThread();
             for (int i = 0; i < 3; ++i)
                 ASSERT_EQ(FrameConverter::Convert(frame, params), 1);

@@ -73,8 +73,8 @@ TEST(FrameConversion, ColourModesDemosaicTheRightRawImage) {
         FillRandom(im.raw16, 4);
         ConversionParams p;
         p.colourMode = mode;
-        p.bayerMode = 2;
-        p.bayerGainRed = 150;
+        p.filters.bayerMode = 2;
+        p.filters.bayerGainRed = 150;
         ASSERT_EQ(FrameConverter::Convert(im.frame, p), 1);
         DibImage expected;
         DibImage* output = FrameConverter::OutputImage(im.frame, mode);
@@ -110,7 +110,7 @@ TEST(FrameConversion, SoftwareMirrorTurnsTheRawFrameFirst) {
     std::copy_n(im.raw16.Pixels(), im.raw16.ByteSize(), plain.raw16.Pixels());
     ConversionParams p;
     p.colourMode = 48;
-    p.bayerMode = 0;
+    p.filters.bayerMode = 0;
     p.mirrorH = true;  // the engine cannot: mirrored here
     ASSERT_EQ(FrameConverter::Convert(im.frame, p), 1);
     ASSERT_TRUE(MirrorRaw(plain.raw16, true, false));
@@ -124,8 +124,8 @@ TEST(FrameConversion, GrayModeTwoReplacesSamplesByLuminance) {
     test::FillFlat(im.raw8, 120);
     ConversionParams p;
     p.colourMode = 8;
-    p.grayMode = 2;
-    p.bayerGainRed = 200;  // red doubled: (240 x 30 + 120 x 59 + 120 x 11) / 100
+    p.filters.grayMode = 2;
+    p.filters.bayerGainRed = 200;  // red doubled: (240 x 30 + 120 x 59 + 120 x 11) / 100
     ASSERT_EQ(FrameConverter::Convert(im.frame, p), 1);
     EXPECT_EQ(Channel(im.raw8, 0, 0, 0), (240u * 30 + 120 * 59 + 120 * 11) / 100);
     EXPECT_EQ(Channel(im.raw8, 23, 7, 0), (240u * 30 + 120 * 59 + 120 * 11) / 100);
@@ -139,7 +139,7 @@ TEST(FrameConversion, HooksRunFirstAndInOrder) {
     ASSERT_EQ(FrameConverter::Convert(im.frame, p, &hooks), 1);
     EXPECT_TRUE(hooks.calls.empty());
     p.autoExposureMode = 1;
-    p.dotFilter = true;
+    p.filters.dotFilter = true;
     ASSERT_EQ(FrameConverter::Convert(im.frame, p, &hooks), 1);
     EXPECT_EQ(hooks.calls, (std::vector<std::string>{"exposure 16", "defects dot"}));
 }
