@@ -111,32 +111,33 @@ int32_t CSensorBase::SetColourGainBlue(int32_t) {
 int32_t CSensorBase::GetColourGainBlue(int32_t*) {
     return 0;
 }
-int32_t CSensorBase::GetExposureLinesMin(int32_t*) {
-    return 0;
+int32_t CSensorBase::GetExposureLinesMin(int32_t* value) {
+    return (infoBounds_ & kLineBounds) != 0 ? ReportField(value, info_.linesMin, 1) : 0;
 }
-int32_t CSensorBase::GetExposureLinesMax(int32_t*) {
-    return 0;
+int32_t CSensorBase::GetExposureLinesMax(int32_t* value) {
+    return (infoBounds_ & kLineBounds) != 0 ? ReportField(value, info_.linesMax, 1) : 0;
 }
-int32_t CSensorBase::GetExposureLinesDefault(int32_t*) {
-    return 0;
+int32_t CSensorBase::GetExposureLinesDefault(int32_t* value) {
+    return (infoBounds_ & kLineBounds) != 0 ? ReportField(value, info_.linesDefault, 1) : 0;
 }
-int32_t CSensorBase::GetGlobalGainMin(int32_t*) {
-    return 0;
+int32_t CSensorBase::GetGlobalGainMin(int32_t* value) {
+    return (infoBounds_ & kGainBounds) != 0 ? ReportField(value, info_.gainMin, 1) : 0;
 }
-int32_t CSensorBase::GetGlobalGainMax(int32_t*) {
-    return 0;
+int32_t CSensorBase::GetGlobalGainMax(int32_t* value) {
+    return (infoBounds_ & kGainBounds) != 0 ? ReportField(value, info_.gainMax, 1) : 0;
 }
-int32_t CSensorBase::GetGlobalGainDefault(int32_t*) {
-    return 0;
+int32_t CSensorBase::GetGlobalGainDefault(int32_t* value) {
+    return (infoBounds_ & kGainBounds) != 0 ? ReportField(value, info_.gainDefault, 1) : 0;
 }
-int32_t CSensorBase::GetColourGainMin(int32_t*) {
-    return 0;
+int32_t CSensorBase::GetColourGainMin(int32_t* value) {
+    return (infoBounds_ & kColourGainBounds) != 0 ? ReportField(value, info_.colourGainMin, 1) : 0;
 }
-int32_t CSensorBase::GetColourGainMax(int32_t*) {
-    return 0;
+int32_t CSensorBase::GetColourGainMax(int32_t* value) {
+    return (infoBounds_ & kColourGainBounds) != 0 ? ReportField(value, info_.colourGainMax, 1) : 0;
 }
-int32_t CSensorBase::GetColourGainDefault(int32_t*) {
-    return 0;
+int32_t CSensorBase::GetColourGainDefault(int32_t* value) {
+    return (infoBounds_ & kColourGainBounds) != 0 ? ReportField(value, info_.colourGainDefault, 1)
+                                                  : 0;
 }
 
 int32_t CSensorBase::SetChannelGain(int32_t, int32_t) {
@@ -219,14 +220,14 @@ int32_t CSensorBase::SetExposure(int32_t) {
 int32_t CSensorBase::GetExposure(int32_t*) {
     return 0;
 }
-int32_t CSensorBase::GetExposureMin(int32_t*) {
-    return 0;
+int32_t CSensorBase::GetExposureMin(int32_t* value) {
+    return (infoBounds_ & kExposureBounds) != 0 ? ReportField(value, info_.exposureMin, 1) : 0;
 }
-int32_t CSensorBase::GetExposureMax(int32_t*) {
-    return 0;
+int32_t CSensorBase::GetExposureMax(int32_t* value) {
+    return (infoBounds_ & kExposureBounds) != 0 ? ReportField(value, info_.exposureMax, 1) : 0;
 }
-int32_t CSensorBase::GetExposureDefault(int32_t*) {
-    return 0;
+int32_t CSensorBase::GetExposureDefault(int32_t* value) {
+    return (infoBounds_ & kExposureBounds) != 0 ? ReportField(value, info_.exposureDefault, 1) : 0;
 }
 
 int32_t CSensorBase::SetMirrorV(int32_t) {

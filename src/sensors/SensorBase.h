@@ -220,6 +220,17 @@ class CSensorBase {
     uint8_t BusAddress() const { return busAddress_; }
 
   protected:
+    // Bound groups whose minimum, maximum and default a driver keeps in its SensorInfo: the
+    // base class answers their queries from the record (1 with the value) for the groups the
+    // driver names, and answers 0 (not offered) for the others.
+    enum BoundGroups : uint32_t {
+        kLineBounds = 1u << 0,        // exposure lines
+        kGainBounds = 1u << 1,        // global gain
+        kColourGainBounds = 1u << 2,  // colour gains (the red group's bounds)
+        kExposureBounds = 1u << 3,    // exposure in 0.1 ms
+    };
+    void AnswerBoundsFromInfo(uint32_t groups) { infoBounds_ = groups; }
+
     static constexpr uint32_t kBusTimeoutMs = 3000;
     // FPGA register 2 reads 0 while the FPGA's sensor bus is idle.
     static constexpr uint8_t kFpgaSensorBusBusy = 2;
@@ -246,6 +257,7 @@ class CSensorBase {
     int32_t modeWord_ = 0;
     uint16_t fpgaVersion_ = 0;
     int32_t modelCode_ = 0;
+    uint32_t infoBounds_ = 0;
     // Spare driver state.
     int64_t spareWordA_ = 1;
     int64_t spareWordB_ = 0;

@@ -56,6 +56,7 @@ constexpr int32_t kFullHeight = 1024;
 
 CSensorROZE9701::CSensorROZE9701(CControllerBase* controller, uint8_t busAddress)
     : CSensorBase(controller, busAddress) {
+    AnswerBoundsFromInfo(kLineBounds | kGainBounds | kColourGainBounds | kExposureBounds);
     SensorInfo& s = info_;
     s.fullWidth = kFullWidth;
     s.fullHeight = kFullHeight;
@@ -325,30 +326,6 @@ int32_t CSensorROZE9701::GetExposureLines(int32_t* lines) {
     return 1;
 }
 
-int32_t CSensorROZE9701::GetExposureLinesMin(int32_t* value) {
-    if (value == nullptr) {
-        return 0;
-    }
-    *value = info_.linesMin;
-    return 1;
-}
-
-int32_t CSensorROZE9701::GetExposureLinesMax(int32_t* value) {
-    if (value == nullptr) {
-        return 0;
-    }
-    *value = info_.linesMax;
-    return 1;
-}
-
-int32_t CSensorROZE9701::GetExposureLinesDefault(int32_t* value) {
-    if (value == nullptr) {
-        return 0;
-    }
-    *value = info_.linesDefault;
-    return 1;
-}
-
 bool CSensorROZE9701::ExposureNsToLines(uint64_t ns) {
     if (info_.fixedExposureMode || info_.clockKHz <= 0) {
         return false;
@@ -381,30 +358,6 @@ int32_t CSensorROZE9701::GetExposure(int32_t* value) {
     }
     Lock lock(lock_);
     *value = info_.exposure;
-    return 1;
-}
-
-int32_t CSensorROZE9701::GetExposureMin(int32_t* value) {
-    if (value == nullptr) {
-        return 0;
-    }
-    *value = info_.exposureMin;
-    return 1;
-}
-
-int32_t CSensorROZE9701::GetExposureMax(int32_t* value) {
-    if (value == nullptr) {
-        return 0;
-    }
-    *value = info_.exposureMax;
-    return 1;
-}
-
-int32_t CSensorROZE9701::GetExposureDefault(int32_t* value) {
-    if (value == nullptr) {
-        return 0;
-    }
-    *value = info_.exposureDefault;
     return 1;
 }
 
@@ -672,54 +625,6 @@ int32_t CSensorROZE9701::GetGlobalGain(int32_t* value) {
     }
     Lock lock(lock_);
     *value = info_.gain;
-    return 1;
-}
-
-int32_t CSensorROZE9701::GetGlobalGainMin(int32_t* value) {
-    if (value == nullptr) {
-        return 0;
-    }
-    *value = info_.gainMin;
-    return 1;
-}
-
-int32_t CSensorROZE9701::GetGlobalGainMax(int32_t* value) {
-    if (value == nullptr) {
-        return 0;
-    }
-    *value = info_.gainMax;
-    return 1;
-}
-
-int32_t CSensorROZE9701::GetGlobalGainDefault(int32_t* value) {
-    if (value == nullptr) {
-        return 0;
-    }
-    *value = info_.gainDefault;
-    return 1;
-}
-
-int32_t CSensorROZE9701::GetColourGainMin(int32_t* value) {
-    if (value == nullptr) {
-        return 0;
-    }
-    *value = info_.colourGainMin;
-    return 1;
-}
-
-int32_t CSensorROZE9701::GetColourGainMax(int32_t* value) {
-    if (value == nullptr) {
-        return 0;
-    }
-    *value = info_.colourGainMax;
-    return 1;
-}
-
-int32_t CSensorROZE9701::GetColourGainDefault(int32_t* value) {
-    if (value == nullptr) {
-        return 0;
-    }
-    *value = info_.colourGainDefault;
     return 1;
 }
 

@@ -36,27 +36,15 @@ class CSensorROZE9701 : public CSensorBase {
 
     int32_t SetExposureLines(int32_t lines) override;
     int32_t GetExposureLines(int32_t* lines) override;
-    int32_t GetExposureLinesMin(int32_t* value) override;
-    int32_t GetExposureLinesMax(int32_t* value) override;
-    int32_t GetExposureLinesDefault(int32_t* value) override;
 
     int32_t SetGlobalGain(int32_t value) override;
     int32_t GetGlobalGain(int32_t* value) override;
-    int32_t GetGlobalGainMin(int32_t* value) override;
-    int32_t GetGlobalGainMax(int32_t* value) override;
-    int32_t GetGlobalGainDefault(int32_t* value) override;
-    int32_t GetColourGainMin(int32_t* value) override;
-    int32_t GetColourGainMax(int32_t* value) override;
-    int32_t GetColourGainDefault(int32_t* value) override;
 
     int32_t SetBlackLevel(int32_t value) override;
     int32_t GetBlackLevel(int32_t* value) override;
 
     int32_t SetExposure(int32_t value) override;
     int32_t GetExposure(int32_t* value) override;
-    int32_t GetExposureMin(int32_t* value) override;
-    int32_t GetExposureMax(int32_t* value) override;
-    int32_t GetExposureDefault(int32_t* value) override;
 
     int32_t SetMirrorV(int32_t on) override;
     int32_t GetMirrorV(int32_t* on) override;
