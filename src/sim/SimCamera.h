@@ -56,6 +56,11 @@ struct SimCameraConfig {
     uint32_t frameNumberStart = 0xFFFFFFFC;
     // A device whose driver refuses opens (another program holds it exclusively).
     bool refuseOpen = false;
+    // A simulated camera belongs to the process that attached it: it is listed in that
+    // process's device table only. Set, it presents itself as a device of the whole machine
+    // instead, so its entry goes to the table that processes share (where other processes see
+    // the entry but cannot open the camera); for exercising that table's rules.
+    bool machineWide = false;
     // Frames are finished as soon as they are requested instead of at the sensor's frame rate.
     bool fastFrames = true;
     // Start-up. The camera is up when the FPGA has configured the sensor: register 0x13 then
@@ -139,6 +144,7 @@ class SimCamera : public platform::DriverDevice, public std::enable_shared_from_
     std::string Path() const override { return path_; }
     bool IsPresent() const override;
     bool AcceptsOpen() const override { return !config_.refuseOpen; }
+    bool ProcessLocal() const override { return !config_.machineWide; }
     void StartIo(const std::shared_ptr<platform::IoRequest>& request) override;
     void CancelIo(uint64_t owner) override;
 
