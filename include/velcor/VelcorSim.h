@@ -111,9 +111,9 @@ VELCOR_API BOOL VELCOR_CALL VelcorSim_SetDefects(int camera, int hot, int dead, 
 /* TRUE (the default): every frame is finished the moment it is requested or triggered, so
    frames come as fast as the host takes them; a requested frame is made once the camera's
    transfer buffers have room for it. FALSE: frames come at the sensor's frame rate (frame
-   length x line length / pixel clock), triggered frames after their exposure and readout. The
-   camera's work is done on a thread of the simulator at normal priority, not on the thread
-   that asks for the frame. FALSE for an unknown camera. */
+   length x line length / pixel clock), triggered frames after their exposure and readout.
+   Requested frames are made on a thread of the simulator at normal priority, not on the thread
+   that asks for them. FALSE for an unknown camera. */
 VELCOR_API BOOL VELCOR_CALL VelcorSim_SetFastFrames(int camera, BOOL fast);
 /* Enumerates the attached cameras into the device table and copies up to `capacity` entries of
    the table as this process sees it: its own simulated cameras and the machine's cameras, in
