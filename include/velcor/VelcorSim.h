@@ -3,9 +3,11 @@
  *
  * A simulated camera plugs in where the USB bridge's driver would: once attached, the library
  * finds it, opens it and streams from it exactly as from a real camera, and windows registered
- * for device notifications receive its arrival and removal. Simulated cameras live in the
- * process that attached them; the same serial number gives the same device path in every
- * process, so the device table that processes share recognises it.
+ * for device notifications receive its arrival and removal. Simulated cameras belong to the
+ * process that attached them: only that process lists, opens and streams them. They never enter
+ * the device table that processes share for the machine's cameras; each process lists its own
+ * simulated cameras together with the machine's cameras, so two processes may each attach a
+ * camera of the same serial number and use it side by side.
  *
  * Threads: every function may be called from any thread, also while other threads use the
  * camera through the library; a detach completes the camera's pending transfers with a failure.
@@ -62,11 +64,13 @@ extern "C" {
 /* Uniformly lit at half the natural scene's full brightness, with noise and defect pixels. */
 #define VELCOR_SIM_SCENE_FLAT 3
 
-/* One entry of the device table that processes share, as VelcorSim_ListDevices reports it. */
+/* One entry of the device table as this process sees it (its own simulated cameras and the
+   machine's cameras), as VelcorSim_ListDevices reports it. */
 typedef struct VELCORSIM_DEVICE {
     unsigned short vendorId;
     unsigned short productId;
-    int instance; /* cameras of the same vendor and product id listed before this one */
+    int instance; /* cameras of the same vendor and product id listed before this one in this
+                     process's table */
     int present;  /* 1 when the device can be opened now */
     char path[260];
 } VELCORSIM_DEVICE;
@@ -105,13 +109,17 @@ VELCOR_API BOOL VELCOR_CALL VelcorSim_FireTrigger(int camera);
    ramp. FALSE for an unknown camera, a negative count or more than 81920 defects together. */
 VELCOR_API BOOL VELCOR_CALL VelcorSim_SetDefects(int camera, int hot, int dead, unsigned seed);
 /* TRUE (the default): every frame is finished the moment it is requested or triggered, so
-   frames come as fast as the host takes them. FALSE: frames come at the sensor's frame rate
-   (frame length x line length / pixel clock), triggered frames after their exposure and
-   readout. FALSE for an unknown camera. */
+   frames come as fast as the host takes them; a requested frame is made once the camera's
+   transfer buffers have room for it. FALSE: frames come at the sensor's frame rate (frame
+   length x line length / pixel clock), triggered frames after their exposure and readout.
+   Requested frames are made on a thread of the simulator at normal priority, not on the thread
+   that asks for them. FALSE for an unknown camera. */
 VELCOR_API BOOL VELCOR_CALL VelcorSim_SetFastFrames(int camera, BOOL fast);
-/* Enumerates the attached cameras into the shared device table and copies up to `capacity`
-   entries (devices may be null when capacity is 0). Returns the number of entries in the
-   table, which may exceed capacity. */
+/* Enumerates the attached cameras into the device table and copies up to `capacity` entries of
+   the table as this process sees it: its own simulated cameras and the machine's cameras, in
+   the order they were found (devices may be null when capacity is 0). While the process keeps
+   a camera handle (Velcor_Initialize), entries keep their index and a detached camera stays
+   listed, no longer present. Returns the number of entries, which may exceed capacity. */
 VELCOR_API int VELCOR_CALL VelcorSim_ListDevices(VELCORSIM_DEVICE* devices, int capacity);
 
 /* Frame counters of a camera handle's frame ring, for diagnostics of any camera, simulated or

@@ -156,12 +156,12 @@ void UnregisterDriverBackend(DriverBackend* backend) {
 
 DeviceInterfaceSet::DeviceInterfaceSet(const GUID& interfaceClass) {
     for (auto& device : AllPresentDevices(interfaceClass)) {
-        if (device->IsPresent()) paths_.push_back(device->Path());
+        if (device->IsPresent()) members_.push_back({device->Path(), device->ProcessLocal()});
     }
 }
 
 bool DeviceInterfaceSet::EnumInterface(uint32_t memberIndex) const {
-    if (memberIndex >= paths_.size()) {
+    if (memberIndex >= members_.size()) {
         SetLastError(kErrorNoMoreItems);
         return false;
     }
@@ -171,7 +171,7 @@ bool DeviceInterfaceSet::EnumInterface(uint32_t memberIndex) const {
 bool DeviceInterfaceSet::GetInterfaceDetail(uint32_t memberIndex, uint8_t* detail,
                                             uint32_t detailSize, uint32_t* required) const {
     if (!EnumInterface(memberIndex)) return false;
-    const std::string& path = paths_[memberIndex];
+    const std::string& path = members_[memberIndex].path;
     const uint32_t size = static_cast<uint32_t>(4 + path.size() + 1);
     if (required != nullptr) *required = size;
     if (detail == nullptr || detailSize < size) {
@@ -182,6 +182,10 @@ bool DeviceInterfaceSet::GetInterfaceDetail(uint32_t memberIndex, uint8_t* detai
     std::memcpy(detail, &cbSize, 4);
     std::memcpy(detail + 4, path.c_str(), path.size() + 1);
     return true;
+}
+
+bool DeviceInterfaceSet::IsProcessLocal(uint32_t memberIndex) const {
+    return memberIndex < members_.size() && members_[memberIndex].processLocal;
 }
 
 HANDLE CreateFile(const char* path, uint32_t /*access*/, uint32_t /*shareMode*/,

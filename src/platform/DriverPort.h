@@ -10,7 +10,8 @@
 //
 // Behind the port sit backends, each a source of devices (the simulated camera now, real USB
 // devices later). A backend's device receives every I/O control as an IoRequest and completes
-// it at once or later, from any thread. Nothing above the port knows which backend answers.
+// it at once or later, from any thread. Nothing above the port knows which backend answers; it
+// only learns whether a device belongs to the machine or to this process alone.
 #pragma once
 
 #include <cstdint>
@@ -134,6 +135,9 @@ class DriverDevice {
     virtual bool IsPresent() const = 0;
     // False when the device is present but refuses to be opened (access denied).
     virtual bool AcceptsOpen() const { return true; }
+    // True for a device that exists only inside this process: no other process can see or open
+    // it, so nothing about it may go where other processes look.
+    virtual bool ProcessLocal() const { return false; }
     // Starts a request; the device completes it now or later from any thread.
     virtual void StartIo(const std::shared_ptr<IoRequest>& request) = 0;
     // The handle `owner` was closed: complete its pending requests with a failure.
@@ -168,9 +172,16 @@ class DeviceInterfaceSet {
     // receives the record's size.
     bool GetInterfaceDetail(uint32_t memberIndex, uint8_t* detail, uint32_t detailSize,
                             uint32_t* required) const;
+    // Whether the member's device exists only inside this process (DriverDevice::ProcessLocal);
+    // false beyond the set.
+    bool IsProcessLocal(uint32_t memberIndex) const;
 
   private:
-    std::vector<std::string> paths_;
+    struct Member {
+        std::string path;
+        bool processLocal;
+    };
+    std::vector<Member> members_;
 };
 
 // Opens a device path (compared without regard to case). Fails with kErrorFileNotFound for an

@@ -11,15 +11,26 @@ namespace {
 
 std::atomic<uint32_t> nextThreadId{1};
 
-// Real-time scheduling needs privileges that a normal process lacks; then the thread keeps
-// its normal priority, as Windows would clamp a request it cannot grant.
-void ApplyPriority(std::thread& thread, ThreadPriority priority) {
-    if (priority == ThreadPriority::Normal) return;
+// Every thread sets its own scheduling before its body runs, so it never runs with what it
+// inherited from the thread that created it: a normal thread made by a real-time thread is a
+// normal thread. Real-time scheduling needs privileges that a normal process lacks; then the
+// request is refused and the thread keeps running at normal priority, as Windows would clamp a
+// request it cannot grant.
+void ApplyPriority(ThreadPriority priority) {
     sched_param param{};
+    if (priority == ThreadPriority::Normal) {
+        param.sched_priority = 0;
+        (void)pthread_setschedparam(pthread_self(), SCHED_OTHER, &param);
+        return;
+    }
     const int policy = SCHED_RR;
     const int top = sched_get_priority_max(policy);
     param.sched_priority = priority == ThreadPriority::TimeCritical ? top : top / 2;
-    (void)pthread_setschedparam(thread.native_handle(), policy, &param);
+    if (pthread_setschedparam(pthread_self(), policy, &param) != 0) {
+        // Refused: make sure the thread is not left with a policy inherited from its creator.
+        param.sched_priority = 0;
+        (void)pthread_setschedparam(pthread_self(), SCHED_OTHER, &param);
+    }
 }
 
 }  // namespace
@@ -31,14 +42,16 @@ Thread::~Thread() {
 bool Thread::Start(std::function<void()> body, ThreadPriority priority, const char* name) {
     if (thread_.joinable() || !body) return false;
     try {
-        thread_ = std::thread(std::move(body));
+        thread_ = std::thread([body = std::move(body), priority] {
+            ApplyPriority(priority);
+            body();
+        });
     } catch (const std::system_error&) {
         return false;
     }
     if (name != nullptr) (void)pthread_setname_np(thread_.native_handle(), name);
     id_ = nextThreadId.fetch_add(1);
     if (id_ == 0) id_ = nextThreadId.fetch_add(1);
-    ApplyPriority(thread_, priority);
     return true;
 }
 

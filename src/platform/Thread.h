@@ -18,8 +18,10 @@ class Thread {
     Thread& operator=(const Thread&) = delete;
 
     // Starts body on a new thread. False when a thread is already running or none could be
-    // created. The priority is raised when the process may do so; otherwise it stays normal.
-    // The name (at most 15 characters) shows in debuggers and process listings.
+    // created. The thread runs at the priority asked for, whatever its creator runs at: normal
+    // is normal scheduling; a higher priority is taken when the process may raise it and is
+    // otherwise normal too. The name (at most 15 characters) shows in debuggers and process
+    // listings.
     bool Start(std::function<void()> body, ThreadPriority priority = ThreadPriority::Normal,
                const char* name = nullptr);
     void Join();

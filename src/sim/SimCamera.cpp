@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 #include "sim/SimHub.h"
 #include "sim/SimRoze9701Chip.h"
@@ -244,6 +245,7 @@ void SimCamera::StartIo(const std::shared_ptr<IoRequest>& request) {
                 case kIoctlResetPort:
                     // A port reset ends every transfer and empties the bridge's buffers.
                     FailPending(0, true, platform::kErrorOperationAborted, done);
+                    FailFrameAnswers(true, 0, platform::kErrorOperationAborted, done);
                     for (auto& [endpoint, queue] : in_)
                         FlushIn(endpoint);
                     writeRemaining_ = 0;
@@ -270,6 +272,8 @@ void SimCamera::StartIo(const std::shared_ptr<IoRequest>& request) {
                     done.push_back({request, platform::kErrorInvalidFunction, 0});
                     break;
             }
+            // A frame asked for while the buffers were full: the host may have made room.
+            if (fastFrameOwed_ && RoomForFrame()) SimHub::Instance().Wake();
         }
         done.insert(done.end(), deferred_.begin(), deferred_.end());
         deferred_.clear();
@@ -301,6 +305,7 @@ void SimCamera::CancelIo(uint64_t owner) {
                 ++it;
             }
         }
+        FailFrameAnswers(false, owner, platform::kErrorOperationAborted, done);
     }
     Deliver(done);
 }
@@ -311,6 +316,8 @@ void SimCamera::Unplug() {
         std::lock_guard lock(mutex_);
         present_ = false;
         FailPending(0, true, platform::kErrorDeviceNotConnected, done);
+        FailFrameAnswers(true, 0, platform::kErrorDeviceNotConnected, done);
+        fastFrameOwed_ = false;
     }
     Deliver(done);
 }
@@ -360,6 +367,7 @@ void SimCamera::GiveBack(std::vector<uint8_t>& buffer) {
 // --- Endpoint 0 --------------------------------------------------------------------------
 
 void SimCamera::HandleControl(const std::shared_ptr<IoRequest>& request, Completions& done) {
+    answerLater_ = false;
     uint8_t* record = request->Input();
     const uint32_t size = request->InputSize();
     if (record == nullptr || size < record::kSize) {
@@ -387,6 +395,12 @@ void SimCamera::HandleControl(const std::shared_ptr<IoRequest>& request, Complet
     }
     Put32(record + record::kDriverStatus, 0);
     Put32(record + record::kUsbStatus, 0);
+    if (answerLater_) {
+        answerLater_ = false;
+        frameAnswers_.push_back({request, offset + length});
+        SimHub::Instance().Wake();
+        return;
+    }
     done.push_back({request, platform::kErrorSuccess, offset + length});
 }
 
@@ -471,6 +485,7 @@ bool SimCamera::HandleVendorRequest(uint8_t /*requestType*/, uint8_t request, ui
             FlushIn(kEndpointFrames);
             FlushIn(kEndpointFrames83);
             frameRequested_ = false;
+            fastFrameOwed_ = false;
             return true;
         case 0xC2:
             ++trace_.framesRequested;
@@ -480,13 +495,14 @@ bool SimCamera::HandleVendorRequest(uint8_t /*requestType*/, uint8_t request, ui
                 unplugNow_ = true;
                 return false;
             }
-            RequestFrame(std::chrono::steady_clock::now());
+            answerLater_ = !RequestFrame(std::chrono::steady_clock::now());
             return true;
         case 0xCC:  // endpoint reset
             FlushIn(kEndpointFrames);
             FlushIn(kEndpointFrames83);
             writeRemaining_ = 0;
             frameRequested_ = false;
+            fastFrameOwed_ = false;
             return true;
         default:
             return false;
@@ -495,13 +511,13 @@ bool SimCamera::HandleVendorRequest(uint8_t /*requestType*/, uint8_t request, ui
 
 // --- Frames and frame memory -------------------------------------------------------------
 
-void SimCamera::RequestFrame(std::chrono::steady_clock::time_point now) {
+bool SimCamera::RequestFrame(std::chrono::steady_clock::time_point now) {
     const SensorFrameState state = sensor_->FrameState();
     switch (state.readout) {
         case SensorReadout::Stopped:
             // Nothing is read out: the request goes unanswered.
             DropStoredFrames();
-            return;
+            return true;
         case SensorReadout::Triggered:
             if (!stored_.empty()) {
                 SendFrame(stored_.front());
@@ -509,25 +525,68 @@ void SimCamera::RequestFrame(std::chrono::steady_clock::time_point now) {
             } else {
                 frameRequested_ = true;
             }
-            return;
+            return true;
         case SensorReadout::FreeRunning:
             break;
     }
     DropStoredFrames();
     if (fastFrames_) {
-        Frame frame;
-        if (MakeFrame(state, false, frame)) SendFrame(frame);
-        return;
+        // The frame thread makes the frame and then answers; with the bridge's buffers full
+        // the frame waits until the host has read enough to make room.
+        if (RoomForFrame()) return false;
+        fastFrameOwed_ = true;
+        return true;
     }
     // The sensor runs on its own: the request is answered by the next frame it finishes.
     frameRequested_ = true;
-    if (!nextFrameDue_) {
-        const auto period =
-            std::max(Seconds(state.framePeriodSeconds), std::chrono::steady_clock::duration(1));
-        const auto since = now - lastFrameBoundary_;
-        const auto frames = since.count() >= 0 ? since / period + 1 : 1;
-        nextFrameDue_ = lastFrameBoundary_ + frames * period;
-        SimHub::Instance().DeadlineAdded();
+    ScheduleSensorFrame(now);
+    return true;
+}
+
+void SimCamera::ScheduleSensorFrame(std::chrono::steady_clock::time_point now) {
+    if (nextFrameDue_) return;
+    const auto period = std::max(Seconds(sensor_->FrameState().framePeriodSeconds),
+                                 std::chrono::steady_clock::duration(1));
+    const auto since = now - lastFrameBoundary_;
+    const auto frames = since.count() >= 0 ? since / period + 1 : 1;
+    nextFrameDue_ = lastFrameBoundary_ + frames * period;
+    SimHub::Instance().Wake();
+}
+
+bool SimCamera::RoomForFrame() {
+    const bool frames83 = config_.productId == kProductFrames83;
+    const InQueue& queue = in_[frames83 ? kEndpointFrames83 : kEndpointFrames];
+    const size_t units = frames83 ? 1 : 2;  // the data, after its header on 0x81
+    return queue.count + units <= kMaxQueuedUnits;
+}
+
+void SimCamera::MakeRequestedFrames(Completions& done) {
+    auto makeFrame = [this] {
+        const SensorFrameState state = sensor_->FrameState();
+        if (!present_ || state.readout != SensorReadout::FreeRunning) return;
+        Frame frame;
+        if (MakeFrame(state, false, frame)) SendFrame(frame);
+    };
+    while (!frameAnswers_.empty()) {
+        FrameAnswer answer = std::move(frameAnswers_.front());
+        frameAnswers_.pop_front();
+        makeFrame();
+        done.push_back({std::move(answer.request), platform::kErrorSuccess, answer.bytes});
+    }
+    if (fastFrameOwed_ && RoomForFrame()) {
+        fastFrameOwed_ = false;
+        makeFrame();
+    }
+}
+
+void SimCamera::FailFrameAnswers(bool all, uint64_t owner, uint32_t error, Completions& done) {
+    for (auto it = frameAnswers_.begin(); it != frameAnswers_.end();) {
+        if (all || it->request->Owner() == owner) {
+            done.push_back({std::move(it->request), error, 0});
+            it = frameAnswers_.erase(it);
+        } else {
+            ++it;
+        }
     }
 }
 
@@ -562,7 +621,7 @@ bool SimCamera::FireTrigger() {
                                            : 0.0;
                 triggerDue_.push_back(std::chrono::steady_clock::now() +
                                       Seconds(TriggerExposureSeconds(state) + readout));
-                SimHub::Instance().DeadlineAdded();
+                SimHub::Instance().Wake();
             }
         }
         done.swap(deferred_);
@@ -793,7 +852,7 @@ void SimCamera::HandleBulk(const std::shared_ptr<IoRequest>& request, bool buffe
     const bool hasDeadline = pending.deadline.has_value();
     pending_.push_back(std::move(pending));
     ServePending(endpoint, done);
-    if (hasDeadline) SimHub::Instance().DeadlineAdded();
+    if (hasDeadline) SimHub::Instance().Wake();
 }
 
 // Hands queued data to the pending reads of the endpoint, oldest first.
@@ -867,12 +926,13 @@ void SimCamera::HandleOut(const uint8_t* data, uint32_t length) {
     QueueInLocked(kEndpointFrames, unit);
 }
 
-std::optional<std::chrono::steady_clock::time_point> SimCamera::ExpireDeadlines(
+std::optional<std::chrono::steady_clock::time_point> SimCamera::RunHardware(
     std::chrono::steady_clock::time_point now) {
     Completions done;
     std::optional<std::chrono::steady_clock::time_point> next;
     {
         std::lock_guard lock(mutex_);
+        MakeRequestedFrames(done);
         // Frames the sensor finishes by now.
         if (nextFrameDue_ && *nextFrameDue_ <= now) {
             lastFrameBoundary_ = *nextFrameDue_;
@@ -889,7 +949,9 @@ std::optional<std::chrono::steady_clock::time_point> SimCamera::ExpireDeadlines(
             if (present_) FinishTriggeredFrame();
         }
         next = NextFrameEvent();
-        done.swap(deferred_);
+        done.insert(done.end(), std::make_move_iterator(deferred_.begin()),
+                    std::make_move_iterator(deferred_.end()));
+        deferred_.clear();
         for (auto it = pending_.begin(); it != pending_.end();) {
             if (it->deadline && *it->deadline <= now) {
                 done.push_back({it->request, platform::kErrorSemTimeout, 0});
@@ -993,6 +1055,12 @@ std::vector<SimScene::Defect> SimCamera::Defects() const {
 void SimCamera::SetFastFrames(bool fast) {
     std::lock_guard lock(mutex_);
     fastFrames_ = fast;
+    if (!fast && fastFrameOwed_) {
+        // The frame still owed comes from the sensor now.
+        fastFrameOwed_ = false;
+        frameRequested_ = true;
+        ScheduleSensorFrame(std::chrono::steady_clock::now());
+    }
 }
 
 bool SimCamera::FastFrames() const {

@@ -19,6 +19,12 @@
 // one advancing the frame counter (register 8) and waiting in the FPGA's frame memory until it
 // is requested. With fast frames on, every frame is finished the moment it is requested (or
 // the trigger pulse arrives).
+//
+// The frames the host asks for are made by the hub's frame thread, the camera's own hardware,
+// never by the host's thread. In fast mode the host's request is answered once its frame is in
+// the bridge's buffers. A frame is made only when the host asks for one and the bridge's
+// buffers have room for it; a request that finds them full is answered at once and its frame
+// follows when the host has read enough to make room.
 #pragma once
 
 #include <array>
@@ -56,6 +62,11 @@ struct SimCameraConfig {
     uint32_t frameNumberStart = 0xFFFFFFFC;
     // A device whose driver refuses opens (another program holds it exclusively).
     bool refuseOpen = false;
+    // A simulated camera belongs to the process that attached it: it is listed in that
+    // process's device table only. Set, it presents itself as a device of the whole machine
+    // instead, so its entry goes to the table that processes share (where other processes see
+    // the entry but cannot open the camera); for exercising that table's rules.
+    bool machineWide = false;
     // Frames are finished as soon as they are requested instead of at the sensor's frame rate.
     bool fastFrames = true;
     // Start-up. The camera is up when the FPGA has configured the sensor: register 0x13 then
@@ -139,6 +150,7 @@ class SimCamera : public platform::DriverDevice, public std::enable_shared_from_
     std::string Path() const override { return path_; }
     bool IsPresent() const override;
     bool AcceptsOpen() const override { return !config_.refuseOpen; }
+    bool ProcessLocal() const override { return !config_.machineWide; }
     void StartIo(const std::shared_ptr<platform::IoRequest>& request) override;
     void CancelIo(uint64_t owner) override;
 
@@ -159,9 +171,10 @@ class SimCamera : public platform::DriverDevice, public std::enable_shared_from_
     bool FireTrigger();
     void SetFastFrames(bool fast);
     bool FastFrames() const;
-    // Completes pending reads whose record time-out has passed; the earliest remaining
-    // deadline, if any.
-    std::optional<std::chrono::steady_clock::time_point> ExpireDeadlines(
+    // The camera's hardware at work, on the hub's frame thread: makes the frames that are due
+    // or were asked for, and completes pending reads whose record time-out has passed. Returns
+    // the earliest time at which there is more to do, if any.
+    std::optional<std::chrono::steady_clock::time_point> RunHardware(
         std::chrono::steady_clock::time_point now);
 
     // Test and model access to the chips, under the camera's lock.
@@ -199,6 +212,12 @@ class SimCamera : public platform::DriverDevice, public std::enable_shared_from_
         uint32_t bytes;
     };
     using Completions = std::vector<Completion>;
+    // A frame request of fast mode whose frame the frame thread is to make before it is
+    // answered with `bytes`.
+    struct FrameAnswer {
+        std::shared_ptr<platform::IoRequest> request;
+        uint32_t bytes;
+    };
 
     void HandleControl(const std::shared_ptr<platform::IoRequest>& request, Completions& done);
     bool HandleVendorRequest(uint8_t requestType, uint8_t request, uint16_t value, uint16_t index,
@@ -216,7 +235,12 @@ class SimCamera : public platform::DriverDevice, public std::enable_shared_from_
         std::vector<uint8_t> data;
         bool headerLost = false;
     };
-    void RequestFrame(std::chrono::steady_clock::time_point now);
+    // False when the request is answered by the frame thread once its frame is made.
+    bool RequestFrame(std::chrono::steady_clock::time_point now);
+    void MakeRequestedFrames(Completions& done);
+    bool RoomForFrame();
+    void ScheduleSensorFrame(std::chrono::steady_clock::time_point now);
+    void FailFrameAnswers(bool all, uint64_t owner, uint32_t error, Completions& done);
     bool MakeFrame(const SensorFrameState& state, bool triggered, Frame& frame);
     void SendFrame(Frame& frame);
     void FinishTriggeredFrame();
@@ -297,6 +321,9 @@ class SimCamera : public platform::DriverDevice, public std::enable_shared_from_
     // Frame timing.
     bool fastFrames_;
     bool frameRequested_ = false;  // a request waits for the next finished frame
+    bool answerLater_ = false;     // the request being handled waits for the frame thread
+    std::deque<FrameAnswer> frameAnswers_;
+    bool fastFrameOwed_ = false;  // asked for while the bridge's buffers were full
     std::chrono::steady_clock::time_point lastFrameBoundary_;
     std::optional<std::chrono::steady_clock::time_point> nextFrameDue_;
     std::deque<std::chrono::steady_clock::time_point> triggerDue_;

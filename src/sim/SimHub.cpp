@@ -23,11 +23,11 @@ SimHub::SimHub() : interfaceClass_(kFx3InterfaceClass) {
 SimHub::~SimHub() {
     platform::UnregisterDriverBackend(this);
     {
-        std::lock_guard lock(timerMutex_);
-        timerStop_ = true;
+        std::lock_guard lock(frameMutex_);
+        frameStop_ = true;
     }
-    timerWake_.notify_all();
-    if (timer_.Joinable()) timer_.Join();
+    frameWake_.notify_all();
+    if (frameThread_.Joinable()) frameThread_.Join();
 }
 
 int SimHub::Attach(const SimCameraConfig& config) {
@@ -111,35 +111,38 @@ std::shared_ptr<platform::DriverDevice> SimHub::FindPresentDevice(const std::str
     return nullptr;
 }
 
-void SimHub::DeadlineAdded() {
+void SimHub::Wake() {
     {
-        std::lock_guard lock(timerMutex_);
-        timerPoke_ = true;
-        if (!timer_.Joinable()) timer_.Start([this] { TimerLoop(); });
+        std::lock_guard lock(frameMutex_);
+        framePoke_ = true;
+        if (!frameThread_.Joinable()) {
+            frameThread_.Start([this] { FrameLoop(); }, platform::ThreadPriority::Normal,
+                               "velcor-sim");
+        }
     }
-    timerWake_.notify_all();
+    frameWake_.notify_all();
 }
 
-void SimHub::TimerLoop() {
+void SimHub::FrameLoop() {
     using Clock = std::chrono::steady_clock;
     constexpr Clock::time_point kNever = Clock::time_point::max();
     Clock::time_point next = kNever;
     for (;;) {
         {
-            std::unique_lock lock(timerMutex_);
-            auto ready = [this] { return timerStop_ || timerPoke_; };
+            std::unique_lock lock(frameMutex_);
+            auto ready = [this] { return frameStop_ || framePoke_; };
             if (next != kNever) {
-                timerWake_.wait_until(lock, next, ready);
+                frameWake_.wait_until(lock, next, ready);
             } else {
-                timerWake_.wait(lock, ready);
+                frameWake_.wait(lock, ready);
             }
-            if (timerStop_) return;
-            timerPoke_ = false;
+            if (frameStop_) return;
+            framePoke_ = false;
         }
         next = kNever;
         const auto now = Clock::now();
         for (const auto& camera : Cameras()) {
-            auto deadline = camera->ExpireDeadlines(now);
+            auto deadline = camera->RunHardware(now);
             if (deadline) next = std::min(next, *deadline);
         }
     }

@@ -1,6 +1,10 @@
 // The simulated cameras of this process: attaching one makes its device interface appear
 // behind the driver port (and posts the arrival to registered notification windows);
-// detaching unplugs it.
+// detaching unplugs it. The cameras are devices of this process alone.
+//
+// The hub's frame thread is the cameras' own hardware: it finishes the frames they make on
+// their own time and on request, and ends reads whose time-out passed. It runs at normal
+// priority, whatever the thread that first needed it runs at.
 #pragma once
 
 #include <condition_variable>
@@ -29,8 +33,8 @@ class SimHub : public platform::DriverBackend {
     // The interface class the cameras expose; tests may move new cameras to another one.
     void SetInterfaceClass(const platform::GUID& interfaceClass);
 
-    // A camera has a pending read with a time-out: the timer thread watches it.
-    void DeadlineAdded();
+    // A camera has work for the frame thread: a frame to make or a read with a time-out.
+    void Wake();
 
     // DriverBackend
     std::vector<std::shared_ptr<platform::DriverDevice>> PresentDevices(
@@ -40,18 +44,18 @@ class SimHub : public platform::DriverBackend {
   private:
     SimHub();
     ~SimHub() override;
-    void TimerLoop();
+    void FrameLoop();
 
     mutable std::mutex mutex_;
     std::vector<std::shared_ptr<SimCamera>> cameras_;  // in attach order
     int nextId_ = 1;
     platform::GUID interfaceClass_;
 
-    std::mutex timerMutex_;
-    std::condition_variable timerWake_;
-    bool timerStop_ = false;
-    bool timerPoke_ = false;
-    platform::Thread timer_;
+    std::mutex frameMutex_;
+    std::condition_variable frameWake_;
+    bool frameStop_ = false;
+    bool framePoke_ = false;
+    platform::Thread frameThread_;
 };
 
 }  // namespace velcor::sim

@@ -1,7 +1,9 @@
 #include "transport/Fx3Api.h"
 
 #include <strings.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -17,10 +19,19 @@ using platform::Event;
 using platform::OVERLAPPED;
 
 // Every process keeps its own copy of the shared table and writes all of it back after each
-// change; between processes the last writer wins.
+// change; between processes the last writer wins. The shared table holds the machine's devices
+// only. What the process sees is its view: the devices that exist only inside this process and
+// the machine's devices, in the order the process met them, with instance numbers counted
+// within the view. Entries are only ever appended, so an index stays valid as long as the view
+// lives, which is as long as an object of this process holds the table.
 struct ProcessTable {
     std::mutex mutex;
     SharedDeviceTable table{};
+    DeviceTableEntry view[kMaxDevices]{};
+    bool viewLocal[kMaxDevices]{};  // entry of a device that exists only in this process
+    int viewCount = 0;
+    int holders = 0;  // live CFx3Api objects of this process
+    pid_t owner = 0;  // the process the holders belong to; a forked child holds none
 };
 
 ProcessTable& Process() {
@@ -35,14 +46,69 @@ std::string& TableNameStorage() {
 
 std::atomic<int> liveRecords{0};
 
+void ClearEntry(DeviceTableEntry& entry) {
+    entry.vendorId = 0;
+    entry.productId = 0;
+    entry.instance = -1;
+    std::memset(entry.path, 0, sizeof entry.path);
+}
+
 void ResetTable(SharedDeviceTable& table) {
-    for (DeviceTableEntry& entry : table.entries) {
-        entry.vendorId = 0;
-        entry.productId = 0;
-        entry.instance = -1;
-        std::memset(entry.path, 0, sizeof entry.path);
-    }
+    for (DeviceTableEntry& entry : table.entries)
+        ClearEntry(entry);
     table.entryCount = 0;
+}
+
+void ResetView(ProcessTable& process) {
+    for (int i = 0; i < kMaxDevices; ++i) {
+        ClearEntry(process.view[i]);
+        process.viewLocal[i] = false;
+    }
+    process.viewCount = 0;
+}
+
+// Index of the view entry of that path among the process's own devices (local) or the
+// machine's (not local); -1 when there is none.
+int FindInView(const ProcessTable& process, const char* path, bool local) {
+    for (int i = 0; i < process.viewCount; ++i) {
+        if (process.viewLocal[i] == local && strcasecmp(process.view[i].path, path) == 0) return i;
+    }
+    return -1;
+}
+
+// Appends an entry to the view with the instance number it has there; false when it is full.
+bool AppendToView(ProcessTable& process, uint16_t vendorId, uint16_t productId, const char* path,
+                  bool local) {
+    if (process.viewCount >= kMaxDevices) return false;
+    int instance = 0;
+    for (int i = 0; i < process.viewCount; ++i) {
+        const DeviceTableEntry& other = process.view[i];
+        if (other.vendorId == vendorId && other.productId == productId) ++instance;
+    }
+    DeviceTableEntry& entry = process.view[process.viewCount];
+    ClearEntry(entry);
+    entry.vendorId = vendorId;
+    entry.productId = productId;
+    entry.instance = instance;
+    std::memcpy(entry.path, path, strnlen(path, sizeof entry.path - 1));
+    process.viewLocal[process.viewCount] = local;
+    ++process.viewCount;
+    return true;
+}
+
+// Brings the machine's entries that the view lacks into it, in the shared table's order.
+void MergeSharedIntoView(ProcessTable& process) {
+    const SharedDeviceTable& table = process.table;
+    const int count = std::clamp(table.entryCount, 0, kMaxDevices);
+    for (int i = 0; i < count; ++i) {
+        const DeviceTableEntry& entry = table.entries[i];
+        if (entry.productId == 0) continue;
+        char path[sizeof entry.path];
+        std::memcpy(path, entry.path, sizeof path);
+        path[sizeof path - 1] = '\0';
+        if (FindInView(process, path, false) >= 0) continue;
+        if (!AppendToView(process, entry.vendorId, entry.productId, path, false)) return;
+    }
 }
 
 // Four hexadecimal digits; false when one is not a digit.
@@ -114,6 +180,10 @@ void CFx3Api::SetTableNameForTesting(const std::string& name) {
 CFx3Api::CFx3Api(const platform::GUID& interfaceClass) : interfaceClass_(interfaceClass) {
     ProcessTable& process = Process();
     std::lock_guard lock(process.mutex);
+    if (process.owner != getpid()) {
+        process.owner = getpid();
+        process.holders = 0;
+    }
     bool existed = false;
     mapping_ =
         platform::FileMapping::OpenOrCreate(TableName(), sizeof(SharedDeviceTable), &existed);
@@ -127,16 +197,21 @@ CFx3Api::CFx3Api(const platform::GUID& interfaceClass) : interfaceClass_(interfa
         }
     }
     if (process.table.referenceCount == 0) ResetTable(process.table);
+    // The devices of this process are remembered as long as one of its objects lives.
+    if (process.holders == 0) ResetView(process);
+    ++process.holders;
     deviceIndex_ = 0;
     lastError_ = 0;
     WriteBack();
     AddReference(+1);
+    MergeSharedIntoView(process);
 }
 
 CFx3Api::~CFx3Api() {
     ProcessTable& process = Process();
     std::lock_guard lock(process.mutex);
     AddReference(-1);
+    if (process.owner == getpid() && process.holders > 0) --process.holders;
     view_ = nullptr;
     mapping_.reset();
 }
@@ -152,7 +227,8 @@ void CFx3Api::AddReference(int delta) {
     table.referenceCount = __atomic_add_fetch(&view_->referenceCount, delta, __ATOMIC_SEQ_CST);
 }
 
-// Entries and count go back whole; between processes the last writer wins.
+// Entries and count go back whole; between processes the last writer wins. Only the machine's
+// devices are in the shared copy: a device of this process never reaches other processes.
 void CFx3Api::WriteBack() {
     if (view_ == nullptr) return;
     const SharedDeviceTable& table = Process().table;
@@ -163,14 +239,14 @@ void CFx3Api::WriteBack() {
 int CFx3Api::EntryCount() {
     ProcessTable& process = Process();
     std::lock_guard lock(process.mutex);
-    return process.table.entryCount;
+    return process.viewCount;
 }
 
 bool CFx3Api::GetEntry(int index, DeviceTableEntry* entry) {
     ProcessTable& process = Process();
     std::lock_guard lock(process.mutex);
-    if (index < 0 || index >= kMaxDevices || index >= process.table.entryCount) return false;
-    *entry = process.table.entries[index];
+    if (index < 0 || index >= kMaxDevices || index >= process.viewCount) return false;
+    *entry = process.view[index];
     return true;
 }
 
@@ -202,6 +278,13 @@ int CFx3Api::EnumerateDevices() {
         if (!ParseHex4(path + 12, &vendorId) || !ParseHex4(path + 21, &productId)) continue;
 
         std::lock_guard lock(process.mutex);
+        if (set.IsProcessLocal(member)) {
+            // Known to this process alone: its entry lives in the view only.
+            if (FindInView(process, path, true) < 0) {
+                AppendToView(process, vendorId, productId, path, true);
+            }
+            continue;
+        }
         SharedDeviceTable& table = process.table;
         int instance = 0;
         bool known = false;
@@ -213,18 +296,20 @@ int CFx3Api::EnumerateDevices() {
             }
             ++instance;
         }
-        if (known || table.entryCount >= kMaxDevices) continue;
-        DeviceTableEntry& entry = table.entries[table.entryCount];
-        entry.vendorId = vendorId;
-        entry.productId = productId;
-        entry.instance = instance;
-        std::memset(entry.path, 0, sizeof entry.path);
-        std::memcpy(entry.path, path, length);
-        ++table.entryCount;
+        if (!known && table.entryCount < kMaxDevices) {
+            DeviceTableEntry& entry = table.entries[table.entryCount];
+            entry.vendorId = vendorId;
+            entry.productId = productId;
+            entry.instance = instance;
+            std::memset(entry.path, 0, sizeof entry.path);
+            std::memcpy(entry.path, path, length);
+            ++table.entryCount;
+        }
+        MergeSharedIntoView(process);
     }
     std::lock_guard lock(process.mutex);
     WriteBack();
-    return process.table.entryCount;
+    return process.viewCount;
 }
 
 HANDLE CFx3Api::OpenDevice(int index, bool overlapped) {

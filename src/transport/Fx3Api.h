@@ -1,5 +1,7 @@
-// Discovery of the USB bridge's device interfaces, the table of attached cameras that every
-// process using the library shares, and the bridge driver's I/O controls.
+// Discovery of the USB bridge's device interfaces, the table of attached cameras, and the bridge
+// driver's I/O controls. The machine's cameras are kept in a table that every process using the
+// library shares; a device that exists only inside one process (DriverDevice::ProcessLocal)
+// is kept in that process's view of the table and never reaches the shared one.
 #pragma once
 
 #include <atomic>
@@ -94,8 +96,9 @@ class CFx3Api {
     static const std::string& TableName();
     static void SetTableNameForTesting(const std::string& name);
 
-    // Adds the present, openable device interfaces of the class to the shared table; returns
-    // the number of entries in use afterwards.
+    // Adds the present, openable device interfaces of the class to the table (the machine's to
+    // the shared table, this process's own to its view); returns the number of entries the
+    // process sees afterwards.
     int EnumerateDevices();
     // A handle to the table entry's device (write access, write sharing), or null.
     HANDLE OpenDevice(int index, bool overlapped);
@@ -126,7 +129,10 @@ class CFx3Api {
     int32_t LastError() const { return lastError_; }
     const platform::GUID& InterfaceClass() const { return interfaceClass_; }
 
-    // The process copy of the table.
+    // The table as this process sees it: its own devices and the machine's, in the order the
+    // process met them. Entries are appended only, so an index stays valid while an object of
+    // the process holds the table; instance numbers count the entries of the same vendor and
+    // product before it in this view.
     static int EntryCount();
     static bool GetEntry(int index, DeviceTableEntry* entry);
 

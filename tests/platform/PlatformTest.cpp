@@ -1,4 +1,10 @@
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <sched.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstring>
@@ -70,6 +76,58 @@ TEST(Thread, HasAnIdWhileRunningAndCanBeRestartedAfterJoin) {
     EXPECT_TRUE(thread.Start([] {}));
 }
 
+TEST(Thread, NormalThreadOfARealTimeThreadRunsAtNormalPriority) {
+    std::atomic<bool> raised{false};
+    std::atomic<int> childPolicy{-1};
+    std::atomic<int> timeCriticalPolicy{-1};
+    std::thread creator([&] {
+        sched_param param{};
+        param.sched_priority = sched_get_priority_min(SCHED_RR);
+        if (pthread_setschedparam(pthread_self(), SCHED_RR, &param) != 0) return;
+        raised = true;
+        Thread normal;
+        ASSERT_TRUE(normal.Start([&] { childPolicy = sched_getscheduler(0); }));
+        normal.Join();
+        Thread timeCritical;
+        ASSERT_TRUE(timeCritical.Start([&] { timeCriticalPolicy = sched_getscheduler(0); },
+                                       ThreadPriority::TimeCritical));
+        timeCritical.Join();
+    });
+    creator.join();
+    if (!raised) GTEST_SKIP() << "this process may not use real-time scheduling";
+    EXPECT_EQ(childPolicy.load(), SCHED_OTHER) << "nothing is inherited from the creator";
+    EXPECT_EQ(timeCriticalPolicy.load(), SCHED_RR);
+}
+
+TEST(Thread, TimeCriticalRunsUnchangedWhereThePriorityCannotBeRaised) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Give up the right to real-time scheduling, as an ordinary user's process has none.
+        rlimit none{0, 0};
+        if (setrlimit(RLIMIT_RTPRIO, &none) != 0) _exit(10);
+        if (geteuid() == 0) {
+            const gid_t nobodyGroup = 65534;
+            if (setgroups(0, nullptr) != 0 || setgid(nobodyGroup) != 0 || setuid(65534) != 0) {
+                _exit(11);
+            }
+        }
+        std::atomic<int> policy{-1};
+        Thread thread;
+        if (!thread.Start([&] { policy = sched_getscheduler(0); }, ThreadPriority::TimeCritical,
+                          "critical")) {
+            _exit(12);
+        }
+        thread.Join();
+        _exit(policy.load() == SCHED_OTHER ? 0 : 13);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "10-11: could not drop the right, 12: no thread, "
+                                         "13: the thread did not run at normal priority";
+}
+
 TEST(Clock, VirtualSleepAdvancesTheTickAcrossItsWrap) {
     VirtualTimeScope virtualTime;
     const auto start = std::chrono::steady_clock::now();
@@ -77,7 +135,8 @@ TEST(Clock, VirtualSleepAdvancesTheTickAcrossItsWrap) {
     const uint32_t before = TimeGetTime();
     Sleep(0xFFFFFFFFu - before - 50u);
     const uint32_t nearWrap = TimeGetTime();
-    for (int i = 0; i < 40; ++i) Sleep(500);  // twenty seconds of polling
+    for (int i = 0; i < 40; ++i)
+        Sleep(500);  // twenty seconds of polling
     const uint32_t after = TimeGetTime();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
     EXPECT_GE(nearWrap, 0xFFFFFFFFu - 1000u);

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <velcor/VelcorSim.h>
+#include <chrono>
 
 #include <cstring>
 #include <set>
@@ -217,7 +217,7 @@ TEST_F(SimControl, WithdrawnFaultNoLongerApplies) {
     EXPECT_EQ(cam.ReadFpgaRegister(fpga::kIoPort, &value), 1);
 }
 
-TEST_F(SimControl, ListDevicesReportsTheSharedTable) {
+TEST_F(SimControl, ListDevicesReportsThisProcesssTable) {
     EXPECT_EQ(VelcorSim_ListDevices(nullptr, 0), 0);
     const int a = VelcorSim_AttachCamera(0x32C0, "SIM0001");
     VelcorSim_AttachCamera(0x32C0, "SIM0002");

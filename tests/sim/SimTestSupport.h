@@ -1,6 +1,8 @@
-// Common ground of the tests that run against simulated cameras: every test gets a device
-// table of its own, so CTest's parallel test processes never share one, and leaves no camera
-// attached behind it.
+// Common ground of the tests that run against simulated cameras: every test leaves no camera
+// attached behind it, and gets a shared device table of its own. Simulated cameras never enter
+// the shared table, but the tests count on a machine without cameras: a private table keeps out
+// whatever the machine's table holds, and lets the tests of the shared table's rules put
+// machine-wide simulated cameras there without meeting CTest's parallel test processes.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -29,6 +31,13 @@ class SimTest : public ::testing::Test {
         config.productId = productId;
         config.serialNumber = serial;
         return sim::SimHub::Instance().Attach(config);
+    }
+    // A simulated camera that presents itself as a device of the whole machine: its entry goes
+    // to the table that processes share.
+    static int AttachMachineWide(uint16_t productId, const std::string& serial) {
+        sim::SimCameraConfig config;
+        config.machineWide = true;
+        return Attach(productId, serial, config);
     }
     static std::shared_ptr<sim::SimCamera> Camera(int id) {
         return sim::SimHub::Instance().Find(id);

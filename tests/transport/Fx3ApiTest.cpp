@@ -196,7 +196,7 @@ struct Holder {
 };
 
 TEST_F(DeviceTable, IsSharedWithOtherProcessesAndEndsWithTheLastHolder) {
-    Attach(0x32C0, "R1");
+    AttachMachineWide(0x32C0, "R1");
     auto mine = std::make_unique<CFx3Api>();
     ASSERT_EQ(mine->EnumerateDevices(), 1);
     Holder other = Holder::Start();
@@ -210,7 +210,7 @@ TEST_F(DeviceTable, IsSharedWithOtherProcessesAndEndsWithTheLastHolder) {
 }
 
 TEST_F(DeviceTable, KilledHolderDoesNotKeepItAlive) {
-    Attach(0x32C0, "R1");
+    AttachMachineWide(0x32C0, "R1");
     auto mine = std::make_unique<CFx3Api>();
     ASSERT_EQ(mine->EnumerateDevices(), 1);
     Holder other = Holder::Start();
@@ -222,7 +222,7 @@ TEST_F(DeviceTable, KilledHolderDoesNotKeepItAlive) {
 }
 
 TEST_F(DeviceTable, NamedTablesAreSeparate) {
-    Attach(0x32C0, "R1");
+    AttachMachineWide(0x32C0, "R1");
     CFx3Api api;
     ASSERT_EQ(api.EnumerateDevices(), 1);
     bool existed = true;
@@ -240,6 +240,73 @@ TEST_F(DeviceTable, NamedTablesAreSeparate) {
     EXPECT_EQ(table->referenceCount, 1);
     EXPECT_EQ(table->entries[0].productId, 0x32C0);
     EXPECT_EQ(table->entries[1].instance, -1) << "free entries carry instance -1";
+}
+
+// The shared table as it is in the mapping now.
+SharedDeviceTable SharedTableNow() {
+    bool existed = false;
+    auto mapping = platform::FileMapping::OpenOrCreate(CFx3Api::TableName(),
+                                                       sizeof(SharedDeviceTable), &existed);
+    SharedDeviceTable table{};
+    if (mapping != nullptr) std::memcpy(&table, mapping->View(), sizeof table);
+    return table;
+}
+
+TEST_F(DeviceTable, SimulatedCamerasStayInTheProcessThatAttachedThem) {
+    Attach(0x32C0, "SIM0001");
+    CFx3Api api;
+    ASSERT_EQ(api.EnumerateDevices(), 1);
+    EXPECT_EQ(api.ProbeDevice(0), 1);
+
+    const SharedDeviceTable shared = SharedTableNow();
+    EXPECT_EQ(shared.referenceCount, 1);
+    EXPECT_EQ(shared.entryCount, 0) << "the shared table holds the machine's devices only";
+    for (const DeviceTableEntry& entry : shared.entries) {
+        EXPECT_EQ(entry.productId, 0);
+        EXPECT_EQ(entry.instance, -1);
+    }
+
+    Holder other = Holder::Start();
+    EXPECT_EQ(other.EntriesSeen(), 0) << "another process does not see this one's camera";
+    other.Finish(false);
+    EXPECT_EQ(CFx3Api::EntryCount(), 1);
+}
+
+TEST_F(DeviceTable, OwnAndMachineCamerasShareOneViewOfStableIndices) {
+    AttachMachineWide(0x32C0, "M1");
+    Attach(0x32C0, "L1");
+    AttachMachineWide(0x32C0, "M2");
+    Attach(0x3020, "L2");
+    CFx3Api api;
+    ASSERT_EQ(api.EnumerateDevices(), 4);
+
+    // One list in discovery order; instance numbers count what this process sees.
+    const char* const serials[] = {"#M1#", "#L1#", "#M2#", "#L2#"};
+    const int instances[] = {0, 1, 2, 0};
+    for (int i = 0; i < 4; ++i) {
+        DeviceTableEntry entry;
+        ASSERT_TRUE(CFx3Api::GetEntry(i, &entry));
+        EXPECT_NE(std::strstr(entry.path, serials[i]), nullptr) << i;
+        EXPECT_EQ(entry.instance, instances[i]) << i;
+        EXPECT_EQ(api.ProbeDevice(i), 1) << i;
+    }
+
+    // The shared table holds the machine's devices, numbered among themselves.
+    const SharedDeviceTable shared = SharedTableNow();
+    ASSERT_EQ(shared.entryCount, 2);
+    EXPECT_NE(std::strstr(shared.entries[0].path, "#M1#"), nullptr);
+    EXPECT_EQ(shared.entries[0].instance, 0);
+    EXPECT_NE(std::strstr(shared.entries[1].path, "#M2#"), nullptr);
+    EXPECT_EQ(shared.entries[1].instance, 1);
+
+    // Another object reloads the shared table; nothing moves.
+    CFx3Api second;
+    EXPECT_EQ(second.EnumerateDevices(), 4);
+    DeviceTableEntry entry;
+    ASSERT_TRUE(CFx3Api::GetEntry(1, &entry));
+    EXPECT_NE(std::strstr(entry.path, "#L1#"), nullptr);
+    ASSERT_TRUE(CFx3Api::GetEntry(2, &entry));
+    EXPECT_NE(std::strstr(entry.path, "#M2#"), nullptr);
 }
 
 // --- Driver requests -----------------------------------------------------------------------
