@@ -1,12 +1,13 @@
 // Exported control of the simulated cameras (VelcorSim.h).
 #include <velcor/VelcorSim.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "api/SdkChain.h"
 #include "camera/Velcor.h"
+#include "engine/VelcorR3U2Base.h"
 #include "sim/SimHub.h"
-#include "transport/Fx3Api.h"
 
 extern "C" {
 
@@ -103,18 +104,19 @@ VELCOR_API BOOL VELCOR_CALL VelcorSim_SetFastFrames(int camera, BOOL fast) {
 
 VELCOR_API int VELCOR_CALL VelcorSim_ListDevices(VELCORSIM_DEVICE* devices, int capacity) {
     try {
-        velcor::CFx3Api table;
-        const int count = table.EnumerateDevices();
+        const std::vector<velcor::DeviceListing> listing =
+            velcor::CVelcorR3U2Base::ListDeviceTable();
+        const int count = static_cast<int>(listing.size());
         for (int i = 0; i < count && i < capacity && devices != nullptr; ++i) {
-            velcor::DeviceTableEntry entry;
-            if (!velcor::CFx3Api::GetEntry(i, &entry)) break;
+            const velcor::DeviceListing& entry = listing[static_cast<size_t>(i)];
             VELCORSIM_DEVICE& out = devices[i];
             out.vendorId = entry.vendorId;
             out.productId = entry.productId;
             out.instance = entry.instance;
-            out.present = table.ProbeDevice(i);
-            std::memcpy(out.path, entry.path, sizeof out.path);
-            out.path[sizeof out.path - 1] = '\0';
+            out.present = entry.present ? 1 : 0;
+            const size_t length = std::min(entry.path.size(), sizeof out.path - 1);
+            std::memcpy(out.path, entry.path.data(), length);
+            out.path[length] = '\0';
         }
         return count;
     } catch (...) {

@@ -11,7 +11,6 @@
 #include "platform/Clock.h"
 #include "platform/MessageWindows.h"
 #include "platform/TextCodec.h"
-#include "transport/Fx3Api.h"
 
 namespace velcor {
 namespace {
@@ -94,8 +93,8 @@ int CVelcor::Initialize(HWND notifyWindow) {
 
     // The application hears of cameras arriving and leaving through its notification window.
     if (notifyWindow != nullptr) {
-        deviceNotification_ =
-            platform::RegisterDeviceNotification(notifyWindow, kFx3InterfaceClass);
+        deviceNotification_ = platform::RegisterDeviceNotification(
+            notifyWindow, CVelcorR3U2Base::CameraInterfaceClass());
         if (deviceNotification_ == nullptr) return 0;
     }
 
@@ -117,7 +116,7 @@ int CVelcor::Initialize(HWND notifyWindow) {
     images_[kPlane16First + 1]->FillWords(4095);
 
     engine_->SetProductId(kProductId);
-    engine_->InitializeController(notifyWindow, &kFx3InterfaceClass);
+    engine_->InitializeController(notifyWindow, &CVelcorR3U2Base::CameraInterfaceClass());
     // The one camera present need not be number 0: an unplugged camera keeps its number.
     if (engine_->CountDevices(kProductId) == 1) SetDeviceNumber(FirstPresentDevice());
     LoadStoredSettings();

@@ -14,9 +14,9 @@
 #include "engine/ProductIds.h"
 #include "engine/VelcorR3U2Base.h"
 #include "platform/Clock.h"
+#include "protocol/FpgaRegisterMap.h"
 #include "sensors/SensorBase.h"
 #include "transport/DevIz3Cam.h"
-#include "transport/FpgaRegisterMap.h"
 
 namespace velcor {
 namespace {

@@ -5,9 +5,9 @@
 #include "engine/ProductIds.h"
 #include "engine/SensorFactory.h"
 #include "platform/Clock.h"
+#include "protocol/FpgaRegisterMap.h"
 #include "sensors/SensorBase.h"
 #include "transport/DevIz3Cam.h"
-#include "transport/FpgaRegisterMap.h"
 
 namespace velcor {
 namespace {
@@ -33,6 +33,27 @@ CVelcorR3U2Base::CVelcorR3U2Base() = default;
 
 void CVelcorR3U2Base::WakeFrameWaiters() {
     frameEvent_.Set();
+}
+
+const platform::GUID& CVelcorR3U2Base::CameraInterfaceClass() {
+    return kFx3InterfaceClass;
+}
+
+std::vector<DeviceListing> CVelcorR3U2Base::ListDeviceTable() {
+    CFx3Api table;
+    const int count = table.EnumerateDevices();
+    std::vector<DeviceListing> listing;
+    for (int i = 0; i < count; ++i) {
+        DeviceTableEntry entry{};
+        if (!CFx3Api::GetEntry(i, &entry)) break;
+        DeviceListing& out = listing.emplace_back();
+        out.vendorId = entry.vendorId;
+        out.productId = entry.productId;
+        out.instance = entry.instance;
+        out.present = table.ProbeDevice(i) != 0;
+        out.path.assign(entry.path, strnlen(entry.path, sizeof entry.path));
+    }
+    return listing;
 }
 
 CVelcorR3U2Base::~CVelcorR3U2Base() {

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "platform/DriverPort.h"
@@ -37,6 +38,15 @@ enum WaitFrameResult : int {
     kWaitFrameLost = 1,        // the acquisition thread gave the camera up
     kWaitFrameNothingNew = 2,  // no frame newer than the last one read within the time
     kWaitFrameNew = 3,         // a frame newer than the last one read is in the ring
+};
+
+// One entry of the device table as this process sees it.
+struct DeviceListing {
+    uint16_t vendorId = 0;
+    uint16_t productId = 0;
+    int instance = -1;     // per-model instance number: the device number of its camera
+    bool present = false;  // the device can be opened now
+    std::string path;
 };
 
 struct SensorInfo;
@@ -239,6 +249,11 @@ class CVelcorR3U2Base {
     virtual int Allows8BitOutput();
     virtual int Allows16BitOutput();
     virtual int IsColourSensor();
+
+    // The device interface class of the cameras this engine drives.
+    static const platform::GUID& CameraInterfaceClass();
+    // Enumerates the attached cameras into the device table and lists the table's entries.
+    static std::vector<DeviceListing> ListDeviceTable();
 
     // Wakes a thread waiting in WaitFrame without touching the transfer; callable from any
     // thread (the camera object uses it to end its worker before it stops the transfer).

@@ -5,7 +5,7 @@
 #include <limits>
 
 #include "platform/Clock.h"
-#include "transport/FpgaRegisterMap.h"
+#include "protocol/FpgaRegisterMap.h"
 
 namespace velcor {
 

@@ -8,7 +8,7 @@
 
 #include "sim/SimHub.h"
 #include "sim/SimRoze9701Chip.h"
-#include "transport/FpgaRegisterMap.h"
+#include "protocol/FpgaRegisterMap.h"
 #include "transport/Fx3Api.h"
 
 namespace velcor::sim {

@@ -6,7 +6,7 @@
 #include <chrono>
 
 #include "platform/DeviceNotifications.h"
-#include "transport/FpgaRegisterMap.h"
+#include "protocol/FpgaRegisterMap.h"
 #include "transport/Fx3Api.h"
 
 namespace velcor::sim {

@@ -1,6 +1,6 @@
 #include "sim/SimI2cDevices.h"
 
-#include "transport/FpgaRegisterMap.h"
+#include "protocol/FpgaRegisterMap.h"
 
 namespace velcor::sim {
 

@@ -6,45 +6,22 @@
 
 #include "platform/Clock.h"
 #include "platform/Event.h"
-#include "transport/FpgaRegisterMap.h"
+#include "protocol/FpgaRegisterMap.h"
+#include "protocol/UsbProtocol.h"
 
 namespace velcor {
 namespace {
 
+using namespace usb;  // the wire protocol
+
 using platform::Event;
 using platform::OVERLAPPED;
-
-// Vendor requests of the FX3 firmware.
-constexpr uint8_t kTypeOut = 0x40;          // vendor, host to device, to the device
-constexpr uint8_t kTypeIn = 0xC0;           // vendor, device to host
-constexpr uint8_t kTypeOutEndpoint = 0x42;  // vendor, host to device, to an endpoint
-constexpr uint8_t kRequestI2cWrite = 0x30;
-constexpr uint8_t kRequestI2cRead = 0x31;
-constexpr uint8_t kRequestWriteRegister32 = 0xD0;
-constexpr uint8_t kRequestReadRegister16 = 0xD1;
-constexpr uint8_t kRequestWriteSensor16 = 0x3E;
-constexpr uint8_t kRequestReadSensor16 = 0x3F;
-constexpr uint8_t kRequestSetFirmwareByte = 0x3C;
-constexpr uint8_t kRequestGetFirmwareByte = 0x3D;
-constexpr uint8_t kRequestDeviceInfo = 0xB0;
-constexpr uint8_t kRequestDeviceInfo2 = 0xB1;
-constexpr uint8_t kRequestReadyState = 0xC3;
-constexpr uint8_t kRequestResetStreamState = 0xC0;
-constexpr uint8_t kRequestFrame = 0xC2;
-constexpr uint8_t kRequestResetEndpoints = 0xCC;
 
 constexpr int kDataArea = 64;
 constexpr uint32_t kControlRecordSize = record::kSize + kDataArea;  // 102
 constexpr uint32_t kControlTimeoutSeconds = 3;
 
-constexpr uint8_t kBusFpga = 0x40;
-constexpr uint8_t kBusEeprom = 0xA2;
-constexpr uint8_t kBusAux = 0x5A;
 constexpr uint32_t kBusTimeoutMs = 3000;
-
-constexpr uint8_t kEndpointFrames = 0x81;
-constexpr uint8_t kEndpointFrames83 = 0x83;
-constexpr uint8_t kEndpointOut = 0x01;
 
 constexpr int kHeaderAttempts = 30;
 constexpr uint32_t kHeaderTimeoutMs = 200;

@@ -12,39 +12,11 @@
 
 #include "platform/DriverPort.h"
 #include "platform/FileMapping.h"
+#include "protocol/UsbProtocol.h"
 
 namespace velcor {
 
 using platform::HANDLE;
-
-// Interface class of the FX3 bridge driver: {328184C5-93E6-49B7-94B8-2ADA13AABB39}.
-inline constexpr platform::GUID kFx3InterfaceClass = {
-    0x328184C5, 0x93E6, 0x49B7, {0x94, 0xB8, 0x2A, 0xDA, 0x13, 0xAA, 0xBB, 0x39}};
-
-// The bridge driver's I/O controls.
-inline constexpr uint32_t kIoctlControlTransfer = 0x220020;
-inline constexpr uint32_t kIoctlBufferedBulk = 0x220024;
-inline constexpr uint32_t kIoctlResetPipe = 0x22002C;
-inline constexpr uint32_t kIoctlResetPort = 0x220030;
-inline constexpr uint32_t kIoctlAbortPipe = 0x220044;
-inline constexpr uint32_t kIoctlDirectTransfer = 0x22004B;
-inline constexpr uint32_t kIoctlDeviceSpeed = 0x22004C;
-
-// The transfer record that every control and bulk request carries: 38 bytes, little-endian.
-namespace record {
-inline constexpr size_t kSize = 38;
-inline constexpr size_t kRequestType = 0;
-inline constexpr size_t kRequest = 1;
-inline constexpr size_t kValue = 2;
-inline constexpr size_t kIndex = 4;
-inline constexpr size_t kLength = 6;
-inline constexpr size_t kTimeout = 8;  // seconds
-inline constexpr size_t kEndpoint = 13;
-inline constexpr size_t kDriverStatus = 14;
-inline constexpr size_t kUsbStatus = 18;
-inline constexpr size_t kBufferOffset = 30;
-inline constexpr size_t kBufferLength = 34;
-}  // namespace record
 
 inline constexpr int kMaxDevices = 32;
 

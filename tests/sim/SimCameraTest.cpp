@@ -11,7 +11,7 @@
 #include "platform/MessageWindows.h"
 #include "sim/SimTestSupport.h"
 #include "transport/DevIz3Cam.h"
-#include "transport/FpgaRegisterMap.h"
+#include "protocol/FpgaRegisterMap.h"
 
 namespace velcor {
 namespace {

@@ -17,7 +17,7 @@
 #include "sim/SimTestSupport.h"
 #include "support/Sanitizers.h"
 #include "transport/DevIz3Cam.h"
-#include "transport/FpgaRegisterMap.h"
+#include "protocol/FpgaRegisterMap.h"
 
 namespace velcor {
 namespace {

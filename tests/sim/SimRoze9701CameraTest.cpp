@@ -11,7 +11,7 @@
 #include "platform/Clock.h"
 #include "sensors/SensorROZE9701.h"
 #include "sim/SimTestSupport.h"
-#include "transport/FpgaRegisterMap.h"
+#include "protocol/FpgaRegisterMap.h"
 
 namespace velcor {
 namespace {

@@ -8,7 +8,7 @@
 #include "platform/Clock.h"
 #include "sim/SimTestSupport.h"
 #include "transport/DevIz3Cam.h"
-#include "transport/FpgaRegisterMap.h"
+#include "protocol/FpgaRegisterMap.h"
 
 namespace velcor {
 namespace {
