@@ -110,8 +110,6 @@ bool CVelcor::PrepareCapture() {
     }
     if (e.IsBlackLevelSupported()) e.SetBlackLevel(analog.blackLevel);
     e.OnCapture();
-    captureWidth_ = w;
-    captureHeight_ = h;
     return true;
 }
 
@@ -182,10 +180,6 @@ void CVelcor::StopCaptureAndThreads() {
         captureState_ = kIdle;
         if (engine_) engine_->StopTransfer();
     }
-    recording_ = 0;
-    if (recorderFinished_) recorderFinished_->Wait();
-    recorderThread_.Join();
-    recorderFinished_.reset();
 }
 
 void CVelcor::SetFrameTarget(HWND frameWindow, uint8_t* buffer, int size, int topRowFirst) {
@@ -219,7 +213,6 @@ int CVelcor::CallBackPreview(HWND frameWindow, uint8_t* buffer, int size, int to
 int CVelcor::Close() {
     if (!HaveEngine()) return 0;
     StopCaptureAndThreads();
-    imageValid_ = 0;
     engine_->StopTransfer();
     return 1;
 }
@@ -294,7 +287,6 @@ int CVelcor::SnapShot(uint8_t* buffer, int size, int topRowFirst) {
         return 0;
     }
     stopUnlessCaptureMode();
-    imageValid_ = 1;
     return 1;
 }
 
@@ -336,7 +328,6 @@ int CVelcor::GetImage(uint8_t* buffer, int size, int topRowFirst) {
 
 int CVelcor::UpdateMaskData(int kind) {
     if (!HaveEngine()) return 0;
-    maskUpdateInProgress_ = 1;
     int result = 1;
     {
         platform::CriticalSectionLock frameLock(frameLock_);
@@ -360,7 +351,6 @@ int CVelcor::UpdateMaskData(int kind) {
             }
         }
     }
-    maskUpdateInProgress_ = 0;
     return result;
 }
 
@@ -467,8 +457,6 @@ void CVelcor::PreviewLoop() {
         }
         FillFrameInfo(*RawImage(), frameRateTenths_);
         ConvertFrame(settings);
-        newFrame_ = 1;
-        imageValid_ = 1;
         if (!CopyToFrameTarget()) continue;
         if (runFlag_ == 1) PostFrameMessage(reinterpret_cast<WPARAM>(&frameInfo_), 0);
     }
@@ -502,7 +490,6 @@ void CVelcor::TriggerLoop() {
         if (!ReadRawFrame()) continue;
         FillFrameInfo(*RawImage(), 0);
         ConvertFrame(settings);
-        imageValid_ = 1;
         if (!CopyToFrameTarget()) continue;
         PostFrameMessage(reinterpret_cast<WPARAM>(&frameInfo_), 0);
     }

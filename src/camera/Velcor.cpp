@@ -214,15 +214,12 @@ int CVelcor::SetDeviceNumber(int index) {
     // use: the capture stops first, and the object is idle afterwards.
     StopCaptureAndThreads();
     engine_->StopTransfer();
-    // The settings of a camera opened before are saved by the settings store here.
-    deviceOpened_ = 1;
     if (!engine_->IsDevicePresent(index) || !engine_->OpenDevice(index)) {
         RecordError(kErrNotPresent);
         return 0;
     }
     LoadStoredSettings();
     ApplyOpenedCameraSettings();
-    deviceNumber_ = index;
     return 1;
 }
 
@@ -452,8 +449,6 @@ int CVelcor::SetCaptureWindowEx(int totalWidth, int xStart, int width, int total
         return 0;
     }
     geometry_ = Geometry{totalWidth, totalHeight, width, height, xStart, yStart};
-    captureWidth_ = width;
-    captureHeight_ = height;
     if (!GeometryAcceptable(geometry_)) {
         // Kept as given: the next capture start refuses it the same way.
         RecordError(kErrWindowRange);

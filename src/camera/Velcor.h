@@ -72,8 +72,8 @@ static_assert(offsetof(VELCORFRAMEINFO, image) == 24);
 
 class CVelcor {
   public:
-    // Output images by colour-mode index, then the work and display images and the ten
-    // correction planes of the pixel mask (five of 8 bits, five of 16 bits).
+    // Output images by colour-mode index, then the work image and the ten correction planes
+    // of the pixel mask (five of 8 bits, five of 16 bits).
     enum ImageIndex : int {
         kImage8 = 0,
         kImage16,
@@ -82,7 +82,6 @@ class CVelcor {
         kImage48,
         kImage64,
         kImageWork,
-        kImageDisplay,
         kPlane8First,
         kPlane16First = kPlane8First + 5,
         kImageCount = kPlane16First + 5,
@@ -142,8 +141,8 @@ class CVelcor {
     int SaveImageW(const wchar_t* path, int format);
 
     // ---- Geometry and format
-    int Width() const { return captureWidth_; }
-    int Height() const { return captureHeight_; }
+    int Width() const { return geometry_.width; }
+    int Height() const { return geometry_.height; }
     int GetColorMode() const;
     int SetColorMode(int bits);
     int GetSubSample() const { return subSample_; }
@@ -261,7 +260,7 @@ class CVelcor {
     // Applies the analog settings to the camera just opened.
     void ApplyOpenedCameraSettings() VELCOR_EXCLUDES(settingsLock_);
     void DestroyOwnedObjects();
-    // Ends the worker and recorder threads and leaves the capture state idle.
+    // Ends the worker thread and leaves the capture state idle.
     void StopCaptureAndThreads();
 
     // ---- Capture control
@@ -316,34 +315,18 @@ class CVelcor {
     // Counts InterruptWaits calls; a snapshot ends its wait when the count moves.
     std::atomic<uint64_t> interruptions_{0};
     std::atomic<bool> released_{false};
-    // Image buffers: the output images by colour-mode index, work and display images, and the
+    // Image buffers: the output images by colour-mode index, the work image, and the
     // correction planes. Their pixels are guarded by the frame lock.
     std::array<std::unique_ptr<DibImage>, kImageCount> images_;
-    // Preview window (drawn by the preview window code).
-    HWND previewWindow_ = nullptr;
-    std::string windowClassName_;
-    // Geometry (changed under the call lock); buffer value from a size preset, persisted with
-    // the settings.
+    // Geometry (changed under the call lock).
     Geometry geometry_;
-    int captureWidth_ = kMaxWidth;
-    int captureHeight_ = kMaxHeight;
-    int bufferValue_ = 4;
     // The settings model.
     mutable platform::CriticalSection settingsLock_;
     Settings settings_ VELCOR_GUARDED_BY(settingsLock_);
     // Guards the images, the frame record below and the copy into the application's buffer.
     platform::CriticalSection frameLock_;
-    // Set by the first SetDeviceNumber, so the next one saves the previous camera's settings.
-    int deviceOpened_ = 0;
     // Configuration list of integer pairs (guarded by the mask lock).
     std::vector<std::pair<int32_t, int32_t>> configuration_;
-    // Recording state.
-    std::atomic<int> recording_{0};
-    std::atomic<int> newFrame_{0};
-    platform::Thread recorderThread_;
-    std::unique_ptr<platform::Event> recorderFinished_;
-    uint32_t recordStartMs_ = 0;
-    uint32_t recordDurationMs_ = 0;
     // Worker state: 0 stop, 1 run, 2 paused.
     std::atomic<int> runFlag_{0};
     platform::Thread workerThread_;
@@ -368,16 +351,12 @@ class CVelcor {
     // Capture state: 0 idle, 1 preview running, 2 capture mode, 3 trigger mode.
     std::atomic<int> captureState_{0};
     int subSample_ = 0;
-    int clockValue_ = 0;
-    std::atomic<int> imageValid_{0};
     // Error history.
     ErrorHistory history_;
-    // Frame wait and device number.
+    // Frame wait.
     std::atomic<uint32_t> frameWaitTimeoutMs_{3000};
-    int deviceNumber_ = 0;
-    // Mask lock and the mask-update flag.
+    // Mask lock.
     platform::CriticalSection maskLock_;
-    int maskUpdateInProgress_ = 0;
 };
 
 }  // namespace velcor
