@@ -9,14 +9,12 @@
 
 #include "camera/EngineFactory.h"
 #include "platform/Clock.h"
-#include "platform/MessageWindows.h"
 #include "platform/TextCodec.h"
 #include "transport/Fx3Api.h"
 
 namespace velcor {
 namespace {
 
-constexpr UINT kErrorMessage = VELCOR_WM_ERROR;
 constexpr int kNameSlots = 10;
 constexpr int kNameSlotBytes = 256;
 constexpr uint16_t kSerialNumberAddress = 0x1040;
@@ -54,18 +52,7 @@ void CVelcor::DestroyOwnedObjects() {
     configuration_.clear();
 }
 
-// ---- Errors ----------------------------------------------------------------------------------
-
-void CVelcor::RecordError(int code) {
-    history_.Push(code);
-    PostError(code);
-}
-
-void CVelcor::PostError(int code) {
-    if (notifyWindow_ != nullptr) {
-        platform::PostMessage(notifyWindow_, kErrorMessage, 0, static_cast<LPARAM>(code));
-    }
-}
+// ---- Waits and the engine check ------------------------------------------------------------
 
 void CVelcor::InterruptWaits() {
     interruptions_.fetch_add(1);
@@ -90,7 +77,7 @@ int CVelcor::Initialize(HWND notifyWindow) {
     engine_ = CreateCameraEngine();
     for (auto& image : images_)
         image = std::make_unique<DibImage>();
-    notifyWindow_ = notifyWindow;
+    errors_.SetNotifyWindow(notifyWindow);
 
     // The application hears of cameras arriving and leaving through its notification window.
     if (notifyWindow != nullptr) {

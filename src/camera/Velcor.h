@@ -21,7 +21,7 @@
 #include <utility>
 #include <vector>
 
-#include "camera/ErrorHistory.h"
+#include "camera/ErrorReporter.h"
 #include "engine/VelcorR3U2Base.h"
 #include "imaging/DibImage.h"
 #include "imaging/FilterValues.h"
@@ -33,25 +33,6 @@
 #include "platform/ThreadAnnotations.h"
 
 namespace velcor {
-
-// Error codes recorded in the history and posted with 0x8003: the public codes under the
-// names the library uses.
-enum ErrorCode : int {
-    kErrSuccessNotice = VELCOR_ERR_NONE,
-    kErrNoCamera = VELCOR_ERR_NO_CAMERA,
-    kErrNotPresent = VELCOR_ERR_NOT_PRESENT,
-    kErrThread = VELCOR_ERR_THREAD,
-    kErrWindow = VELCOR_ERR_WINDOW,
-    kErrMemory = VELCOR_ERR_MEMORY,
-    kErrDevice = VELCOR_ERR_DEVICE,
-    kErrWindowRange = VELCOR_ERR_WINDOW_RANGE,
-    kErrAcquisition = VELCOR_ERR_ACQUISITION,
-    kErrArgument = VELCOR_ERR_ARGUMENT,
-    kErrUnsupported = VELCOR_ERR_UNSUPPORTED,
-    kErrConversion = VELCOR_ERR_CONVERSION,
-    kErrStopped = VELCOR_ERR_STOPPED,
-    kErrMaskFile = VELCOR_ERR_MASK_FILE,
-};
 
 inline constexpr int kProductId = 0x32C0;
 inline constexpr int kMaxWidth = 1280;
@@ -95,7 +76,7 @@ class CVelcor {
 
     // ---- Lifecycle and errors
     int Initialize(HWND notifyWindow);
-    int GetLastError() { return history_.Pop(); }
+    int GetLastError() { return errors_.PopNewest(); }
     // Serialises the operations of one handle; the exported functions hold it around each call.
     platform::CriticalSection& CallLock() VELCOR_RETURN_CAPABILITY(callLock_) { return callLock_; }
     // Ends the frame wait of a snapshot on another thread (it fails with error 8) and wakes the
@@ -109,10 +90,10 @@ class CVelcor {
     FrameCounters GetFrameCounters() {
         return engine_ ? engine_->GetFrameCounters() : FrameCounters{};
     }
-    // Pushes code onto the history and posts it; every failure of the library goes here.
-    void RecordError(int code);
+    // Pushes code onto the history and posts it.
+    void RecordError(int code) { errors_.Record(code); }
     // Posts code without recording it (failures the history does not keep).
-    void PostError(int code);
+    void PostError(int code) { errors_.Post(code); }
 
     // ---- Device selection and identity
     int EnumDevice(char* names);
@@ -334,8 +315,7 @@ class CVelcor {
     // Preview placement.
     HWND previewParent_ = nullptr;
     int previewX_ = 0, previewY_ = 0, previewWidth_ = kMaxWidth, previewHeight_ = kMaxHeight;
-    // Notification window and its device-interface registration.
-    HWND notifyWindow_ = nullptr;
+    // The notification window's device-interface registration.
     platform::HDEVNOTIFY deviceNotification_ = nullptr;
     // The frame record: where frames go, what the frame message carries, and the frame rate.
     HWND frameWindow_ VELCOR_GUARDED_BY(frameLock_) = nullptr;
@@ -351,8 +331,8 @@ class CVelcor {
     // Capture state: 0 idle, 1 preview running, 2 capture mode, 3 trigger mode.
     std::atomic<int> captureState_{0};
     int subSample_ = 0;
-    // Error history.
-    ErrorHistory history_;
+    // The error history and the notification window errors are posted to.
+    ErrorReporter errors_;
     // Frame wait.
     std::atomic<uint32_t> frameWaitTimeoutMs_{3000};
     // Mask lock.
