@@ -57,7 +57,7 @@ bool CVelcor::PrepareCapture() {
         RecordError(kErrWindowRange);
         return false;
     }
-    const Settings settings = CopySettings();
+    const Settings settings = settings_.Copy();
     const int colourIndex = settings.colourModeIndex;
     const int bits = kColourModeBits[colourIndex];
     const int w = geometry_.width;
@@ -87,8 +87,8 @@ bool CVelcor::PrepareCapture() {
     }
 
     // The camera may have been re-plugged or reset: give it the object's analog values again.
-    platform::CriticalSectionLock lock(settingsLock_);
-    AnalogValues& analog = settings_.analog;
+    platform::CriticalSectionLock lock(settings_.Lock());
+    AnalogValues& analog = settings_.Values().analog;
     e.SetMirrorV(analog.mirrorV);
     e.SetMirrorH(analog.mirrorH);
     e.SetTriggerMode(0, 1);
@@ -280,7 +280,7 @@ int CVelcor::SnapShot(uint8_t* buffer, int size, int topRowFirst) {
         RecordError(kErrAcquisition);
         return 0;
     }
-    ConvertFrame(CopySettings());
+    ConvertFrame(settings_.Copy());
     if (buffer != nullptr && size != 0 &&
         !CopyToApplication(*OutputImage(), buffer, size, topRowFirst)) {
         stopUnlessCaptureMode();
@@ -309,7 +309,7 @@ int CVelcor::WaitSnapshotFrame() {
 
 int CVelcor::GetImage(uint8_t* buffer, int size, int topRowFirst) {
     if (!HaveEngine()) return 0;
-    const int colourIndex = CopySettings().colourModeIndex;
+    const int colourIndex = settings_.Copy().colourModeIndex;
     platform::CriticalSectionLock lock(frameLock_);
     // While a capture runs its images are those of the mode it started with.
     const DibImage* output = captureState_ == kIdle ? images_[colourIndex].get() : OutputImage();
@@ -439,7 +439,7 @@ void CVelcor::PreviewLoop() {
         if (wait != kWaitFrameNew) continue;
 
         // One consistent copy of the settings for the whole frame.
-        const Settings settings = CopySettings();
+        const Settings settings = settings_.Copy();
         platform::CriticalSectionLock lock(frameLock_);
         if (!ReadRawFrame()) {
             PostFrameMessage(0, kErrAcquisition);
@@ -485,7 +485,7 @@ void CVelcor::TriggerLoop() {
         }
         if (wait != kWaitFrameNew) continue;
 
-        const Settings settings = CopySettings();
+        const Settings settings = settings_.Copy();
         platform::CriticalSectionLock lock(frameLock_);
         if (!ReadRawFrame()) continue;
         FillFrameInfo(*RawImage(), 0);
@@ -525,21 +525,8 @@ void CVelcor::ConvertFrame(const Settings& settings) {
     ConversionHooks hooks(*this);
     FrameConverter::Convert(ConversionImages(), p, &hooks);
 
-    // The automatic balances leave their gains for the next frames and for the settings. Only
-    // what the conversion changed goes back: a value an application set meanwhile stays.
-    platform::CriticalSectionLock lock(settingsLock_);
-    FilterValues& stored = settings_.filters;
-    auto keep = [](int& target, int before, int after) {
-        if (after != before) target = after;
-    };
-    keep(stored.bayerGainRed, f.bayerGainRed, p.filters.bayerGainRed);
-    keep(stored.bayerGainGreen, f.bayerGainGreen, p.filters.bayerGainGreen);
-    keep(stored.bayerGainBlue, f.bayerGainBlue, p.filters.bayerGainBlue);
-    keep(stored.grayGainR, f.grayGainR, p.filters.grayGainR);
-    keep(stored.grayGainG1, f.grayGainG1, p.filters.grayGainG1);
-    keep(stored.grayGainG2, f.grayGainG2, p.filters.grayGainG2);
-    keep(stored.grayGainB, f.grayGainB, p.filters.grayGainB);
-    keep(stored.autoGrayBalance, f.autoGrayBalance, p.filters.autoGrayBalance);
+    // The automatic balances leave their gains for the next frames and for the settings.
+    settings_.KeepBalances(f, p.filters);
 }
 
 void CVelcor::AutoExposure(const DibImage& raw, int mode) {
@@ -588,8 +575,8 @@ void CVelcor::AutoExposure(const DibImage& raw, int mode) {
     // The engine and the settings change together, so a setter on another thread sees either
     // the value before or the one after, in both.
     CVelcorR3U2Base& e = *engine_;
-    platform::CriticalSectionLock lock(settingsLock_);
-    AnalogValues& analog = settings_.analog;
+    platform::CriticalSectionLock lock(settings_.Lock());
+    AnalogValues& analog = settings_.Values().analog;
     if (mode == 2) {
         int gain =
             static_cast<int>(static_cast<int64_t>(std::max(e.GetGlobalGain(), 4)) * factor / 100);

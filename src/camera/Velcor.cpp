@@ -59,11 +59,6 @@ void CVelcor::InterruptWaits() {
     if (engine_) engine_->WakeFrameWaiters();
 }
 
-CVelcor::Settings CVelcor::CopySettings() const {
-    platform::CriticalSectionLock lock(settingsLock_);
-    return settings_;
-}
-
 bool CVelcor::HaveEngine() {
     if (engine_) return true;
     RecordError(kErrNoCamera);
@@ -214,9 +209,9 @@ void CVelcor::LoadStoredSettings() {
     // A camera without stored settings starts from the sensor's defaults and neutral filters:
     // unity Bayer gains and gamma, gray gains and offsets at their mid point.
     CVelcorR3U2Base& e = *engine_;
-    platform::CriticalSectionLock lock(settingsLock_);
-    FilterValues& filters = settings_.filters;
-    AnalogValues& analog = settings_.analog;
+    platform::CriticalSectionLock lock(settings_.Lock());
+    FilterValues& filters = settings_.Values().filters;
+    AnalogValues& analog = settings_.Values().analog;
     filters.brightness = filters.contrast = filters.hue = filters.saturation = 0;
     filters.sharpness = 0;
     filters.bayerGainRed = filters.bayerGainGreen = filters.bayerGainBlue = 100;
@@ -242,8 +237,8 @@ void CVelcor::LoadStoredSettings() {
 
 void CVelcor::ApplyOpenedCameraSettings() {
     CVelcorR3U2Base& e = *engine_;
-    platform::CriticalSectionLock lock(settingsLock_);
-    AnalogValues& analog = settings_.analog;
+    platform::CriticalSectionLock lock(settings_.Lock());
+    AnalogValues& analog = settings_.Values().analog;
     e.SetGlobalGain(analog.globalGain);
     e.SetColourGainGreen1(analog.colourGainGreen1);
     e.SetColourGainRed(analog.colourGainRed);
@@ -388,8 +383,8 @@ int CVelcor::SetColorMode(int bits) {
     for (int index = 0; index < 6; ++index) {
         if (kColourModeBits[index] == bits) {
             // A running capture keeps its mode; this one applies at the next start.
-            platform::CriticalSectionLock lock(settingsLock_);
-            settings_.colourModeIndex = index;
+            platform::CriticalSectionLock lock(settings_.Lock());
+            settings_.Values().colourModeIndex = index;
             return 1;
         }
     }
@@ -398,13 +393,13 @@ int CVelcor::SetColorMode(int bits) {
 }
 
 int CVelcor::GetColorMode() const {
-    platform::CriticalSectionLock lock(settingsLock_);
-    return kColourModeBits[settings_.colourModeIndex];
+    platform::CriticalSectionLock lock(settings_.Lock());
+    return kColourModeBits[settings_.Values().colourModeIndex];
 }
 
 int CVelcor::GetWaitTime() const {
-    platform::CriticalSectionLock lock(settingsLock_);
-    return settings_.waitTimeMs;
+    platform::CriticalSectionLock lock(settings_.Lock());
+    return settings_.Values().waitTimeMs;
 }
 
 int CVelcor::SetSubSample(int mode) {
@@ -415,8 +410,8 @@ int CVelcor::SetSubSample(int mode) {
 
 int CVelcor::SetWaitTime(int milliseconds) {
     if (milliseconds < 0) return 0;
-    platform::CriticalSectionLock lock(settingsLock_);
-    settings_.waitTimeMs = milliseconds;
+    platform::CriticalSectionLock lock(settings_.Lock());
+    settings_.Values().waitTimeMs = milliseconds;
     return 1;
 }
 
@@ -467,9 +462,9 @@ int CVelcor::GetCaptureWindowEx(int* totalWidth, int* xStart, int* width, int* t
 
 int CVelcor::SetMirrorH(int on) {
     if (!HaveEngine()) return 0;
-    platform::CriticalSectionLock lock(settingsLock_);
-    settings_.analog.mirrorH = on != 0 ? 1 : 0;
-    engine_->SetMirrorH(settings_.analog.mirrorH);
+    platform::CriticalSectionLock lock(settings_.Lock());
+    settings_.Values().analog.mirrorH = on != 0 ? 1 : 0;
+    engine_->SetMirrorH(settings_.Values().analog.mirrorH);
     return 1;
 }
 
@@ -480,16 +475,16 @@ int CVelcor::SetMirrorV(int on) {
         PostError(kErrNoCamera);
         return 0;
     }
-    platform::CriticalSectionLock lock(settingsLock_);
-    settings_.analog.mirrorV = on != 0 ? 1 : 0;
-    engine_->SetMirrorV(settings_.analog.mirrorV);
+    platform::CriticalSectionLock lock(settings_.Lock());
+    settings_.Values().analog.mirrorV = on != 0 ? 1 : 0;
+    engine_->SetMirrorV(settings_.Values().analog.mirrorV);
     return 1;
 }
 
 int CVelcor::GetMirrorH() {
     if (!HaveEngine()) return 0;
-    platform::CriticalSectionLock lock(settingsLock_);
-    return settings_.analog.mirrorH;
+    platform::CriticalSectionLock lock(settings_.Lock());
+    return settings_.Values().analog.mirrorH;
 }
 
 int CVelcor::GetMirrorV() {
@@ -497,8 +492,8 @@ int CVelcor::GetMirrorV() {
         PostError(kErrNoCamera);
         return 0;
     }
-    platform::CriticalSectionLock lock(settingsLock_);
-    return settings_.analog.mirrorV;
+    platform::CriticalSectionLock lock(settings_.Lock());
+    return settings_.Values().analog.mirrorV;
 }
 
 // ---- Exposure and temperature ----------------------------------------------------------------
@@ -510,10 +505,10 @@ double CVelcor::GetExposureTimeEx(int* ok) {
         RecordError(kErrUnsupported);
         return -1.0;
     }
-    platform::CriticalSectionLock lock(settingsLock_);
+    platform::CriticalSectionLock lock(settings_.Lock());
     double seconds = 0.0;
     if (!engine_->GetExposureSeconds(&seconds)) return -1.0;
-    settings_.analog.exposureSeconds = seconds;
+    settings_.Values().analog.exposureSeconds = seconds;
     if (ok != nullptr) *ok = 1;
     return seconds;
 }
@@ -529,10 +524,10 @@ int CVelcor::SetExposureTimeEx(double seconds) {
         RecordError(kErrArgument);
         return 0;
     }
-    platform::CriticalSectionLock lock(settingsLock_);
+    platform::CriticalSectionLock lock(settings_.Lock());
     if (!engine_->SetExposureSeconds(seconds)) return 0;
-    settings_.analog.exposureSeconds = seconds;
-    settings_.analog.exposure = static_cast<int>(seconds * 10000.0);
+    settings_.Values().analog.exposureSeconds = seconds;
+    settings_.Values().analog.exposure = static_cast<int>(seconds * 10000.0);
     return 1;
 }
 
@@ -542,9 +537,9 @@ int CVelcor::GetRealExposureTime(int* ok) {
         return 0;
     }
     if (ok != nullptr) *ok = 1;
-    platform::CriticalSectionLock lock(settingsLock_);
-    settings_.analog.realExposure = settings_.analog.exposure * 100;
-    return settings_.analog.realExposure;
+    platform::CriticalSectionLock lock(settings_.Lock());
+    settings_.Values().analog.realExposure = settings_.Values().analog.exposure * 100;
+    return settings_.Values().analog.realExposure;
 }
 
 int CVelcor::SetRealExposureTime(int microseconds) {
@@ -554,7 +549,7 @@ int CVelcor::SetRealExposureTime(int microseconds) {
         RecordError(kErrArgument);
         return 0;
     }
-    platform::CriticalSectionLock lock(settingsLock_);
+    platform::CriticalSectionLock lock(settings_.Lock());
     return SetExposureUnits(exposure);
 }
 
@@ -582,8 +577,8 @@ int CVelcor::SetSamplingRate(int rate) {
 
 int CVelcor::GetAutoIris(int* ok) const {
     if (ok != nullptr) *ok = 1;
-    platform::CriticalSectionLock lock(settingsLock_);
-    return settings_.analog.autoExposureMode;
+    platform::CriticalSectionLock lock(settings_.Lock());
+    return settings_.Values().analog.autoExposureMode;
 }
 
 int CVelcor::SetAutoIris(int mode) {
@@ -591,8 +586,8 @@ int CVelcor::SetAutoIris(int mode) {
         PostError(kErrArgument);
         return 0;
     }
-    platform::CriticalSectionLock lock(settingsLock_);
-    settings_.analog.autoExposureMode = mode;
+    platform::CriticalSectionLock lock(settings_.Lock());
+    settings_.Values().analog.autoExposureMode = mode;
     return 1;
 }
 

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "camera/ErrorReporter.h"
+#include "camera/SettingsModel.h"
 #include "engine/VelcorR3U2Base.h"
 #include "imaging/DibImage.h"
 #include "imaging/FilterValues.h"
@@ -67,7 +68,6 @@ class CVelcor {
         kPlane16First = kPlane8First + 5,
         kImageCount = kPlane16First + 5,
     };
-    static constexpr int kColourModeBits[6] = {8, 16, 24, 32, 48, 64};
 
     CVelcor();
     virtual ~CVelcor();
@@ -200,32 +200,6 @@ class CVelcor {
         int xStart = 0;
         int yStart = 0;
     };
-    // Filter values held here; the frame conversion reads them.
-    using FilterValues = velcor::FilterValues;
-    // Analog values mirrored from the engine.
-    struct AnalogValues {
-        int globalGain = 0;
-        int colourGainGreen1 = 0, colourGainRed = 0, colourGainBlue = 0, colourGainGreen2 = 0;
-        int exposure = 0;  // engine units: 100 us for this camera's sensor
-        int mirrorV = 0, mirrorH = 0;
-        int autoExposureMode = 0;  // 0 off, 1 exposure, 2 gain
-        int blackLevel = 0;
-        int cooler = 0;
-        int shortExposureMode = 0;
-        int gainMode = 0;
-        double exposureSeconds = 0.0;
-        int realExposure = 0;
-    };
-    // Everything the worker reads for each frame. Setters write it under the settings lock;
-    // the worker takes a copy once per frame; automatic exposure and the automatic balances
-    // write back under the same lock. Engine-held values are changed in the engine and here
-    // under the lock, so the two always agree.
-    struct Settings {
-        FilterValues filters;
-        AnalogValues analog;
-        int colourModeIndex = 0;
-        int waitTimeMs = 10;
-    };
 
   private:
     // Records error 1 and answers false when there is no engine.
@@ -233,13 +207,12 @@ class CVelcor {
     // The lowest device number of a present camera (0 when none is present).
     int FirstPresentDevice();
     bool GeometryAcceptable(const Geometry& g) const;
-    Settings CopySettings() const VELCOR_EXCLUDES(settingsLock_);
-    int SetEngineFilter(int id, int value) VELCOR_REQUIRES(settingsLock_);
-    int SetExposureUnits(int exposure) VELCOR_REQUIRES(settingsLock_);
+    int SetEngineFilter(int id, int value) VELCOR_REQUIRES(settings_.Lock());
+    int SetExposureUnits(int exposure) VELCOR_REQUIRES(settings_.Lock());
     // Loads the stored settings of the open camera into the object.
-    void LoadStoredSettings() VELCOR_EXCLUDES(settingsLock_);
+    void LoadStoredSettings() VELCOR_EXCLUDES(settings_.Lock());
     // Applies the analog settings to the camera just opened.
-    void ApplyOpenedCameraSettings() VELCOR_EXCLUDES(settingsLock_);
+    void ApplyOpenedCameraSettings() VELCOR_EXCLUDES(settings_.Lock());
     void DestroyOwnedObjects();
     // Ends the worker thread and leaves the capture state idle.
     void StopCaptureAndThreads();
@@ -272,7 +245,7 @@ class CVelcor {
     // Runs automatic exposure and turns the raw image into the output image.
     class ConversionHooks;
     void ConvertFrame(const Settings& settings) VELCOR_REQUIRES(frameLock_);
-    void AutoExposure(const DibImage& raw, int mode) VELCOR_EXCLUDES(settingsLock_);
+    void AutoExposure(const DibImage& raw, int mode) VELCOR_EXCLUDES(settings_.Lock());
     // Copies the image into the application's buffer; error 5 (and a frame message carrying it)
     // when the buffer is too small.
     bool CopyToApplication(const DibImage& image, uint8_t* buffer, int size, int topRowFirst)
@@ -302,8 +275,7 @@ class CVelcor {
     // Geometry (changed under the call lock).
     Geometry geometry_;
     // The settings model.
-    mutable platform::CriticalSection settingsLock_;
-    Settings settings_ VELCOR_GUARDED_BY(settingsLock_);
+    SettingsModel settings_;
     // Guards the images, the frame record below and the copy into the application's buffer.
     platform::CriticalSection frameLock_;
     // Configuration list of integer pairs (guarded by the mask lock).

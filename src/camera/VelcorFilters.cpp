@@ -20,10 +20,10 @@ struct FilterRow {
     FilterHome home;
     int minimum;
     int maximum;
-    int CVelcor::FilterValues::*field;
+    int FilterValues::*field;
 };
 
-using F = CVelcor::FilterValues;
+using F = FilterValues;
 constexpr FilterRow kFilterRows[] = {
     {VELCOR_FILTER_BRIGHTNESS, FilterHome::kObject, -255, 255, &F::brightness},
     {VELCOR_FILTER_CONTRAST, FilterHome::kObject, -127, 127, &F::contrast},
@@ -91,8 +91,8 @@ int CVelcor::GetFilterValue(int id, int* ok) {
     };
     const FilterRow* row = FindFilter(id);
     if (row == nullptr) return fail(kErrArgument, 0);
-    platform::CriticalSectionLock lock(settingsLock_);
-    FilterValues& filters = settings_.filters;
+    platform::CriticalSectionLock lock(settings_.Lock());
+    FilterValues& filters = settings_.Values().filters;
     switch (row->home) {
         case FilterHome::kObject:
         case FilterHome::kFlag:
@@ -106,7 +106,7 @@ int CVelcor::GetFilterValue(int id, int* ok) {
             break;
     }
     CVelcorR3U2Base& e = *engine_;
-    AnalogValues& analog = settings_.analog;
+    AnalogValues& analog = settings_.Values().analog;
     switch (id) {
         case VELCOR_FILTER_GLOBAL_GAIN:
             return e.GetGlobalGain();
@@ -153,8 +153,8 @@ int CVelcor::SetFilterValue(int id, int value) {
         RecordError(kErrArgument);
         return 0;
     }
-    platform::CriticalSectionLock lock(settingsLock_);
-    FilterValues& filters = settings_.filters;
+    platform::CriticalSectionLock lock(settings_.Lock());
+    FilterValues& filters = settings_.Values().filters;
     switch (row->home) {
         case FilterHome::kPackedGains:
             filters.bayerGainRed = value & 0xFF;
@@ -180,7 +180,7 @@ int CVelcor::SetFilterValue(int id, int value) {
 
 int CVelcor::SetEngineFilter(int id, int value) {
     CVelcorR3U2Base& e = *engine_;
-    AnalogValues& analog = settings_.analog;
+    AnalogValues& analog = settings_.Values().analog;
     auto inRange = [&](int minimum, int maximum) {
         if (value >= minimum && value <= maximum) return true;
         RecordError(kErrArgument);
@@ -251,7 +251,7 @@ int CVelcor::SetEngineFilter(int id, int value) {
 
 int CVelcor::SetExposureUnits(int exposure) {
     CVelcorR3U2Base& e = *engine_;
-    AnalogValues& analog = settings_.analog;
+    AnalogValues& analog = settings_.Values().analog;
     if (!e.SetExposure(static_cast<uint32_t>(exposure))) {
         RecordError(kErrDevice);
         return 0;
