@@ -1,6 +1,5 @@
 #include "camera/Velcor.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -28,11 +27,10 @@ void FormatDeviceName(char* out, size_t size, int number) {
 
 }  // namespace
 
-CVelcor::CVelcor() : rateWindowStartMs_(platform::TimeGetTime()) {}
+CVelcor::CVelcor() = default;
 
 CVelcor::~CVelcor() {
-    // Settings are saved by the settings store before the camera goes.
-    StopCaptureAndThreads();
+    if (session_) session_->Stop();
     if (engine_) {
         engine_->StopTransfer();
         engine_->Shutdown();
@@ -45,19 +43,16 @@ void CVelcor::DestroyOwnedObjects() {
         platform::UnregisterDeviceNotification(deviceNotification_);
         deviceNotification_ = nullptr;
     }
+    // The session drives the engine: it goes first.
+    session_.reset();
     engine_.reset();
-    for (auto& image : images_)
-        image.reset();
     platform::CriticalSectionLock lock(maskLock_);
+    for (DibImage& plane : correctionPlanes_)
+        plane.Release();
     configuration_.clear();
 }
 
-// ---- Waits and the engine check ------------------------------------------------------------
-
-void CVelcor::InterruptWaits() {
-    interruptions_.fetch_add(1);
-    if (engine_) engine_->WakeFrameWaiters();
-}
+// ---- The engine check ----------------------------------------------------------------------
 
 bool CVelcor::HaveEngine() {
     if (engine_) return true;
@@ -70,8 +65,7 @@ bool CVelcor::HaveEngine() {
 int CVelcor::Initialize(HWND notifyWindow) {
     DestroyOwnedObjects();
     engine_ = CreateCameraEngine();
-    for (auto& image : images_)
-        image = std::make_unique<DibImage>();
+    if (engine_) session_ = std::make_unique<CaptureSession>(*engine_, settings_, errors_);
     errors_.SetNotifyWindow(notifyWindow);
 
     // The application hears of cameras arriving and leaving through its notification window.
@@ -81,22 +75,23 @@ int CVelcor::Initialize(HWND notifyWindow) {
         if (deviceNotification_ == nullptr) return 0;
     }
 
-    if (!engine_ || std::any_of(images_.begin(), images_.end(), [](auto& i) { return !i; })) {
+    if (!engine_) {
         RecordError(kErrMemory);
         return 0;
     }
 
-    // Correction planes of the pixel mask: dark reference 0, bright reference saturated.
-    for (int i = 0; i < 5; ++i) {
-        DibImage& plane8 = *images_[kPlane8First + i];
-        DibImage& plane16 = *images_[kPlane16First + i];
-        if (!plane8.Create(kMaxWidth, kMaxHeight, 8) ||
-            !plane16.Create(kMaxWidth, kMaxHeight, 16)) {
-            return 0;
+    {
+        // Correction planes of the pixel mask: dark reference 0, bright reference saturated.
+        platform::CriticalSectionLock lock(maskLock_);
+        for (int i = 0; i < 5; ++i) {
+            if (!correctionPlanes_[kPlane8First + i].Create(kMaxWidth, kMaxHeight, 8) ||
+                !correctionPlanes_[kPlane16First + i].Create(kMaxWidth, kMaxHeight, 16)) {
+                return 0;
+            }
         }
+        correctionPlanes_[kPlane8First + 1].FillBytes(255);
+        correctionPlanes_[kPlane16First + 1].FillWords(4095);
     }
-    images_[kPlane8First + 1]->FillBytes(255);
-    images_[kPlane16First + 1]->FillWords(4095);
 
     engine_->SetProductId(kProductId);
     engine_->InitializeController(notifyWindow, &kFx3InterfaceClass);
@@ -194,7 +189,7 @@ int CVelcor::SetDeviceNumber(int index) {
     if (!HaveEngine()) return 0;
     // Opening replaces the sensor driver that a running capture and the acquisition thread
     // use: the capture stops first, and the object is idle afterwards.
-    StopCaptureAndThreads();
+    session_->Stop();
     engine_->StopTransfer();
     if (!engine_->IsDevicePresent(index) || !engine_->OpenDevice(index)) {
         RecordError(kErrNotPresent);
@@ -328,7 +323,56 @@ int CVelcor::ReadSerialNumberW(wchar_t* buffer, int size) {
     return 1;
 }
 
-// ---- Preview placement ----------------------------------------------------------------------
+// ---- Capture, preview and images -------------------------------------------------------------
+
+CaptureSetup CVelcor::Setup() const {
+    CaptureSetup setup;
+    setup.geometry = geometry_;
+    setup.subSample = subSample_;
+    setup.previewPlaced = previewParent_ != nullptr || previewX_ != 0 || previewY_ != 0 ||
+                          previewWidth_ != 0 || previewHeight_ != 0;
+    return setup;
+}
+
+int CVelcor::Preview() {
+    return HaveEngine() ? session_->Preview(Setup()) : 0;
+}
+
+int CVelcor::StartPreview() {
+    return HaveEngine() ? session_->StartPreview(Setup()) : 0;
+}
+
+int CVelcor::StopPreview() {
+    if (!HaveEngine()) return 0;
+    session_->Stop();
+    return 1;
+}
+
+int CVelcor::Close() {
+    return HaveEngine() ? session_->Close() : 0;
+}
+
+int CVelcor::Capture() {
+    return HaveEngine() ? session_->Capture(Setup()) : 0;
+}
+
+int CVelcor::SnapShot(uint8_t* buffer, int size, int topRowFirst) {
+    return HaveEngine() ? session_->SnapShot(Setup(), buffer, size, topRowFirst) : 0;
+}
+
+int CVelcor::GetImage(uint8_t* buffer, int size, int topRowFirst) {
+    return HaveEngine() ? session_->GetImage(buffer, size, topRowFirst) : 0;
+}
+
+int CVelcor::CallBackPreview(HWND frameWindow, uint8_t* buffer, int size, int topRowFirst) {
+    if (!HaveEngine()) return 0;
+    return session_->CallBackPreview(Setup(), frameWindow, buffer, size, topRowFirst);
+}
+
+int CVelcor::Trigger(HWND frameWindow, uint8_t* buffer, int size, int topRowFirst) {
+    if (!HaveEngine()) return 0;
+    return session_->Trigger(Setup(), frameWindow, buffer, size, topRowFirst);
+}
 
 int CVelcor::SetPreviewWindow(HWND parent, int x, int y, int width, int height) {
     if (!HaveEngine()) return 0;
@@ -415,13 +459,6 @@ int CVelcor::SetWaitTime(int milliseconds) {
     return 1;
 }
 
-bool CVelcor::GeometryAcceptable(const Geometry& g) const {
-    return g.width >= 0 && g.height >= 0 && g.xStart >= 0 && g.yStart >= 0 &&
-           g.width <= kMaxWidth && g.height <= kMaxHeight && g.xStart <= kMaxWidth &&
-           g.yStart <= kMaxHeight && g.xStart + g.width <= kMaxWidth &&
-           g.yStart + g.height <= kMaxHeight && subSample_ == 0;
-}
-
 int CVelcor::SetCaptureWindowEx(int totalWidth, int xStart, int width, int totalHeight, int yStart,
                                 int height) {
     if (!HaveEngine()) return 0;
@@ -430,15 +467,15 @@ int CVelcor::SetCaptureWindowEx(int totalWidth, int xStart, int width, int total
         RecordError(kErrArgument);
         return 0;
     }
-    geometry_ = Geometry{totalWidth, totalHeight, width, height, xStart, yStart};
-    if (!GeometryAcceptable(geometry_)) {
+    geometry_ = CaptureGeometry{totalWidth, totalHeight, width, height, xStart, yStart};
+    if (!geometry_.Fits(subSample_)) {
         // Kept as given: the next capture start refuses it the same way.
         RecordError(kErrWindowRange);
         return 0;
     }
     // A running capture keeps the window it started with: its frame buffers are sized for it.
     // The next start applies the new one.
-    if (captureState_ == kIdle) engine_->ApplyWindow(xStart, yStart, width, height, subSample_);
+    if (session_->Idle()) engine_->ApplyWindow(xStart, yStart, width, height, subSample_);
     return 1;
 }
 
@@ -730,6 +767,38 @@ std::vector<std::pair<int32_t, int32_t>> CVelcor::ConfigurationList() {
 }
 
 // ---- Dialogs and pixel mask ------------------------------------------------------------------
+
+int CVelcor::UpdateMaskData(int kind) {
+    if (!HaveEngine()) return 0;
+    int result = 1;
+    session_->LendRawFrame([&](const DibImage* raw) {
+        // References are whole sensor frames: a windowed frame is not taken.
+        if (raw == nullptr || raw->Pixels() == nullptr || raw->Width() != kMaxWidth ||
+            raw->Height() != kMaxHeight) {
+            return;
+        }
+        if (kind != 0 && kind != 1) {
+            // The kind is refused: no reference was taken, so the call did not succeed.
+            RecordError(kErrConversion);
+            result = 0;
+            return;
+        }
+        platform::CriticalSectionLock maskLock(maskLock_);
+        // Plane 0 of each depth holds the dark reference, plane 1 the bright one.
+        const int first = raw->Bits() == 16 ? kPlane16First : kPlane8First;
+        DibImage& store = correctionPlanes_[first + kind];
+        if (store.ByteSize() == raw->ByteSize()) {
+            std::memcpy(store.Pixels(), raw->Pixels(), raw->ByteSize());
+        }
+        // The defect maps are rebuilt from the references by the pixel-mask code.
+    });
+    return result;
+}
+
+const DibImage* CVelcor::CorrectionPlane(int index) const {
+    platform::CriticalSectionLock lock(maskLock_);
+    return index >= 0 && index < kPlaneCount ? &correctionPlanes_[index] : nullptr;
+}
 
 int CVelcor::ShowCameraDialog(HWND) {
     return HaveEngine() ? CapturePathUnavailable() : 0;
