@@ -159,7 +159,8 @@ class CaptureSession {
     std::unique_ptr<platform::Event> workerFinished_;
 
     // ---- Snapshot frame wait
-    // How long a snapshot waits for its frame; trigger mode lengthens it.
+    // How long a snapshot waits for its frame: 3000 ms until trigger mode sets 6000, which
+    // then stays for later snapshots too.
     std::atomic<uint32_t> frameWaitTimeoutMs_{3000};
     // Counts InterruptWaits calls; a snapshot ends its wait when the count moves.
     std::atomic<uint64_t> interruptions_{0};

@@ -3,9 +3,9 @@
 // notification window; Post only posts, for the failures the history does not keep. Nothing
 // is posted while there is no notification window.
 //
-// Threads: application threads and the worker thread both report, at any point of the lock
-// order: the history has its own lock, taken last, and the notification window is set by
-// Initialize before anything else can report.
+// Threads: application threads and the worker thread both report, holding any of the other
+// locks: the history has its own lock, taken last, and the notification window, set once by
+// Initialize, is read atomically.
 #pragma once
 
 #include <velcor/VelcorSdk.h>

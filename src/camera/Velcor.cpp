@@ -201,8 +201,8 @@ int CVelcor::SetDeviceNumber(int index) {
 }
 
 void CVelcor::LoadStoredSettings() {
-    // A camera without stored settings starts from the sensor's defaults and neutral filters:
-    // unity Bayer gains and gamma, gray gains and offsets at their mid point.
+    // With no settings store, every camera starts from the sensor's defaults and neutral
+    // filters: unity Bayer gains and gamma, gray gains and offsets at their mid point.
     CVelcorR3U2Base& e = *engine_;
     platform::CriticalSectionLock lock(settings_.Lock());
     FilterValues& filters = settings_.Values().filters;
@@ -329,6 +329,9 @@ CaptureSetup CVelcor::Setup() const {
     CaptureSetup setup;
     setup.geometry = geometry_;
     setup.subSample = subSample_;
+    // The default placement (1280 x 1024) counts as placed: Preview, CallBackPreview and
+    // Trigger run without the library's window only after SetPreviewWindow(null, 0, 0, 0, 0),
+    // as they always have.
     setup.previewPlaced = previewParent_ != nullptr || previewX_ != 0 || previewY_ != 0 ||
                           previewWidth_ != 0 || previewHeight_ != 0;
     return setup;
@@ -446,12 +449,14 @@ int CVelcor::GetWaitTime() const {
     return settings_.Values().waitTimeMs;
 }
 
+// Any mode but 0 answers 0 and records nothing, as this call always has.
 int CVelcor::SetSubSample(int mode) {
     if (mode != 0) return 0;
     subSample_ = mode;
     return 1;
 }
 
+// A negative time answers 0 and records nothing, as this call always has.
 int CVelcor::SetWaitTime(int milliseconds) {
     if (milliseconds < 0) return 0;
     platform::CriticalSectionLock lock(settings_.Lock());
@@ -474,14 +479,16 @@ int CVelcor::SetCaptureWindowEx(int totalWidth, int xStart, int width, int total
         return 0;
     }
     // A running capture keeps the window it started with: its frame buffers are sized for it.
-    // The next start applies the new one.
+    // The next start applies the new one. The engine's answer is not looked at: a window it
+    // refuses is refused again, with error 7, at the next capture start.
     if (session_->Idle()) engine_->ApplyWindow(xStart, yStart, width, height, subSample_);
     return 1;
 }
 
 int CVelcor::SetCaptureWindow(int /*width*/, int /*height*/) {
     if (!HaveEngine()) return 0;
-    // Size presets live in the settings store; without a preset the size is refused.
+    // Size presets come from the settings store, which this build does not have: every size is
+    // refused as one without a preset.
     RecordError(kErrWindow);
     return 0;
 }
@@ -544,6 +551,7 @@ double CVelcor::GetExposureTimeEx(int* ok) {
     }
     platform::CriticalSectionLock lock(settings_.Lock());
     double seconds = 0.0;
+    // The engine's own failure records nothing, as it always has.
     if (!engine_->GetExposureSeconds(&seconds)) return -1.0;
     settings_.Values().analog.exposureSeconds = seconds;
     if (ok != nullptr) *ok = 1;
@@ -562,6 +570,7 @@ int CVelcor::SetExposureTimeEx(double seconds) {
         return 0;
     }
     platform::CriticalSectionLock lock(settings_.Lock());
+    // The engine's own failure records nothing, as it always has.
     if (!engine_->SetExposureSeconds(seconds)) return 0;
     settings_.Values().analog.exposureSeconds = seconds;
     settings_.Values().analog.exposure = static_cast<int>(seconds * 10000.0);
@@ -602,16 +611,19 @@ double CVelcor::GetTemperatureEx(int* ok) {
         RecordError(kErrConversion);
         return 0.0;
     }
+    // Success is recorded and posted as code 0, as applications watching the history expect.
     RecordError(kErrSuccessNotice);
     if (ok != nullptr) *ok = 1;
     return celsius;
 }
 
+// Without an engine it answers 0 with nothing recorded or posted, as it always has.
 int CVelcor::SetSamplingRate(int rate) {
     if (!engine_) return 0;
     return engine_->SetSamplingRate(0, 0, &rate);
 }
 
+// Automatic exposure's mode is a setting of the object: reading and setting it need no engine.
 int CVelcor::GetAutoIris(int* ok) const {
     if (ok != nullptr) *ok = 1;
     platform::CriticalSectionLock lock(settings_.Lock());
@@ -620,6 +632,7 @@ int CVelcor::GetAutoIris(int* ok) const {
 
 int CVelcor::SetAutoIris(int mode) {
     if (mode < 0 || mode > 2) {
+        // Posted, not recorded: applications rely on this call leaving the history alone.
         PostError(kErrArgument);
         return 0;
     }
@@ -674,6 +687,8 @@ int CVelcor::WriteRegister(int address, int value) {
     return 1;
 }
 
+// The ROM and IO-port calls only post their errors, never record them: applications rely on
+// them leaving the history alone.
 int CVelcor::ReadSromID(int address, int* ok) {
     if (ok != nullptr) *ok = 0;
     uint8_t byte = 0;
@@ -733,6 +748,7 @@ int CVelcor::SetIOPort(uint8_t value) {
 // ---- Configuration file ----------------------------------------------------------------------
 
 int CVelcor::LoadConfigFileA(const char* path) {
+    // A file that cannot be read answers 0 with nothing recorded, as it always has.
     if (path == nullptr) return 0;
     std::ifstream file(path, std::ios::binary);
     if (!file) return 0;
@@ -772,7 +788,8 @@ int CVelcor::UpdateMaskData(int kind) {
     if (!HaveEngine()) return 0;
     int result = 1;
     session_->LendRawFrame([&](const DibImage* raw) {
-        // References are whole sensor frames: a windowed frame is not taken.
+        // References are whole sensor frames: a windowed frame is not taken, yet the call
+        // answers 1, as it always has; only a refused kind fails.
         if (raw == nullptr || raw->Pixels() == nullptr || raw->Width() != kMaxWidth ||
             raw->Height() != kMaxHeight) {
             return;
@@ -790,7 +807,8 @@ int CVelcor::UpdateMaskData(int kind) {
         if (store.ByteSize() == raw->ByteSize()) {
             std::memcpy(store.Pixels(), raw->Pixels(), raw->ByteSize());
         }
-        // The defect maps are rebuilt from the references by the pixel-mask code.
+        // No defect maps are built from the references yet: defect correction is not part of
+        // this build.
     });
     return result;
 }
@@ -837,6 +855,7 @@ int CVelcor::SaveMaskFileW(const wchar_t* path) {
 // ---- Shared bodies ---------------------------------------------------------------------------
 
 int CVelcor::UnsupportedFeature() {
+    // Posted, not recorded: applications rely on these calls leaving the history alone.
     PostError(kErrUnsupported);
     return 0;
 }

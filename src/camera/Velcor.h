@@ -194,14 +194,6 @@ class CVelcor {
     // them.
     int CapturePathUnavailable();
 
-    // ---- The camera and its capture
-    // The engine, the only way to the camera; made by Initialize, gone with the object.
-    std::unique_ptr<CVelcorR3U2Base> engine_;
-    // Made with the engine and gone before it: every capture operation goes through it.
-    std::unique_ptr<CaptureSession> session_;
-    // The notification window's device-interface registration.
-    platform::HDEVNOTIFY deviceNotification_ = nullptr;
-
     // ---- Taking turns
     // Serialises the exported calls on this handle (see CallLock).
     platform::CriticalSection callLock_;
@@ -222,6 +214,15 @@ class CVelcor {
     int previewX_ = 0, previewY_ = 0, previewWidth_ = kMaxWidth, previewHeight_ = kMaxHeight;
     // Filter, analog and colour-mode values and the wait time, shared with the worker.
     SettingsModel settings_;
+
+    // ---- The camera and its capture
+    // The engine, the only way to the camera; made by Initialize, gone with the object.
+    std::unique_ptr<CVelcorR3U2Base> engine_;
+    // Made with the engine and gone before it; it uses the error reporter and the settings
+    // model above. Every capture operation goes through it.
+    std::unique_ptr<CaptureSession> session_;
+    // The notification window's device-interface registration.
+    platform::HDEVNOTIFY deviceNotification_ = nullptr;
 
     // ---- Pixel mask and configuration, under the mask lock
     mutable platform::CriticalSection maskLock_;

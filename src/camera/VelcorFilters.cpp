@@ -1,17 +1,18 @@
 // Filter values of the camera object: the identifiers behind Velcor_GetFilterValue and
 // Velcor_SetFilterValue. One table says where each value lives and what it accepts: the values
-// held here take effect in the frame conversion; the others live in the engine, whose camera
-// gives their range.
+// the settings model holds are read by the frame conversion; the others live in the engine,
+// whose camera gives their range. Reading the short exposure mode or the black level, and
+// setting the black level, record and post code 0 on success, as applications expect.
 #include "camera/Velcor.h"
 
 namespace velcor {
 namespace {
 
 enum class FilterHome {
-    kObject,       // held here; the value must lie in the row's range
-    kFlag,         // held here; any value is stored as 0 or 1
+    kObject,       // in the settings model; the value must lie in the row's range
+    kFlag,         // in the settings model; any value is stored as 0 or 1
     kPackedGains,  // the three Bayer gains packed in one value, taken without a range check
-    kRequest,      // held here and set in range, but a request: there is nothing to read
+    kRequest,      // in the settings model and set in range, but a request: nothing to read
     kEngine,       // lives in the engine
 };
 
