@@ -1,6 +1,5 @@
 #include "camera/Velcor.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -9,13 +8,11 @@
 
 #include "camera/EngineFactory.h"
 #include "platform/Clock.h"
-#include "platform/MessageWindows.h"
 #include "platform/TextCodec.h"
 
 namespace velcor {
 namespace {
 
-constexpr UINT kErrorMessage = VELCOR_WM_ERROR;
 constexpr int kNameSlots = 10;
 constexpr int kNameSlotBytes = 256;
 constexpr uint16_t kSerialNumberAddress = 0x1040;
@@ -29,11 +26,10 @@ void FormatDeviceName(char* out, size_t size, int number) {
 
 }  // namespace
 
-CVelcor::CVelcor() : rateWindowStartMs_(platform::TimeGetTime()) {}
+CVelcor::CVelcor() = default;
 
 CVelcor::~CVelcor() {
-    // Settings are saved by the settings store before the camera goes.
-    StopCaptureAndThreads();
+    if (session_) session_->Stop();
     if (engine_) {
         engine_->StopTransfer();
         engine_->Shutdown();
@@ -46,35 +42,16 @@ void CVelcor::DestroyOwnedObjects() {
         platform::UnregisterDeviceNotification(deviceNotification_);
         deviceNotification_ = nullptr;
     }
+    // The session drives the engine: it goes first.
+    session_.reset();
     engine_.reset();
-    for (auto& image : images_)
-        image.reset();
     platform::CriticalSectionLock lock(maskLock_);
+    for (DibImage& plane : correctionPlanes_)
+        plane.Release();
     configuration_.clear();
 }
 
-// ---- Errors ----------------------------------------------------------------------------------
-
-void CVelcor::RecordError(int code) {
-    history_.Push(code);
-    PostError(code);
-}
-
-void CVelcor::PostError(int code) {
-    if (notifyWindow_ != nullptr) {
-        platform::PostMessage(notifyWindow_, kErrorMessage, 0, static_cast<LPARAM>(code));
-    }
-}
-
-void CVelcor::InterruptWaits() {
-    interruptions_.fetch_add(1);
-    if (engine_) engine_->WakeFrameWaiters();
-}
-
-CVelcor::Settings CVelcor::CopySettings() const {
-    platform::CriticalSectionLock lock(settingsLock_);
-    return settings_;
-}
+// ---- The engine check ----------------------------------------------------------------------
 
 bool CVelcor::HaveEngine() {
     if (engine_) return true;
@@ -87,9 +64,8 @@ bool CVelcor::HaveEngine() {
 int CVelcor::Initialize(HWND notifyWindow) {
     DestroyOwnedObjects();
     engine_ = CreateCameraEngine();
-    for (auto& image : images_)
-        image = std::make_unique<DibImage>();
-    notifyWindow_ = notifyWindow;
+    if (engine_) session_ = std::make_unique<CaptureSession>(*engine_, settings_, errors_);
+    errors_.SetNotifyWindow(notifyWindow);
 
     // The application hears of cameras arriving and leaving through its notification window.
     if (notifyWindow != nullptr) {
@@ -98,22 +74,23 @@ int CVelcor::Initialize(HWND notifyWindow) {
         if (deviceNotification_ == nullptr) return 0;
     }
 
-    if (!engine_ || std::any_of(images_.begin(), images_.end(), [](auto& i) { return !i; })) {
+    if (!engine_) {
         RecordError(kErrMemory);
         return 0;
     }
 
-    // Correction planes of the pixel mask: dark reference 0, bright reference saturated.
-    for (int i = 0; i < 5; ++i) {
-        DibImage& plane8 = *images_[kPlane8First + i];
-        DibImage& plane16 = *images_[kPlane16First + i];
-        if (!plane8.Create(kMaxWidth, kMaxHeight, 8) ||
-            !plane16.Create(kMaxWidth, kMaxHeight, 16)) {
-            return 0;
+    {
+        // Correction planes of the pixel mask: dark reference 0, bright reference saturated.
+        platform::CriticalSectionLock lock(maskLock_);
+        for (int i = 0; i < 5; ++i) {
+            if (!correctionPlanes_[kPlane8First + i].Create(kMaxWidth, kMaxHeight, 8) ||
+                !correctionPlanes_[kPlane16First + i].Create(kMaxWidth, kMaxHeight, 16)) {
+                return 0;
+            }
         }
+        correctionPlanes_[kPlane8First + 1].FillBytes(255);
+        correctionPlanes_[kPlane16First + 1].FillWords(4095);
     }
-    images_[kPlane8First + 1]->FillBytes(255);
-    images_[kPlane16First + 1]->FillWords(4095);
 
     engine_->SetProductId(kProductId);
     engine_->InitializeController(notifyWindow, &CVelcorR3U2Base::CameraInterfaceClass());
@@ -211,27 +188,24 @@ int CVelcor::SetDeviceNumber(int index) {
     if (!HaveEngine()) return 0;
     // Opening replaces the sensor driver that a running capture and the acquisition thread
     // use: the capture stops first, and the object is idle afterwards.
-    StopCaptureAndThreads();
+    session_->Stop();
     engine_->StopTransfer();
-    // The settings of a camera opened before are saved by the settings store here.
-    deviceOpened_ = 1;
     if (!engine_->IsDevicePresent(index) || !engine_->OpenDevice(index)) {
         RecordError(kErrNotPresent);
         return 0;
     }
     LoadStoredSettings();
     ApplyOpenedCameraSettings();
-    deviceNumber_ = index;
     return 1;
 }
 
 void CVelcor::LoadStoredSettings() {
-    // A camera without stored settings starts from the sensor's defaults and neutral filters:
-    // unity Bayer gains and gamma, gray gains and offsets at their mid point.
+    // With no settings store, every camera starts from the sensor's defaults and neutral
+    // filters: unity Bayer gains and gamma, gray gains and offsets at their mid point.
     CVelcorR3U2Base& e = *engine_;
-    platform::CriticalSectionLock lock(settingsLock_);
-    FilterValues& filters = settings_.filters;
-    AnalogValues& analog = settings_.analog;
+    platform::CriticalSectionLock lock(settings_.Lock());
+    FilterValues& filters = settings_.Values().filters;
+    AnalogValues& analog = settings_.Values().analog;
     filters.brightness = filters.contrast = filters.hue = filters.saturation = 0;
     filters.sharpness = 0;
     filters.bayerGainRed = filters.bayerGainGreen = filters.bayerGainBlue = 100;
@@ -257,8 +231,8 @@ void CVelcor::LoadStoredSettings() {
 
 void CVelcor::ApplyOpenedCameraSettings() {
     CVelcorR3U2Base& e = *engine_;
-    platform::CriticalSectionLock lock(settingsLock_);
-    AnalogValues& analog = settings_.analog;
+    platform::CriticalSectionLock lock(settings_.Lock());
+    AnalogValues& analog = settings_.Values().analog;
     e.SetGlobalGain(analog.globalGain);
     e.SetColourGainGreen1(analog.colourGainGreen1);
     e.SetColourGainRed(analog.colourGainRed);
@@ -348,7 +322,59 @@ int CVelcor::ReadSerialNumberW(wchar_t* buffer, int size) {
     return 1;
 }
 
-// ---- Preview placement ----------------------------------------------------------------------
+// ---- Capture, preview and images -------------------------------------------------------------
+
+CaptureSetup CVelcor::Setup() const {
+    CaptureSetup setup;
+    setup.geometry = geometry_;
+    setup.subSample = subSample_;
+    // The default placement (1280 x 1024) counts as placed: Preview, CallBackPreview and
+    // Trigger run without the library's window only after SetPreviewWindow(null, 0, 0, 0, 0),
+    // as they always have.
+    setup.previewPlaced = previewParent_ != nullptr || previewX_ != 0 || previewY_ != 0 ||
+                          previewWidth_ != 0 || previewHeight_ != 0;
+    return setup;
+}
+
+int CVelcor::Preview() {
+    return HaveEngine() ? session_->Preview(Setup()) : 0;
+}
+
+int CVelcor::StartPreview() {
+    return HaveEngine() ? session_->StartPreview(Setup()) : 0;
+}
+
+int CVelcor::StopPreview() {
+    if (!HaveEngine()) return 0;
+    session_->Stop();
+    return 1;
+}
+
+int CVelcor::Close() {
+    return HaveEngine() ? session_->Close() : 0;
+}
+
+int CVelcor::Capture() {
+    return HaveEngine() ? session_->Capture(Setup()) : 0;
+}
+
+int CVelcor::SnapShot(uint8_t* buffer, int size, int topRowFirst) {
+    return HaveEngine() ? session_->SnapShot(Setup(), buffer, size, topRowFirst) : 0;
+}
+
+int CVelcor::GetImage(uint8_t* buffer, int size, int topRowFirst) {
+    return HaveEngine() ? session_->GetImage(buffer, size, topRowFirst) : 0;
+}
+
+int CVelcor::CallBackPreview(HWND frameWindow, uint8_t* buffer, int size, int topRowFirst) {
+    if (!HaveEngine()) return 0;
+    return session_->CallBackPreview(Setup(), frameWindow, buffer, size, topRowFirst);
+}
+
+int CVelcor::Trigger(HWND frameWindow, uint8_t* buffer, int size, int topRowFirst) {
+    if (!HaveEngine()) return 0;
+    return session_->Trigger(Setup(), frameWindow, buffer, size, topRowFirst);
+}
 
 int CVelcor::SetPreviewWindow(HWND parent, int x, int y, int width, int height) {
     if (!HaveEngine()) return 0;
@@ -403,8 +429,8 @@ int CVelcor::SetColorMode(int bits) {
     for (int index = 0; index < 6; ++index) {
         if (kColourModeBits[index] == bits) {
             // A running capture keeps its mode; this one applies at the next start.
-            platform::CriticalSectionLock lock(settingsLock_);
-            settings_.colourModeIndex = index;
+            platform::CriticalSectionLock lock(settings_.Lock());
+            settings_.Values().colourModeIndex = index;
             return 1;
         }
     }
@@ -413,33 +439,28 @@ int CVelcor::SetColorMode(int bits) {
 }
 
 int CVelcor::GetColorMode() const {
-    platform::CriticalSectionLock lock(settingsLock_);
-    return kColourModeBits[settings_.colourModeIndex];
+    platform::CriticalSectionLock lock(settings_.Lock());
+    return kColourModeBits[settings_.Values().colourModeIndex];
 }
 
 int CVelcor::GetWaitTime() const {
-    platform::CriticalSectionLock lock(settingsLock_);
-    return settings_.waitTimeMs;
+    platform::CriticalSectionLock lock(settings_.Lock());
+    return settings_.Values().waitTimeMs;
 }
 
+// Any mode but 0 answers 0 and records nothing, as this call always has.
 int CVelcor::SetSubSample(int mode) {
     if (mode != 0) return 0;
     subSample_ = mode;
     return 1;
 }
 
+// A negative time answers 0 and records nothing, as this call always has.
 int CVelcor::SetWaitTime(int milliseconds) {
     if (milliseconds < 0) return 0;
-    platform::CriticalSectionLock lock(settingsLock_);
-    settings_.waitTimeMs = milliseconds;
+    platform::CriticalSectionLock lock(settings_.Lock());
+    settings_.Values().waitTimeMs = milliseconds;
     return 1;
-}
-
-bool CVelcor::GeometryAcceptable(const Geometry& g) const {
-    return g.width >= 0 && g.height >= 0 && g.xStart >= 0 && g.yStart >= 0 &&
-           g.width <= kMaxWidth && g.height <= kMaxHeight && g.xStart <= kMaxWidth &&
-           g.yStart <= kMaxHeight && g.xStart + g.width <= kMaxWidth &&
-           g.yStart + g.height <= kMaxHeight && subSample_ == 0;
 }
 
 int CVelcor::SetCaptureWindowEx(int totalWidth, int xStart, int width, int totalHeight, int yStart,
@@ -450,23 +471,23 @@ int CVelcor::SetCaptureWindowEx(int totalWidth, int xStart, int width, int total
         RecordError(kErrArgument);
         return 0;
     }
-    geometry_ = Geometry{totalWidth, totalHeight, width, height, xStart, yStart};
-    captureWidth_ = width;
-    captureHeight_ = height;
-    if (!GeometryAcceptable(geometry_)) {
+    geometry_ = CaptureGeometry{totalWidth, totalHeight, width, height, xStart, yStart};
+    if (!geometry_.Fits(subSample_)) {
         // Kept as given: the next capture start refuses it the same way.
         RecordError(kErrWindowRange);
         return 0;
     }
     // A running capture keeps the window it started with: its frame buffers are sized for it.
-    // The next start applies the new one.
-    if (captureState_ == kIdle) engine_->ApplyWindow(xStart, yStart, width, height, subSample_);
+    // The next start applies the new one. The engine's answer is not looked at: a window it
+    // refuses is refused again, with error 7, at the next capture start.
+    if (session_->Idle()) engine_->ApplyWindow(xStart, yStart, width, height, subSample_);
     return 1;
 }
 
 int CVelcor::SetCaptureWindow(int /*width*/, int /*height*/) {
     if (!HaveEngine()) return 0;
-    // Size presets live in the settings store; without a preset the size is refused.
+    // Size presets come from the settings store, which this build does not have: every size is
+    // refused as one without a preset.
     RecordError(kErrWindow);
     return 0;
 }
@@ -484,9 +505,9 @@ int CVelcor::GetCaptureWindowEx(int* totalWidth, int* xStart, int* width, int* t
 
 int CVelcor::SetMirrorH(int on) {
     if (!HaveEngine()) return 0;
-    platform::CriticalSectionLock lock(settingsLock_);
-    settings_.analog.mirrorH = on != 0 ? 1 : 0;
-    engine_->SetMirrorH(settings_.analog.mirrorH);
+    platform::CriticalSectionLock lock(settings_.Lock());
+    settings_.Values().analog.mirrorH = on != 0 ? 1 : 0;
+    engine_->SetMirrorH(settings_.Values().analog.mirrorH);
     return 1;
 }
 
@@ -497,16 +518,16 @@ int CVelcor::SetMirrorV(int on) {
         PostError(kErrNoCamera);
         return 0;
     }
-    platform::CriticalSectionLock lock(settingsLock_);
-    settings_.analog.mirrorV = on != 0 ? 1 : 0;
-    engine_->SetMirrorV(settings_.analog.mirrorV);
+    platform::CriticalSectionLock lock(settings_.Lock());
+    settings_.Values().analog.mirrorV = on != 0 ? 1 : 0;
+    engine_->SetMirrorV(settings_.Values().analog.mirrorV);
     return 1;
 }
 
 int CVelcor::GetMirrorH() {
     if (!HaveEngine()) return 0;
-    platform::CriticalSectionLock lock(settingsLock_);
-    return settings_.analog.mirrorH;
+    platform::CriticalSectionLock lock(settings_.Lock());
+    return settings_.Values().analog.mirrorH;
 }
 
 int CVelcor::GetMirrorV() {
@@ -514,8 +535,8 @@ int CVelcor::GetMirrorV() {
         PostError(kErrNoCamera);
         return 0;
     }
-    platform::CriticalSectionLock lock(settingsLock_);
-    return settings_.analog.mirrorV;
+    platform::CriticalSectionLock lock(settings_.Lock());
+    return settings_.Values().analog.mirrorV;
 }
 
 // ---- Exposure and temperature ----------------------------------------------------------------
@@ -527,10 +548,11 @@ double CVelcor::GetExposureTimeEx(int* ok) {
         RecordError(kErrUnsupported);
         return -1.0;
     }
-    platform::CriticalSectionLock lock(settingsLock_);
+    platform::CriticalSectionLock lock(settings_.Lock());
     double seconds = 0.0;
+    // The engine's own failure records nothing, as it always has.
     if (!engine_->GetExposureSeconds(&seconds)) return -1.0;
-    settings_.analog.exposureSeconds = seconds;
+    settings_.Values().analog.exposureSeconds = seconds;
     if (ok != nullptr) *ok = 1;
     return seconds;
 }
@@ -546,10 +568,11 @@ int CVelcor::SetExposureTimeEx(double seconds) {
         RecordError(kErrArgument);
         return 0;
     }
-    platform::CriticalSectionLock lock(settingsLock_);
+    platform::CriticalSectionLock lock(settings_.Lock());
+    // The engine's own failure records nothing, as it always has.
     if (!engine_->SetExposureSeconds(seconds)) return 0;
-    settings_.analog.exposureSeconds = seconds;
-    settings_.analog.exposure = static_cast<int>(seconds * 10000.0);
+    settings_.Values().analog.exposureSeconds = seconds;
+    settings_.Values().analog.exposure = static_cast<int>(seconds * 10000.0);
     return 1;
 }
 
@@ -559,9 +582,9 @@ int CVelcor::GetRealExposureTime(int* ok) {
         return 0;
     }
     if (ok != nullptr) *ok = 1;
-    platform::CriticalSectionLock lock(settingsLock_);
-    settings_.analog.realExposure = settings_.analog.exposure * 100;
-    return settings_.analog.realExposure;
+    platform::CriticalSectionLock lock(settings_.Lock());
+    settings_.Values().analog.realExposure = settings_.Values().analog.exposure * 100;
+    return settings_.Values().analog.realExposure;
 }
 
 int CVelcor::SetRealExposureTime(int microseconds) {
@@ -571,7 +594,7 @@ int CVelcor::SetRealExposureTime(int microseconds) {
         RecordError(kErrArgument);
         return 0;
     }
-    platform::CriticalSectionLock lock(settingsLock_);
+    platform::CriticalSectionLock lock(settings_.Lock());
     return SetExposureUnits(exposure);
 }
 
@@ -587,29 +610,33 @@ double CVelcor::GetTemperatureEx(int* ok) {
         RecordError(kErrConversion);
         return 0.0;
     }
+    // Success is recorded and posted as code 0, as applications watching the history expect.
     RecordError(kErrSuccessNotice);
     if (ok != nullptr) *ok = 1;
     return celsius;
 }
 
+// Without an engine it answers 0 with nothing recorded or posted, as it always has.
 int CVelcor::SetSamplingRate(int rate) {
     if (!engine_) return 0;
     return engine_->SetSamplingRate(0, 0, &rate);
 }
 
+// Automatic exposure's mode is a setting of the object: reading and setting it need no engine.
 int CVelcor::GetAutoIris(int* ok) const {
     if (ok != nullptr) *ok = 1;
-    platform::CriticalSectionLock lock(settingsLock_);
-    return settings_.analog.autoExposureMode;
+    platform::CriticalSectionLock lock(settings_.Lock());
+    return settings_.Values().analog.autoExposureMode;
 }
 
 int CVelcor::SetAutoIris(int mode) {
     if (mode < 0 || mode > 2) {
+        // Posted, not recorded: applications rely on this call leaving the history alone.
         PostError(kErrArgument);
         return 0;
     }
-    platform::CriticalSectionLock lock(settingsLock_);
-    settings_.analog.autoExposureMode = mode;
+    platform::CriticalSectionLock lock(settings_.Lock());
+    settings_.Values().analog.autoExposureMode = mode;
     return 1;
 }
 
@@ -659,6 +686,8 @@ int CVelcor::WriteRegister(int address, int value) {
     return 1;
 }
 
+// The ROM and IO-port calls only post their errors, never record them: applications rely on
+// them leaving the history alone.
 int CVelcor::ReadSromID(int address, int* ok) {
     if (ok != nullptr) *ok = 0;
     uint8_t byte = 0;
@@ -718,6 +747,7 @@ int CVelcor::SetIOPort(uint8_t value) {
 // ---- Configuration file ----------------------------------------------------------------------
 
 int CVelcor::LoadConfigFileA(const char* path) {
+    // A file that cannot be read answers 0 with nothing recorded, as it always has.
     if (path == nullptr) return 0;
     std::ifstream file(path, std::ios::binary);
     if (!file) return 0;
@@ -752,6 +782,40 @@ std::vector<std::pair<int32_t, int32_t>> CVelcor::ConfigurationList() {
 }
 
 // ---- Dialogs and pixel mask ------------------------------------------------------------------
+
+int CVelcor::UpdateMaskData(int kind) {
+    if (!HaveEngine()) return 0;
+    int result = 1;
+    session_->LendRawFrame([&](const DibImage* raw) {
+        // References are whole sensor frames: a windowed frame is not taken, yet the call
+        // answers 1, as it always has; only a refused kind fails.
+        if (raw == nullptr || raw->Pixels() == nullptr || raw->Width() != kMaxWidth ||
+            raw->Height() != kMaxHeight) {
+            return;
+        }
+        if (kind != 0 && kind != 1) {
+            // The kind is refused: no reference was taken, so the call did not succeed.
+            RecordError(kErrConversion);
+            result = 0;
+            return;
+        }
+        platform::CriticalSectionLock maskLock(maskLock_);
+        // Plane 0 of each depth holds the dark reference, plane 1 the bright one.
+        const int first = raw->Bits() == 16 ? kPlane16First : kPlane8First;
+        DibImage& store = correctionPlanes_[first + kind];
+        if (store.ByteSize() == raw->ByteSize()) {
+            std::memcpy(store.Pixels(), raw->Pixels(), raw->ByteSize());
+        }
+        // No defect maps are built from the references yet: defect correction is not part of
+        // this build.
+    });
+    return result;
+}
+
+const DibImage* CVelcor::CorrectionPlane(int index) const {
+    platform::CriticalSectionLock lock(maskLock_);
+    return index >= 0 && index < kPlaneCount ? &correctionPlanes_[index] : nullptr;
+}
 
 int CVelcor::ShowCameraDialog(HWND) {
     return HaveEngine() ? CapturePathUnavailable() : 0;
@@ -790,6 +854,7 @@ int CVelcor::SaveMaskFileW(const wchar_t* path) {
 // ---- Shared bodies ---------------------------------------------------------------------------
 
 int CVelcor::UnsupportedFeature() {
+    // Posted, not recorded: applications rely on these calls leaving the history alone.
     PostError(kErrUnsupported);
     return 0;
 }

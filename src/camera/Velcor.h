@@ -1,14 +1,17 @@
-// The camera object behind one handle. It owns the camera engine, the image buffers frames
-// pass through, the settings the engine does not hold itself (filter values, geometry, colour
-// mode), and the error history. Only this object records error codes: every failure is pushed
-// onto the history and posted as 0x8003 to the notification window.
+// The camera object behind one handle: the operations of the C API on one camera. It owns
+// the camera engine and, made with it, the capture session (capture state, worker thread,
+// frame images and delivery); it keeps the device selection, the geometry and the settings
+// operations, the registers, ROM and IO port, the configuration list and the pixel mask's
+// correction planes. Every failure is reported through the error reporter: most are recorded
+// in the history and posted as 0x8003, a few are only posted (each says why).
 //
-// Threads: the exported functions call every public operation under the call lock, so calls on
-// one handle from several application threads take turns (InterruptWaits, the error history
-// and the frame counters excepted). The worker thread never takes the call lock: it shares the
-// settings model (settings lock, copied once per frame) and the frame record (frame lock) with
-// the application threads. Locks are taken in the order call lock, frame lock, mask lock,
-// settings lock, then the engine's own; the error history has its own lock.
+// Threads: the exported functions call every public operation under the call lock, so calls
+// on one handle from several application threads take turns (InterruptWaits, MarkReleased,
+// the error history and the frame counters excepted). The worker thread of the capture session
+// never takes the call lock: it shares the settings model (settings lock, copied once per
+// frame) and the frame images and record (frame lock) with the application threads. Locks are
+// taken in the order call lock, frame lock, mask lock, settings lock, then the engine's own;
+// the error reporter's lock comes last of all.
 #pragma once
 
 #include <velcor/VelcorSdk.h>
@@ -17,45 +20,22 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <string>
 #include <utility>
 #include <vector>
 
-#include "camera/ErrorHistory.h"
+#include "camera/CaptureGeometry.h"
+#include "camera/CaptureSession.h"
+#include "camera/ErrorReporter.h"
+#include "camera/SettingsModel.h"
 #include "engine/VelcorR3U2Base.h"
 #include "imaging/DibImage.h"
-#include "imaging/FilterValues.h"
-#include "imaging/FrameConverter.h"
 #include "platform/CriticalSection.h"
 #include "platform/DeviceNotifications.h"
-#include "platform/Event.h"
-#include "platform/Thread.h"
 #include "platform/ThreadAnnotations.h"
 
 namespace velcor {
 
-// Error codes recorded in the history and posted with 0x8003: the public codes under the
-// names the library uses.
-enum ErrorCode : int {
-    kErrSuccessNotice = VELCOR_ERR_NONE,
-    kErrNoCamera = VELCOR_ERR_NO_CAMERA,
-    kErrNotPresent = VELCOR_ERR_NOT_PRESENT,
-    kErrThread = VELCOR_ERR_THREAD,
-    kErrWindow = VELCOR_ERR_WINDOW,
-    kErrMemory = VELCOR_ERR_MEMORY,
-    kErrDevice = VELCOR_ERR_DEVICE,
-    kErrWindowRange = VELCOR_ERR_WINDOW_RANGE,
-    kErrAcquisition = VELCOR_ERR_ACQUISITION,
-    kErrArgument = VELCOR_ERR_ARGUMENT,
-    kErrUnsupported = VELCOR_ERR_UNSUPPORTED,
-    kErrConversion = VELCOR_ERR_CONVERSION,
-    kErrStopped = VELCOR_ERR_STOPPED,
-    kErrMaskFile = VELCOR_ERR_MASK_FILE,
-};
-
 inline constexpr int kProductId = 0x32C0;
-inline constexpr int kMaxWidth = 1280;
-inline constexpr int kMaxHeight = 1024;
 inline constexpr char kDeviceNamePrefix[] = "VelcorTX40";
 
 // Camera information record as the application sees it.
@@ -64,45 +44,24 @@ static_assert(offsetof(VELCORCAMERAINFO, maxWidth) == 4);
 static_assert(offsetof(VELCORCAMERAINFO, exposureMax) == 32);
 static_assert(offsetof(VELCORCAMERAINFO, exposureMinSeconds) == 40);
 static_assert(offsetof(VELCORCAMERAINFO, exposureMaxSeconds) == 48);
-// Frame information record posted with 0x8002.
-static_assert(sizeof(VELCORFRAMEINFO) == 32);
-static_assert(offsetof(VELCORFRAMEINFO, bitsPerPixel) == 12);
-static_assert(offsetof(VELCORFRAMEINFO, frameRate) == 16);
-static_assert(offsetof(VELCORFRAMEINFO, image) == 24);
 
 class CVelcor {
   public:
-    // Output images by colour-mode index, then the work and display images and the ten
-    // correction planes of the pixel mask (five of 8 bits, five of 16 bits).
-    enum ImageIndex : int {
-        kImage8 = 0,
-        kImage16,
-        kImage24,
-        kImage32,
-        kImage48,
-        kImage64,
-        kImageWork,
-        kImageDisplay,
-        kPlane8First,
-        kPlane16First = kPlane8First + 5,
-        kImageCount = kPlane16First + 5,
-    };
-    static constexpr int kColourModeBits[6] = {8, 16, 24, 32, 48, 64};
-
     CVelcor();
     virtual ~CVelcor();
     CVelcor(const CVelcor&) = delete;
     CVelcor& operator=(const CVelcor&) = delete;
 
-    // ---- Lifecycle and errors
+    // ---- Lifecycle, turns and errors
     int Initialize(HWND notifyWindow);
-    int GetLastError() { return history_.Pop(); }
+    int GetLastError() { return errors_.PopNewest(); }
     // Serialises the operations of one handle; the exported functions hold it around each call.
     platform::CriticalSection& CallLock() VELCOR_RETURN_CAPABILITY(callLock_) { return callLock_; }
-    // Ends the frame wait of a snapshot on another thread (it fails with error 8) and wakes the
-    // worker, without the call lock: the stop and release paths call it before they queue for
-    // the call lock, so a wait in progress does not hold them up.
-    void InterruptWaits();
+    // Ends the frame wait of a snapshot on another thread and wakes the worker, without the
+    // call lock (see CaptureSession::InterruptWaits).
+    void InterruptWaits() {
+        if (session_) session_->InterruptWaits();
+    }
     // Velcor_Release took the handle away; calls that were waiting for their turn do nothing.
     void MarkReleased() { released_ = true; }
     bool Released() const { return released_; }
@@ -110,10 +69,10 @@ class CVelcor {
     FrameCounters GetFrameCounters() {
         return engine_ ? engine_->GetFrameCounters() : FrameCounters{};
     }
-    // Pushes code onto the history and posts it; every failure of the library goes here.
-    void RecordError(int code);
+    // Pushes code onto the history and posts it.
+    void RecordError(int code) { errors_.Record(code); }
     // Posts code without recording it (failures the history does not keep).
-    void PostError(int code);
+    void PostError(int code) { errors_.Post(code); }
 
     // ---- Device selection and identity
     int EnumDevice(char* names);
@@ -142,8 +101,8 @@ class CVelcor {
     int SaveImageW(const wchar_t* path, int format);
 
     // ---- Geometry and format
-    int Width() const { return captureWidth_; }
-    int Height() const { return captureHeight_; }
+    int Width() const { return geometry_.width; }
+    int Height() const { return geometry_.height; }
     int GetColorMode() const;
     int SetColorMode(int bits);
     int GetSubSample() const { return subSample_; }
@@ -181,7 +140,7 @@ class CVelcor {
     int SetIOPort(uint8_t value);
     int LoadConfigFileA(const char* path);
     int LoadConfigFileW(const wchar_t* path);
-    std::vector<std::pair<int32_t, int32_t>> ConfigurationList();
+    std::vector<std::pair<int32_t, int32_t>> ConfigurationList() VELCOR_EXCLUDES(maskLock_);
 
     // ---- Dialogs and pixel mask
     int ShowCameraDialog(HWND parent);
@@ -196,7 +155,7 @@ class CVelcor {
     int UpdateMaskData(int kind);
     // Correction plane 0-4 (8 bits) or 5-9 (16 bits); plane 0 of each depth is the dark
     // reference and plane 1 the bright one. For diagnostics and tests.
-    const DibImage* CorrectionPlane(int index) const;
+    const DibImage* CorrectionPlane(int index) const VELCOR_EXCLUDES(maskLock_);
 
     // ---- Filter values
     int GetFilterValue(int id, int* ok);
@@ -211,173 +170,66 @@ class CVelcor {
     int TextChannelStub();
     int ConfigFilterStub();
 
-    // ---- The settings model (types)
-    struct Geometry {
-        int totalWidth = kMaxWidth;
-        int totalHeight = kMaxHeight;
-        int width = kMaxWidth;
-        int height = kMaxHeight;
-        int xStart = 0;
-        int yStart = 0;
-    };
-    // Filter values held here; the frame conversion reads them.
-    using FilterValues = velcor::FilterValues;
-    // Analog values mirrored from the engine.
-    struct AnalogValues {
-        int globalGain = 0;
-        int colourGainGreen1 = 0, colourGainRed = 0, colourGainBlue = 0, colourGainGreen2 = 0;
-        int exposure = 0;  // engine units: 100 us for this camera's sensor
-        int mirrorV = 0, mirrorH = 0;
-        int autoExposureMode = 0;  // 0 off, 1 exposure, 2 gain
-        int blackLevel = 0;
-        int cooler = 0;
-        int shortExposureMode = 0;
-        int gainMode = 0;
-        double exposureSeconds = 0.0;
-        int realExposure = 0;
-    };
-    // Everything the worker reads for each frame. Setters write it under the settings lock;
-    // the worker takes a copy once per frame; automatic exposure and the automatic balances
-    // write back under the same lock. Engine-held values are changed in the engine and here
-    // under the lock, so the two always agree.
-    struct Settings {
-        FilterValues filters;
-        AnalogValues analog;
-        int colourModeIndex = 0;
-        int waitTimeMs = 10;
-    };
-
   private:
+    // The correction planes of the pixel mask: five of 8 bits, then five of 16 bits.
+    static constexpr int kPlane8First = 0;
+    static constexpr int kPlane16First = 5;
+    static constexpr int kPlaneCount = 10;
+
     // Records error 1 and answers false when there is no engine.
     bool HaveEngine();
     // The lowest device number of a present camera (0 when none is present).
     int FirstPresentDevice();
-    bool GeometryAcceptable(const Geometry& g) const;
-    Settings CopySettings() const VELCOR_EXCLUDES(settingsLock_);
-    int SetEngineFilter(int id, int value) VELCOR_REQUIRES(settingsLock_);
-    int SetExposureUnits(int exposure) VELCOR_REQUIRES(settingsLock_);
-    // Loads the stored settings of the open camera into the object.
-    void LoadStoredSettings() VELCOR_EXCLUDES(settingsLock_);
+    int SetEngineFilter(int id, int value) VELCOR_REQUIRES(settings_.Lock());
+    int SetExposureUnits(int exposure) VELCOR_REQUIRES(settings_.Lock());
+    // Loads the settings of the open camera into the object: with no settings store in this
+    // build, the sensor's defaults and neutral filters.
+    void LoadStoredSettings() VELCOR_EXCLUDES(settings_.Lock());
     // Applies the analog settings to the camera just opened.
-    void ApplyOpenedCameraSettings() VELCOR_EXCLUDES(settingsLock_);
+    void ApplyOpenedCameraSettings() VELCOR_EXCLUDES(settings_.Lock());
     void DestroyOwnedObjects();
-    // Ends the worker and recorder threads and leaves the capture state idle.
-    void StopCaptureAndThreads();
-
-    // ---- Capture control
-    enum CaptureState : int { kIdle = 0, kPreviewRunning = 1, kCaptureMode = 2, kTriggerMode = 3 };
-    // Checks the camera and the window, sizes the images, sets depth and window and reapplies
-    // the analog settings. The capture keeps this colour mode and geometry until it stops.
-    // Records its error and answers false on failure.
-    bool PrepareCapture();
-    // Shows the library's preview window when the application placed one. False (error 4
-    // recorded) when it cannot be made.
-    bool OpenPlacedPreviewWindow();
-    // The frame window and the application buffer the frames go to.
-    void SetFrameTarget(HWND frameWindow, uint8_t* buffer, int size, int topRowFirst)
-        VELCOR_EXCLUDES(frameLock_);
-    // Starts the continuous transfer and the worker in preview state.
-    int StartPreviewWorker();
-    bool StartWorker();
-    void WorkerMain();
-    void PreviewLoop();
-    void TriggerLoop();
-    // Reports a camera that stopped delivering: run flag 0, 0x8002 (0, 13) and error 13.
-    void ReportCameraStopped();
-    // Waits up to the frame wait timeout for a frame newer than the last one read; ends early
-    // (answering 2) when InterruptWaits is called.
-    int WaitSnapshotFrame();
-    // Reads the newest frame into the raw image (rows spread out to the stride).
-    bool ReadRawFrame() VELCOR_REQUIRES(frameLock_);
-    // Runs automatic exposure and turns the raw image into the output image.
-    class ConversionHooks;
-    void ConvertFrame(const Settings& settings) VELCOR_REQUIRES(frameLock_);
-    void AutoExposure(const DibImage& raw, int mode) VELCOR_EXCLUDES(settingsLock_);
-    // Copies the image into the application's buffer; error 5 (and a frame message carrying it)
-    // when the buffer is too small.
-    bool CopyToApplication(const DibImage& image, uint8_t* buffer, int size, int topRowFirst)
-        VELCOR_REQUIRES(frameLock_);
-    // Copies the output image into the application buffer given with the frame window.
-    bool CopyToFrameTarget() VELCOR_REQUIRES(frameLock_);
-    void FillFrameInfo(const DibImage& raw, int frameRate) VELCOR_REQUIRES(frameLock_);
-    void PostFrameMessage(WPARAM wParam, LPARAM lParam) VELCOR_REQUIRES(frameLock_);
-    // The images the frame conversion works on.
-    FrameImages ConversionImages();
-    // The raw and output images of the capture's colour mode.
-    DibImage* RawImage() VELCOR_REQUIRES(frameLock_);
-    DibImage* OutputImage() VELCOR_REQUIRES(frameLock_);
-    // Answer of the capture, mask, file and dialog paths while the library has none of them.
+    // What a capture start needs from the object: the window to read and the preview placement.
+    CaptureSetup Setup() const;
+    // Answer of recording, image files, mask files and dialogs while the library has none of
+    // them.
     int CapturePathUnavailable();
 
-    // The engine, the only way to the camera; made by Initialize, gone with the object.
-    std::unique_ptr<CVelcorR3U2Base> engine_;
+    // ---- Taking turns
     // Serialises the exported calls on this handle (see CallLock).
     platform::CriticalSection callLock_;
-    // Counts InterruptWaits calls; a snapshot ends its wait when the count moves.
-    std::atomic<uint64_t> interruptions_{0};
     std::atomic<bool> released_{false};
-    // Image buffers: the output images by colour-mode index, work and display images, and the
-    // correction planes. Their pixels are guarded by the frame lock.
-    std::array<std::unique_ptr<DibImage>, kImageCount> images_;
-    // Preview window (drawn by the preview window code).
-    HWND previewWindow_ = nullptr;
-    std::string windowClassName_;
-    // Geometry (changed under the call lock); buffer value from a size preset, persisted with
-    // the settings.
-    Geometry geometry_;
-    int captureWidth_ = kMaxWidth;
-    int captureHeight_ = kMaxHeight;
-    int bufferValue_ = 4;
-    // The settings model.
-    mutable platform::CriticalSection settingsLock_;
-    Settings settings_ VELCOR_GUARDED_BY(settingsLock_);
-    // Guards the images, the frame record below and the copy into the application's buffer.
-    platform::CriticalSection frameLock_;
-    // Set by the first SetDeviceNumber, so the next one saves the previous camera's settings.
-    int deviceOpened_ = 0;
-    // Configuration list of integer pairs (guarded by the mask lock).
-    std::vector<std::pair<int32_t, int32_t>> configuration_;
-    // Recording state.
-    std::atomic<int> recording_{0};
-    std::atomic<int> newFrame_{0};
-    platform::Thread recorderThread_;
-    std::unique_ptr<platform::Event> recorderFinished_;
-    uint32_t recordStartMs_ = 0;
-    uint32_t recordDurationMs_ = 0;
-    // Worker state: 0 stop, 1 run, 2 paused.
-    std::atomic<int> runFlag_{0};
-    platform::Thread workerThread_;
-    std::unique_ptr<platform::Event> workerFinished_;
-    // Preview placement.
+
+    // ---- Errors
+    // The error history and the notification window errors are posted to.
+    ErrorReporter errors_;
+
+    // ---- What the application set (changed under the call lock)
+    // The window of the sensor the next capture reads.
+    CaptureGeometry geometry_;
+    // Sub-sampling mode; this camera reads every pixel, so only 0 is accepted.
+    int subSample_ = 0;
+    // Where the library's preview window goes; a capture start only asks whether one is
+    // placed.
     HWND previewParent_ = nullptr;
     int previewX_ = 0, previewY_ = 0, previewWidth_ = kMaxWidth, previewHeight_ = kMaxHeight;
-    // Notification window and its device-interface registration.
-    HWND notifyWindow_ = nullptr;
+    // Filter, analog and colour-mode values and the wait time, shared with the worker.
+    SettingsModel settings_;
+
+    // ---- The camera and its capture
+    // The engine, the only way to the camera; made by Initialize, gone with the object.
+    std::unique_ptr<CVelcorR3U2Base> engine_;
+    // Made with the engine and gone before it; it uses the error reporter and the settings
+    // model above. Every capture operation goes through it.
+    std::unique_ptr<CaptureSession> session_;
+    // The notification window's device-interface registration.
     platform::HDEVNOTIFY deviceNotification_ = nullptr;
-    // The frame record: where frames go, what the frame message carries, and the frame rate.
-    HWND frameWindow_ VELCOR_GUARDED_BY(frameLock_) = nullptr;
-    uint8_t* appBuffer_ VELCOR_GUARDED_BY(frameLock_) = nullptr;
-    int appBufferSize_ VELCOR_GUARDED_BY(frameLock_) = 0;
-    int appTopRowFirst_ VELCOR_GUARDED_BY(frameLock_) = 0;
-    VELCORFRAMEINFO frameInfo_ VELCOR_GUARDED_BY(frameLock_){};
-    int frameRateTenths_ VELCOR_GUARDED_BY(frameLock_) = 0;
-    int frameCounter_ VELCOR_GUARDED_BY(frameLock_) = 0;
-    uint32_t rateWindowStartMs_ VELCOR_GUARDED_BY(frameLock_) = 0;
-    // The colour mode of the running (or last) capture; a new mode applies at the next start.
-    int activeColourIndex_ VELCOR_GUARDED_BY(frameLock_) = 0;
-    // Capture state: 0 idle, 1 preview running, 2 capture mode, 3 trigger mode.
-    std::atomic<int> captureState_{0};
-    int subSample_ = 0;
-    int clockValue_ = 0;
-    std::atomic<int> imageValid_{0};
-    // Error history.
-    ErrorHistory history_;
-    // Frame wait and device number.
-    std::atomic<uint32_t> frameWaitTimeoutMs_{3000};
-    int deviceNumber_ = 0;
-    // Mask lock and the mask-update flag.
-    platform::CriticalSection maskLock_;
-    int maskUpdateInProgress_ = 0;
+
+    // ---- Pixel mask and configuration, under the mask lock
+    mutable platform::CriticalSection maskLock_;
+    // Plane 0 of each depth is the dark reference, plane 1 the bright one.
+    std::array<DibImage, kPlaneCount> correctionPlanes_ VELCOR_GUARDED_BY(maskLock_);
+    // Integer pairs of the configuration file.
+    std::vector<std::pair<int32_t, int32_t>> configuration_ VELCOR_GUARDED_BY(maskLock_);
 };
 
 }  // namespace velcor

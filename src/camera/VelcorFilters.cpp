@@ -1,17 +1,18 @@
 // Filter values of the camera object: the identifiers behind Velcor_GetFilterValue and
 // Velcor_SetFilterValue. One table says where each value lives and what it accepts: the values
-// held here take effect in the frame conversion; the others live in the engine, whose camera
-// gives their range.
+// the settings model holds are read by the frame conversion; the others live in the engine,
+// whose camera gives their range. Reading the short exposure mode or the black level, and
+// setting the black level, record and post code 0 on success, as applications expect.
 #include "camera/Velcor.h"
 
 namespace velcor {
 namespace {
 
 enum class FilterHome {
-    kObject,       // held here; the value must lie in the row's range
-    kFlag,         // held here; any value is stored as 0 or 1
+    kObject,       // in the settings model; the value must lie in the row's range
+    kFlag,         // in the settings model; any value is stored as 0 or 1
     kPackedGains,  // the three Bayer gains packed in one value, taken without a range check
-    kRequest,      // held here and set in range, but a request: there is nothing to read
+    kRequest,      // in the settings model and set in range, but a request: nothing to read
     kEngine,       // lives in the engine
 };
 
@@ -20,10 +21,10 @@ struct FilterRow {
     FilterHome home;
     int minimum;
     int maximum;
-    int CVelcor::FilterValues::*field;
+    int FilterValues::*field;
 };
 
-using F = CVelcor::FilterValues;
+using F = FilterValues;
 constexpr FilterRow kFilterRows[] = {
     {VELCOR_FILTER_BRIGHTNESS, FilterHome::kObject, -255, 255, &F::brightness},
     {VELCOR_FILTER_CONTRAST, FilterHome::kObject, -127, 127, &F::contrast},
@@ -91,8 +92,8 @@ int CVelcor::GetFilterValue(int id, int* ok) {
     };
     const FilterRow* row = FindFilter(id);
     if (row == nullptr) return fail(kErrArgument, 0);
-    platform::CriticalSectionLock lock(settingsLock_);
-    FilterValues& filters = settings_.filters;
+    platform::CriticalSectionLock lock(settings_.Lock());
+    FilterValues& filters = settings_.Values().filters;
     switch (row->home) {
         case FilterHome::kObject:
         case FilterHome::kFlag:
@@ -106,7 +107,7 @@ int CVelcor::GetFilterValue(int id, int* ok) {
             break;
     }
     CVelcorR3U2Base& e = *engine_;
-    AnalogValues& analog = settings_.analog;
+    AnalogValues& analog = settings_.Values().analog;
     switch (id) {
         case VELCOR_FILTER_GLOBAL_GAIN:
             return e.GetGlobalGain();
@@ -153,8 +154,8 @@ int CVelcor::SetFilterValue(int id, int value) {
         RecordError(kErrArgument);
         return 0;
     }
-    platform::CriticalSectionLock lock(settingsLock_);
-    FilterValues& filters = settings_.filters;
+    platform::CriticalSectionLock lock(settings_.Lock());
+    FilterValues& filters = settings_.Values().filters;
     switch (row->home) {
         case FilterHome::kPackedGains:
             filters.bayerGainRed = value & 0xFF;
@@ -180,7 +181,7 @@ int CVelcor::SetFilterValue(int id, int value) {
 
 int CVelcor::SetEngineFilter(int id, int value) {
     CVelcorR3U2Base& e = *engine_;
-    AnalogValues& analog = settings_.analog;
+    AnalogValues& analog = settings_.Values().analog;
     auto inRange = [&](int minimum, int maximum) {
         if (value >= minimum && value <= maximum) return true;
         RecordError(kErrArgument);
@@ -251,7 +252,7 @@ int CVelcor::SetEngineFilter(int id, int value) {
 
 int CVelcor::SetExposureUnits(int exposure) {
     CVelcorR3U2Base& e = *engine_;
-    AnalogValues& analog = settings_.analog;
+    AnalogValues& analog = settings_.Values().analog;
     if (!e.SetExposure(static_cast<uint32_t>(exposure))) {
         RecordError(kErrDevice);
         return 0;

@@ -1,7 +1,7 @@
 // Turns the raw frame of a colour mode into its output image, in place and in a fixed order:
 //   1. the raw image of the colour mode (8-bit for modes 8, 24, 32; 16-bit for 16, 48, 64)
-//   2. automatic exposure on the raw image                        (hook, camera object)
-//   3. mask correction, then dot correction, under the mask lock  (hook, camera object)
+//   2. automatic exposure on the raw image                        (hook, capture session)
+//   3. mask correction, then dot correction, under the mask lock  (hook, capture session)
 //   4. modes 8 and 16: gray processing by gray mode
 //   5. software mirror of what the engine does not mirror itself
 //   6. modes 24-64: automatic Bayer gain, then the demosaic into the output image
@@ -17,7 +17,7 @@
 
 namespace velcor {
 
-// The images of a camera object the conversion touches; missing ones are null.
+// The images of a capture session the conversion touches; missing ones are null.
 struct FrameImages {
     DibImage* raw8 = nullptr;
     DibImage* raw16 = nullptr;
@@ -44,7 +44,8 @@ constexpr bool RawIsSixteenBits(int colourMode) {
     return colourMode == 16 || colourMode == 48 || colourMode == 64;
 }
 
-// Steps that need the camera object: it owns the engine and the mask lock.
+// Steps that need the capture session: automatic exposure drives the engine, and defect
+// correction reads the camera object's pixel mask under the mask lock.
 class FrameConversionHooks {
   public:
     virtual ~FrameConversionHooks() = default;

@@ -1,15 +1,10 @@
-// Capture control of the camera object: preview, capture mode, snapshots, callback preview and
-// trigger mode, the worker thread's loops, automatic exposure and the frame messages.
-//
-// States: idle -> preview running (worker), capture mode (no thread) or trigger mode
-// (worker); every stop returns to idle with the threads joined. The frame lock guards the
-// images, the frame information record and the copy into the application's buffer. A capture
-// keeps the colour mode and window it started with; changes apply at the next start.
+// The capture session: preview, capture mode, snapshots, callback preview and trigger mode,
+// the worker thread's loops, the conversion with automatic exposure and the frame messages.
 #include <algorithm>
 #include <chrono>
 #include <cstring>
 
-#include "camera/Velcor.h"
+#include "camera/CaptureSession.h"
 #include "imaging/FrameConverter.h"
 #include "imaging/PixelRoutines.h"
 #include "platform/Clock.h"
@@ -25,70 +20,82 @@ constexpr uint32_t kTriggerFrameTimeoutMs = 6000;
 
 }  // namespace
 
-FrameImages CVelcor::ConversionImages() {
+CaptureSession::CaptureSession(CVelcorR3U2Base& engine, SettingsModel& settings,
+                               ErrorReporter& errors)
+    : engine_(engine),
+      settings_(settings),
+      errors_(errors),
+      rateWindowStartMs_(platform::TimeGetTime()) {}
+
+CaptureSession::~CaptureSession() {
+    Stop();
+}
+
+FrameImages CaptureSession::ConversionImages() {
     FrameImages images;
-    images.raw8 = images_[kImage8].get();
-    images.raw16 = images_[kImage16].get();
-    images.image24 = images_[kImage24].get();
-    images.image32 = images_[kImage32].get();
-    images.image48 = images_[kImage48].get();
-    images.image64 = images_[kImage64].get();
-    images.work = images_[kImageWork].get();
+    images.raw8 = &images_[kImage8];
+    images.raw16 = &images_[kImage16];
+    images.image24 = &images_[kImage24];
+    images.image32 = &images_[kImage32];
+    images.image48 = &images_[kImage48];
+    images.image64 = &images_[kImage64];
+    images.work = &images_[kImageWork];
     return images;
 }
 
-DibImage* CVelcor::RawImage() {
+DibImage* CaptureSession::RawImage() {
     return FrameConverter::RawImage(ConversionImages(), kColourModeBits[activeColourIndex_]);
 }
 
-DibImage* CVelcor::OutputImage() {
+DibImage* CaptureSession::OutputImage() {
     return FrameConverter::OutputImage(ConversionImages(), kColourModeBits[activeColourIndex_]);
 }
 
 // ---- Preparing capture -----------------------------------------------------------------------
 
-bool CVelcor::PrepareCapture() {
-    CVelcorR3U2Base& e = *engine_;
+bool CaptureSession::PrepareCapture(const CaptureSetup& setup) {
+    CVelcorR3U2Base& e = engine_;
+    const CaptureGeometry& geometry = setup.geometry;
     if (!e.IsDevicePresent(e.GetDeviceNumber())) {
-        RecordError(kErrNotPresent);
+        errors_.Record(kErrNotPresent);
         return false;
     }
-    if (!GeometryAcceptable(geometry_)) {
-        RecordError(kErrWindowRange);
+    if (!geometry.Fits(setup.subSample)) {
+        errors_.Record(kErrWindowRange);
         return false;
     }
-    const Settings settings = CopySettings();
+    const Settings settings = settings_.Copy();
     const int colourIndex = settings.colourModeIndex;
     const int bits = kColourModeBits[colourIndex];
-    const int w = geometry_.width;
-    const int h = geometry_.height;
+    const int w = geometry.width;
+    const int h = geometry.height;
     {
         // GetImage and the mask update read the images under the frame lock.
         platform::CriticalSectionLock lock(frameLock_);
         bool ok = true;
         if (bits == 8 || bits == 16 || bits == 24 || bits == 32)
-            ok = ok && images_[kImage8]->Create(w, h, 8);
-        if (RawIsSixteenBits(bits)) ok = ok && images_[kImage16]->Create(w, h, 16);
-        if (bits != 16) ok = ok && images_[kImage24]->Create(w, h, 24);
+            ok = ok && images_[kImage8].Create(w, h, 8);
+        if (RawIsSixteenBits(bits)) ok = ok && images_[kImage16].Create(w, h, 16);
+        if (bits != 16) ok = ok && images_[kImage24].Create(w, h, 24);
         if (bits == 32 || bits == 48 || bits == 64) {
-            ok = ok && images_[colourIndex]->Create(w, h, bits);
+            ok = ok && images_[colourIndex].Create(w, h, bits);
         }
-        ok = ok && images_[kImageWork]->Create(w, h, bits);
+        ok = ok && images_[kImageWork].Create(w, h, bits);
         if (!ok) {
-            RecordError(kErrMemory);
+            errors_.Record(kErrMemory);
             return false;
         }
         activeColourIndex_ = colourIndex;
     }
     e.SetBitDepthMode(RawIsSixteenBits(bits) ? 1 : 0);
-    if (!e.ApplyWindow(geometry_.xStart, geometry_.yStart, w, h, subSample_)) {
-        RecordError(kErrWindowRange);
+    if (!e.ApplyWindow(geometry.xStart, geometry.yStart, w, h, setup.subSample)) {
+        errors_.Record(kErrWindowRange);
         return false;
     }
 
     // The camera may have been re-plugged or reset: give it the object's analog values again.
-    platform::CriticalSectionLock lock(settingsLock_);
-    AnalogValues& analog = settings_.analog;
+    platform::CriticalSectionLock lock(settings_.Lock());
+    AnalogValues& analog = settings_.Values().analog;
     e.SetMirrorV(analog.mirrorV);
     e.SetMirrorH(analog.mirrorH);
     e.SetTriggerMode(0, 1);
@@ -110,85 +117,68 @@ bool CVelcor::PrepareCapture() {
     }
     if (e.IsBlackLevelSupported()) e.SetBlackLevel(analog.blackLevel);
     e.OnCapture();
-    captureWidth_ = w;
-    captureHeight_ = h;
     return true;
 }
 
-bool CVelcor::OpenPlacedPreviewWindow() {
-    const bool placed = previewParent_ != nullptr || previewX_ != 0 || previewY_ != 0 ||
-                        previewWidth_ != 0 || previewHeight_ != 0;
-    if (!placed) return true;
-    // The library's own preview window is not part of this build: a placed window cannot be
-    // shown. Placing none (null parent, all zeros) previews without a window.
-    RecordError(kErrWindow);
+bool CaptureSession::OpenPlacedPreviewWindow(const CaptureSetup& setup) {
+    if (!setup.previewPlaced) return true;
+    errors_.Record(kErrWindow);
     return false;
 }
 
 // ---- Starting and stopping -------------------------------------------------------------------
 
-int CVelcor::StartPreview() {
-    if (!HaveEngine()) return 0;
-    if (captureState_ == kPreviewRunning) return 1;
-    if (captureState_ != kIdle) {
-        RecordError(kErrNoCamera);
+int CaptureSession::StartPreview(const CaptureSetup& setup) {
+    if (state_ == kPreviewRunning) return 1;
+    if (state_ != kIdle) {
+        errors_.Record(kErrNoCamera);
         return 0;
     }
-    return StartPreviewWorker();
+    return StartPreviewWorker(setup);
 }
 
-int CVelcor::StartPreviewWorker() {
-    if (!PrepareCapture()) return 0;
-    if (!engine_->StartTransfer(0)) {
-        StopCaptureAndThreads();
-        RecordError(kErrDevice);
+int CaptureSession::StartPreviewWorker(const CaptureSetup& setup) {
+    if (!PrepareCapture(setup)) return 0;
+    if (!engine_.StartTransfer(0)) {
+        Stop();
+        errors_.Record(kErrDevice);
         return 0;
     }
-    captureState_ = kPreviewRunning;
+    state_ = kPreviewRunning;
     if (!StartWorker()) {
-        StopCaptureAndThreads();
-        RecordError(kErrThread);
+        Stop();
+        errors_.Record(kErrThread);
         return 0;
     }
     return 1;
 }
 
-bool CVelcor::StartWorker() {
+bool CaptureSession::StartWorker() {
     runFlag_ = 1;
     workerFinished_ = std::make_unique<platform::Event>(platform::Event::Reset::Manual);
-    return workerThread_.Start([this] { WorkerMain(); }, platform::ThreadPriority::Normal,
-                               "velcor-worker");
+    return worker_.Start([this] { WorkerMain(); }, platform::ThreadPriority::Normal,
+                         "velcor-worker");
 }
 
-int CVelcor::StopPreview() {
-    if (!HaveEngine()) return 0;
-    StopCaptureAndThreads();
-    return 1;
-}
-
-void CVelcor::StopCaptureAndThreads() {
+void CaptureSession::Stop() {
     runFlag_ = 0;
     // The worker ends before the transfer stops: in trigger mode it restarts the transfer
     // itself, so the two must not work on the engine at once. It may be waiting for a frame
     // that will not come; wake it until it has seen the flag.
     if (workerFinished_) {
         while (!workerFinished_->Wait(20)) {
-            if (engine_) engine_->WakeFrameWaiters();
+            engine_.WakeFrameWaiters();
         }
     }
-    workerThread_.Join();
+    worker_.Join();
     workerFinished_.reset();
-    if (captureState_ != kIdle) {
-        captureState_ = kIdle;
-        if (engine_) engine_->StopTransfer();
+    if (state_ != kIdle) {
+        state_ = kIdle;
+        engine_.StopTransfer();
     }
-    recording_ = 0;
-    if (recorderFinished_) recorderFinished_->Wait();
-    recorderThread_.Join();
-    recorderFinished_.reset();
 }
 
-void CVelcor::SetFrameTarget(HWND frameWindow, uint8_t* buffer, int size, int topRowFirst) {
+void CaptureSession::SetFrameTarget(HWND frameWindow, uint8_t* buffer, int size, int topRowFirst) {
     platform::CriticalSectionLock lock(frameLock_);
     frameWindow_ = frameWindow;
     appBuffer_ = buffer;
@@ -196,67 +186,63 @@ void CVelcor::SetFrameTarget(HWND frameWindow, uint8_t* buffer, int size, int to
     appTopRowFirst_ = topRowFirst;
 }
 
-int CVelcor::Preview() {
-    if (!HaveEngine()) return 0;
+int CaptureSession::Preview(const CaptureSetup& setup) {
     SetFrameTarget(nullptr, nullptr, 0, 0);
-    if (!OpenPlacedPreviewWindow()) return 0;
-    if (StartPreview()) return 1;
+    if (!OpenPlacedPreviewWindow(setup)) return 0;
+    if (StartPreview(setup)) return 1;
     Close();
-    RecordError(kErrAcquisition);
+    errors_.Record(kErrAcquisition);
     return 0;
 }
 
-int CVelcor::CallBackPreview(HWND frameWindow, uint8_t* buffer, int size, int topRowFirst) {
-    if (!HaveEngine()) return 0;
+int CaptureSession::CallBackPreview(const CaptureSetup& setup, HWND frameWindow, uint8_t* buffer,
+                                    int size, int topRowFirst) {
     SetFrameTarget(frameWindow, buffer, size, topRowFirst);
-    if (!OpenPlacedPreviewWindow()) return 0;
-    if (StartPreview()) return 1;
+    if (!OpenPlacedPreviewWindow(setup)) return 0;
+    if (StartPreview(setup)) return 1;
     Close();
-    RecordError(kErrAcquisition);
+    errors_.Record(kErrAcquisition);
     return 0;
 }
 
-int CVelcor::Close() {
-    if (!HaveEngine()) return 0;
-    StopCaptureAndThreads();
-    imageValid_ = 0;
-    engine_->StopTransfer();
+int CaptureSession::Close() {
+    Stop();
+    engine_.StopTransfer();
     return 1;
 }
 
-int CVelcor::Capture() {
-    if (!HaveEngine()) return 0;
-    if (captureState_ == kCaptureMode) return 1;
-    if (captureState_ != kIdle) {
-        RecordError(kErrNoCamera);
+int CaptureSession::Capture(const CaptureSetup& setup) {
+    if (state_ == kCaptureMode) return 1;
+    if (state_ != kIdle) {
+        errors_.Record(kErrNoCamera);
         return 0;
     }
-    if (!PrepareCapture()) return 0;
-    captureState_ = kCaptureMode;
+    if (!PrepareCapture(setup)) return 0;
+    state_ = kCaptureMode;
     return 1;
 }
 
-int CVelcor::Trigger(HWND frameWindow, uint8_t* buffer, int size, int topRowFirst) {
-    if (!HaveEngine()) return 0;
+int CaptureSession::Trigger(const CaptureSetup& setup, HWND frameWindow, uint8_t* buffer, int size,
+                            int topRowFirst) {
     // Trigger mode already runs: one worker is enough.
-    if (captureState_ == kTriggerMode) return 1;
-    if (captureState_ != kIdle) {
-        RecordError(kErrNoCamera);
+    if (state_ == kTriggerMode) return 1;
+    if (state_ != kIdle) {
+        errors_.Record(kErrNoCamera);
         return 0;
     }
     SetFrameTarget(frameWindow, buffer, size, topRowFirst);
-    if (!OpenPlacedPreviewWindow()) return 0;
-    if (!PrepareCapture()) {
+    if (!OpenPlacedPreviewWindow(setup)) return 0;
+    if (!PrepareCapture(setup)) {
         Close();
         return 0;
     }
-    captureState_ = kTriggerMode;
+    state_ = kTriggerMode;
     frameWaitTimeoutMs_ = kTriggerFrameTimeoutMs;
-    engine_->SetFrameTimeout(kTriggerFrameTimeoutMs);
-    engine_->SetTriggerMode(1, 0);
+    engine_.SetFrameTimeout(kTriggerFrameTimeoutMs);
+    engine_.SetTriggerMode(1, 0);
     if (!StartWorker()) {
         Close();
-        RecordError(kErrThread);
+        errors_.Record(kErrThread);
         return 0;
     }
     return 1;
@@ -264,41 +250,45 @@ int CVelcor::Trigger(HWND frameWindow, uint8_t* buffer, int size, int topRowFirs
 
 // ---- Single frames ---------------------------------------------------------------------------
 
-int CVelcor::SnapShot(uint8_t* buffer, int size, int topRowFirst) {
-    if (!HaveEngine()) return 0;
-    if (captureState_ == kPreviewRunning || captureState_ == kTriggerMode) {
-        RecordError(kErrNoCamera);
+int CaptureSession::SnapShot(const CaptureSetup& setup, uint8_t* buffer, int size,
+                             int topRowFirst) {
+    if (state_ == kPreviewRunning || state_ == kTriggerMode) {
+        errors_.Record(kErrNoCamera);
         return 0;
     }
-    const bool captureMode = captureState_ == kCaptureMode;
-    if (!captureMode && !PrepareCapture()) return 0;
+    const bool captureMode = state_ == kCaptureMode;
+    if (!captureMode && !PrepareCapture(setup)) return 0;
     platform::CriticalSectionLock lock(frameLock_);
     auto stopUnlessCaptureMode = [&] {
-        if (!captureMode) engine_->StopTransfer();
+        if (!captureMode) engine_.StopTransfer();
     };
-    if (!engine_->StartTransfer(1) || WaitSnapshotFrame() != kWaitFrameNew) {
+    if (!engine_.StartTransfer(1) || WaitSnapshotFrame() != kWaitFrameNew) {
         stopUnlessCaptureMode();
-        RecordError(kErrAcquisition);
+        errors_.Record(kErrAcquisition);
         return 0;
     }
     if (!ReadRawFrame()) {
         PostFrameMessage(0, kErrAcquisition);
         stopUnlessCaptureMode();
-        RecordError(kErrAcquisition);
+        errors_.Record(kErrAcquisition);
         return 0;
     }
-    ConvertFrame(CopySettings());
+    ConvertFrame(settings_.Copy());
     if (buffer != nullptr && size != 0 &&
         !CopyToApplication(*OutputImage(), buffer, size, topRowFirst)) {
         stopUnlessCaptureMode();
         return 0;
     }
     stopUnlessCaptureMode();
-    imageValid_ = 1;
     return 1;
 }
 
-int CVelcor::WaitSnapshotFrame() {
+void CaptureSession::InterruptWaits() {
+    interruptions_.fetch_add(1);
+    engine_.WakeFrameWaiters();
+}
+
+int CaptureSession::WaitSnapshotFrame() {
     // The engine's wait also ends when the transfer stops or a waiter is woken; the snapshot
     // waits out its whole time unless InterruptWaits asked it to give up.
     const uint64_t interruptions = interruptions_.load();
@@ -308,79 +298,42 @@ int CVelcor::WaitSnapshotFrame() {
         const auto now = std::chrono::steady_clock::now();
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
-        const int wait = engine_->WaitFrame(static_cast<uint32_t>(std::max<int64_t>(left, 0)));
+        const int wait = engine_.WaitFrame(static_cast<uint32_t>(std::max<int64_t>(left, 0)));
         if (wait != kWaitFrameNothingNew || left <= 0 || interruptions_.load() != interruptions) {
             return wait;
         }
     }
 }
 
-int CVelcor::GetImage(uint8_t* buffer, int size, int topRowFirst) {
-    if (!HaveEngine()) return 0;
-    const int colourIndex = CopySettings().colourModeIndex;
+int CaptureSession::GetImage(uint8_t* buffer, int size, int topRowFirst) {
+    const int colourIndex = settings_.Copy().colourModeIndex;
     platform::CriticalSectionLock lock(frameLock_);
     // While a capture runs its images are those of the mode it started with.
-    const DibImage* output = captureState_ == kIdle ? images_[colourIndex].get() : OutputImage();
+    const DibImage* output = state_ == kIdle ? &images_[colourIndex] : OutputImage();
     if (output == nullptr) {
-        RecordError(kErrNoCamera);
+        errors_.Record(kErrNoCamera);
         return 0;
     }
     if (output->Pixels() == nullptr || buffer == nullptr) {
-        RecordError(kErrMemory);
+        errors_.Record(kErrMemory);
         return 0;
     }
     return CopyToApplication(*output, buffer, size, topRowFirst) ? 1 : 0;
 }
 
-// ---- Pixel mask references -------------------------------------------------------------------
-
-int CVelcor::UpdateMaskData(int kind) {
-    if (!HaveEngine()) return 0;
-    maskUpdateInProgress_ = 1;
-    int result = 1;
-    {
-        platform::CriticalSectionLock frameLock(frameLock_);
-        const DibImage* raw = RawImage();
-        // References are whole sensor frames: a windowed frame is not taken.
-        if (raw != nullptr && raw->Pixels() != nullptr && raw->Width() == kMaxWidth &&
-            raw->Height() == kMaxHeight) {
-            if (kind == 0 || kind == 1) {
-                platform::CriticalSectionLock maskLock(maskLock_);
-                // Plane 0 of each depth holds the dark reference, plane 1 the bright one.
-                const int first = raw->Bits() == 16 ? kPlane16First : kPlane8First;
-                DibImage& store = *images_[first + kind];
-                if (store.ByteSize() == raw->ByteSize()) {
-                    std::memcpy(store.Pixels(), raw->Pixels(), raw->ByteSize());
-                }
-                // The defect maps are rebuilt from the references by the pixel-mask code.
-            } else {
-                // The kind is refused: no reference was taken, so the call did not succeed.
-                RecordError(kErrConversion);
-                result = 0;
-            }
-        }
-    }
-    maskUpdateInProgress_ = 0;
-    return result;
-}
-
-const DibImage* CVelcor::CorrectionPlane(int index) const {
-    return index >= 0 && index < 10 ? images_[kPlane8First + index].get() : nullptr;
-}
-
 // ---- Frames ----------------------------------------------------------------------------------
 
-bool CVelcor::ReadRawFrame() {
+bool CaptureSession::ReadRawFrame() {
     DibImage* raw = RawImage();
     if (raw == nullptr || raw->Pixels() == nullptr) return false;
     const int size = static_cast<int>(raw->ByteSize());
-    if (engine_->ReadFrame(raw->Pixels(), size, 1) != 0) return false;
+    if (engine_.ReadFrame(raw->Pixels(), size, 1) != 0) return false;
     // The engine copies rows packed; they belong at the image's stride.
     SpreadPackedRows(*raw);
     return true;
 }
 
-void CVelcor::FillFrameInfo(const DibImage& raw, int frameRate) {
+void CaptureSession::FillFrameInfo(const DibImage& raw, int frameRate) {
     frameInfo_.reserved = 0;
     frameInfo_.width = raw.Width();
     frameInfo_.height = raw.Height();
@@ -389,16 +342,17 @@ void CVelcor::FillFrameInfo(const DibImage& raw, int frameRate) {
     frameInfo_.image = appBuffer_;
 }
 
-void CVelcor::PostFrameMessage(WPARAM wParam, LPARAM lParam) {
+void CaptureSession::PostFrameMessage(WPARAM wParam, LPARAM lParam) {
     if (frameWindow_ != nullptr) platform::PostMessage(frameWindow_, kFrameMessage, wParam, lParam);
 }
 
-bool CVelcor::CopyToApplication(const DibImage& image, uint8_t* buffer, int size, int topRowFirst) {
+bool CaptureSession::CopyToApplication(const DibImage& image, uint8_t* buffer, int size,
+                                       int topRowFirst) {
     const size_t stride = static_cast<size_t>(image.Stride());
     const int rows = image.Height();
     if (size < 0 || static_cast<size_t>(size) < stride * static_cast<size_t>(rows)) {
         PostFrameMessage(0, kErrMemory);
-        RecordError(kErrMemory);
+        errors_.Record(kErrMemory);
         return false;
     }
     if (topRowFirst != 0) {
@@ -414,8 +368,8 @@ bool CVelcor::CopyToApplication(const DibImage& image, uint8_t* buffer, int size
 
 // ---- Worker thread ---------------------------------------------------------------------------
 
-void CVelcor::WorkerMain() {
-    if (captureState_ == kTriggerMode) {
+void CaptureSession::WorkerMain() {
+    if (state_ == kTriggerMode) {
         TriggerLoop();
     } else {
         PreviewLoop();
@@ -423,25 +377,30 @@ void CVelcor::WorkerMain() {
     workerFinished_->Set();
 }
 
-void CVelcor::ReportCameraStopped() {
+void CaptureSession::ReportCameraStopped() {
     runFlag_ = 0;
     {
         platform::CriticalSectionLock lock(frameLock_);
         PostFrameMessage(0, kErrStopped);
     }
-    RecordError(kErrStopped);
+    errors_.Record(kErrStopped);
 }
 
-bool CVelcor::CopyToFrameTarget() {
+bool CaptureSession::CopyToFrameTarget() {
     return appBuffer_ == nullptr || appBufferSize_ == 0 ||
            CopyToApplication(*OutputImage(), appBuffer_, appBufferSize_, appTopRowFirst_);
 }
 
-void CVelcor::PreviewLoop() {
+void CaptureSession::PreviewLoop() {
     while (runFlag_ != 0) {
-        platform::Sleep(static_cast<uint32_t>(GetWaitTime()));
+        int waitTimeMs = 0;
+        {
+            platform::CriticalSectionLock lock(settings_.Lock());
+            waitTimeMs = settings_.Values().waitTimeMs;
+        }
+        platform::Sleep(static_cast<uint32_t>(waitTimeMs));
         if (runFlag_ != 1) continue;
-        const int wait = engine_->WaitFrame(kPreviewFrameWaitMs);
+        const int wait = engine_.WaitFrame(kPreviewFrameWaitMs);
         if (wait == kWaitFrameLost) {
             ReportCameraStopped();
             break;
@@ -449,11 +408,11 @@ void CVelcor::PreviewLoop() {
         if (wait != kWaitFrameNew) continue;
 
         // One consistent copy of the settings for the whole frame.
-        const Settings settings = CopySettings();
+        const Settings settings = settings_.Copy();
         platform::CriticalSectionLock lock(frameLock_);
         if (!ReadRawFrame()) {
             PostFrameMessage(0, kErrAcquisition);
-            RecordError(kErrAcquisition);
+            errors_.Record(kErrAcquisition);
             continue;
         }
         ++frameCounter_;
@@ -467,27 +426,25 @@ void CVelcor::PreviewLoop() {
         }
         FillFrameInfo(*RawImage(), frameRateTenths_);
         ConvertFrame(settings);
-        newFrame_ = 1;
-        imageValid_ = 1;
         if (!CopyToFrameTarget()) continue;
         if (runFlag_ == 1) PostFrameMessage(reinterpret_cast<WPARAM>(&frameInfo_), 0);
     }
 }
 
-void CVelcor::TriggerLoop() {
+void CaptureSession::TriggerLoop() {
     // Let the exposure running at the switch end before the counter is taken as the baseline.
-    platform::Sleep(static_cast<uint32_t>(engine_->GetExposure()) / 10 + 100);
-    engine_->LatchFrameCounter();
+    platform::Sleep(static_cast<uint32_t>(engine_.GetExposure()) / 10 + 100);
+    engine_.LatchFrameCounter();
     while (runFlag_ != 0) {
         if (runFlag_ != 1) {
             platform::Sleep(10);
             continue;
         }
-        if (!engine_->StartTransfer(2)) {
+        if (!engine_.StartTransfer(2)) {
             ReportCameraStopped();
             break;
         }
-        const int wait = engine_->WaitFrame(kTriggerFrameWaitMs);
+        const int wait = engine_.WaitFrame(kTriggerFrameWaitMs);
         if (runFlag_ == 0) break;
         // A camera that is gone (or whose transfers keep failing) ends trigger mode as it
         // ends callback preview, instead of leaving the application waiting for frames.
@@ -497,12 +454,11 @@ void CVelcor::TriggerLoop() {
         }
         if (wait != kWaitFrameNew) continue;
 
-        const Settings settings = CopySettings();
+        const Settings settings = settings_.Copy();
         platform::CriticalSectionLock lock(frameLock_);
         if (!ReadRawFrame()) continue;
         FillFrameInfo(*RawImage(), 0);
         ConvertFrame(settings);
-        imageValid_ = 1;
         if (!CopyToFrameTarget()) continue;
         PostFrameMessage(reinterpret_cast<WPARAM>(&frameInfo_), 0);
     }
@@ -510,52 +466,40 @@ void CVelcor::TriggerLoop() {
 
 // ---- Conversion and automatic exposure -------------------------------------------------------
 
-// The steps of the conversion that need the camera object itself.
-class CVelcor::ConversionHooks : public FrameConversionHooks {
+// The steps of the conversion that need the session: automatic exposure works on the engine
+// and the settings model.
+class CaptureSession::ConversionHooks : public FrameConversionHooks {
   public:
-    explicit ConversionHooks(CVelcor& camera) : camera_(camera) {}
+    explicit ConversionHooks(CaptureSession& session) : session_(session) {}
     void AutoExposure(const DibImage& raw, const ConversionParams& params) override {
-        camera_.AutoExposure(raw, params.autoExposureMode);
+        session_.AutoExposure(raw, params.autoExposureMode);
     }
     // Defect correction joins with the pixel mask; until then the raw frame passes unchanged.
     void CorrectDefects(DibImage&, bool, bool) override {}
 
   private:
-    CVelcor& camera_;
+    CaptureSession& session_;
 };
 
-void CVelcor::ConvertFrame(const Settings& settings) {
+void CaptureSession::ConvertFrame(const Settings& settings) {
     ConversionParams p;
     const FilterValues& f = settings.filters;
     p.colourMode = kColourModeBits[activeColourIndex_];
     p.filters = f;
     p.mirrorH = settings.analog.mirrorH != 0;
     p.mirrorV = settings.analog.mirrorV != 0;
-    p.mirrorHInHardware = engine_->HasMirrorHHardware() != 0;
-    p.mirrorVInHardware = engine_->HasMirrorVHardware() != 0;
+    p.mirrorHInHardware = engine_.HasMirrorHHardware() != 0;
+    p.mirrorVInHardware = engine_.HasMirrorVHardware() != 0;
     p.autoExposureMode = settings.analog.autoExposureMode;
 
     ConversionHooks hooks(*this);
     FrameConverter::Convert(ConversionImages(), p, &hooks);
 
-    // The automatic balances leave their gains for the next frames and for the settings. Only
-    // what the conversion changed goes back: a value an application set meanwhile stays.
-    platform::CriticalSectionLock lock(settingsLock_);
-    FilterValues& stored = settings_.filters;
-    auto keep = [](int& target, int before, int after) {
-        if (after != before) target = after;
-    };
-    keep(stored.bayerGainRed, f.bayerGainRed, p.filters.bayerGainRed);
-    keep(stored.bayerGainGreen, f.bayerGainGreen, p.filters.bayerGainGreen);
-    keep(stored.bayerGainBlue, f.bayerGainBlue, p.filters.bayerGainBlue);
-    keep(stored.grayGainR, f.grayGainR, p.filters.grayGainR);
-    keep(stored.grayGainG1, f.grayGainG1, p.filters.grayGainG1);
-    keep(stored.grayGainG2, f.grayGainG2, p.filters.grayGainG2);
-    keep(stored.grayGainB, f.grayGainB, p.filters.grayGainB);
-    keep(stored.autoGrayBalance, f.autoGrayBalance, p.filters.autoGrayBalance);
+    // The automatic balances leave their gains for the next frames and for the settings.
+    settings_.KeepBalances(f, p.filters);
 }
 
-void CVelcor::AutoExposure(const DibImage& raw, int mode) {
+void CaptureSession::AutoExposure(const DibImage& raw, int mode) {
     if (mode == 0 || raw.Pixels() == nullptr) return;
     const int w = raw.Width();
     const int h = raw.Height();
@@ -600,9 +544,9 @@ void CVelcor::AutoExposure(const DibImage& raw, int mode) {
 
     // The engine and the settings change together, so a setter on another thread sees either
     // the value before or the one after, in both.
-    CVelcorR3U2Base& e = *engine_;
-    platform::CriticalSectionLock lock(settingsLock_);
-    AnalogValues& analog = settings_.analog;
+    CVelcorR3U2Base& e = engine_;
+    platform::CriticalSectionLock lock(settings_.Lock());
+    AnalogValues& analog = settings_.Values().analog;
     if (mode == 2) {
         int gain =
             static_cast<int>(static_cast<int64_t>(std::max(e.GetGlobalGain(), 4)) * factor / 100);

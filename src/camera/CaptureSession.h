@@ -1,0 +1,186 @@
+// The capture session of a camera object: the capture state, the worker thread that delivers
+// frames, snapshots, the images frames pass through, the frame record that the frame messages
+// carry, and the conversion of each frame with automatic exposure. The camera object keeps the
+// operations as its public face and forwards its capture operations here, handing over the
+// window to read at each start.
+//
+// States: idle -> preview running (worker), capture mode (no thread, frames by snapshot) or
+// trigger mode (worker); every stop returns to idle with the worker joined. A capture keeps
+// the colour mode and window it started with; changes apply at the next start.
+//
+// Threads: the camera object calls the operations on application threads under its call lock,
+// one at a time; InterruptWaits and Idle need no lock. The worker thread never takes the call
+// lock: it shares the settings model (copied once per frame) and, under the frame lock, the
+// frame images and the frame record. Locks are taken in the order call lock, frame lock, mask
+// lock, settings lock, then the engine's own; the error reporter's lock comes last of all.
+#pragma once
+
+#include <velcor/VelcorSdk.h>
+
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "camera/CaptureGeometry.h"
+#include "camera/ErrorReporter.h"
+#include "camera/SettingsModel.h"
+#include "engine/VelcorR3U2Base.h"
+#include "imaging/DibImage.h"
+#include "imaging/FrameConverter.h"
+#include "platform/CriticalSection.h"
+#include "platform/Event.h"
+#include "platform/Thread.h"
+#include "platform/ThreadAnnotations.h"
+
+namespace velcor {
+
+// Frame information record posted with 0x8002.
+static_assert(sizeof(VELCORFRAMEINFO) == 32);
+static_assert(offsetof(VELCORFRAMEINFO, bitsPerPixel) == 12);
+static_assert(offsetof(VELCORFRAMEINFO, frameRate) == 16);
+static_assert(offsetof(VELCORFRAMEINFO, image) == 24);
+
+// What the camera object hands the session at each start.
+struct CaptureSetup {
+    CaptureGeometry geometry;
+    int subSample = 0;
+    // The application placed the library's preview window (Velcor_SetPreviewWindow).
+    bool previewPlaced = false;
+};
+
+class CaptureSession {
+  public:
+    // The engine, the settings model and the error reporter outlive the session.
+    CaptureSession(CVelcorR3U2Base& engine, SettingsModel& settings, ErrorReporter& errors);
+    // Stops, so the worker is joined before the session goes.
+    ~CaptureSession();
+    CaptureSession(const CaptureSession&) = delete;
+    CaptureSession& operator=(const CaptureSession&) = delete;
+
+    // The capture operations of the camera object, with its answers and error codes.
+    int Preview(const CaptureSetup& setup);
+    int CallBackPreview(const CaptureSetup& setup, HWND frameWindow, uint8_t* buffer, int size,
+                        int topRowFirst);
+    int StartPreview(const CaptureSetup& setup);
+    int Capture(const CaptureSetup& setup);
+    int Trigger(const CaptureSetup& setup, HWND frameWindow, uint8_t* buffer, int size,
+                int topRowFirst);
+    int SnapShot(const CaptureSetup& setup, uint8_t* buffer, int size, int topRowFirst)
+        VELCOR_EXCLUDES(frameLock_);
+    int GetImage(uint8_t* buffer, int size, int topRowFirst) VELCOR_EXCLUDES(frameLock_);
+    // Ends the worker, then stops the transfer of a running capture; the state is idle after.
+    void Stop();
+    // Stops, and stops the transfer even when no capture ran. Answers 1.
+    int Close();
+    // No capture runs (any thread).
+    bool Idle() const { return state_ == kIdle; }
+    // Ends the frame wait of a snapshot on another thread (it fails with error 8) and wakes the
+    // worker (any thread, no lock): the stop and release paths call it before they queue for
+    // the call lock, so a wait in progress does not hold them up.
+    void InterruptWaits();
+    // Lends the raw image of the running (or last) capture, under the frame lock, to
+    // use(const DibImage*): the pixel-mask update takes its references from it. The pointer
+    // may be null and is not kept.
+    template <typename Use>
+    void LendRawFrame(Use&& use) VELCOR_EXCLUDES(frameLock_) {
+        platform::CriticalSectionLock lock(frameLock_);
+        use(static_cast<const DibImage*>(RawImage()));
+    }
+
+  private:
+    enum State : int { kIdle = 0, kPreviewRunning = 1, kCaptureMode = 2, kTriggerMode = 3 };
+    // The frame images: the output images by colour-mode index (the 8-bit and 16-bit ones also
+    // take the raw frame), then the conversion's work image.
+    enum FrameImage : int {
+        kImage8 = 0,
+        kImage16,
+        kImage24,
+        kImage32,
+        kImage48,
+        kImage64,
+        kImageWork,
+        kFrameImageCount,
+    };
+    class ConversionHooks;
+
+    // Checks the camera and the window, sizes the images, sets depth and window and reapplies
+    // the analog settings. The capture keeps this colour mode and window until it stops.
+    // Records its error and answers false on failure.
+    bool PrepareCapture(const CaptureSetup& setup) VELCOR_EXCLUDES(frameLock_);
+    // The library's own preview window is not part of this build: a placed window records
+    // error 4 and answers false; with none placed the capture runs without a window.
+    bool OpenPlacedPreviewWindow(const CaptureSetup& setup);
+    // The frame window and the application buffer the frames go to.
+    void SetFrameTarget(HWND frameWindow, uint8_t* buffer, int size, int topRowFirst)
+        VELCOR_EXCLUDES(frameLock_);
+    // Starts the continuous transfer and the worker in preview state.
+    int StartPreviewWorker(const CaptureSetup& setup);
+    bool StartWorker();
+    void WorkerMain();
+    void PreviewLoop() VELCOR_EXCLUDES(frameLock_);
+    void TriggerLoop() VELCOR_EXCLUDES(frameLock_);
+    // Reports a camera that stopped delivering: run flag 0, 0x8002 (0, 13) and error 13.
+    void ReportCameraStopped() VELCOR_EXCLUDES(frameLock_);
+    // Waits up to the frame wait timeout for a frame newer than the last one read; ends early
+    // (answering 2) when InterruptWaits is called.
+    int WaitSnapshotFrame();
+    // Reads the newest frame into the raw image (rows spread out to the stride).
+    bool ReadRawFrame() VELCOR_REQUIRES(frameLock_);
+    // Runs automatic exposure and turns the raw image into the output image.
+    void ConvertFrame(const Settings& settings) VELCOR_REQUIRES(frameLock_);
+    void AutoExposure(const DibImage& raw, int mode) VELCOR_EXCLUDES(settings_.Lock());
+    // Copies the image into the application's buffer; error 5 (and a frame message carrying it)
+    // when the buffer is too small.
+    bool CopyToApplication(const DibImage& image, uint8_t* buffer, int size, int topRowFirst)
+        VELCOR_REQUIRES(frameLock_);
+    // Copies the output image into the application buffer given with the frame window.
+    bool CopyToFrameTarget() VELCOR_REQUIRES(frameLock_);
+    void FillFrameInfo(const DibImage& raw, int frameRate) VELCOR_REQUIRES(frameLock_);
+    void PostFrameMessage(WPARAM wParam, LPARAM lParam) VELCOR_REQUIRES(frameLock_);
+    // The images the frame conversion works on.
+    FrameImages ConversionImages() VELCOR_REQUIRES(frameLock_);
+    // The raw and output images of the capture's colour mode.
+    DibImage* RawImage() VELCOR_REQUIRES(frameLock_);
+    DibImage* OutputImage() VELCOR_REQUIRES(frameLock_);
+
+    // ---- What the session works with
+    CVelcorR3U2Base& engine_;
+    SettingsModel& settings_;
+    ErrorReporter& errors_;
+
+    // ---- Capture state and the worker thread
+    std::atomic<int> state_{kIdle};
+    // Read by the worker on every pass: 0 stop, 1 run, 2 paused.
+    std::atomic<int> runFlag_{0};
+    platform::Thread worker_;
+    // Set by the worker as it ends; the stop path waits for it before joining.
+    std::unique_ptr<platform::Event> workerFinished_;
+
+    // ---- Snapshot frame wait
+    // How long a snapshot waits for its frame: 3000 ms until trigger mode sets 6000, which
+    // then stays for later snapshots too.
+    std::atomic<uint32_t> frameWaitTimeoutMs_{3000};
+    // Counts InterruptWaits calls; a snapshot ends its wait when the count moves.
+    std::atomic<uint64_t> interruptions_{0};
+
+    // ---- Frame images and the frame record, under the frame lock
+    platform::CriticalSection frameLock_;
+    std::array<DibImage, kFrameImageCount> images_ VELCOR_GUARDED_BY(frameLock_);
+    // The colour mode of the running (or last) capture; a new mode applies at the next start.
+    int activeColourIndex_ VELCOR_GUARDED_BY(frameLock_) = 0;
+    // Where frames go: the frame window and the application's buffer.
+    HWND frameWindow_ VELCOR_GUARDED_BY(frameLock_) = nullptr;
+    uint8_t* appBuffer_ VELCOR_GUARDED_BY(frameLock_) = nullptr;
+    int appBufferSize_ VELCOR_GUARDED_BY(frameLock_) = 0;
+    int appTopRowFirst_ VELCOR_GUARDED_BY(frameLock_) = 0;
+    // What the frame message carries: its address goes with each frame.
+    VELCORFRAMEINFO frameInfo_ VELCOR_GUARDED_BY(frameLock_){};
+    // The preview loop's frame rate in tenths of a frame per second, over one-second windows.
+    int frameRateTenths_ VELCOR_GUARDED_BY(frameLock_) = 0;
+    int frameCounter_ VELCOR_GUARDED_BY(frameLock_) = 0;
+    uint32_t rateWindowStartMs_ VELCOR_GUARDED_BY(frameLock_) = 0;
+};
+
+}  // namespace velcor
