@@ -1,7 +1,36 @@
 // Exported message-window helpers for applications outside Windows (VelcorWin.h).
 #include <velcor/VelcorWin.h>
 
+#include <cstddef>
+
+#include "platform/DeviceNotifications.h"
 #include "platform/MessageWindows.h"
+
+namespace {
+
+using velcor::platform::MSG;
+
+// The public message record and device notifications are the window system's own, as the
+// platform layer keeps them.
+static_assert(sizeof(VELCORMSG) == sizeof(MSG));
+static_assert(offsetof(VELCORMSG, hwnd) == offsetof(MSG, hwnd));
+static_assert(offsetof(VELCORMSG, message) == offsetof(MSG, message));
+static_assert(offsetof(VELCORMSG, wParam) == offsetof(MSG, wParam));
+static_assert(offsetof(VELCORMSG, lParam) == offsetof(MSG, lParam));
+static_assert(offsetof(VELCORMSG, time) == offsetof(MSG, time));
+static_assert(VELCOR_WM_DEVICECHANGE == velcor::platform::kWmDeviceChange);
+static_assert(VELCOR_DBT_DEVICEARRIVAL == velcor::platform::kDbtDeviceArrival);
+static_assert(VELCOR_DBT_DEVICEREMOVECOMPLETE == velcor::platform::kDbtDeviceRemoveComplete);
+
+void ToPublic(const MSG& in, VELCORMSG* out) {
+    out->hwnd = in.hwnd;
+    out->message = in.message;
+    out->wParam = in.wParam;
+    out->lParam = in.lParam;
+    out->time = in.time;
+}
+
+}  // namespace
 
 extern "C" {
 
@@ -15,15 +44,21 @@ VELCOR_API BOOL VELCOR_CALL VelcorWin_DestroyWindow(HWND window) {
 
 VELCOR_API BOOL VELCOR_CALL VelcorWin_PeekMessage(VELCORMSG* message, HWND window, UINT first,
                                                   UINT last, UINT remove) {
-    return velcor::platform::PeekMessage(message, window, first, last,
-                                         (remove & VELCOR_PM_REMOVE) != 0)
-               ? TRUE
-               : FALSE;
+    MSG taken{};
+    if (!velcor::platform::PeekMessage(message != nullptr ? &taken : nullptr, window, first, last,
+                                       (remove & VELCOR_PM_REMOVE) != 0)) {
+        return FALSE;
+    }
+    if (message != nullptr) ToPublic(taken, message);
+    return TRUE;
 }
 
 VELCOR_API BOOL VELCOR_CALL VelcorWin_GetMessage(VELCORMSG* message, HWND window, UINT first,
                                                  UINT last, int timeoutMs) {
-    return velcor::platform::GetMessage(message, window, first, last, timeoutMs) ? TRUE : FALSE;
+    MSG taken{};
+    if (!velcor::platform::GetMessage(&taken, window, first, last, timeoutMs)) return FALSE;
+    if (message != nullptr) ToPublic(taken, message);
+    return TRUE;
 }
 
 VELCOR_API BOOL VELCOR_CALL VelcorWin_PostMessage(HWND window, UINT message, WPARAM wParam,

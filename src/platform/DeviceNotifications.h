@@ -4,15 +4,15 @@
 // The messages are posted, so the window's owner handles them on its own thread.
 #pragma once
 
-#include <velcor/VelcorWin.h>
+#include <velcor/VelcorTypes.h>
 
 #include "platform/DriverPort.h"
 
 namespace velcor::platform {
 
-inline constexpr UINT kWmDeviceChange = VELCOR_WM_DEVICECHANGE;
-inline constexpr WPARAM kDbtDeviceArrival = VELCOR_DBT_DEVICEARRIVAL;
-inline constexpr WPARAM kDbtDeviceRemoveComplete = VELCOR_DBT_DEVICEREMOVECOMPLETE;
+inline constexpr UINT kWmDeviceChange = 0x0219;
+inline constexpr WPARAM kDbtDeviceArrival = 0x8000;
+inline constexpr WPARAM kDbtDeviceRemoveComplete = 0x8004;
 
 struct DeviceNotifyTag;
 using HDEVNOTIFY = DeviceNotifyTag*;

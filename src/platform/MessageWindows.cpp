@@ -22,7 +22,7 @@ struct WindowRegistry {
     std::condition_variable posted;
     // Window token -> its queue. Tokens are never reused, so a destroyed window stays unknown.
     // Each queue keeps its capacity once grown, so steady posting allocates nothing.
-    std::map<uintptr_t, std::vector<VELCORMSG>> windows;
+    std::map<uintptr_t, std::vector<MSG>> windows;
     uintptr_t nextToken = 0x10000;
 };
 
@@ -35,14 +35,14 @@ uintptr_t Token(HWND window) {
     return reinterpret_cast<uintptr_t>(window);
 }
 
-bool Matches(const VELCORMSG& m, UINT first, UINT last) {
+bool Matches(const MSG& m, UINT first, UINT last) {
     return (first == 0 && last == 0) || (m.message >= first && m.message <= last);
 }
 
 // Finds the oldest matching message; the registry lock is held by the caller.
-bool TakeLocked(WindowRegistry& r, VELCORMSG* out, HWND window, UINT first, UINT last,
+bool TakeLocked(WindowRegistry& r, MSG* out, HWND window, UINT first, UINT last,
                 bool remove) {
-    auto scan = [&](std::vector<VELCORMSG>& queue) {
+    auto scan = [&](std::vector<MSG>& queue) {
         for (auto it = queue.begin(); it != queue.end(); ++it) {
             if (!Matches(*it, first, last)) continue;
             if (out != nullptr) *out = *it;
@@ -68,7 +68,7 @@ HWND CreateMessageWindow() {
     std::lock_guard lock(r.mutex);
     const uintptr_t token = r.nextToken;
     r.nextToken += 0x10;
-    std::vector<VELCORMSG> queue;
+    std::vector<MSG> queue;
     queue.reserve(kQueueReserve);
     r.windows.emplace(token, std::move(queue));
     // The handle is a token, never dereferenced.
@@ -101,19 +101,19 @@ bool PostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         if (window == nullptr || found == r.windows.end() || found->second.size() >= kQueueLimit) {
             return false;
         }
-        found->second.push_back(VELCORMSG{window, message, wParam, lParam, TimeGetTime()});
+        found->second.push_back(MSG{window, message, wParam, lParam, TimeGetTime()});
     }
     r.posted.notify_all();
     return true;
 }
 
-bool PeekMessage(VELCORMSG* message, HWND window, UINT first, UINT last, bool remove) {
+bool PeekMessage(MSG* message, HWND window, UINT first, UINT last, bool remove) {
     WindowRegistry& r = Registry();
     std::lock_guard lock(r.mutex);
     return TakeLocked(r, message, window, first, last, remove);
 }
 
-bool GetMessage(VELCORMSG* message, HWND window, UINT first, UINT last, int timeoutMs) {
+bool GetMessage(MSG* message, HWND window, UINT first, UINT last, int timeoutMs) {
     WindowRegistry& r = Registry();
     std::unique_lock lock(r.mutex);
     const auto deadline =

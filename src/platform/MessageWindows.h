@@ -3,9 +3,18 @@
 // dereferenced, so a stale or foreign handle is simply unknown and posting to it fails.
 #pragma once
 
-#include <velcor/VelcorWin.h>
+#include <velcor/VelcorTypes.h>
 
 namespace velcor::platform {
+
+// A posted message as a window's queue keeps it; time is the millisecond tick of the post.
+struct MSG {
+    HWND hwnd;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    unsigned time;
+};
 
 HWND CreateMessageWindow();
 bool DestroyWindow(HWND window);
@@ -13,9 +22,9 @@ bool IsWindow(HWND window);
 // Queues a message; false for a destroyed or unknown window, or one with 10000 waiting.
 bool PostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // Oldest message for window (any window when null) numbered first..last (both 0: any).
-bool PeekMessage(VELCORMSG* message, HWND window, UINT first, UINT last, bool remove);
+bool PeekMessage(MSG* message, HWND window, UINT first, UINT last, bool remove);
 // As PeekMessage with remove, waiting up to timeoutMs (negative: no limit). False on time-out
 // or when the window is destroyed while waiting.
-bool GetMessage(VELCORMSG* message, HWND window, UINT first, UINT last, int timeoutMs);
+bool GetMessage(MSG* message, HWND window, UINT first, UINT last, int timeoutMs);
 
 }  // namespace velcor::platform

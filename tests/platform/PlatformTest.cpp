@@ -177,7 +177,7 @@ TEST(MessageWindows, PostedMessagesArriveInOrderAndFilterByRange) {
     EXPECT_TRUE(PostMessage(window, 0x8003, 0, 7));
     EXPECT_TRUE(PostMessage(window, 0x8002, 1, 0));
     EXPECT_TRUE(PostMessage(window, 0x8003, 0, 9));
-    VELCORMSG m{};
+    MSG m{};
     ASSERT_TRUE(PeekMessage(&m, window, 0x8002, 0x8002, false));
     EXPECT_EQ(m.wParam, 1u);
     ASSERT_TRUE(GetMessage(&m, window, 0x8003, 0x8003, 0));
@@ -195,7 +195,7 @@ TEST(MessageWindows, DestroyedWindowRefusesPostsAndWakesItsReader) {
     std::atomic<bool> got{true};
     Thread reader;
     ASSERT_TRUE(reader.Start([&] {
-        VELCORMSG m{};
+        MSG m{};
         got = GetMessage(&m, window, 0, 0, -1);
     }));
     std::this_thread::sleep_for(std::chrono::milliseconds(20));

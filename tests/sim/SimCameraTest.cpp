@@ -248,7 +248,7 @@ TEST_F(SimControl, AttachAndDetachNotifyRegisteredWindows) {
     EXPECT_EQ(platform::RegisterDeviceNotification(nullptr, kFx3InterfaceClass), nullptr);
 
     const int camera = VelcorSim_AttachCamera(0x32C0, "SIM0001");
-    VELCORMSG message{};
+    platform::MSG message{};
     ASSERT_TRUE(platform::GetMessage(&message, window, 0, 0, 1000));
     EXPECT_EQ(message.message, 0x0219u);
     EXPECT_EQ(message.wParam, 0x8000u);
