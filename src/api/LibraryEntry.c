@@ -1,2 +1,2 @@
-/* The shared library itself is the core archive linked whole; this unit only gives the
-   target a source of its own. */
+/* The shared library is the objects of every layer; this unit only gives the target a source
+   of its own. */
