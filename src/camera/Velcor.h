@@ -27,6 +27,7 @@
 #include "camera/CaptureSession.h"
 #include "camera/ErrorReporter.h"
 #include "camera/SettingsModel.h"
+#include "engine/ProductIds.h"
 #include "engine/VelcorR3U2Base.h"
 #include "imaging/DibImage.h"
 #include "platform/CriticalSection.h"
@@ -35,7 +36,8 @@
 
 namespace velcor {
 
-inline constexpr int kProductId = 0x32C0;
+// The product this library serves: the ROZE9701 camera.
+inline constexpr int kProductId = product::kRoze9701;
 inline constexpr char kDeviceNamePrefix[] = "VelcorTX40";
 
 // Camera information record as the application sees it.

@@ -505,7 +505,7 @@ int CVelcorR3U2Base::ConfigureFrameBuffers() {
             offsets(39, 79);
             PulseSensor();
             break;
-        case 0x32C0:
+        case product::kRoze9701:
             offsets(10, 32);
             break;
         case 0x32E0:
