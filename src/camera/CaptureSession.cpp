@@ -99,16 +99,7 @@ bool CaptureSession::PrepareCapture(const CaptureSetup& setup) {
     e.SetMirrorV(analog.mirrorV);
     e.SetMirrorH(analog.mirrorH);
     e.SetTriggerMode(0, 1);
-    e.SetGlobalGain(analog.globalGain);
-    e.SetColourGainGreen1(analog.colourGainGreen1);
-    e.SetColourGainRed(analog.colourGainRed);
-    e.SetColourGainBlue(analog.colourGainBlue);
-    e.SetColourGainGreen2(analog.colourGainGreen2);
-    if (e.IsExposureSecondsSupported()) {
-        e.SetExposureSeconds(analog.exposureSeconds);
-    } else {
-        e.SetExposure(static_cast<uint32_t>(analog.exposure));
-    }
+    ApplyGainsAndExposure(e, analog);
     analog.realExposure = analog.exposure * 100;
     if (e.IsAuxSwitchSupported()) e.SetAuxSwitch(nullptr);
     if (e.IsGainModeSupported()) {

@@ -23,4 +23,17 @@ void SettingsModel::KeepBalances(const FilterValues& before, const FilterValues&
     keep(stored.autoGrayBalance, before.autoGrayBalance, after.autoGrayBalance);
 }
 
+void ApplyGainsAndExposure(CVelcorR3U2Base& engine, const AnalogValues& analog) {
+    engine.SetGlobalGain(analog.globalGain);
+    engine.SetColourGainGreen1(analog.colourGainGreen1);
+    engine.SetColourGainRed(analog.colourGainRed);
+    engine.SetColourGainBlue(analog.colourGainBlue);
+    engine.SetColourGainGreen2(analog.colourGainGreen2);
+    if (engine.IsExposureSecondsSupported()) {
+        engine.SetExposureSeconds(analog.exposureSeconds);
+    } else {
+        engine.SetExposure(static_cast<uint32_t>(analog.exposure));
+    }
+}
+
 }  // namespace velcor

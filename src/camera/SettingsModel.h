@@ -9,6 +9,7 @@
 // order: call lock, frame lock, mask lock, this lock, then the engine's own.
 #pragma once
 
+#include "engine/VelcorR3U2Base.h"
 #include "imaging/FilterValues.h"
 #include "platform/CriticalSection.h"
 #include "platform/ThreadAnnotations.h"
@@ -39,6 +40,11 @@ struct Settings {
     int colourModeIndex = 0;  // into kColourModeBits; a running capture keeps its own
     int waitTimeMs = 10;      // the preview loop's pause before each frame wait
 };
+
+// Gives the engine the analog gains (global, then green 1, red, blue, green 2) and the exposure
+// (in seconds where the camera takes seconds), as opening a camera and starting a capture both
+// do at their place in their sequences.
+void ApplyGainsAndExposure(CVelcorR3U2Base& engine, const AnalogValues& analog);
 
 class SettingsModel {
   public:

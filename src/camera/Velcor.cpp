@@ -233,16 +233,7 @@ void CVelcor::ApplyOpenedCameraSettings() {
     CVelcorR3U2Base& e = *engine_;
     platform::CriticalSectionLock lock(settings_.Lock());
     AnalogValues& analog = settings_.Values().analog;
-    e.SetGlobalGain(analog.globalGain);
-    e.SetColourGainGreen1(analog.colourGainGreen1);
-    e.SetColourGainRed(analog.colourGainRed);
-    e.SetColourGainBlue(analog.colourGainBlue);
-    e.SetColourGainGreen2(analog.colourGainGreen2);
-    if (e.IsExposureSecondsSupported()) {
-        e.SetExposureSeconds(analog.exposureSeconds);
-    } else {
-        e.SetExposure(static_cast<uint32_t>(analog.exposure));
-    }
+    ApplyGainsAndExposure(e, analog);
     e.SetMirrorV(analog.mirrorV);
     e.SetMirrorH(analog.mirrorH);
     if (e.IsBlackLevelSupported()) e.SetBlackLevel(analog.blackLevel);
