@@ -6,24 +6,23 @@
 #include <cstring>
 #include <iterator>
 
+#include "protocol/FpgaRegisterMap.h"
+#include "protocol/UsbProtocol.h"
 #include "sim/SimHub.h"
 #include "sim/SimRoze9701Chip.h"
-#include "protocol/FpgaRegisterMap.h"
-#include "transport/Fx3Api.h"
 
 namespace velcor::sim {
 namespace {
 
 using platform::IoRequest;
 
-constexpr uint8_t kBusFpga = 0x40;
-constexpr uint8_t kBusSensor = 0x48;
-constexpr uint8_t kBusAux = 0x5A;
-constexpr uint8_t kBusEeprom = 0xA2;
-constexpr uint8_t kEndpointFrames = 0x81;
-constexpr uint8_t kEndpointFrames83 = 0x83;
-constexpr uint8_t kEndpointOut = 0x01;
-constexpr size_t kHeaderSize = 64;
+using usb::kBusAux;
+using usb::kBusEeprom;
+using usb::kBusFpga;
+using usb::kBusSensor;
+using usb::kEndpointFrames;
+using usb::kEndpointFrames83;
+using usb::kEndpointOut;
 constexpr uint16_t kProductFrames83 = 0x3042;
 constexpr uint16_t kProductRoze9701 = 0x32C0;
 constexpr uint32_t kPage = 4096;
@@ -425,31 +424,31 @@ I2cSlave* SimCamera::BusDevice(uint8_t busAddress) {
 bool SimCamera::HandleVendorRequest(uint8_t /*requestType*/, uint8_t request, uint16_t value,
                                     uint16_t index, uint8_t* data, uint32_t dataLength) {
     switch (request) {
-        case 0x30:    // I2C write: wValue bytes to bus address wIndex
-        case 0x31: {  // I2C read: wValue bytes from bus address wIndex (bit 0 set)
+        case usb::kRequestI2cWrite:   // wValue bytes to bus address wIndex
+        case usb::kRequestI2cRead: {  // wValue bytes from bus address wIndex (bit 0 set)
             if (value > dataLength || value > 64) return false;
             I2cSlave* device = BusDevice(static_cast<uint8_t>(index));
             if (device == nullptr || index > 0xFF || TakeFault(SimFault::I2cNack)) return false;
-            if (request == 0x30) return device->Write(data, value);
+            if (request == usb::kRequestI2cWrite) return device->Write(data, value);
             std::memset(data, 0, dataLength);
             return device->Read(data, value);
         }
-        case 0xD0:  // 32-bit register: address bit 15 in wValue, bits 0-14 in wIndex
+        case usb::kRequestWriteRegister32:  // address bit 15 in wValue, bits 0-14 in wIndex
             if (dataLength < 4) return false;
             registers32_[static_cast<uint32_t>(value) << 15 | (index & 0x7FFF)] = Get32(data);
             return true;
-        case 0xD1: {
+        case usb::kRequestReadRegister16: {
             if (dataLength < 2) return false;
             std::memset(data, 0, dataLength);
             auto found = registers32_.find(index);
             Put16(data, static_cast<uint16_t>(found != registers32_.end() ? found->second : 0));
             return true;
         }
-        case 0x3E:  // sensor register: address high, low, value high, low
+        case usb::kRequestWriteSensor16:  // sensor register: address high, low, value high, low
             if (dataLength < 4) return false;
             return sensor_->WriteRegister16(static_cast<uint16_t>(data[0] << 8 | data[1]),
                                             static_cast<uint16_t>(data[2] << 8 | data[3]));
-        case 0x3F: {
+        case usb::kRequestReadSensor16: {
             if (dataLength < 2) return false;
             uint16_t result = 0;
             if (!sensor_->ReadRegister16(value, &result)) return false;
@@ -457,22 +456,22 @@ bool SimCamera::HandleVendorRequest(uint8_t /*requestType*/, uint8_t request, ui
             Put16(data, result);
             return true;
         }
-        case 0x3C:
+        case usb::kRequestSetFirmwareByte:
             if (dataLength < 1) return false;
             firmwareByte_ = data[0];
             return true;
-        case 0x3D:
+        case usb::kRequestGetFirmwareByte:
             if (dataLength < 1) return false;
             std::memset(data, 0, dataLength);
             data[0] = firmwareByte_;
             return true;
-        case 0xB0:
-        case 0xB1:
+        case usb::kRequestDeviceInfo:
+        case usb::kRequestDeviceInfo2:
             std::memset(data, 0, dataLength);
-            std::memcpy(data, (request == 0xB0 ? info1_ : info2_).data(),
+            std::memcpy(data, (request == usb::kRequestDeviceInfo ? info1_ : info2_).data(),
                         std::min<size_t>(dataLength, 64));
             return true;
-        case 0xC3:  // ready state: 1 once the FPGA has brought the sensor up
+        case usb::kRequestReadyState:  // ready state: 1 once the FPGA has brought the sensor up
             if (dataLength < 1) return false;
             std::memset(data, 0, dataLength);
             if (notReadyPolls_ > 0) {
@@ -481,13 +480,13 @@ bool SimCamera::HandleVendorRequest(uint8_t /*requestType*/, uint8_t request, ui
                 data[0] = ready_ ? 1 : 0;
             }
             return true;
-        case 0xC0:  // stream state reset: the frame endpoints start empty
+        case usb::kRequestResetStreamState:  // stream state reset: the frame endpoints start empty
             FlushIn(kEndpointFrames);
             FlushIn(kEndpointFrames83);
             frameRequested_ = false;
             fastFrameOwed_ = false;
             return true;
-        case 0xC2:
+        case usb::kRequestFrame:
             ++trace_.framesRequested;
             if (unplugArmed_ && framesBeforeUnplug_ <= 0) {
                 // The cable is pulled while the request is on its way.
@@ -497,7 +496,7 @@ bool SimCamera::HandleVendorRequest(uint8_t /*requestType*/, uint8_t request, ui
             }
             answerLater_ = !RequestFrame(std::chrono::steady_clock::now());
             return true;
-        case 0xCC:  // endpoint reset
+        case usb::kRequestResetEndpoints:
             FlushIn(kEndpointFrames);
             FlushIn(kEndpointFrames83);
             writeRemaining_ = 0;
@@ -687,13 +686,14 @@ bool SimCamera::MakeFrame(const SensorFrameState& state, bool triggered, Frame& 
     fpga_.Set(fpga::kNewestSlotLow, static_cast<uint8_t>(slot_));
     fpga_.Set(fpga::kNewestSlotHigh, static_cast<uint8_t>(slot_ >> 8));
 
-    frame.header = TakeBuffer(kHeaderSize);
-    std::memset(frame.header.data(), 0, kHeaderSize);
-    Put32(frame.header.data(), frameNumber);
-    Put16(frame.header.data() + 4, static_cast<uint16_t>(width));
-    Put16(frame.header.data() + 6, static_cast<uint16_t>(height));
-    Put32(frame.header.data() + 16, static_cast<uint32_t>(bytes));
-    Put16(frame.header.data() + 32, static_cast<uint16_t>(slot_));
+    frame.header = TakeBuffer(usb::kFrameHeaderSize);
+    uint8_t* header = frame.header.data();
+    std::memset(header, 0, usb::kFrameHeaderSize);
+    Put32(header + usb::kFrameHeaderNumber, frameNumber);
+    Put16(header + usb::kFrameHeaderWidth, static_cast<uint16_t>(width));
+    Put16(header + usb::kFrameHeaderHeight, static_cast<uint16_t>(height));
+    Put32(header + usb::kFrameHeaderByteCount, static_cast<uint32_t>(bytes));
+    Put16(header + usb::kFrameHeaderSlot, static_cast<uint16_t>(slot_));
     frame.headerLost = TakeFault(SimFault::HeaderLost);
     // A short frame: the transfer ends half-way, the header still announces the whole.
     if (TakeFault(SimFault::ShortFrame)) frame.data.resize(bytes / 2);
@@ -907,13 +907,18 @@ void SimCamera::HandleOut(const uint8_t* data, uint32_t length) {
         writeRemaining_ -= n;
         return;
     }
-    // A memory command: tag, 2, address low, address high, length, zeros.
-    if (length < 32 || Get32(data + 4) != 2) return;
-    const bool read = std::memcmp(data, "AU3R", 4) == 0;
-    const bool write = std::memcmp(data, "AU3W", 4) == 0;
+    // A frame-memory command.
+    if (length < usb::memory::kCommandSize ||
+        Get32(data + usb::memory::kVersion) != usb::memory::kVersionValue) {
+        return;
+    }
+    const uint8_t* tag = data + usb::memory::kTag;
+    const bool read = std::memcmp(tag, usb::memory::kReadTag, sizeof usb::memory::kReadTag) == 0;
+    const bool write = std::memcmp(tag, usb::memory::kWriteTag, sizeof usb::memory::kWriteTag) == 0;
     if (!read && !write) return;
-    const uint64_t address = Get32(data + 8) | static_cast<uint64_t>(Get32(data + 12)) << 32;
-    const uint32_t bytes = Get32(data + 16);
+    const uint64_t address = Get32(data + usb::memory::kAddressLow) |
+                             static_cast<uint64_t>(Get32(data + usb::memory::kAddressHigh)) << 32;
+    const uint32_t bytes = Get32(data + usb::memory::kLength);
     Record(trace_.memoryCommands, MemoryCommandRecord{write, address, bytes});
     if (write) {
         writeAddress_ = address;

@@ -128,10 +128,6 @@ struct SimTrace {
     uint32_t aborts = 0;
 };
 
-inline constexpr uint32_t kUsbStatusStall = 0xC0000004u;      // USBD_STATUS_STALL_PID
-inline constexpr uint32_t kUsbStatusXactError = 0xC0000011u;  // USBD_STATUS_XACT_ERROR
-inline constexpr uint32_t kDeviceSpeedSuperSpeed = 4;
-
 class SimCamera : public platform::DriverDevice, public std::enable_shared_from_this<SimCamera> {
   public:
     SimCamera(int id, const SimCameraConfig& config, const platform::GUID& interfaceClass);
