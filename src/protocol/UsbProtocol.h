@@ -24,6 +24,8 @@ inline constexpr uint32_t kIoctlResetPort = 0x220030;
 inline constexpr uint32_t kIoctlAbortPipe = 0x220044;
 inline constexpr uint32_t kIoctlDirectTransfer = 0x22004B;
 inline constexpr uint32_t kIoctlDeviceSpeed = 0x22004C;
+// What the device speed control answers for a camera on a SuperSpeed port.
+inline constexpr uint32_t kDeviceSpeedSuperSpeed = 4;
 
 // The transfer record that every control and bulk request carries: 38 bytes, little-endian.
 namespace record {
@@ -40,6 +42,10 @@ inline constexpr size_t kUsbStatus = 18;
 inline constexpr size_t kBufferOffset = 30;
 inline constexpr size_t kBufferLength = 34;
 }  // namespace record
+
+// USB status words the driver reports at record::kUsbStatus for a failed transfer.
+inline constexpr uint32_t kUsbStatusStall = 0xC0000004u;      // USBD_STATUS_STALL_PID
+inline constexpr uint32_t kUsbStatusXactError = 0xC0000011u;  // USBD_STATUS_XACT_ERROR
 
 namespace usb {
 
@@ -64,6 +70,7 @@ inline constexpr uint8_t kRequestResetEndpoints = 0xCC;
 
 // I2C bus addresses behind the bridge (write address; reads set bit 0).
 inline constexpr uint8_t kBusFpga = 0x40;
+inline constexpr uint8_t kBusSensor = 0x48;
 inline constexpr uint8_t kBusEeprom = 0xA2;
 inline constexpr uint8_t kBusAux = 0x5A;
 // Bulk endpoints: frames (header and data) in on 0x81, frame data alone in on 0x83 for product
@@ -72,11 +79,31 @@ inline constexpr uint8_t kEndpointFrames = 0x81;
 inline constexpr uint8_t kEndpointFrames83 = 0x83;
 inline constexpr uint8_t kEndpointOut = 0x01;
 
-// Frame header sent before each frame on endpoint 0x81: its byte count at offset 16, its frame
-// slot number (16 bits) at offset 32.
+// Frame header sent before each frame on endpoint 0x81: the frame number (32 bits) at offset 0,
+// the frame's width and height (16 bits each) at offsets 4 and 6, its byte count (32 bits) at
+// offset 16, its frame slot number (16 bits) at offset 32; the other bytes are 0.
 inline constexpr size_t kFrameHeaderSize = 64;
+inline constexpr size_t kFrameHeaderNumber = 0;
+inline constexpr size_t kFrameHeaderWidth = 4;
+inline constexpr size_t kFrameHeaderHeight = 6;
 inline constexpr size_t kFrameHeaderByteCount = 16;
 inline constexpr size_t kFrameHeaderSlot = 32;
+
+// Commands to the camera's frame memory, 32 bytes sent to endpoint 0x01: a four-character tag,
+// the command version (32 bits, always 2), the address (low and high 32 bits) and the byte
+// count (32 bits), then zeros. "AU3R" is answered with the bytes on endpoint 0x81; "AU3W" takes
+// the bytes that follow it on endpoint 0x01.
+namespace memory {
+inline constexpr size_t kCommandSize = 32;
+inline constexpr char kReadTag[4] = {'A', 'U', '3', 'R'};
+inline constexpr char kWriteTag[4] = {'A', 'U', '3', 'W'};
+inline constexpr size_t kTag = 0;
+inline constexpr size_t kVersion = 4;
+inline constexpr uint32_t kVersionValue = 2;
+inline constexpr size_t kAddressLow = 8;
+inline constexpr size_t kAddressHigh = 12;
+inline constexpr size_t kLength = 16;
+}  // namespace memory
 
 }  // namespace usb
 }  // namespace velcor

@@ -7,7 +7,7 @@
 
 #include "platform/DeviceNotifications.h"
 #include "protocol/FpgaRegisterMap.h"
-#include "transport/Fx3Api.h"
+#include "protocol/UsbProtocol.h"
 
 namespace velcor::sim {
 
