@@ -1,4 +1,4 @@
-// Exported control of the simulated cameras (VelcorSim.h).
+// Exported control of the simulated cameras and the diagnostics beside them (VelcorSim.h).
 #include <velcor/VelcorSim.h>
 
 #include <algorithm>
@@ -7,9 +7,45 @@
 #include "api/SdkChain.h"
 #include "camera/Velcor.h"
 #include "engine/VelcorR3U2Base.h"
+#ifndef VELCOR_WITHOUT_SIMULATOR
 #include "sim/SimHub.h"
+#endif
 
 extern "C" {
+
+#ifdef VELCOR_WITHOUT_SIMULATOR
+
+// Built without the simulated cameras: there is never one to attach, and every camera id is
+// unknown.
+VELCOR_API int VELCOR_CALL VelcorSim_AttachCamera(unsigned short, const char*) {
+    return 0;
+}
+VELCOR_API BOOL VELCOR_CALL VelcorSim_DetachCamera(int) {
+    return FALSE;
+}
+VELCOR_API BOOL VELCOR_CALL VelcorSim_InjectFault(int, int, int) {
+    return FALSE;
+}
+VELCOR_API int VELCOR_CALL VelcorSim_GetRegister(int, int, int) {
+    return -1;
+}
+VELCOR_API BOOL VELCOR_CALL VelcorSim_SetRegister(int, int, int, int) {
+    return FALSE;
+}
+VELCOR_API BOOL VELCOR_CALL VelcorSim_SetScene(int, int) {
+    return FALSE;
+}
+VELCOR_API BOOL VELCOR_CALL VelcorSim_FireTrigger(int) {
+    return FALSE;
+}
+VELCOR_API BOOL VELCOR_CALL VelcorSim_SetDefects(int, int, int, unsigned) {
+    return FALSE;
+}
+VELCOR_API BOOL VELCOR_CALL VelcorSim_SetFastFrames(int, BOOL) {
+    return FALSE;
+}
+
+#else
 
 VELCOR_API int VELCOR_CALL VelcorSim_AttachCamera(unsigned short productId,
                                                   const char* serialNumber) {
@@ -102,6 +138,9 @@ VELCOR_API BOOL VELCOR_CALL VelcorSim_SetFastFrames(int camera, BOOL fast) {
     return TRUE;
 }
 
+#endif  // VELCOR_WITHOUT_SIMULATOR
+
+// The device table and the frame counters serve real cameras as well.
 VELCOR_API int VELCOR_CALL VelcorSim_ListDevices(VELCORSIM_DEVICE* devices, int capacity) {
     try {
         const std::vector<velcor::DeviceListing> listing =
