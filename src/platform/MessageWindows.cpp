@@ -40,8 +40,7 @@ bool Matches(const MSG& m, UINT first, UINT last) {
 }
 
 // Finds the oldest matching message; the registry lock is held by the caller.
-bool TakeLocked(WindowRegistry& r, MSG* out, HWND window, UINT first, UINT last,
-                bool remove) {
+bool TakeLocked(WindowRegistry& r, MSG* out, HWND window, UINT first, UINT last, bool remove) {
     auto scan = [&](std::vector<MSG>& queue) {
         for (auto it = queue.begin(); it != queue.end(); ++it) {
             if (!Matches(*it, first, last)) continue;

@@ -9,9 +9,9 @@
 
 #include "platform/DeviceNotifications.h"
 #include "platform/MessageWindows.h"
+#include "protocol/FpgaRegisterMap.h"
 #include "sim/SimTestSupport.h"
 #include "transport/DevIz3Cam.h"
-#include "protocol/FpgaRegisterMap.h"
 
 namespace velcor {
 namespace {

@@ -13,11 +13,11 @@
 
 #include "engine/VelcorR3U2Base.h"
 #include "platform/Clock.h"
+#include "protocol/FpgaRegisterMap.h"
 #include "sensors/SensorBase.h"
 #include "sim/SimTestSupport.h"
 #include "support/Sanitizers.h"
 #include "transport/DevIz3Cam.h"
-#include "protocol/FpgaRegisterMap.h"
 
 namespace velcor {
 namespace {

@@ -9,9 +9,9 @@
 
 #include "engine/VelcorR3U2Base.h"
 #include "platform/Clock.h"
+#include "protocol/FpgaRegisterMap.h"
 #include "sensors/SensorROZE9701.h"
 #include "sim/SimTestSupport.h"
-#include "protocol/FpgaRegisterMap.h"
 
 namespace velcor {
 namespace {

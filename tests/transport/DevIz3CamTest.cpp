@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "platform/Clock.h"
+#include "protocol/FpgaRegisterMap.h"
 #include "sim/SimTestSupport.h"
 #include "transport/DevIz3Cam.h"
-#include "protocol/FpgaRegisterMap.h"
 
 namespace velcor {
 namespace {
