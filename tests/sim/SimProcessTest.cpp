@@ -23,6 +23,7 @@ extern char** environ;
 namespace velcor {
 namespace {
 
+using testing::SharedTableNow;
 using testing::SimTest;
 
 struct PeerRun {
@@ -71,16 +72,6 @@ int LinesStartingWith(const std::string& text, const std::string& start) {
         at = end + 1;
     }
     return count;
-}
-
-// The shared table as it is in the mapping now (this process holds it open).
-SharedDeviceTable SharedTableNow() {
-    bool existed = false;
-    auto mapping = platform::FileMapping::OpenOrCreate(CFx3Api::TableName(),
-                                                       sizeof(SharedDeviceTable), &existed);
-    SharedDeviceTable table{};
-    if (mapping != nullptr) std::memcpy(&table, mapping->View(), sizeof table);
-    return table;
 }
 
 class TwoProcesses : public SimTest {

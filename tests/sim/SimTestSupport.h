@@ -8,9 +8,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
 
+#include "platform/FileMapping.h"
 #include "sim/SimHub.h"
 #include "transport/Fx3Api.h"
 
@@ -19,6 +21,16 @@ namespace velcor::testing {
 inline std::string UniqueTableName() {
     static int serial = 0;
     return "R3U2-MemMap-test-" + std::to_string(getpid()) + "-" + std::to_string(++serial);
+}
+
+// The machine-wide device table as it is in the mapping now.
+inline SharedDeviceTable SharedTableNow() {
+    bool existed = false;
+    auto mapping = platform::FileMapping::OpenOrCreate(CFx3Api::TableName(),
+                                                       sizeof(SharedDeviceTable), &existed);
+    SharedDeviceTable table{};
+    if (mapping != nullptr) std::memcpy(&table, mapping->View(), sizeof table);
+    return table;
 }
 
 class SimTest : public ::testing::Test {

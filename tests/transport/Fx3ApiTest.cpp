@@ -16,6 +16,7 @@
 namespace velcor {
 namespace {
 
+using testing::SharedTableNow;
 using testing::SimTest;
 
 class DeviceTable : public SimTest {};
@@ -240,16 +241,6 @@ TEST_F(DeviceTable, NamedTablesAreSeparate) {
     EXPECT_EQ(table->referenceCount, 1);
     EXPECT_EQ(table->entries[0].productId, 0x32C0);
     EXPECT_EQ(table->entries[1].instance, -1) << "free entries carry instance -1";
-}
-
-// The shared table as it is in the mapping now.
-SharedDeviceTable SharedTableNow() {
-    bool existed = false;
-    auto mapping = platform::FileMapping::OpenOrCreate(CFx3Api::TableName(),
-                                                       sizeof(SharedDeviceTable), &existed);
-    SharedDeviceTable table{};
-    if (mapping != nullptr) std::memcpy(&table, mapping->View(), sizeof table);
-    return table;
 }
 
 TEST_F(DeviceTable, SimulatedCamerasStayInTheProcessThatAttachedThem) {
