@@ -4,7 +4,7 @@ BUILD_DIR := build/$(PRESET)
 
 BENCH_DIR := build/bench
 
-.PHONY: all deps configure build run test bench clean format tidy
+.PHONY: all deps configure build run test test-asan test-tsan bench clean format tidy
 
 all: build
 
@@ -22,6 +22,12 @@ run: build
 
 test: build
 	ctest --preset $(PRESET)
+
+# The whole suite under AddressSanitizer + UndefinedBehaviorSanitizer, and under ThreadSanitizer.
+test-asan test-tsan: test-%: deps
+	cmake --preset $*
+	cmake --build --preset $*
+	ctest --preset $*
 
 # Benchmarks in a build tree of their own, so the test build stays without them.
 bench:
