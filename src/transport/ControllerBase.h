@@ -36,7 +36,8 @@ class CControllerBase {
     virtual int ReadFpgaRegister(uint8_t reg, uint8_t* value) = 0;
     virtual int WriteAuxRegister(uint8_t reg, uint8_t value) = 0;
     virtual int ReadAuxRegister(uint8_t reg, uint8_t* value) = 0;
-    // Cancels a pending read on the frame endpoint 0x81; callable from any thread.
+    // Cancels a pending read on the frame endpoint 0x81 and makes the frame reads of the
+    // stream give up instead of retrying, until ResetStreamState; callable from any thread.
     virtual int AbortStream() = 0;
 };
 

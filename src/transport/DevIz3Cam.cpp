@@ -201,6 +201,8 @@ int CDevIz3Cam::ReadAuxRegister(uint8_t reg, uint8_t* value) {
 }
 
 int CDevIz3Cam::AbortStream() {
+    // Latched before the abort, so a header retry that starts after it sees it.
+    streamAborted_ = true;
     AbortPipe(stream_, kEndpointFrames);
     return 1;
 }
@@ -234,7 +236,9 @@ int CDevIz3Cam::ReadFrameHeader(FrameRequest* request) {
     if (request == nullptr) return 0;
     const bool openedHere = stream_ == nullptr;
     if (!OpenStream()) return 0;
-    for (int attempt = 0; attempt < kHeaderAttempts; ++attempt) {
+    // A stopped stream ends the retries at once: each one waits out its time-out, so thirty
+    // of them would hold up whoever stops the transfer for seconds.
+    for (int attempt = 0; attempt < kHeaderAttempts && !streamAborted_; ++attempt) {
         if (!RequestFrame(stream_)) break;
         uint8_t header[64];
         uint32_t count = 0;
@@ -429,6 +433,7 @@ int CDevIz3Cam::ReadDeviceInfo2(uint8_t info[64]) {
 }
 
 int CDevIz3Cam::ResetStreamState() {
+    streamAborted_ = false;
     return VendorRequest(kTypeOut, kRequestResetStreamState, 0, 0, nullptr, 0, nullptr, nullptr);
 }
 

@@ -103,6 +103,8 @@ class CDevIz3Cam : public CFx3Api, public CControllerBase {
 
     // Opened and closed by the acquisition thread; AbortStream reads it from other threads.
     std::atomic<HANDLE> stream_{nullptr};
+    // Set by AbortStream, cleared by ResetStreamState once the transfer is stopped.
+    std::atomic<bool> streamAborted_{false};
     std::unique_ptr<uint8_t[]> recordBuffer_;
     platform::CriticalSection fpgaLock_;
 };
