@@ -36,7 +36,7 @@ constexpr size_t kCodeCount = sizeof kCodes / sizeof kCodes[0];
 constexpr uint8_t kQueueUnit = 0xFF;
 constexpr uint8_t kInEndpoints[] = {usb::kEndpointFrames, usb::kEndpointFrames83};
 // Operations per input: enough for a request sequence, few enough to keep an input quick.
-constexpr int kMaxOperations = 64;
+constexpr int kMaxOperations = 16;
 
 enum Flags : uint8_t {
     kNullInput = 1,
