@@ -4,7 +4,7 @@ BUILD_DIR := build/$(PRESET)
 
 BENCH_DIR := build/bench
 
-.PHONY: all deps configure build run test test-asan test-tsan bench clean format tidy
+.PHONY: all deps configure build run test test-asan test-tsan bench fuzz clean format tidy
 
 all: build
 
@@ -35,6 +35,12 @@ bench:
 	cmake --preset default -B $(BENCH_DIR) -DVELCOR_BUILD_BENCH=ON
 	cmake --build $(BENCH_DIR) --target velcor_bench
 	$(BENCH_DIR)/bench/velcor_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+
+# The libFuzzer targets in a build tree of their own (preset fuzz, clang), FUZZ_SECONDS each.
+FUZZ_SECONDS ?= 30
+fuzz:
+	@scripts/install-deps.sh --fuzz
+	FUZZ_SECONDS=$(FUZZ_SECONDS) scripts/run-fuzzers.sh
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

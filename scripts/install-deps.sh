@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, only those that are missing.
-# --bench adds what the benchmarks compare against (OpenCV).
+# --bench adds what the benchmarks compare against (OpenCV); --fuzz adds libFuzzer and the
+# sanitizer runtimes of clang, and llvm-symbolizer for the reports.
 set -euo pipefail
 
 packages=(
@@ -10,7 +11,8 @@ packages=(
 for arg in "$@"; do
   case "$arg" in
     --bench) packages+=(libopencv-dev) ;;
-    *) echo "usage: $0 [--bench]" >&2; exit 2 ;;
+    --fuzz) packages+=(libclang-rt-14-dev llvm) ;;
+    *) echo "usage: $0 [--bench] [--fuzz]" >&2; exit 2 ;;
   esac
 done
 

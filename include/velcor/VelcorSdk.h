@@ -233,7 +233,11 @@ VELCOR_API int VELCOR_CALL Velcor_ReadSromID(int handle, int address, int* ok);
 VELCOR_API BOOL VELCOR_CALL Velcor_WriteSromID(int handle, int address, int value);
 VELCOR_API BOOL VELCOR_CALL Velcor_GetIOPort(int handle, BYTE* value);
 VELCOR_API BOOL VELCOR_CALL Velcor_SetIOPort(int handle, BYTE value);
-/* A file of little-endian 32-bit integer pairs; trailing bytes are ignored. */
+/* A file of little-endian 32-bit integer pairs; trailing bytes are ignored. It replaces the
+ * configuration list and answers TRUE. FALSE, with no error recorded and the list kept as it
+ * was, when the file cannot be opened, is not a regular file (a directory, FIFO, socket or
+ * device) or is larger than 1 MiB (1048576 bytes, 131072 pairs). The wide form records error 12
+ * for a path it cannot convert. */
 VELCOR_API BOOL VELCOR_CALL Velcor_LoadConfigFileA(int handle, const char* path);
 VELCOR_API BOOL VELCOR_CALL Velcor_LoadConfigFileW(int handle, const WCHAR* path);
 

@@ -3,11 +3,11 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
+#include "camera/ConfigFile.h"
 #include "camera/EngineFactory.h"
 #include "platform/Clock.h"
+#include "platform/RegularFile.h"
 #include "platform/TextCodec.h"
 
 namespace velcor {
@@ -738,23 +738,17 @@ int CVelcor::SetIOPort(uint8_t value) {
 // ---- Configuration file ----------------------------------------------------------------------
 
 int CVelcor::LoadConfigFileA(const char* path) {
-    // A file that cannot be read answers 0 with nothing recorded, as it always has.
+    // A file that cannot be read, is no regular file or is larger than kMaxConfigFileBytes
+    // answers 0 with nothing recorded and leaves the list as it was.
     if (path == nullptr) return 0;
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return 0;
-    const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(file)),
-                                           std::istreambuf_iterator<char>());
-    auto readLe32 = [&](size_t at) {
-        return static_cast<int32_t>(static_cast<uint32_t>(bytes[at]) |
-                                    static_cast<uint32_t>(bytes[at + 1]) << 8 |
-                                    static_cast<uint32_t>(bytes[at + 2]) << 16 |
-                                    static_cast<uint32_t>(bytes[at + 3]) << 24);
-    };
-    platform::CriticalSectionLock lock(maskLock_);
-    configuration_.clear();
-    for (size_t at = 0; at + 8 <= bytes.size(); at += 8) {
-        configuration_.emplace_back(readLe32(at), readLe32(at + 4));
+    std::vector<uint8_t> bytes;
+    if (platform::ReadRegularFile(path, kMaxConfigFileBytes, bytes) !=
+        platform::ReadFileResult::Ok) {
+        return 0;
     }
+    ConfigurationPairs pairs = ParseConfigurationPairs(bytes.data(), bytes.size());
+    platform::CriticalSectionLock lock(maskLock_);
+    configuration_ = std::move(pairs);
     return 1;
 }
 

@@ -208,6 +208,7 @@ void SimBridge::FailPending(uint8_t endpoint, bool all, uint32_t error, Completi
 }
 
 void SimBridge::PopUnit(InQueue& queue) {
+    queue.bytes -= queue.Front().bytes.size();
     buffers_.GiveBack(queue.Front().bytes);
     queue.Front().failed = false;
     queue.head = (queue.head + 1) % kMaxQueuedUnits;
@@ -495,8 +496,12 @@ std::optional<SimBridge::Clock::time_point> SimBridge::RunHardware(Clock::time_p
 
 void SimBridge::QueueInLocked(uint8_t endpoint, std::vector<uint8_t>& unit, bool failed) {
     InQueue& queue = in_[endpoint];
-    if (queue.count == kMaxQueuedUnits) PopUnit(queue);
+    while (queue.count == kMaxQueuedUnits ||
+           (queue.count > 0 && queue.bytes + unit.size() > kMaxQueuedBytes)) {
+        PopUnit(queue);
+    }
     Unit& slot = queue.ring[(queue.head + queue.count) % kMaxQueuedUnits];
+    queue.bytes += unit.size();
     slot.bytes = std::move(unit);
     slot.failed = failed;
     unit = std::vector<uint8_t>();

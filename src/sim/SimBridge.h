@@ -110,6 +110,10 @@ class SimBridge {
     void SetDeviceInfo(int block, const uint8_t info[64]);
     // Queues raw bytes as one transfer unit on an IN endpoint.
     void QueueIn(uint8_t endpoint, std::vector<uint8_t> unit);
+    // The most bytes the buffers of one IN endpoint hold: a unit that would pass it drops the
+    // oldest units, as a full count of units does. Room for the largest memory read answered
+    // and more, yet a host that asks for such reads over and over cannot pile them up.
+    static constexpr size_t kMaxQueuedBytes = size_t{128} << 20;
     size_t QueuedUnits(uint8_t endpoint) const;
     size_t PendingTransfers() const;
     SimBridgeTrace Trace() const;
@@ -191,6 +195,7 @@ class SimBridge {
         size_t head = 0;
         size_t count = 0;
         size_t offset = 0;  // bytes of the front unit already read
+        size_t bytes = 0;   // bytes of all units held
         Unit& Front() { return ring[head]; }
     };
     void PopUnit(InQueue& queue);

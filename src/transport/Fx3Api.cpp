@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -224,7 +225,12 @@ void CFx3Api::AddReference(int delta) {
         table.referenceCount += delta;
         return;
     }
-    table.referenceCount = __atomic_add_fetch(&view_->referenceCount, delta, __ATOMIC_SEQ_CST);
+    // The count opens the page-aligned mapping, so it is aligned although the packed record
+    // does not say so; through a plain pointer every compiler makes the add a lock-free
+    // instruction instead of a call into libatomic.
+    static_assert(offsetof(SharedDeviceTable, referenceCount) == 0);
+    auto* count = reinterpret_cast<int32_t*>(view_);
+    table.referenceCount = __atomic_add_fetch(count, delta, __ATOMIC_SEQ_CST);
 }
 
 // Entries and count go back whole; between processes the last writer wins. Only the machine's

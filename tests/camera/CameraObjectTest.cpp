@@ -3,6 +3,10 @@
 #include <velcor/VelcorSdk.h>
 #include <velcor/VelcorWin.h>
 
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -10,6 +14,7 @@
 #include <vector>
 
 #include "api/SdkChain.h"
+#include "camera/ConfigFile.h"
 #include "camera/EngineFactory.h"
 #include "camera/ErrorHistory.h"
 #include "camera/Velcor.h"
@@ -162,6 +167,52 @@ TEST_F(ConfigFile, ReadsWholeLittleEndianPairsAndIgnoresTheTail) {
     EXPECT_EQ(Velcor_LoadConfigFileA(handle_, "/nonexistent/velcor.cfg"), FALSE);
     EXPECT_EQ(Velcor_GetLastError(handle_), 0) << "a missing file records nothing";
     EXPECT_EQ(camera->ConfigurationList().size(), 2u) << "a missing file keeps the list";
+}
+
+TEST(ConfigurationPairs, OnePairPerWholeEightByteGroup) {
+    const uint8_t bytes[20] = {1, 0,    0,    0,    0xFE, 0xFF, 0xFF, 0xFF, 0, 0,
+                               0, 0x80, 0xFF, 0xFF, 0xFF, 0x7F, 1,    2,    3, 4};
+    EXPECT_EQ(ParseConfigurationPairs(bytes, 20),
+              (ConfigurationPairs{{1, -2}, {INT32_MIN, INT32_MAX}}));
+    EXPECT_TRUE(ParseConfigurationPairs(bytes, 7).empty());
+    EXPECT_TRUE(ParseConfigurationPairs(nullptr, 0).empty());
+}
+
+TEST_F(ConfigFile, RefusedFilesAnswerZeroRecordNothingAndKeepTheList) {
+    const std::string tag = std::to_string(::getpid());
+    const auto twenty = Write("velcor-config-twenty-" + tag + ".bin", std::vector<uint8_t>(20, 1));
+    ASSERT_EQ(Velcor_LoadConfigFileA(handle_, twenty.c_str()), TRUE);
+    auto camera = SdkChain().Lookup(handle_);
+    const ConfigurationPairs loaded(2, {0x01010101, 0x01010101});
+    ASSERT_EQ(camera->ConfigurationList(), loaded);
+
+    const auto fifo = std::filesystem::temp_directory_path() / ("velcor-config-fifo-" + tag);
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    files_.push_back(fifo);
+    const auto oversized = Write("velcor-config-over-" + tag + ".bin", {});
+    std::filesystem::resize_file(oversized, kMaxConfigFileBytes + 1);  // a hole, no disk used
+
+    const auto start = std::chrono::steady_clock::now();
+    for (const std::string& path : {std::filesystem::temp_directory_path().string(), fifo.string(),
+                                    std::string("/dev/zero"), oversized.string()}) {
+        EXPECT_EQ(Velcor_LoadConfigFileA(handle_, path.c_str()), FALSE) << path;
+        EXPECT_EQ(Velcor_GetLastError(handle_), 0) << path << ": nothing recorded";
+        EXPECT_EQ(camera->ConfigurationList(), loaded) << path << ": the list is kept";
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2))
+        << "no refused file is waited for or read";
+    EXPECT_TRUE(DrainErrors(window_).empty());
+}
+
+TEST_F(ConfigFile, AFileOfTheLimitGivesAllItsPairs) {
+    const auto path =
+        Write("velcor-config-limit-" + std::to_string(::getpid()) + ".bin", {1, 0, 0, 0, 2});
+    std::filesystem::resize_file(path, kMaxConfigFileBytes);
+    ASSERT_EQ(Velcor_LoadConfigFileA(handle_, path.c_str()), TRUE);
+    const ConfigurationPairs pairs = SdkChain().Lookup(handle_)->ConfigurationList();
+    ASSERT_EQ(pairs.size(), 131072u);
+    EXPECT_EQ(pairs.front(), std::make_pair(1, 2));
+    EXPECT_EQ(pairs.back(), std::make_pair(0, 0));
 }
 
 TEST_F(ConfigFile, WidePathsConvertNonAsciiNamesAndRefuseBadOnes) {
