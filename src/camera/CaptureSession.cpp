@@ -382,6 +382,21 @@ bool CaptureSession::CopyToFrameTarget() {
            CopyToApplication(*OutputImage(), appBuffer_, appBufferSize_, appTopRowFirst_);
 }
 
+// The application's pause between preview frames. Any pause may be set: a long one ends early
+// when the session stops, so stopping, closing and releasing never wait it out.
+void CaptureSession::PauseBetweenFrames(uint32_t milliseconds) {
+    constexpr uint32_t kSliceMs = 10;
+    if (milliseconds <= kSliceMs) {
+        platform::Sleep(milliseconds);
+        return;
+    }
+    const uint32_t start = platform::TimeGetTime();
+    for (uint32_t elapsed = 0; elapsed < milliseconds && runFlag_ != 0;
+         elapsed = platform::TimeGetTime() - start) {
+        platform::Sleep(std::min(kSliceMs, milliseconds - elapsed));
+    }
+}
+
 void CaptureSession::PreviewLoop() {
     while (runFlag_ != 0) {
         int waitTimeMs = 0;
@@ -389,7 +404,7 @@ void CaptureSession::PreviewLoop() {
             platform::CriticalSectionLock lock(settings_.Lock());
             waitTimeMs = settings_.Values().waitTimeMs;
         }
-        platform::Sleep(static_cast<uint32_t>(waitTimeMs));
+        PauseBetweenFrames(static_cast<uint32_t>(waitTimeMs));
         if (runFlag_ != 1) continue;
         const int wait = engine_.WaitFrame(kPreviewFrameWaitMs);
         if (wait == kWaitFrameLost) {

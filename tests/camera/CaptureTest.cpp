@@ -8,7 +8,11 @@
 
 #include <atomic>
 #include <chrono>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <future>
 #include <thread>
 #include <vector>
 
@@ -101,6 +105,27 @@ TEST_F(CameraOnSimulator, CallbackPreviewPostsOneMessagePerFrame) {
         EXPECT_EQ(info->image, nullptr) << "no buffer was given";
     }
     EXPECT_EQ(Velcor_StopPreview(handle_), TRUE);
+}
+
+// Any pause between preview frames may be set; stopping ends a long one instead of waiting it
+// out.
+TEST_F(CameraOnSimulator, StoppingEndsALongPauseBetweenFrames) {
+    Open(1);
+    Velcor_SetPreviewWindow(handle_, nullptr, 0, 0, 0, 0);
+    ASSERT_EQ(Velcor_SetWaitTime(handle_, 0), TRUE);
+    ASSERT_EQ(Velcor_CallBackPreview(handle_, window_, nullptr, 0, 1), TRUE);
+    WPARAM w = 0;
+    LPARAM l = 0;
+    ASSERT_TRUE(NextFrame(&w, &l));
+    ASSERT_EQ(Velcor_SetWaitTime(handle_, INT_MAX), TRUE);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the worker is in the pause
+
+    auto stop = std::async(std::launch::async, [this] { return Velcor_StopPreview(handle_); });
+    if (stop.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+        std::fprintf(stderr, "Velcor_StopPreview waits out the pause between frames\n");
+        std::abort();  // the call would keep the handle busy for 24 days
+    }
+    EXPECT_EQ(stop.get(), TRUE);
 }
 
 TEST_F(CameraOnSimulator, CallbackPreviewFillsTheApplicationBufferBottomRowFirst) {
