@@ -382,9 +382,10 @@ bool CaptureSession::CopyToFrameTarget() {
            CopyToApplication(*OutputImage(), appBuffer_, appBufferSize_, appTopRowFirst_);
 }
 
-// The application's pause between preview frames. Any pause may be set: a long one ends early
-// when the session stops, so stopping, closing and releasing never wait it out.
-void CaptureSession::PauseBetweenFrames(uint32_t milliseconds) {
+// A pause of the worker that ends early when the session stops, so stopping, closing and
+// releasing never wait it out: the application's pause between preview frames may be anything,
+// and trigger mode starts with a wait as long as the exposure.
+void CaptureSession::PauseWhileRunning(uint32_t milliseconds) {
     constexpr uint32_t kSliceMs = 10;
     if (milliseconds <= kSliceMs) {
         platform::Sleep(milliseconds);
@@ -404,7 +405,7 @@ void CaptureSession::PreviewLoop() {
             platform::CriticalSectionLock lock(settings_.Lock());
             waitTimeMs = settings_.Values().waitTimeMs;
         }
-        PauseBetweenFrames(static_cast<uint32_t>(waitTimeMs));
+        PauseWhileRunning(static_cast<uint32_t>(waitTimeMs));
         if (runFlag_ != 1) continue;
         const int wait = engine_.WaitFrame(kPreviewFrameWaitMs);
         if (wait == kWaitFrameLost) {
@@ -439,7 +440,7 @@ void CaptureSession::PreviewLoop() {
 
 void CaptureSession::TriggerLoop() {
     // Let the exposure running at the switch end before the counter is taken as the baseline.
-    platform::Sleep(static_cast<uint32_t>(engine_.GetExposure()) / 10 + 100);
+    PauseWhileRunning(static_cast<uint32_t>(engine_.GetExposure()) / 10 + 100);
     engine_.LatchFrameCounter();
     while (runFlag_ != 0) {
         if (runFlag_ != 1) {

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "camera/CameraTestSupport.h"
+#include "support/Sanitizers.h"
 
 namespace velcor {
 namespace {
@@ -126,6 +127,19 @@ TEST_F(CameraOnSimulator, StoppingEndsALongPauseBetweenFrames) {
         std::abort();  // the call would keep the handle busy for 24 days
     }
     EXPECT_EQ(stop.get(), TRUE);
+}
+
+// Trigger mode first lets the running exposure end, up to 2.1 s at the longest exposure;
+// stopping does not wait for it.
+TEST_F(CameraOnSimulator, StoppingTriggerModeDoesNotWaitForTheRunningExposure) {
+    if (test::kUnderSanitizer) GTEST_SKIP() << "a test of timing";
+    Open(1);
+    Velcor_SetPreviewWindow(handle_, nullptr, 0, 0, 0, 0);
+    ASSERT_EQ(Velcor_SetExposureTime(handle_, 20000), TRUE);
+    ASSERT_EQ(Velcor_Trigger(handle_, window_, nullptr, 0, 1), TRUE);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Velcor_StopPreview(handle_), TRUE);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
 }
 
 TEST_F(CameraOnSimulator, CallbackPreviewFillsTheApplicationBufferBottomRowFirst) {
