@@ -16,6 +16,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cfloat>
 #include <chrono>
@@ -46,7 +47,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr unsigned kDefaultSeed = 20240611;
-constexpr unsigned long long kDefaultCalls = 3000;
+constexpr unsigned long long kDefaultCalls = 1000;
 constexpr int kFrameBytes = 1280 * 1024;
 
 // Buffer sizes the fuzzer hands out, each buffer allocated at exactly its size: too small for
@@ -100,6 +101,9 @@ struct FuzzRun {
     std::atomic<int> failures{0};
     std::atomic<unsigned long long> calls{0};
     std::atomic<int> temporarySerial{0};
+    // Time spent in each export of the table, to show where a run's time goes.
+    std::map<const char*, std::pair<long long, long long>> spent;  // microseconds, calls
+    std::mutex spentLock;
 
     bool Live(int handle) const {
         for (int h : handles) {
@@ -1158,7 +1162,17 @@ class ApiFuzz : public testing::SimTest {
                         turn = std::unique_lock(*run_.turns[static_cast<size_t>(call.slot)]);
                     }
                     watchdog.Enter(t, e->name);
+                    const auto callStart = Clock::now();
                     e->fuzz(call);
+                    const auto us = std::chrono::duration_cast<std::chrono::microseconds>(
+                                        Clock::now() - callStart)
+                                        .count();
+                    {
+                        const std::lock_guard lock(run_.spentLock);
+                        auto& entry = run_.spent[e->name];
+                        entry.first += us;
+                        ++entry.second;
+                    }
                     if (call.Valid()) {
                         const int code = Velcor_GetLastError(call.h);
                         if (!DocumentedError(code)) {
@@ -1185,6 +1199,14 @@ class ApiFuzz : public testing::SimTest {
         std::printf("api fuzz: %llu calls on %d threads in %lld ms, VELCOR_API_FUZZ_SEED=%u\n",
                     static_cast<unsigned long long>(run_.calls.load()), options.threads,
                     static_cast<long long>(ms), seed_);
+        std::vector<std::pair<long long, const char*>> slowest;
+        for (const auto& [name, entry] : run_.spent)
+            slowest.emplace_back(entry.first, name);
+        std::sort(slowest.rbegin(), slowest.rend());
+        for (size_t i = 0; i < slowest.size() && i < 5; ++i) {
+            std::printf("  %s: %lld ms in %lld calls\n", slowest[i].second, slowest[i].first / 1000,
+                        run_.spent[slowest[i].second].second);
+        }
         // The handles still answer after everything the run did to them.
         for (int handle : run_.handles)
             EXPECT_NE(Velcor_GetColorMode(handle), -1);
