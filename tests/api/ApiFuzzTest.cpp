@@ -944,15 +944,19 @@ const Export kExports[] = {
                            reinterpret_cast<HWND>(UINTPTR_MAX)};
          if (VelcorWin_DestroyWindow(c.Pick(hostile)) != FALSE) c.Fail("unknown window went");
      }},
+    // A null window means every window: such a read only looks, so that it cannot take the
+    // message another thread's unlimited wait below counts on.
     {"VelcorWin_PeekMessage", 4,
      [](Call& c) {
          VELCORMSG m{};
-         c.Flag(VelcorWin_PeekMessage(
-             c.Chance(20) ? nullptr : &m, c.Window(), static_cast<UINT>(c.Int(0, 0x8003)),
-             static_cast<UINT>(c.Int(0, 0x8003)), static_cast<UINT>(c.Int(0, 1))));
+         HWND window = c.Window();
+         const UINT remove = window != nullptr ? static_cast<UINT>(c.Int(0, 1)) : 0;
+         c.Flag(VelcorWin_PeekMessage(c.Chance(20) ? nullptr : &m, window,
+                                      static_cast<UINT>(c.Int(0, 0x8003)),
+                                      static_cast<UINT>(c.Int(0, 0x8003)), remove));
      }},
     // Waits at most a few milliseconds, or without limit only on a window of its own that
-    // holds a message already.
+    // holds a message already. Never on every window at once (null), which takes messages.
     {"VelcorWin_GetMessage", 3,
      [](Call& c) {
          VELCORMSG m{};
@@ -966,7 +970,9 @@ const Export kExports[] = {
              VelcorWin_DestroyWindow(own);
              return;
          }
-         c.Flag(VelcorWin_GetMessage(c.Chance(20) ? nullptr : &m, c.Window(),
+         HWND window = c.Window();
+         c.Flag(VelcorWin_GetMessage(c.Chance(20) ? nullptr : &m,
+                                     window != nullptr ? window : c.HandleWindow(),
                                      static_cast<UINT>(c.Int(0, 0x8003)),
                                      static_cast<UINT>(c.Int(0, 0x8003)), c.Between(0, 2)));
      }},
