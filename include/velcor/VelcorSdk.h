@@ -199,7 +199,8 @@ VELCOR_API BOOL VELCOR_CALL Velcor_GetCaptureWindowEx(int handle, int* totalWidt
                                                       int* width, int* totalHeight, int* yStart,
                                                       int* height);
 VELCOR_API int VELCOR_CALL Velcor_GetWaitTime(int handle);
-/* Pause of the preview loop; negative values return 0 and record nothing. */
+/* Pause of the preview loop; negative values return 0 and record nothing. Stopping the preview
+   ends a pause in progress. */
 VELCOR_API BOOL VELCOR_CALL Velcor_SetWaitTime(int handle, int milliseconds);
 VELCOR_API BOOL VELCOR_CALL Velcor_SetMirrorH(int handle, int on);
 VELCOR_API BOOL VELCOR_CALL Velcor_SetMirrorV(int handle, int on);
@@ -210,6 +211,8 @@ VELCOR_API int VELCOR_CALL Velcor_GetMirrorV(int handle);
 
 /* Seconds; -1.0 on failure (errors 1, 11). ok may be null. */
 VELCOR_API double VELCOR_CALL Velcor_GetExposureTimeEx(int handle, int* ok);
+/* Error 9 for a time that is negative, not finite or longer than the camera's longest exposure
+   (exposureMaxSeconds of Velcor_GetCameraInfo). */
 VELCOR_API BOOL VELCOR_CALL Velcor_SetExposureTimeEx(int handle, double seconds);
 /* Microseconds (engine units x 100). */
 VELCOR_API int VELCOR_CALL Velcor_GetRealExposureTime(int handle, int* ok);

@@ -382,6 +382,22 @@ bool CaptureSession::CopyToFrameTarget() {
            CopyToApplication(*OutputImage(), appBuffer_, appBufferSize_, appTopRowFirst_);
 }
 
+// A pause of the worker that ends early when the session stops, so stopping, closing and
+// releasing never wait it out: the application's pause between preview frames may be anything,
+// and trigger mode starts with a wait as long as the exposure.
+void CaptureSession::PauseWhileRunning(uint32_t milliseconds) {
+    constexpr uint32_t kSliceMs = 10;
+    if (milliseconds <= kSliceMs) {
+        platform::Sleep(milliseconds);
+        return;
+    }
+    const uint32_t start = platform::TimeGetTime();
+    for (uint32_t elapsed = 0; elapsed < milliseconds && runFlag_ != 0;
+         elapsed = platform::TimeGetTime() - start) {
+        platform::Sleep(std::min(kSliceMs, milliseconds - elapsed));
+    }
+}
+
 void CaptureSession::PreviewLoop() {
     while (runFlag_ != 0) {
         int waitTimeMs = 0;
@@ -389,7 +405,7 @@ void CaptureSession::PreviewLoop() {
             platform::CriticalSectionLock lock(settings_.Lock());
             waitTimeMs = settings_.Values().waitTimeMs;
         }
-        platform::Sleep(static_cast<uint32_t>(waitTimeMs));
+        PauseWhileRunning(static_cast<uint32_t>(waitTimeMs));
         if (runFlag_ != 1) continue;
         const int wait = engine_.WaitFrame(kPreviewFrameWaitMs);
         if (wait == kWaitFrameLost) {
@@ -424,7 +440,7 @@ void CaptureSession::PreviewLoop() {
 
 void CaptureSession::TriggerLoop() {
     // Let the exposure running at the switch end before the counter is taken as the baseline.
-    platform::Sleep(static_cast<uint32_t>(engine_.GetExposure()) / 10 + 100);
+    PauseWhileRunning(static_cast<uint32_t>(engine_.GetExposure()) / 10 + 100);
     engine_.LatchFrameCounter();
     while (runFlag_ != 0) {
         if (runFlag_ != 1) {

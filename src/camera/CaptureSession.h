@@ -119,6 +119,7 @@ class CaptureSession {
     int StartPreviewWorker(const CaptureSetup& setup);
     bool StartWorker();
     void WorkerMain();
+    void PauseWhileRunning(uint32_t milliseconds);
     void PreviewLoop() VELCOR_EXCLUDES(frameLock_);
     void TriggerLoop() VELCOR_EXCLUDES(frameLock_);
     // Reports a camera that stopped delivering: run flag 0, 0x8002 (0, 13) and error 13.

@@ -554,8 +554,12 @@ int CVelcor::SetExposureTimeEx(double seconds) {
         RecordError(kErrUnsupported);
         return 0;
     }
-    // A non-finite or negative time would turn into an undefined engine-unit value.
-    if (!std::isfinite(seconds) || seconds < 0.0 || seconds * 10000.0 > 2147483647.0) {
+    // A non-finite or negative time would turn into an undefined engine-unit value, and a time
+    // beyond the camera's longest exposure is not what the camera takes: the sensor would clamp
+    // it while the object kept the request, whose microseconds overflow an int past 2147 s.
+    double longest = 0.0;
+    if (!std::isfinite(seconds) || seconds < 0.0 || !engine_->GetExposureSecondsMax(&longest) ||
+        seconds > longest) {
         RecordError(kErrArgument);
         return 0;
     }

@@ -155,6 +155,21 @@ TEST_F(CameraWithEngine, ExposureUnitsAndRealTime) {
     EXPECT_EQ(LastError(), 9);
 }
 
+// A time beyond the camera's longest exposure is refused and leaves the exposure as it was; the
+// longest itself is taken. Past 2147 s the microseconds of a kept request would overflow.
+TEST_F(CameraWithEngine, ExposureSecondsBeyondTheCameraRangeAreRefused) {
+    int ok = 0;
+    ASSERT_EQ(Velcor_SetExposureTimeEx(handle_, info_.exposureMaxSeconds), TRUE);
+    EXPECT_EQ(Velcor_GetRealExposureTime(handle_, &ok), info_.exposureMax * 100);
+    for (double seconds :
+         {info_.exposureMaxSeconds + 0.0001, 2147.5, 34982.0, 214748.3647, 1e300}) {
+        EXPECT_EQ(Velcor_SetExposureTimeEx(handle_, seconds), FALSE) << seconds;
+        EXPECT_EQ(LastError(), 9) << seconds;
+        EXPECT_EQ(Velcor_GetRealExposureTime(handle_, &ok), info_.exposureMax * 100) << seconds;
+        EXPECT_DOUBLE_EQ(Velcor_GetExposureTimeEx(handle_, &ok), info_.exposureMaxSeconds);
+    }
+}
+
 TEST_F(CameraWithEngine, ColourModesOfAMonochromeCamera) {
     EXPECT_EQ(Velcor_SetColorMode(handle_, 16), TRUE);
     EXPECT_EQ(Velcor_GetColorMode(handle_), 16);

@@ -8,11 +8,16 @@
 
 #include <atomic>
 #include <chrono>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <future>
 #include <thread>
 #include <vector>
 
 #include "camera/CameraTestSupport.h"
+#include "support/Sanitizers.h"
 
 namespace velcor {
 namespace {
@@ -101,6 +106,40 @@ TEST_F(CameraOnSimulator, CallbackPreviewPostsOneMessagePerFrame) {
         EXPECT_EQ(info->image, nullptr) << "no buffer was given";
     }
     EXPECT_EQ(Velcor_StopPreview(handle_), TRUE);
+}
+
+// Any pause between preview frames may be set; stopping ends a long one instead of waiting it
+// out.
+TEST_F(CameraOnSimulator, StoppingEndsALongPauseBetweenFrames) {
+    Open(1);
+    Velcor_SetPreviewWindow(handle_, nullptr, 0, 0, 0, 0);
+    ASSERT_EQ(Velcor_SetWaitTime(handle_, 0), TRUE);
+    ASSERT_EQ(Velcor_CallBackPreview(handle_, window_, nullptr, 0, 1), TRUE);
+    WPARAM w = 0;
+    LPARAM l = 0;
+    ASSERT_TRUE(NextFrame(&w, &l));
+    ASSERT_EQ(Velcor_SetWaitTime(handle_, INT_MAX), TRUE);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the worker is in the pause
+
+    auto stop = std::async(std::launch::async, [this] { return Velcor_StopPreview(handle_); });
+    if (stop.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+        std::fprintf(stderr, "Velcor_StopPreview waits out the pause between frames\n");
+        std::abort();  // the call would keep the handle busy for 24 days
+    }
+    EXPECT_EQ(stop.get(), TRUE);
+}
+
+// Trigger mode first lets the running exposure end, up to 2.1 s at the longest exposure;
+// stopping does not wait for it.
+TEST_F(CameraOnSimulator, StoppingTriggerModeDoesNotWaitForTheRunningExposure) {
+    if (test::kUnderSanitizer) GTEST_SKIP() << "a test of timing";
+    Open(1);
+    Velcor_SetPreviewWindow(handle_, nullptr, 0, 0, 0, 0);
+    ASSERT_EQ(Velcor_SetExposureTime(handle_, 20000), TRUE);
+    ASSERT_EQ(Velcor_Trigger(handle_, window_, nullptr, 0, 1), TRUE);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Velcor_StopPreview(handle_), TRUE);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
 }
 
 TEST_F(CameraOnSimulator, CallbackPreviewFillsTheApplicationBufferBottomRowFirst) {
