@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, only those that are missing.
-# --bench adds what the benchmarks compare against (OpenCV).
+# --bench adds what the benchmarks compare against (OpenCV); --soak what plots the soak (gnuplot).
 set -euo pipefail
 
 packages=(
@@ -10,7 +10,8 @@ packages=(
 for arg in "$@"; do
   case "$arg" in
     --bench) packages+=(libopencv-dev) ;;
-    *) echo "usage: $0 [--bench]" >&2; exit 2 ;;
+    --soak) packages+=(gnuplot-nox) ;;
+    *) echo "usage: $0 [--bench] [--soak]" >&2; exit 2 ;;
   esac
 done
 
