@@ -3,8 +3,11 @@ PRESET ?= default
 BUILD_DIR := build/$(PRESET)
 
 BENCH_DIR := build/bench
+SOAK_DIR := build/soak
+# Frames the soak delivers; `make soak FRAMES=5000` for a short check.
+FRAMES ?= 100000
 
-.PHONY: all deps configure build run test test-asan test-tsan bench fuzz clean format tidy
+.PHONY: all deps configure build run test test-asan test-tsan bench fuzz soak clean format tidy
 
 all: build
 
@@ -41,6 +44,14 @@ FUZZ_SECONDS ?= 30
 fuzz:
 	@scripts/install-deps.sh --fuzz
 	FUZZ_SECONDS=$(FUZZ_SECONDS) scripts/run-fuzzers.sh
+
+# Callback preview on a simulated camera until FRAMES frames, settings changing every second;
+# fails when resident size, threads or descriptors keep growing. Writes soak.csv and soak.png.
+soak:
+	@scripts/install-deps.sh --soak
+	cmake --preset default
+	cmake --build --preset default --target velcor_soak
+	build/default/tools/soak/velcor_soak --frames $(FRAMES) --out $(SOAK_DIR)
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, only those that are missing.
 # --bench adds what the benchmarks compare against (OpenCV); --fuzz adds libFuzzer and the
-# sanitizer runtimes of clang, and llvm-symbolizer for the reports.
+# sanitizer runtimes of clang, and llvm-symbolizer for the reports; --soak what plots the soak
+# (gnuplot).
 set -euo pipefail
 
 packages=(
@@ -12,7 +13,8 @@ for arg in "$@"; do
   case "$arg" in
     --bench) packages+=(libopencv-dev) ;;
     --fuzz) packages+=(libclang-rt-14-dev llvm) ;;
-    *) echo "usage: $0 [--bench] [--fuzz]" >&2; exit 2 ;;
+    --soak) packages+=(gnuplot-nox) ;;
+    *) echo "usage: $0 [--bench] [--fuzz] [--soak]" >&2; exit 2 ;;
   esac
 done
 

@@ -62,10 +62,12 @@ enum class SimFault {
     UnplugAfterFrames = 8,  // the camera unplugs itself at the first request after `count` frames
 };
 
-// Trace lists keep the newest entries of a long run.
+// Trace lists keep the newest entries of a long run: at most 4096, which holds a camera's whole
+// start-up and whatever a test asks for after it. The host sends a control request for every
+// frame, so a larger list kept growing for as many frames as it holds while a camera streamed.
 template <typename T>
 void AppendToTrace(std::vector<T>& list, T entry) {
-    constexpr size_t kLimit = 65536;
+    constexpr size_t kLimit = 4096;
     if (list.size() >= kLimit) list.erase(list.begin(), list.begin() + kLimit / 2);
     list.push_back(std::move(entry));
 }

@@ -432,6 +432,30 @@ TEST_F(SimFrames, CameraUnplugsAfterTheGivenFrames) {
     engine_->StopTransfer();
 }
 
+// What the camera keeps of the host's requests (control requests, memory commands, FPGA
+// writes) is for tests to look at; a camera that streams for hours keeps only the newest few
+// thousand of each, so its memory stops growing within its first frames.
+TEST_F(SimFrames, ALongStreamKeepsTheRequestListsShort) {
+    constexpr uint64_t kFrames = 5000;
+    constexpr size_t kMostKept = 4096;
+    auto camera = Camera(id_);
+    ASSERT_EQ(engine_->ApplyWindow(0, 0, kWidth, 8, 0), 1);  // small frames: a quick stream
+    ASSERT_EQ(engine_->StartTransfer(0), 1);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    while (engine_->GetFrameCounters().finished < kFrames &&
+           std::chrono::steady_clock::now() < deadline) {
+        ASSERT_NE(engine_->WaitFrame(3000), 1) << "the camera went";
+    }
+    engine_->StopTransfer();
+    ASSERT_GE(engine_->GetFrameCounters().finished, kFrames);
+    const auto trace = camera->Trace();
+    EXPECT_GE(trace.framesSent, kFrames);
+    EXPECT_LE(trace.control.size(), kMostKept);
+    EXPECT_LE(trace.memoryCommands.size(), kMostKept);
+    EXPECT_LE(trace.fpgaWrites.size(), kMostKept);
+    EXPECT_FALSE(trace.control.empty()) << "the newest requests are kept";
+}
+
 // A reader that falls behind by exactly the ring's four slots must still see a new frame; the
 // three it never read are counted as dropped.
 TEST_F(SimFrames, AReaderFourFramesBehindStillSeesANewFrame) {
