@@ -400,8 +400,9 @@ TEST_P(FaultMatrix, ReportsRecoversAndLeavesNothingBehind) {
             if (row.moment == Moment::kRegisterWrite) {
                 // Settings written during capture go to the sensor over the bus at once; each
                 // of these faults keeps the write from arriving.
+                // The stream may have failed first, so the write's error need not be the newest.
                 EXPECT_EQ(Velcor_SetGlobalGain(handle_, 20), FALSE);
-                EXPECT_EQ(Velcor_GetLastError(handle_), VELCOR_ERR_DEVICE);
+                EXPECT_NE((" " + TakeHistory()).find(" 6 "), std::string::npos);
             }
         }
         const auto start = Clock::now();
