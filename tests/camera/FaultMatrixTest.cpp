@@ -3,7 +3,6 @@
 // took to see it, that the camera works again once the fault is withdrawn (or the camera is
 // plugged in again), that stopping and closing return promptly afterwards, and that nothing
 // is left behind: no thread, no descriptor (memory is the sanitizer runs' part).
-#include <dirent.h>
 #include <gtest/gtest.h>
 
 #include <velcor/VelcorErrors.h>
@@ -12,13 +11,13 @@
 #include <velcor/VelcorWin.h>
 
 #include <chrono>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/Clock.h"
 #include "sim/SimTestSupport.h"
+#include "support/ProcessThreads.h"
 #include "support/Sanitizers.h"
 
 namespace velcor {
@@ -173,27 +172,8 @@ std::vector<Row> Rows() {
 // Threads of this process, but for the simulator's own, which lives as long as the process.
 int CountThreads() {
     int count = 0;
-    if (DIR* dir = opendir("/proc/self/task")) {
-        while (const dirent* entry = readdir(dir)) {
-            if (entry->d_name[0] == '.') continue;
-            std::ifstream comm(std::string("/proc/self/task/") + entry->d_name + "/comm");
-            std::string name;
-            std::getline(comm, name);
-            if (name != "velcor-sim") ++count;
-        }
-        closedir(dir);
-    }
-    return count;
-}
-
-int CountEntries(const char* folder) {
-    int count = 0;
-    if (DIR* dir = opendir(folder)) {
-        while (const dirent* entry = readdir(dir)) {
-            if (entry->d_name[0] != '.') ++count;
-        }
-        closedir(dir);
-    }
+    for (const auto& thread : test::ThreadsOfThisProcess())
+        count += thread.name != "velcor-sim" ? 1 : 0;
     return count;
 }
 
@@ -399,7 +379,7 @@ TEST_P(FaultMatrix, ReportsRecoversAndLeavesNothingBehind) {
     // ThreadSanitizer starts a thread of its own with the process's second thread.
     std::thread([] {}).join();
     const int threadsBefore = CountThreads();
-    const int descriptorsBefore = CountEntries("/proc/self/fd");
+    const int descriptorsBefore = test::OpenDescriptorsOfThisProcess();
     // The sanitizers slow the library, not the camera's time-outs: a margin for their overhead,
     // which grows with the requests a row makes.
     const int margin = test::kUnderSanitizer ? 3 * row.boundMs + 10000 : 0;
@@ -491,7 +471,7 @@ TEST_P(FaultMatrix, ReportsRecoversAndLeavesNothingBehind) {
     handle_ = 0;
     VelcorSim_DetachCamera(camera_);
     EXPECT_EQ(CountThreads(), threadsBefore) << "threads left behind";
-    EXPECT_EQ(CountEntries("/proc/self/fd"), descriptorsBefore) << "descriptors left behind";
+    EXPECT_EQ(test::OpenDescriptorsOfThisProcess(), descriptorsBefore) << "descriptors left behind";
 }
 
 std::string RowName(const ::testing::TestParamInfo<Row>& info) {

@@ -1,7 +1,6 @@
 // The simulated camera's own hardware: the hub's frame thread makes the frames the host asks
 // for, at normal priority whatever the host runs at, and only when the bridge's buffers have
 // room for them.
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <pthread.h>
 #include <sched.h>
@@ -10,12 +9,12 @@
 
 #include <atomic>
 #include <chrono>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "sim/SimTestSupport.h"
+#include "support/ProcessThreads.h"
 #include "transport/DevIz3Cam.h"
 
 namespace velcor {
@@ -48,17 +47,8 @@ struct TaskInfo {
 // The threads of this process with their names and scheduling policies.
 std::vector<TaskInfo> Tasks() {
     std::vector<TaskInfo> tasks;
-    DIR* dir = opendir("/proc/self/task");
-    if (dir == nullptr) return tasks;
-    while (dirent* entry = readdir(dir)) {
-        if (entry->d_name[0] == '.') continue;
-        const pid_t tid = static_cast<pid_t>(std::stol(entry->d_name));
-        std::ifstream comm(std::string("/proc/self/task/") + entry->d_name + "/comm");
-        std::string name;
-        std::getline(comm, name);
-        tasks.push_back({tid, name, sched_getscheduler(tid)});
-    }
-    closedir(dir);
+    for (const auto& thread : test::ThreadsOfThisProcess())
+        tasks.push_back({thread.tid, thread.name, sched_getscheduler(thread.tid)});
     return tasks;
 }
 
