@@ -11,9 +11,11 @@ namespace velcor::platform {
 namespace {
 
 // Byte 0 of the object is the gate that serialises opening and closing; byte 1 carries a shared
-// lock of every holder.
+// lock of every holder; byte 2 guards the contents. The locks cover bytes of the object but
+// never keep anybody from reading or writing the mapped memory: they only order the holders.
 constexpr off_t kGateByte = 0;
 constexpr off_t kHolderByte = 1;
+constexpr off_t kContentsByte = 2;
 
 bool Lock(int fd, short type, off_t byte, bool wait) {
     struct flock lock {};
@@ -29,6 +31,7 @@ bool Lock(int fd, short type, off_t byte, bool wait) {
 
 // Drops this description's locks, then the descriptor.
 void Release(int fd) {
+    Lock(fd, F_UNLCK, kContentsByte, false);
     Lock(fd, F_UNLCK, kHolderByte, false);
     Lock(fd, F_UNLCK, kGateByte, false);
     close(fd);
@@ -89,6 +92,15 @@ FileMapping::~FileMapping() {
     // Released explicitly: a child made by fork shares this open file description, and with
     // it the locks, until it closes its copy.
     Release(fd_);
+}
+
+FileMapping::ContentsLock::ContentsLock(const FileMapping* mapping)
+    : fd_(mapping != nullptr ? mapping->fd_ : -1) {
+    if (fd_ >= 0) Lock(fd_, F_WRLCK, kContentsByte, true);
+}
+
+FileMapping::ContentsLock::~ContentsLock() {
+    if (fd_ >= 0) Lock(fd_, F_UNLCK, kContentsByte, false);
 }
 
 }  // namespace velcor::platform

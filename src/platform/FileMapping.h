@@ -24,6 +24,21 @@ class FileMapping {
     void* View() const { return view_; }
     size_t Size() const { return size_; }
 
+    // Exclusive access to the contents among all holders, in every process and thread (each
+    // holder has its own open file description, so two holders of one process exclude each
+    // other too). Held for a read-modify-write of the contents; never held while waiting for
+    // anything else that another holder may hold.
+    class ContentsLock {
+      public:
+        explicit ContentsLock(const FileMapping* mapping);
+        ~ContentsLock();
+        ContentsLock(const ContentsLock&) = delete;
+        ContentsLock& operator=(const ContentsLock&) = delete;
+
+      private:
+        int fd_;
+    };
+
   private:
     FileMapping(std::string objectName, int fd, void* view, size_t size)
         : objectName_(std::move(objectName)), fd_(fd), view_(view), size_(size) {}

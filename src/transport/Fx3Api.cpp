@@ -19,12 +19,14 @@ namespace {
 using platform::Event;
 using platform::OVERLAPPED;
 
-// Every process keeps its own copy of the shared table and writes all of it back after each
-// change; between processes the last writer wins. The shared table holds the machine's devices
-// only. What the process sees is its view: the devices that exist only inside this process and
-// the machine's devices, in the order the process met them, with instance numbers counted
-// within the view. Entries are only ever appended, so an index stays valid as long as the view
-// lives, which is as long as an object of this process holds the table.
+// Every process keeps its own copy of the shared table. Each change is a read-modify-write of
+// the shared contents under the mapping's contents lock: the copy is refreshed from the
+// mapping, the entry appended, and the whole copy written back, so no process sees a half
+// written table and none undoes the entries another added meanwhile. The shared table holds the
+// machine's devices only. What the process sees is its view: the devices that exist only inside
+// this process and the machine's devices, in the order the process met them, with instance numbers
+// counted within the view. Entries are only ever appended, so an index stays valid as long as the
+// view lives, which is as long as an object of this process holds the table.
 struct ProcessTable {
     std::mutex mutex;
     SharedDeviceTable table{};
@@ -188,10 +190,12 @@ CFx3Api::CFx3Api(const platform::GUID& interfaceClass) : interfaceClass_(interfa
     bool existed = false;
     mapping_ =
         platform::FileMapping::OpenOrCreate(TableName(), sizeof(SharedDeviceTable), &existed);
+    const platform::FileMapping::ContentsLock contents(mapping_.get());
     if (mapping_ != nullptr) {
         view_ = static_cast<SharedDeviceTable*>(mapping_->View());
         if (existed) {
-            std::memcpy(&process.table, view_, sizeof process.table);
+            process.table.referenceCount = view_->referenceCount;
+            Refresh();
         } else {
             // No live holder anywhere: whatever this process remembers is gone.
             process.table.referenceCount = 0;
@@ -211,7 +215,10 @@ CFx3Api::CFx3Api(const platform::GUID& interfaceClass) : interfaceClass_(interfa
 CFx3Api::~CFx3Api() {
     ProcessTable& process = Process();
     std::lock_guard lock(process.mutex);
-    AddReference(-1);
+    {
+        const platform::FileMapping::ContentsLock contents(mapping_.get());
+        AddReference(-1);
+    }
     if (process.owner == getpid() && process.holders > 0) --process.holders;
     view_ = nullptr;
     mapping_.reset();
@@ -233,13 +240,25 @@ void CFx3Api::AddReference(int delta) {
     table.referenceCount = __atomic_add_fetch(count, delta, __ATOMIC_SEQ_CST);
 }
 
-// Entries and count go back whole; between processes the last writer wins. Only the machine's
-// devices are in the shared copy: a device of this process never reaches other processes.
+// Entries and count go back whole, under the contents lock. Only the machine's devices are in
+// the shared copy: a device of this process never reaches other processes.
 void CFx3Api::WriteBack() {
     if (view_ == nullptr) return;
     const SharedDeviceTable& table = Process().table;
     std::memcpy(view_->entries, table.entries, sizeof table.entries);
     view_->entryCount = table.entryCount;
+}
+
+// Takes the entries other processes added since this process last looked; under the contents
+// lock.
+void CFx3Api::Refresh() {
+    if (view_ == nullptr) return;
+    SharedDeviceTable& table = Process().table;
+    std::memcpy(table.entries, view_->entries, sizeof table.entries);
+    table.entryCount = std::clamp(view_->entryCount, 0, kMaxDevices);
+    // Another process's bytes: a path that lacks its end is cut at the entry's end.
+    for (DeviceTableEntry& entry : table.entries)
+        entry.path[sizeof entry.path - 1] = '\0';
 }
 
 int CFx3Api::EntryCount() {
@@ -291,6 +310,8 @@ int CFx3Api::EnumerateDevices() {
             }
             continue;
         }
+        const platform::FileMapping::ContentsLock contents(mapping_.get());
+        Refresh();
         SharedDeviceTable& table = process.table;
         int instance = 0;
         bool known = false;
@@ -310,11 +331,11 @@ int CFx3Api::EnumerateDevices() {
             std::memset(entry.path, 0, sizeof entry.path);
             std::memcpy(entry.path, path, length);
             ++table.entryCount;
+            WriteBack();
         }
         MergeSharedIntoView(process);
     }
     std::lock_guard lock(process.mutex);
-    WriteBack();
     return process.viewCount;
 }
 

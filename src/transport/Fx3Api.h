@@ -113,6 +113,7 @@ class CFx3Api {
 
   private:
     void WriteBack();
+    void Refresh();
     void AddReference(int delta);
 
     std::unique_ptr<platform::FileMapping> mapping_;

@@ -3,7 +3,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstring>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -220,6 +222,55 @@ TEST_F(DeviceTable, KilledHolderDoesNotKeepItAlive) {
     other.Finish(true);  // dies without giving the table back; its count stays stored
     CFx3Api fresh;
     EXPECT_EQ(CFx3Api::EntryCount(), 0);
+}
+
+// Processes and threads enumerating at once, each holding and giving back the table many
+// times, leave one entry per camera and a count that drops to zero after the last holder.
+TEST_F(DeviceTable, ConcurrentEnumerationsAgreeOnOneEntryPerCamera) {
+    for (const char* serial : {"R1", "R2", "R3"})
+        AttachMachineWide(0x32C0, serial);
+    constexpr int kRounds = 150;
+    auto enumerate = [] {
+        for (int round = 0; round < kRounds; ++round) {
+            CFx3Api api;
+            if (api.EnumerateDevices() != 3 || CFx3Api::EntryCount() != 3) return false;
+        }
+        return true;
+    };
+    std::vector<pid_t> children;
+    for (int i = 0; i < 4; ++i) {
+        const pid_t pid = fork();
+        if (pid == 0) _exit(enumerate() ? 0 : 1);
+        children.push_back(pid);
+    }
+    std::vector<std::thread> threads;
+    std::atomic<int> disagreements{0};
+    for (int i = 0; i < 2; ++i) {
+        threads.emplace_back([&] {
+            if (!enumerate()) ++disagreements;
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    for (const pid_t pid : children) {
+        int status = -1;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a child saw another count";
+    }
+    EXPECT_EQ(disagreements, 0);
+    {
+        CFx3Api api;
+        ASSERT_EQ(api.EnumerateDevices(), 3);
+        std::set<std::string> paths;
+        for (int i = 0; i < 3; ++i) {
+            DeviceTableEntry entry{};
+            ASSERT_TRUE(CFx3Api::GetEntry(i, &entry));
+            paths.insert(entry.path);
+        }
+        EXPECT_EQ(paths.size(), 3u) << "each camera once";
+    }
+    CFx3Api fresh;
+    EXPECT_EQ(CFx3Api::EntryCount(), 0) << "every holder gave the table back";
 }
 
 TEST_F(DeviceTable, NamedTablesAreSeparate) {
