@@ -49,7 +49,12 @@ int Usage(FILE* out = stderr) {
                  "                     stream N frames (default 100); frames per second,\n"
                  "                     failed and dropped frames\n"
                  "settings: exposure (seconds), gain, blacklevel, gainmode, shortexposure,\n"
-                 "          mirrorh, mirrorv, ioport\n"
+                 "          mirrorh, mirrorv, ioport,\n"
+                 "          brightness, contrast, hue, saturation, sharpness, gamma,\n"
+                 "          bayergainred, bayergaingreen, bayergainblue, bayergainauto,\n"
+                 "          bayermode, graymode, graygainr, graygaing1, graygaing2, graygainb,\n"
+                 "          grayoffsetr, grayoffsetg1, grayoffsetg2, grayoffsetb,\n"
+                 "          autograybalance, dotfilter, maskfilter\n"
                  "exit status: 0 success, 1 failure (no camera, value out of range, error),\n"
                  "             2 wrong command line\n",
                  kMaxSimulated);
@@ -156,6 +161,30 @@ constexpr Setting kSettings[] = {
     {"mirrorh", 0, Range::kFixed, 0, 1},
     {"mirrorv", 0, Range::kFixed, 0, 1},
     {"ioport", 0, Range::kFixed, 0, 255},
+    // Image adjustments of the frame conversion.
+    {"brightness", VELCOR_FILTER_BRIGHTNESS, Range::kFixed, -255, 255},
+    {"contrast", VELCOR_FILTER_CONTRAST, Range::kFixed, -127, 127},
+    {"hue", VELCOR_FILTER_HUE, Range::kFixed, -360, 360},
+    {"saturation", VELCOR_FILTER_SATURATION, Range::kFixed, -255, 255},
+    {"sharpness", VELCOR_FILTER_SHARPNESS, Range::kFixed, 0, 30},
+    {"gamma", VELCOR_FILTER_GAMMA, Range::kFixed, 0, 200},
+    {"bayergainred", VELCOR_FILTER_BAYER_GAIN_RED, Range::kFixed, 0, 400},
+    {"bayergaingreen", VELCOR_FILTER_BAYER_GAIN_GREEN, Range::kFixed, 0, 400},
+    {"bayergainblue", VELCOR_FILTER_BAYER_GAIN_BLUE, Range::kFixed, 0, 400},
+    {"bayergainauto", VELCOR_FILTER_BAYER_GAIN_AUTO, Range::kFixed, 0, 1},
+    {"bayermode", VELCOR_FILTER_BAYER_MODE, Range::kFixed, 0, 3},
+    {"graymode", VELCOR_FILTER_GRAY_MODE, Range::kFixed, 0, 2},
+    {"graygainr", VELCOR_FILTER_GRAY_GAIN_R, Range::kFixed, 0, 255},
+    {"graygaing1", VELCOR_FILTER_GRAY_GAIN_G1, Range::kFixed, 0, 255},
+    {"graygaing2", VELCOR_FILTER_GRAY_GAIN_G2, Range::kFixed, 0, 255},
+    {"graygainb", VELCOR_FILTER_GRAY_GAIN_B, Range::kFixed, 0, 255},
+    {"grayoffsetr", VELCOR_FILTER_GRAY_OFFSET_R, Range::kFixed, -255, 255},
+    {"grayoffsetg1", VELCOR_FILTER_GRAY_OFFSET_G1, Range::kFixed, -255, 255},
+    {"grayoffsetg2", VELCOR_FILTER_GRAY_OFFSET_G2, Range::kFixed, -255, 255},
+    {"grayoffsetb", VELCOR_FILTER_GRAY_OFFSET_B, Range::kFixed, -255, 255},
+    {"autograybalance", VELCOR_FILTER_AUTO_GRAY_BALANCE, Range::kFixed, 0, 1},
+    {"dotfilter", VELCOR_FILTER_DOT, Range::kFixed, 0, 1},
+    {"maskfilter", VELCOR_FILTER_MASK, Range::kFixed, 0, 1},
 };
 
 const Setting* FindSetting(const std::string& name) {
