@@ -45,6 +45,9 @@ int Usage(FILE* out = stderr) {
                  "  get NAME           print a setting\n"
                  "  set NAME VALUE     change a setting; values outside its range are refused\n"
                  "  snap FILE          take one frame and write its raw pixels to FILE\n"
+                 "  mask STEP...       pixel mask steps, in order: dark (take the dark\n"
+                 "                     reference), bright (the bright one), save FILE,\n"
+                 "                     load FILE; e.g. mask dark bright save camera.mask\n"
                  "  stream [--frames N] [--bits 8|16]\n"
                  "                     stream N frames (default 100); frames per second,\n"
                  "                     failed and dropped frames\n"
@@ -448,6 +451,82 @@ int Stream(int camera, int frames, int bits) {
     return received == frames ? kExitOk : kExitFailure;
 }
 
+// ---- Pixel mask ------------------------------------------------------------------------------
+
+// One step of the mask command: take a reference frame, or save or load the mask file.
+struct MaskStep {
+    std::string action;  // "dark", "bright", "save", "load"
+    std::string path;    // save and load
+};
+
+// The mask lives in the camera object, so one command carries all the steps that belong
+// together: `mask dark bright save FILE`. False for a step that is not one of these.
+bool ParseMaskSteps(const std::vector<std::string>& args, std::vector<MaskStep>* steps) {
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& action = args[i];
+        if (action == "dark" || action == "bright") {
+            steps->push_back({action, {}});
+        } else if ((action == "save" || action == "load") && i + 1 < args.size()) {
+            steps->push_back({action, args[i + 1]});
+            ++i;
+        } else {
+            return false;
+        }
+    }
+    return !steps->empty();
+}
+
+// Takes the dark (kind 0) or bright (kind 1) reference from a whole sensor frame. A simulated
+// camera is shown the matching scene (lens capped or uniformly lit) for the frame.
+int TakeMaskReference(int camera, int simulatedCamera, int kind) {
+    const char* what = kind == 0 ? "mask dark" : "mask bright";
+    if (simulatedCamera != 0) {
+        VelcorSim_SetScene(simulatedCamera,
+                           kind == 0 ? VELCOR_SIM_SCENE_DARK : VELCOR_SIM_SCENE_FLAT);
+    }
+    const int width = Velcor_Width(camera);
+    const int height = Velcor_Height(camera);
+    const int bits = Velcor_GetColorMode(camera);
+    if (width <= 0 || height <= 0 || bits <= 0) {
+        return Failed(camera, what, "the camera reports no image size");
+    }
+    const int size = ((width * (bits / 8) + 3) & ~3) * height;
+    std::vector<BYTE> buffer(static_cast<size_t>(size));
+    const bool taken = Velcor_SnapShot(camera, buffer.data(), size, 1) != FALSE;
+    if (simulatedCamera != 0) VelcorSim_SetScene(simulatedCamera, VELCOR_SIM_SCENE_NATURAL);
+    if (!taken) return Failed(camera, what, "no frame");
+    if (!Velcor_UpdateMaskData(camera, kind)) {
+        return Failed(camera, what, "the frame was not taken as a reference");
+    }
+    std::printf("%s reference taken from a %d x %d frame of %d bits\n",
+                kind == 0 ? "dark" : "bright", width, height, bits);
+    return kExitOk;
+}
+
+int Mask(int camera, int simulatedCamera, const std::vector<MaskStep>& steps) {
+    TakeErrors(camera);
+    for (const MaskStep& step : steps) {
+        int result = kExitOk;
+        if (step.action == "dark" || step.action == "bright") {
+            result = TakeMaskReference(camera, simulatedCamera, step.action == "dark" ? 0 : 1);
+        } else if (step.action == "save") {
+            if (Velcor_SaveMaskFile(camera, step.path.c_str())) {
+                std::printf("mask saved to %s\n", step.path.c_str());
+            } else {
+                result = Failed(camera, "mask save", "not written");
+            }
+        } else {
+            if (Velcor_LoadMaskFile(camera, step.path.c_str())) {
+                std::printf("mask loaded from %s\n", step.path.c_str());
+            } else {
+                result = Failed(camera, "mask load", "not loaded");
+            }
+        }
+        if (result != kExitOk) return result;
+    }
+    return kExitOk;
+}
+
 bool ParseInt(const char* text, int minimum, int maximum, int* out) {
     char* end = nullptr;
     const long value = std::strtol(text, &end, 10);
@@ -481,6 +560,7 @@ int main(int argc, char** argv) {
     int bits = 8;
     const Setting* setting = nullptr;
     double value = 0;
+    std::vector<MaskStep> maskSteps;
     if (command == "get" || command == "set") {
         if (args.size() != (command == "get" ? 2u : 3u)) return Usage();
         setting = FindSetting(args[1]);
@@ -502,19 +582,24 @@ int main(int argc, char** argv) {
         }
     } else if (command == "snap") {
         if (args.size() != 2) return Usage();
+    } else if (command == "mask") {
+        if (!ParseMaskSteps(args, &maskSteps)) return Usage();
     } else if (command == "list" || command == "info") {
         if (args.size() != 1) return Usage();
     } else if (!command.empty()) {
         return Usage();
     }
 
+    std::vector<int> simulated;
     for (int i = 1; i <= simulate; ++i) {
         char serial[16];
         std::snprintf(serial, sizeof serial, "SIM%04d", i);
-        if (VelcorSim_AttachCamera(kProductRoze9701, serial) == 0) {
+        const int id = VelcorSim_AttachCamera(kProductRoze9701, serial);
+        if (id == 0) {
             std::fprintf(stderr, "velcor: cannot attach simulated camera %s\n", serial);
             return kExitFailure;
         }
+        simulated.push_back(id);
     }
 
     const int camera = Velcor_Initialize(nullptr);
@@ -548,6 +633,11 @@ int main(int argc, char** argv) {
         result = SetSetting(camera, *setting, value, args[2].c_str());
     } else if (command == "snap") {
         result = Snap(camera, args[1].c_str());
+    } else if (command == "mask") {
+        // Simulated cameras are the only ones here when any were attached: camera I is the
+        // I-th of them.
+        const size_t index = static_cast<size_t>(device);
+        result = Mask(camera, index < simulated.size() ? simulated[index] : 0, maskSteps);
     } else {
         result = Stream(camera, frames, bits);
     }
