@@ -3,7 +3,11 @@
 // (R, G, B for colour). 16-bit samples come back as numbers, whatever the file's byte order.
 #pragma once
 
+// clang-format off
+#include <cstddef>
+#include <cstdio>  // jpeglib.h needs size_t and FILE first
 #include <jpeglib.h>
+// clang-format on
 #include <png.h>
 #include <tiffio.h>
 
