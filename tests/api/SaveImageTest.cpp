@@ -107,6 +107,24 @@ TEST_F(SaveImageOnSimulator, EveryFormatOfAGraySnapshotReadsBackAsTheImage) {
     EXPECT_EQ(LastError(), 0);
 }
 
+TEST_F(SaveImageOnSimulator, SavesTheRunningPreviewsFramesBetweenFrames) {
+    Open(1);
+    Velcor_SetPreviewWindow(handle_, nullptr, 0, 0, 0, 0);
+    ASSERT_EQ(Velcor_SetWaitTime(handle_, 0), TRUE);
+    ASSERT_EQ(Velcor_CallBackPreview(handle_, window_, nullptr, 0, 1), TRUE);
+    for (int i = 0; i < 3; ++i) {
+        WPARAM w = 0;
+        LPARAM l = 0;
+        ASSERT_TRUE(NextFrame(&w, &l)) << i;
+        const std::string path = Path("p" + std::to_string(i) + ".bmp");
+        ASSERT_EQ(Velcor_SaveImage(handle_, path.c_str(), VELCOR_FILE_BMP), TRUE) << i;
+        EXPECT_EQ(std::filesystem::file_size(path), 1078u + 1280u * 1024u);
+    }
+    EXPECT_EQ(Velcor_StopPreview(handle_), TRUE);
+    // Stopping keeps the last frame; only closing forgets it.
+    EXPECT_EQ(Velcor_SaveImage(handle_, Path("after.raw").c_str(), VELCOR_FILE_RAW), TRUE);
+}
+
 // The simulated ROZE9701 is monochrome: its deep mode is 16 bits (colour depths are covered
 // by the writer's own tests).
 TEST_F(SaveImageOnSimulator, SixteenBitSnapshotWritesEveryFormat) {
