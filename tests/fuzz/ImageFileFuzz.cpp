@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -54,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     DibImage image;
     if (!image.Create(width, height, bits)) Fail();
     const std::vector<uint8_t> pixels = input.Bytes(image.ByteSize());
-    std::memcpy(image.Pixels(), pixels.data(), pixels.size());
+    std::copy(pixels.begin(), pixels.end(), image.Pixels());
 
     const std::string path = folder.path + "/image";
     const int saved = SaveImageFile(path.c_str(), image, format);
