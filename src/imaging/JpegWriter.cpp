@@ -30,6 +30,14 @@ struct JpegError {
     std::longjmp(reinterpret_cast<JpegError*>(cinfo->err)->jump, 1);
 }
 
+// libjpeg-turbo reads blue-green-red rows itself, in the same pass as its colour conversion;
+// plain libjpeg takes red-green-blue, turned round here row by row.
+#if defined(JCS_EXTENSIONS)
+constexpr J_COLOR_SPACE kColourInput = JCS_EXT_BGR;
+#else
+constexpr J_COLOR_SPACE kColourInput = JCS_RGB;
+#endif
+
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
@@ -46,7 +54,7 @@ bool CompressRows(jpeg_compress_struct* cinfo, JpegError* error, std::FILE* file
     cinfo->image_width = static_cast<JDIMENSION>(image->Width());
     cinfo->image_height = static_cast<JDIMENSION>(image->Height());
     cinfo->input_components = colour ? 3 : 1;
-    cinfo->in_color_space = colour ? JCS_RGB : JCS_GRAYSCALE;
+    cinfo->in_color_space = colour ? kColourInput : JCS_GRAYSCALE;
     jpeg_set_defaults(cinfo);
     jpeg_set_quality(cinfo, quality, TRUE);
     jpeg_simple_progression(cinfo);
@@ -56,7 +64,7 @@ bool CompressRows(jpeg_compress_struct* cinfo, JpegError* error, std::FILE* file
     for (int y = image->Height() - 1; y >= 0; --y) {
         const uint8_t* row = pixels + static_cast<size_t>(y) * image->Stride();
         JSAMPROW sampleRow;
-        if (colour) {
+        if (colour && kColourInput == JCS_RGB) {
             for (int x = 0; x < width; ++x) {
                 rowBuffer[3 * x] = row[3 * x + 2];
                 rowBuffer[3 * x + 1] = row[3 * x + 1];
@@ -78,7 +86,9 @@ bool WriteJpeg(const char* path, const DibImage& bottomUp, int quality) {
     if (bottomUp.Empty() || (bottomUp.Bits() != 8 && bottomUp.Bits() != 24)) return false;
     std::vector<JSAMPLE> rowBuffer;
     try {
-        if (bottomUp.Bits() == 24) rowBuffer.resize(static_cast<size_t>(bottomUp.Width()) * 3);
+        if (bottomUp.Bits() == 24 && kColourInput == JCS_RGB) {
+            rowBuffer.resize(static_cast<size_t>(bottomUp.Width()) * 3);
+        }
     } catch (const std::bad_alloc&) {
         return false;
     }
