@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need, only those that are missing.
+# Installs the Debian packages the build and the tests need, only those that are missing. The
+# image file writer links the JPEG, PNG and TIFF libraries.
 # --bench adds what the benchmarks compare against (OpenCV); --fuzz adds libFuzzer and the
 # sanitizer runtimes of clang, and llvm-symbolizer for the reports; --soak what plots the soak
 # (gnuplot).
@@ -8,6 +9,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config clang
   libgtest-dev libgmock-dev libbenchmark-dev
+  libjpeg-dev libpng-dev libtiff-dev
 )
 for arg in "$@"; do
   case "$arg" in

@@ -76,12 +76,15 @@ extern "C" {
 #define VELCOR_FILTER_SHORT_EXPOSURE 105
 #define VELCOR_FILTER_BLACK_LEVEL 106
 
-/* Image file formats of Velcor_SaveImage. */
-#define VELCOR_FILE_BMP 0
-#define VELCOR_FILE_RAW 1
-#define VELCOR_FILE_JPEG 2
-#define VELCOR_FILE_PNG 3
-#define VELCOR_FILE_TIFF 4
+/* Image file formats of Velcor_SaveImage: the number decides the format, never the file name's
+   extension. Every format but raw writes the picture upright. */
+#define VELCOR_FILE_BMP 0    /* Windows bitmap of the image's depth (8-bit: gray colour table) */
+#define VELCOR_FILE_RAW 1    /* pixel memory as stored: rows top first, padded to 4 bytes */
+#define VELCOR_FILE_JPEG 2   /* progressive JPEG, quality 100; 16-64 bits reduced to 8 per sample */
+#define VELCOR_FILE_JPEG70 3 /* the same, quality 70 */
+#define VELCOR_FILE_JPEG20 4 /* the same, quality 20 */
+#define VELCOR_FILE_PNG 5    /* PNG, 8 or 16 bits per sample; 32 and 64 bits with opaque alpha */
+#define VELCOR_FILE_TIFF 6   /* uncompressed TIFF, 8 or 16 bits per sample, one strip */
 
 /* Frame information record; its address is wParam of VELCOR_WM_FRAME. It lives in the camera
    object until the handle is released and is overwritten by the next frame. */

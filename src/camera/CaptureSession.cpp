@@ -6,6 +6,7 @@
 
 #include "camera/CaptureSession.h"
 #include "imaging/FrameConverter.h"
+#include "imaging/ImageFileWriter.h"
 #include "imaging/PixelRoutines.h"
 #include "platform/Clock.h"
 #include "platform/MessageWindows.h"
@@ -198,6 +199,10 @@ int CaptureSession::CallBackPreview(const CaptureSetup& setup, HWND frameWindow,
 
 int CaptureSession::Close() {
     Stop();
+    {
+        platform::CriticalSectionLock lock(frameLock_);
+        imageValid_ = false;
+    }
     engine_.StopTransfer();
     return 1;
 }
@@ -271,6 +276,7 @@ int CaptureSession::SnapShot(const CaptureSetup& setup, uint8_t* buffer, int siz
         return 0;
     }
     stopUnlessCaptureMode();
+    imageValid_ = true;
     return 1;
 }
 
@@ -296,11 +302,15 @@ int CaptureSession::WaitSnapshotFrame() {
     }
 }
 
-int CaptureSession::GetImage(uint8_t* buffer, int size, int topRowFirst) {
+const DibImage* CaptureSession::ImageToRead() {
+    if (state_ != kIdle) return OutputImage();
     const int colourIndex = settings_.Copy().colourModeIndex;
+    return &images_[colourIndex];
+}
+
+int CaptureSession::GetImage(uint8_t* buffer, int size, int topRowFirst) {
     platform::CriticalSectionLock lock(frameLock_);
-    // While a capture runs its images are those of the mode it started with.
-    const DibImage* output = state_ == kIdle ? &images_[colourIndex] : OutputImage();
+    const DibImage* output = ImageToRead();
     if (output == nullptr) {
         errors_.Record(kErrNoCamera);
         return 0;
@@ -310,6 +320,16 @@ int CaptureSession::GetImage(uint8_t* buffer, int size, int topRowFirst) {
         return 0;
     }
     return CopyToApplication(*output, buffer, size, topRowFirst) ? 1 : 0;
+}
+
+int CaptureSession::SaveImage(const char* path, int format) {
+    platform::CriticalSectionLock lock(frameLock_);
+    const DibImage* output = imageValid_ ? ImageToRead() : nullptr;
+    if (output == nullptr || output->Empty()) {
+        errors_.Record(kErrNoCamera);
+        return 0;
+    }
+    return SaveImageFile(path, *output, format);
 }
 
 // ---- Frames ----------------------------------------------------------------------------------
@@ -433,6 +453,7 @@ void CaptureSession::PreviewLoop() {
         }
         FillFrameInfo(*RawImage(), frameRateTenths_);
         ConvertFrame(settings);
+        imageValid_ = true;
         if (!CopyToFrameTarget()) continue;
         if (runFlag_ == 1) PostFrameMessage(reinterpret_cast<WPARAM>(&frameInfo_), 0);
     }
@@ -466,6 +487,7 @@ void CaptureSession::TriggerLoop() {
         if (!ReadRawFrame()) continue;
         FillFrameInfo(*RawImage(), 0);
         ConvertFrame(settings);
+        imageValid_ = true;
         if (!CopyToFrameTarget()) continue;
         PostFrameMessage(reinterpret_cast<WPARAM>(&frameInfo_), 0);
     }

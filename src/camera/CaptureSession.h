@@ -70,10 +70,15 @@ class CaptureSession {
     int SnapShot(const CaptureSetup& setup, uint8_t* buffer, int size, int topRowFirst)
         VELCOR_EXCLUDES(frameLock_);
     int GetImage(uint8_t* buffer, int size, int topRowFirst) VELCOR_EXCLUDES(frameLock_);
+    // Writes the output image of the current colour mode to a file (ImageFileWriter formats).
+    // Error 1 before any frame was converted, or when the mode has no image; a failed write
+    // answers 0 and records nothing.
+    int SaveImage(const char* path, int format) VELCOR_EXCLUDES(frameLock_);
     // Ends the worker, then stops the transfer of a running capture; the state is idle after.
     void Stop();
-    // Stops, and stops the transfer even when no capture ran. Answers 1.
-    int Close();
+    // Stops, and stops the transfer even when no capture ran; the images no longer count as
+    // holding a frame. Answers 1.
+    int Close() VELCOR_EXCLUDES(frameLock_);
     // No capture runs (any thread).
     bool Idle() const { return state_ == kIdle; }
     // Ends the frame wait of a snapshot on another thread (it fails with error 8) and wakes the
@@ -145,6 +150,9 @@ class CaptureSession {
     // The raw and output images of the capture's colour mode.
     DibImage* RawImage() VELCOR_REQUIRES(frameLock_);
     DibImage* OutputImage() VELCOR_REQUIRES(frameLock_);
+    // The output image that GetImage and SaveImage read: while a capture runs, that of the
+    // mode it started with; when idle, that of the current colour mode.
+    const DibImage* ImageToRead() VELCOR_REQUIRES(frameLock_);
 
     // ---- What the session works with
     CVelcorR3U2Base& engine_;
@@ -171,6 +179,8 @@ class CaptureSession {
     std::array<DibImage, kFrameImageCount> images_ VELCOR_GUARDED_BY(frameLock_);
     // The colour mode of the running (or last) capture; a new mode applies at the next start.
     int activeColourIndex_ VELCOR_GUARDED_BY(frameLock_) = 0;
+    // A frame has been converted into the images since the last close.
+    bool imageValid_ VELCOR_GUARDED_BY(frameLock_) = false;
     // Where frames go: the frame window and the application's buffer.
     HWND frameWindow_ VELCOR_GUARDED_BY(frameLock_) = nullptr;
     uint8_t* appBuffer_ VELCOR_GUARDED_BY(frameLock_) = nullptr;

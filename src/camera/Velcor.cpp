@@ -388,8 +388,8 @@ int CVelcor::RecordW(const wchar_t* path, int durationMs, int showWindow) {
     }
     return Record(narrow.c_str(), durationMs, showWindow);
 }
-int CVelcor::SaveImage(const char*, int) {
-    return HaveEngine() ? CapturePathUnavailable() : 0;
+int CVelcor::SaveImage(const char* path, int format) {
+    return HaveEngine() ? session_->SaveImage(path, format) : 0;
 }
 int CVelcor::SaveImageW(const wchar_t* path, int format) {
     std::string narrow;

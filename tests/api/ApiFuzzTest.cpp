@@ -303,6 +303,16 @@ class Call {
                 return {};
         }
     }
+    // Where a save may write: its own file, or names that cannot be written.
+    std::string SavePathText(bool* isNull) {
+        bool missing = false;
+        const std::string other = PathText(&missing);
+        if (!missing && other.find(".cfg") != std::string::npos) {
+            return run_.directory.string() + "/saved.image";
+        }
+        *isNull = missing;
+        return other;
+    }
     // Wide paths add characters that have no narrow form: a lone surrogate and one beyond
     // Unicode.
     std::wstring WidePathText(bool* isNull, bool empty = true) {
@@ -570,17 +580,20 @@ const Export kExports[] = {
          const std::wstring path = c.WidePathText(&isNull);
          c.Bool(Velcor_RecordW(c.h, isNull ? nullptr : path.c_str(), c.Int(0, 50), c.Int(0, 1)));
      }},
+    // Saves write over a file of their own, never over the configuration files the other
+    // calls load; format 7 is not a format.
     {"Velcor_SaveImage", 3,
      [](Call& c) {
          bool isNull = false;
-         const std::string path = c.PathText(&isNull);
-         c.Bool(Velcor_SaveImage(c.h, isNull ? nullptr : path.c_str(), c.Int(0, 4)));
+         const std::string path = c.SavePathText(&isNull);
+         c.Bool(Velcor_SaveImage(c.h, isNull ? nullptr : path.c_str(), c.Int(0, 7)));
      }},
     {"Velcor_SaveImageW", 3,
      [](Call& c) {
          bool isNull = false;
-         const std::wstring path = c.WidePathText(&isNull);
-         c.Bool(Velcor_SaveImageW(c.h, isNull ? nullptr : path.c_str(), c.Int(0, 4)));
+         const std::string narrow = c.SavePathText(&isNull);
+         const std::wstring path(narrow.begin(), narrow.end());
+         c.Bool(Velcor_SaveImageW(c.h, isNull ? nullptr : path.c_str(), c.Int(0, 7)));
      }},
 
     // ---- Image geometry and format ----

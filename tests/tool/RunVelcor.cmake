@@ -2,8 +2,12 @@
 # standard error together).
 #   cmake -DVELCOR=<tool> "-DARGS=<arguments, separated by spaces>" -DEXIT=<status>
 #         "-DEXPECT=<regex that must match>" ["-DREJECT=<regex that must not match>"]
-#         -P RunVelcor.cmake
+#         ["-DCREATES=<files, separated by |, that the run must leave behind>"] -P RunVelcor.cmake
 separate_arguments(arguments UNIX_COMMAND "${ARGS}")
+string(REPLACE "|" ";" CREATES "${CREATES}")
+foreach(file IN LISTS CREATES)
+  file(REMOVE "${file}")
+endforeach()
 execute_process(COMMAND ${VELCOR} ${arguments}
   RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err TIMEOUT 60)
 set(printed "${out}${err}")
@@ -17,3 +21,8 @@ endif()
 if(NOT "${REJECT}" STREQUAL "" AND printed MATCHES "${REJECT}")
   message(FATAL_ERROR "the output matches \"${REJECT}\", which it must not")
 endif()
+foreach(file IN LISTS CREATES)
+  if(NOT EXISTS "${file}")
+    message(FATAL_ERROR "the run did not write ${file}")
+  endif()
+endforeach()

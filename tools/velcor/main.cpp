@@ -13,6 +13,7 @@
 #include <velcor/VelcorSim.h>
 #include <velcor/VelcorWin.h>
 
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -44,13 +45,18 @@ int Usage(FILE* out = stderr) {
                  "  info               name, serial number, versions, window, exposure, gain...\n"
                  "  get NAME           print a setting\n"
                  "  set NAME VALUE     change a setting; values outside its range are refused\n"
-                 "  snap FILE          take one frame and write its raw pixels to FILE\n"
+                 "  snap FILE [--format F]\n"
+                 "                     take one frame and save it to FILE; the format comes\n"
+                 "                     from the extension (.bmp .raw .jpg .jpeg .png .tif\n"
+                 "                     .tiff; others raw) unless --format names it\n"
                  "  mask STEP...       pixel mask steps, in order: dark (take the dark\n"
                  "                     reference), bright (the bright one), save FILE,\n"
                  "                     load FILE; e.g. mask dark bright save camera.mask\n"
-                 "  stream [--frames N] [--bits 8|16]\n"
+                 "  stream [--frames N] [--bits 8|16] [--save DIR [--format F]]\n"
                  "                     stream N frames (default 100); frames per second,\n"
-                 "                     failed and dropped frames\n"
+                 "                     failed and dropped frames; --save writes each frame to\n"
+                 "                     DIR/frame_000001.bmp, ... (default format bmp)\n"
+                 "formats: bmp, raw, jpeg (quality 100), jpeg70, jpeg20, png, tiff\n"
                  "settings: exposure (seconds), gain, blacklevel, gainmode, shortexposure,\n"
                  "          mirrorh, mirrorv, ioport,\n"
                  "          brightness, contrast, hue, saturation, sharpness, gamma,\n"
@@ -363,51 +369,73 @@ int PrintInfo(int camera, int device) {
     return kExitOk;
 }
 
-// A file a failed write left behind would look like a frame: it goes. Only regular files,
-// never devices such as /dev/full.
-void RemovePartialFile(const char* path) {
-    std::error_code ignored;
-    if (std::filesystem::is_regular_file(path, ignored)) std::filesystem::remove(path, ignored);
+// ---- Image files -----------------------------------------------------------------------------
+
+struct FileFormat {
+    const char* name;
+    int number;
+    const char* extension;
+};
+constexpr FileFormat kFileFormats[] = {
+    {"bmp", VELCOR_FILE_BMP, ".bmp"},       {"raw", VELCOR_FILE_RAW, ".raw"},
+    {"jpeg", VELCOR_FILE_JPEG, ".jpg"},     {"jpeg70", VELCOR_FILE_JPEG70, ".jpg"},
+    {"jpeg20", VELCOR_FILE_JPEG20, ".jpg"}, {"png", VELCOR_FILE_PNG, ".png"},
+    {"tiff", VELCOR_FILE_TIFF, ".tif"},
+};
+
+const FileFormat* FindFormat(const std::string& name) {
+    for (const FileFormat& f : kFileFormats) {
+        if (name == f.name) return &f;
+    }
+    std::fprintf(stderr, "velcor: no file format \"%s\"\n", name.c_str());
+    return nullptr;
 }
 
-int Snap(int camera, const char* path) {
+// The format a file name's extension asks for; raw for any other name.
+const FileFormat* FormatForPath(const std::string& path) {
+    std::string extension = std::filesystem::path(path).extension().string();
+    for (char& c : extension)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (extension == ".jpeg") extension = ".jpg";
+    if (extension == ".tiff") extension = ".tif";
+    for (const FileFormat& f : kFileFormats) {
+        if (extension == f.extension && f.number != VELCOR_FILE_JPEG70 &&
+            f.number != VELCOR_FILE_JPEG20) {
+            return &f;
+        }
+    }
+    return &kFileFormats[VELCOR_FILE_RAW];
+}
+
+// Saves the camera's last frame. A failed save records no error code: the system's reason, when
+// it gave one, is in errno.
+bool SaveFrame(int camera, const std::string& path, const FileFormat& format) {
     TakeErrors(camera);
-    const int width = Velcor_Width(camera);
-    const int height = Velcor_Height(camera);
-    const int bits = Velcor_GetColorMode(camera);
-    const int size = width * height * (bits / 8) + 4 * height;
-    if (width <= 0 || height <= 0 || bits <= 0) {
-        return Failed(camera, "snap", "the camera reports no image size");
-    }
-    std::vector<BYTE> buffer(static_cast<size_t>(size));
-    if (!Velcor_SnapShot(camera, buffer.data(), size, 1)) {
-        return Failed(camera, "snap", "no frame");
-    }
-    const int stride = (width * (bits / 8) + 3) & ~3;
     errno = 0;
-    FILE* file = std::fopen(path, "wb");
-    if (file == nullptr) {
-        std::fprintf(stderr, "velcor: cannot write %s: %s\n", path,
-                     std::strerror(errno != 0 ? errno : EIO));
-        return kExitFailure;
+    if (Velcor_SaveImage(camera, path.c_str(), format.number)) return true;
+    const int error = errno;
+    const std::vector<int> codes = TakeErrors(camera);
+    if (!codes.empty()) {
+        PrintErrors(codes, "save");
+    } else if (error != 0) {
+        std::fprintf(stderr, "velcor: cannot write %s: %s\n", path.c_str(), std::strerror(error));
+    } else {
+        std::fprintf(stderr, "velcor: cannot write %s\n", path.c_str());
     }
-    const size_t bytes = static_cast<size_t>(stride) * static_cast<size_t>(height);
-    int error = 0;
-    errno = 0;
-    if (std::fwrite(buffer.data(), 1, bytes, file) != bytes) error = errno != 0 ? errno : EIO;
-    errno = 0;
-    if (std::fclose(file) != 0 && error == 0) error = errno != 0 ? errno : EIO;
-    if (error != 0) {
-        std::fprintf(stderr, "velcor: cannot write %s: %s\n", path, std::strerror(error));
-        RemovePartialFile(path);
-        return kExitFailure;
-    }
-    std::printf("%s: %d x %d, %d bits per pixel, stride %d, top row first\n", path, width, height,
-                bits, stride);
+    return false;
+}
+
+int Snap(int camera, const std::string& path, const FileFormat& format) {
+    TakeErrors(camera);
+    if (!Velcor_SnapShot(camera, nullptr, 0, 1)) return Failed(camera, "snap", "no frame");
+    if (!SaveFrame(camera, path, format)) return kExitFailure;
+    std::printf("%s: %d x %d, %d bits per pixel, %s\n", path.c_str(), Velcor_Width(camera),
+                Velcor_Height(camera), Velcor_GetColorMode(camera), format.name);
     return kExitOk;
 }
 
-int Stream(int camera, int frames, int bits) {
+// saveDir: where each frame goes (empty: frames are not saved).
+int Stream(int camera, int frames, int bits, const std::string& saveDir, const FileFormat& format) {
     TakeErrors(camera);
     if (!Velcor_SetColorMode(camera, bits)) return Failed(camera, "stream", "refused");
     HWND window = VelcorWin_CreateMessageWindow();
@@ -428,6 +456,14 @@ int Stream(int camera, int frames, int bits) {
         if (m.message != VELCOR_WM_FRAME) continue;
         if (m.wParam != 0) {
             ++received;
+            if (!saveDir.empty()) {
+                char name[32];
+                std::snprintf(name, sizeof name, "frame_%06d%s", received, format.extension);
+                if (!SaveFrame(camera, (std::filesystem::path(saveDir) / name).string(), format)) {
+                    ++failed;
+                    break;
+                }
+            }
         } else {
             ++failed;
             const int code = static_cast<int>(m.lParam);
@@ -484,22 +520,16 @@ int TakeMaskReference(int camera, int simulatedCamera, int kind) {
         VelcorSim_SetScene(simulatedCamera,
                            kind == 0 ? VELCOR_SIM_SCENE_DARK : VELCOR_SIM_SCENE_FLAT);
     }
-    const int width = Velcor_Width(camera);
-    const int height = Velcor_Height(camera);
-    const int bits = Velcor_GetColorMode(camera);
-    if (width <= 0 || height <= 0 || bits <= 0) {
-        return Failed(camera, what, "the camera reports no image size");
-    }
-    const int size = ((width * (bits / 8) + 3) & ~3) * height;
-    std::vector<BYTE> buffer(static_cast<size_t>(size));
-    const bool taken = Velcor_SnapShot(camera, buffer.data(), size, 1) != FALSE;
+    // The frame stays in the library, where the reference is taken from.
+    const bool taken = Velcor_SnapShot(camera, nullptr, 0, 1) != FALSE;
     if (simulatedCamera != 0) VelcorSim_SetScene(simulatedCamera, VELCOR_SIM_SCENE_NATURAL);
     if (!taken) return Failed(camera, what, "no frame");
     if (!Velcor_UpdateMaskData(camera, kind)) {
         return Failed(camera, what, "the frame was not taken as a reference");
     }
     std::printf("%s reference taken from a %d x %d frame of %d bits\n",
-                kind == 0 ? "dark" : "bright", width, height, bits);
+                kind == 0 ? "dark" : "bright", Velcor_Width(camera), Velcor_Height(camera),
+                Velcor_GetColorMode(camera));
     return kExitOk;
 }
 
@@ -558,6 +588,9 @@ int main(int argc, char** argv) {
     // The command line is checked whole before any camera is touched.
     int frames = 100;
     int bits = 8;
+    std::string path;
+    std::string saveDir;
+    const FileFormat* format = nullptr;
     const Setting* setting = nullptr;
     double value = 0;
     std::vector<MaskStep> maskSteps;
@@ -569,19 +602,37 @@ int main(int argc, char** argv) {
             return Usage();
         }
         if (command == "set" && !ParseValue(*setting, args[2].c_str(), &value)) return kExitUsage;
-    } else if (command == "stream") {
+    } else if (command == "stream" || command == "snap") {
+        const bool stream = command == "stream";
         for (size_t i = 1; i < args.size(); ++i) {
+            if (!stream && args[i].rfind("--", 0) != 0) {
+                if (!path.empty()) return Usage();
+                path = args[i];
+                continue;
+            }
             const bool hasValue = i + 1 < args.size();
-            const bool parsed =
-                hasValue &&
-                ((args[i] == "--frames" && ParseInt(args[i + 1].c_str(), 1, 1000000, &frames)) ||
-                 (args[i] == "--bits" && ParseInt(args[i + 1].c_str(), 8, 16, &bits) &&
-                  (bits == 8 || bits == 16)));
+            const std::string& option = args[i];
+            bool parsed = false;
+            if (!hasValue) {
+            } else if (option == "--format") {
+                format = FindFormat(args[i + 1]);
+                parsed = format != nullptr;
+            } else if (stream && option == "--frames") {
+                parsed = ParseInt(args[i + 1].c_str(), 1, 1000000, &frames);
+            } else if (stream && option == "--bits") {
+                parsed = ParseInt(args[i + 1].c_str(), 8, 16, &bits) && (bits == 8 || bits == 16);
+            } else if (stream && option == "--save") {
+                saveDir = args[i + 1];
+                parsed = !saveDir.empty();
+            }
             if (!parsed) return Usage();
             ++i;
         }
-    } else if (command == "snap") {
-        if (args.size() != 2) return Usage();
+        if (!stream && path.empty()) return Usage();
+        if (stream && format != nullptr && saveDir.empty()) return Usage();
+        if (format == nullptr) {
+            format = stream ? &kFileFormats[VELCOR_FILE_BMP] : FormatForPath(path);
+        }
     } else if (command == "mask") {
         if (!ParseMaskSteps(args, &maskSteps)) return Usage();
     } else if (command == "list" || command == "info") {
@@ -632,14 +683,14 @@ int main(int argc, char** argv) {
     } else if (command == "set") {
         result = SetSetting(camera, *setting, value, args[2].c_str());
     } else if (command == "snap") {
-        result = Snap(camera, args[1].c_str());
+        result = Snap(camera, path, *format);
     } else if (command == "mask") {
         // Simulated cameras are the only ones here when any were attached: camera I is the
         // I-th of them.
         const size_t index = static_cast<size_t>(device);
         result = Mask(camera, index < simulated.size() ? simulated[index] : 0, maskSteps);
     } else {
-        result = Stream(camera, frames, bits);
+        result = Stream(camera, frames, bits, saveDir, *format);
     }
     Velcor_Release(camera);
     return result;

@@ -1,0 +1,49 @@
+// A file being written by one of the image file writers. It is opened for writing, truncated
+// or created; until Commit succeeds, the destructor (or Discard) removes what was written, so
+// a failed save leaves no partial file that would look like a picture. Only a regular file
+// that this object created or truncated is removed: a device such as /dev/full, or a name that
+// meanwhile points elsewhere, is left alone.
+//
+// The encoders work on their own descriptors (Duplicate): the libraries close those, and the
+// final close here still reports what the system defers to it (a full disk on a network file
+// system, for one).
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstddef>
+
+namespace velcor {
+
+class OutputFile {
+  public:
+    OutputFile() = default;
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    // False (errno set) when the path cannot be opened for writing or created.
+    bool Open(const char* path);
+    bool IsOpen() const { return fd_ >= 0; }
+    int Descriptor() const { return fd_; }
+    // A second descriptor of the file for a library that closes what it is given; -1 on
+    // failure.
+    int Duplicate() const;
+    // Writes all of the bytes; false (errno set) on any short or failed write.
+    bool Write(const void* data, size_t size);
+    // Closes the file and keeps it; false (errno set, the file removed) when the close fails.
+    bool Commit();
+    // Closes and removes the file (when it is a regular file of ours); errno is kept.
+    void Discard();
+
+  private:
+    int fd_ = -1;
+    // Opened and neither committed nor discarded yet.
+    bool pending_ = false;
+    const char* path_ = nullptr;
+    bool regular_ = false;
+    dev_t device_ = 0;
+    ino_t inode_ = 0;
+};
+
+}  // namespace velcor
