@@ -26,6 +26,7 @@
 #include "camera/CaptureGeometry.h"
 #include "camera/CaptureSession.h"
 #include "camera/ErrorReporter.h"
+#include "camera/PixelMaskStore.h"
 #include "camera/SettingsModel.h"
 #include "engine/ProductIds.h"
 #include "engine/VelcorR3U2Base.h"
@@ -142,7 +143,7 @@ class CVelcor {
     int SetIOPort(uint8_t value);
     int LoadConfigFileA(const char* path);
     int LoadConfigFileW(const wchar_t* path);
-    std::vector<std::pair<int32_t, int32_t>> ConfigurationList() VELCOR_EXCLUDES(maskLock_);
+    std::vector<std::pair<int32_t, int32_t>> ConfigurationList() VELCOR_EXCLUDES(mask_.Lock());
 
     // ---- Dialogs and pixel mask
     int ShowCameraDialog(HWND parent);
@@ -153,11 +154,12 @@ class CVelcor {
     int SaveMaskFile(const char* path);
     int SaveMaskFileW(const wchar_t* path);
     // Takes the current raw frame as the dark (kind 0) or bright (kind 1) reference of the
-    // pixel mask, when it is a whole sensor frame.
+    // pixel mask. Only a whole sensor frame is taken: any other size (or kind) records error 12,
+    // answers 0 and changes no plane.
     int UpdateMaskData(int kind);
-    // Correction plane 0-4 (8 bits) or 5-9 (16 bits); plane 0 of each depth is the dark
-    // reference and plane 1 the bright one. For diagnostics and tests.
-    const DibImage* CorrectionPlane(int index) const VELCOR_EXCLUDES(maskLock_);
+    // Correction plane 0-4 (8 bits) or 5-9 (16 bits) in the order of MaskPlane: dark and
+    // bright reference, hot, dead and dot map. For diagnostics and tests.
+    const DibImage* CorrectionPlane(int index) const VELCOR_EXCLUDES(mask_.Lock());
 
     // ---- Filter values
     int GetFilterValue(int id, int* ok);
@@ -173,11 +175,6 @@ class CVelcor {
     int ConfigFilterStub();
 
   private:
-    // The correction planes of the pixel mask: five of 8 bits, then five of 16 bits.
-    static constexpr int kPlane8First = 0;
-    static constexpr int kPlane16First = 5;
-    static constexpr int kPlaneCount = 10;
-
     // Records error 1 and answers false when there is no engine.
     bool HaveEngine();
     // The lowest device number of a present camera (0 when none is present).
@@ -227,11 +224,10 @@ class CVelcor {
     platform::HDEVNOTIFY deviceNotification_ = nullptr;
 
     // ---- Pixel mask and configuration, under the mask lock
-    mutable platform::CriticalSection maskLock_;
-    // Plane 0 of each depth is the dark reference, plane 1 the bright one.
-    std::array<DibImage, kPlaneCount> correctionPlanes_ VELCOR_GUARDED_BY(maskLock_);
+    // Shared with the capture session, whose frame conversion corrects frames with it.
+    PixelMaskStore mask_;
     // Integer pairs of the configuration file.
-    std::vector<std::pair<int32_t, int32_t>> configuration_ VELCOR_GUARDED_BY(maskLock_);
+    std::vector<std::pair<int32_t, int32_t>> configuration_ VELCOR_GUARDED_BY(mask_.Lock());
 };
 
 }  // namespace velcor
