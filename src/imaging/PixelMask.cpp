@@ -78,6 +78,24 @@ void FlatFieldRows(DibImage& raw, const DibImage& dark, const DibImage& bright, 
     }
 }
 
+// Dot marking of one row, columns from..to: a pixel at the threshold or further from the mean
+// of its four neighbours.
+template <typename T>
+void MarkOutliers(const T* __restrict up, const T* __restrict row, const T* __restrict down,
+                  T* __restrict mark, int from, int to, int threshold) {
+    for (int x = from; x <= to; ++x) {
+        const int mean = (row[x - 1] + row[x + 1] + up[x] + down[x]) >> 2;
+        mark[x] = std::abs(row[x] - mean) >= threshold;
+    }
+}
+
+// Adds the pixels the hot or dead map flags (entries 0 or 1) to count marks.
+template <typename T>
+void MarkDefects(const T* __restrict hot, const T* __restrict dead, T* __restrict mark, int count) {
+    for (int i = 0; i < count; ++i)
+        mark[i] = static_cast<T>(mark[i] | hot[i] | dead[i]);
+}
+
 }  // namespace
 
 bool PixelMask::Create() {
@@ -232,66 +250,44 @@ void PixelMask::CorrectDotsOf(DibImage& raw, int xStart, int yStart, MaskPlane h
     const int mapX0 = std::max(kEdge, -xStart);
     const int mapX1 = std::min(last, kWidth - 1 - xStart);
     for (int y = kEdge; y <= lastRow; ++y) {
-        const T* up = RowOf<T>(raw, y - 1);
-        const T* row = RowOf<T>(raw, y);
-        const T* down = RowOf<T>(raw, y + 1);
         T* mark = RowOf<T>(dots, y);
-        for (int x = kEdge; x <= last; ++x) {
-            const int mean = (row[x - 1] + row[x + 1] + up[x] + down[x]) >> 2;
-            mark[x] = std::abs(row[x] - mean) >= threshold;
-        }
+        MarkOutliers(RowOf<T>(raw, y - 1), RowOf<T>(raw, y), RowOf<T>(raw, y + 1), mark, kEdge,
+                     last, threshold);
         const int sensorY = yStart + y;
-        if (sensorY < 0 || sensorY >= kHeight) continue;
-        const T* hotRow = RowOf<T>(hot, sensorY);
-        const T* deadRow = RowOf<T>(dead, sensorY);
-        for (int x = mapX0; x <= mapX1; ++x)
-            mark[x] |= static_cast<T>(hotRow[xStart + x] | deadRow[xStart + x]);
+        if (sensorY < 0 || sensorY >= kHeight || mapX0 > mapX1) continue;
+        MarkDefects(RowOf<T>(hot, sensorY) + xStart + mapX0,
+                    RowOf<T>(dead, sensorY) + xStart + mapX0, mark + mapX0, mapX1 - mapX0 + 1);
     }
 
     // ---- Replacing. Only unmarked pixels are read and they never change, so the nearest
-    // unmarked pixel in each direction is tracked as the rows and columns advance instead of
-    // being searched for afresh: above[x] is the last unmarked row above, below[x] the next
-    // unmarked row at or after the one below (moved on only when passed).
+    // unmarked pixel to the left of (above) a marked one is its neighbour when that is
+    // unmarked, else the one its marked neighbour found: left carries it along the row,
+    // above_[x] down the column. Downwards and rightwards, the next unmarked pixel is searched
+    // from where the previous search in that column (row) stopped, never from the start again.
     above_.assign(static_cast<size_t>(w), kEdge - 1);
     below_.assign(static_cast<size_t>(w), kEdge);
-    auto marked = [&](int x, int y) { return RowOf<T>(dots, y)[x] != 0; };
     for (int y = kEdge; y <= lastRow; ++y) {
         T* row = RowOf<T>(raw, y);
         const T* mark = RowOf<T>(dots, y);
-        int left = kEdge - 1;  // last unmarked column to the left
-        int right = kEdge;     // next unmarked column, once moved past x
+        const T* markAbove = RowOf<T>(dots, y - 1);
+        int left = kEdge - 1;
+        int right = kEdge;
         for (int x = kEdge; x <= last; ++x) {
-            if (mark[x] == 0) {
-                left = x;
-                above_[x] = y;
-                continue;
-            }
-            int sum = 0;
-            int count = 0;
-            if (left >= 0) {
-                sum += row[left];
-                ++count;
-            }
+            if (mark[x] == 0) continue;
+            if (mark[x - 1] == 0) left = x - 1;
+            if (markAbove[x] == 0) above_[x] = y - 1;
             if (right <= x) right = x + 1;
             while (right < w && mark[right] != 0)
                 ++right;
-            if (right < w) {
-                sum += row[right];
-                ++count;
-            }
-            if (above_[x] >= 0) {
-                sum += RowOf<T>(raw, above_[x])[x];
-                ++count;
-            }
-            int& next = below_[x];
-            if (next <= y) next = y + 1;
-            while (next < h && marked(x, next))
-                ++next;
-            if (next < h) {
-                sum += RowOf<T>(raw, next)[x];
-                ++count;
-            }
-            if (count > 0) row[x] = static_cast<T>(sum / count);
+            int& below = below_[x];
+            if (below <= y) below = y + 1;
+            while (below < h && RowOf<T>(dots, below)[x] != 0)
+                ++below;
+            // The frame's outer four rows and columns are never marked, so each direction
+            // finds a pixel.
+            const int sum =
+                row[left] + row[right] + RowOf<T>(raw, above_[x])[x] + RowOf<T>(raw, below)[x];
+            row[x] = static_cast<T>(sum / 4);
         }
     }
 }

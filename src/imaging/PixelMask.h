@@ -93,8 +93,9 @@ class PixelMask {
 
     // ---- Corrections, on a raw frame in place (8 or 16 bits; other depths are left alone)
     // Flat field. (xStart, yStart) places the frame on the sensor. A whole-width or
-    // whole-height frame keeps a two-pixel margin; pixels whose references fall outside the
-    // sensor, or whose references do not rise from dark to bright, are left unchanged.
+    // whole-height frame keeps a two-pixel margin. Left unchanged: pixels whose references
+    // would lie off the sensor, 8-bit pixels with equal references and 16-bit pixels whose
+    // references do not rise from dark to bright.
     void CorrectFlatField(DibImage& raw, int xStart, int yStart) const;
     // Dot correction: marks pixels at least four away from the frame's edges that the hot or
     // dead map flags (at their sensor position) or that differ from the mean of their four

@@ -371,6 +371,29 @@ TEST_F(PixelMaskTest, DotCorrectionTakesTheNearestUnmarkedPixelInEachDirection) 
     EXPECT_EQ(Channel(frame, 20, 13, 0), 120u);
 }
 
+TEST_F(PixelMaskTest, DotCorrectionOfAFrameMarkedThroughoutReachesTheBands) {
+    // Every pixel mapped hot: each one takes the unmarked pixels of the outer bands in its row
+    // and column, however far away.
+    DibImage dark;
+    ASSERT_TRUE(mask_.UpdateReference(FlatFrame(dark, 8, 255), 0));
+    DibImage frame, before;
+    frame.Create(kW, kH, 8);
+    before.Create(kW, kH, 8);
+    FillRandom(frame, 12);
+    std::memcpy(before.Pixels(), frame.Pixels(), frame.ByteSize());
+    mask_.CorrectDots(frame, 0, 0);
+    int wrong = 0;
+    for (int y = 4; y < kH - 4; ++y) {
+        for (int x = 4; x < kW - 4; ++x) {
+            const uint32_t expected = (Channel(before, 3, y, 0) + Channel(before, kW - 4, y, 0) +
+                                       Channel(before, x, 3, 0) + Channel(before, x, kH - 4, 0)) /
+                                      4;
+            wrong += Channel(frame, x, y, 0) != expected;
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+}
+
 TEST_F(PixelMaskTest, DotCorrectionNeverChangesTheOuterFourRowsAndColumns) {
     for (int bits : {8, 16}) {
         DibImage frame;
