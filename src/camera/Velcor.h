@@ -189,8 +189,7 @@ class CVelcor {
     void DestroyOwnedObjects();
     // What a capture start needs from the object: the window to read and the preview placement.
     CaptureSetup Setup() const;
-    // Answer of recording, image files, mask files and dialogs while the library has none of
-    // them.
+    // Answer of recording, image files and dialogs while the library has none of them.
     int CapturePathUnavailable();
 
     // ---- Taking turns
@@ -214,6 +213,10 @@ class CVelcor {
     // Filter, analog and colour-mode values and the wait time, shared with the worker.
     SettingsModel settings_;
 
+    // The pixel mask and its lock; the capture session corrects frames with it, so it is
+    // declared before the session.
+    PixelMaskStore mask_;
+
     // ---- The camera and its capture
     // The engine, the only way to the camera; made by Initialize, gone with the object.
     std::unique_ptr<CVelcorR3U2Base> engine_;
@@ -223,9 +226,7 @@ class CVelcor {
     // The notification window's device-interface registration.
     platform::HDEVNOTIFY deviceNotification_ = nullptr;
 
-    // ---- Pixel mask and configuration, under the mask lock
-    // Shared with the capture session, whose frame conversion corrects frames with it.
-    PixelMaskStore mask_;
+    // ---- Configuration, under the mask lock
     // Integer pairs of the configuration file.
     std::vector<std::pair<int32_t, int32_t>> configuration_ VELCOR_GUARDED_BY(mask_.Lock());
 };
