@@ -22,10 +22,11 @@ constexpr uint32_t kTriggerFrameTimeoutMs = 6000;
 }  // namespace
 
 CaptureSession::CaptureSession(CVelcorR3U2Base& engine, SettingsModel& settings,
-                               ErrorReporter& errors)
+                               ErrorReporter& errors, PixelMaskStore& mask)
     : engine_(engine),
       settings_(settings),
       errors_(errors),
+      mask_(mask),
       rateWindowStartMs_(platform::TimeGetTime()) {}
 
 CaptureSession::~CaptureSession() {
@@ -87,6 +88,7 @@ bool CaptureSession::PrepareCapture(const CaptureSetup& setup) {
             return false;
         }
         activeColourIndex_ = colourIndex;
+        activeGeometry_ = geometry;
     }
     e.SetBitDepthMode(RawIsSixteenBits(bits) ? 1 : 0);
     if (!e.ApplyWindow(geometry.xStart, geometry.yStart, w, h, setup.subSample)) {
@@ -503,8 +505,11 @@ class CaptureSession::ConversionHooks : public FrameConversionHooks {
     void AutoExposure(const DibImage& raw, const ConversionParams& params) override {
         session_.AutoExposure(raw, params.autoExposureMode);
     }
-    // Defect correction joins with the pixel mask; until then the raw frame passes unchanged.
-    void CorrectDefects(DibImage&, bool, bool) override {}
+    // Called by the conversion under the frame lock, which the session holds around it.
+    VELCOR_NO_THREAD_SAFETY_ANALYSIS void CorrectDefects(DibImage& raw, bool mask,
+                                                         bool dot) override {
+        session_.CorrectDefects(raw, mask, dot);
+    }
 
   private:
     CaptureSession& session_;
@@ -526,6 +531,15 @@ void CaptureSession::ConvertFrame(const Settings& settings) {
 
     // The automatic balances leave their gains for the next frames and for the settings.
     settings_.KeepBalances(f, p.filters);
+}
+
+void CaptureSession::CorrectDefects(DibImage& raw, bool mask, bool dot) {
+    const int xStart = activeGeometry_.xStart;
+    const int yStart = activeGeometry_.yStart;
+    platform::CriticalSectionLock lock(mask_.Lock());
+    PixelMask& pixelMask = mask_.Mask();
+    if (mask) pixelMask.CorrectFlatField(raw, xStart, yStart);
+    if (dot) pixelMask.CorrectDots(raw, xStart, yStart);
 }
 
 void CaptureSession::AutoExposure(const DibImage& raw, int mode) {

@@ -25,6 +25,7 @@
 
 #include "camera/CaptureGeometry.h"
 #include "camera/ErrorReporter.h"
+#include "camera/PixelMaskStore.h"
 #include "camera/SettingsModel.h"
 #include "engine/VelcorR3U2Base.h"
 #include "imaging/DibImage.h"
@@ -52,8 +53,10 @@ struct CaptureSetup {
 
 class CaptureSession {
   public:
-    // The engine, the settings model and the error reporter outlive the session.
-    CaptureSession(CVelcorR3U2Base& engine, SettingsModel& settings, ErrorReporter& errors);
+    // The engine, the settings model, the error reporter and the pixel mask outlive the
+    // session.
+    CaptureSession(CVelcorR3U2Base& engine, SettingsModel& settings, ErrorReporter& errors,
+                   PixelMaskStore& mask);
     // Stops, so the worker is joined before the session goes.
     ~CaptureSession();
     CaptureSession(const CaptureSession&) = delete;
@@ -137,6 +140,10 @@ class CaptureSession {
     // Runs automatic exposure and turns the raw image into the output image.
     void ConvertFrame(const Settings& settings) VELCOR_REQUIRES(frameLock_);
     void AutoExposure(const DibImage& raw, int mode) VELCOR_EXCLUDES(settings_.Lock());
+    // Flat field when mask is set, then the dot correction when dot is set, with the pixel
+    // mask under its lock; the capture window places the frame on the sensor.
+    void CorrectDefects(DibImage& raw, bool mask, bool dot) VELCOR_REQUIRES(frameLock_)
+        VELCOR_EXCLUDES(mask_.Lock());
     // Copies the image into the application's buffer; error 5 (and a frame message carrying it)
     // when the buffer is too small.
     bool CopyToApplication(const DibImage& image, uint8_t* buffer, int size, int topRowFirst)
@@ -158,6 +165,7 @@ class CaptureSession {
     CVelcorR3U2Base& engine_;
     SettingsModel& settings_;
     ErrorReporter& errors_;
+    PixelMaskStore& mask_;
 
     // ---- Capture state and the worker thread
     std::atomic<int> state_{kIdle};
@@ -181,6 +189,8 @@ class CaptureSession {
     int activeColourIndex_ VELCOR_GUARDED_BY(frameLock_) = 0;
     // A frame has been converted into the images since the last close.
     bool imageValid_ VELCOR_GUARDED_BY(frameLock_) = false;
+    // The sensor window of the running (or last) capture.
+    CaptureGeometry activeGeometry_ VELCOR_GUARDED_BY(frameLock_);
     // Where frames go: the frame window and the application's buffer.
     HWND frameWindow_ VELCOR_GUARDED_BY(frameLock_) = nullptr;
     uint8_t* appBuffer_ VELCOR_GUARDED_BY(frameLock_) = nullptr;

@@ -6,6 +6,7 @@
 
 #include "camera/ConfigFile.h"
 #include "camera/EngineFactory.h"
+#include "camera/MaskFile.h"
 #include "platform/Clock.h"
 #include "platform/RegularFile.h"
 #include "platform/TextCodec.h"
@@ -45,9 +46,8 @@ void CVelcor::DestroyOwnedObjects() {
     // The session drives the engine: it goes first.
     session_.reset();
     engine_.reset();
-    platform::CriticalSectionLock lock(maskLock_);
-    for (DibImage& plane : correctionPlanes_)
-        plane.Release();
+    platform::CriticalSectionLock lock(mask_.Lock());
+    mask_.Mask().Release();
     configuration_.clear();
 }
 
@@ -64,7 +64,7 @@ bool CVelcor::HaveEngine() {
 int CVelcor::Initialize(HWND notifyWindow) {
     DestroyOwnedObjects();
     engine_ = CreateCameraEngine();
-    if (engine_) session_ = std::make_unique<CaptureSession>(*engine_, settings_, errors_);
+    if (engine_) session_ = std::make_unique<CaptureSession>(*engine_, settings_, errors_, mask_);
     errors_.SetNotifyWindow(notifyWindow);
 
     // The application hears of cameras arriving and leaving through its notification window.
@@ -80,16 +80,10 @@ int CVelcor::Initialize(HWND notifyWindow) {
     }
 
     {
-        // Correction planes of the pixel mask: dark reference 0, bright reference saturated.
-        platform::CriticalSectionLock lock(maskLock_);
-        for (int i = 0; i < 5; ++i) {
-            if (!correctionPlanes_[kPlane8First + i].Create(kMaxWidth, kMaxHeight, 8) ||
-                !correctionPlanes_[kPlane16First + i].Create(kMaxWidth, kMaxHeight, 16)) {
-                return 0;
-            }
-        }
-        correctionPlanes_[kPlane8First + 1].FillBytes(255);
-        correctionPlanes_[kPlane16First + 1].FillWords(4095);
+        // The pixel mask starts cleared, which corrects nothing until a mask is loaded or
+        // taken from the camera.
+        platform::CriticalSectionLock lock(mask_.Lock());
+        if (!mask_.Mask().Create()) return 0;
     }
 
     engine_->SetProductId(kProductId);
@@ -751,7 +745,7 @@ int CVelcor::LoadConfigFileA(const char* path) {
         return 0;
     }
     ConfigurationPairs pairs = ParseConfigurationPairs(bytes.data(), bytes.size());
-    platform::CriticalSectionLock lock(maskLock_);
+    platform::CriticalSectionLock lock(mask_.Lock());
     configuration_ = std::move(pairs);
     return 1;
 }
@@ -766,7 +760,7 @@ int CVelcor::LoadConfigFileW(const wchar_t* path) {
 }
 
 std::vector<std::pair<int32_t, int32_t>> CVelcor::ConfigurationList() {
-    platform::CriticalSectionLock lock(maskLock_);
+    platform::CriticalSectionLock lock(mask_.Lock());
     return configuration_;
 }
 
@@ -774,36 +768,26 @@ std::vector<std::pair<int32_t, int32_t>> CVelcor::ConfigurationList() {
 
 int CVelcor::UpdateMaskData(int kind) {
     if (!HaveEngine()) return 0;
-    int result = 1;
+    bool taken = false;
+    // Frame lock, then mask lock, as the frame conversion takes them.
     session_->LendRawFrame([&](const DibImage* raw) {
-        // References are whole sensor frames: a windowed frame is not taken, yet the call
-        // answers 1, as it always has; only a refused kind fails.
-        if (raw == nullptr || raw->Pixels() == nullptr || raw->Width() != kMaxWidth ||
-            raw->Height() != kMaxHeight) {
-            return;
-        }
-        if (kind != 0 && kind != 1) {
-            // The kind is refused: no reference was taken, so the call did not succeed.
-            RecordError(kErrConversion);
-            result = 0;
-            return;
-        }
-        platform::CriticalSectionLock maskLock(maskLock_);
-        // Plane 0 of each depth holds the dark reference, plane 1 the bright one.
-        const int first = raw->Bits() == 16 ? kPlane16First : kPlane8First;
-        DibImage& store = correctionPlanes_[first + kind];
-        if (store.ByteSize() == raw->ByteSize()) {
-            std::memcpy(store.Pixels(), raw->Pixels(), raw->ByteSize());
-        }
-        // No defect maps are built from the references yet: defect correction is not part of
-        // this build.
+        if (raw == nullptr) return;
+        platform::CriticalSectionLock lock(mask_.Lock());
+        taken = mask_.Mask().UpdateReference(*raw, kind);
     });
-    return result;
+    if (!taken) {
+        // A windowed frame, no frame yet or an unknown kind: the references are whole sensor
+        // frames, and none was taken.
+        RecordError(kErrConversion);
+        return 0;
+    }
+    return 1;
 }
 
 const DibImage* CVelcor::CorrectionPlane(int index) const {
-    platform::CriticalSectionLock lock(maskLock_);
-    return index >= 0 && index < kPlaneCount ? &correctionPlanes_[index] : nullptr;
+    if (index < 0 || index >= kMaskPlaneCount) return nullptr;
+    platform::CriticalSectionLock lock(mask_.Lock());
+    return &mask_.Mask().Plane(static_cast<MaskPlane>(index));
 }
 
 int CVelcor::ShowCameraDialog(HWND) {
@@ -815,11 +799,36 @@ int CVelcor::ShowAnalogDialog(HWND) {
 int CVelcor::ShowImageDialog(HWND) {
     return HaveEngine() ? CapturePathUnavailable() : 0;
 }
-int CVelcor::LoadMaskFile(const char*) {
-    return HaveEngine() ? CapturePathUnavailable() : 0;
+
+int CVelcor::LoadMaskFile(const char* path) {
+    if (!HaveEngine()) return 0;
+    // The whole file is read and checked before the planes change: a short, long or damaged
+    // file leaves the mask as it was.
+    std::vector<uint8_t> file;
+    bool loaded = false;
+    if (path != nullptr && ReadMaskFileBytes(path, file)) {
+        platform::CriticalSectionLock lock(mask_.Lock());
+        loaded = mask_.Mask().LoadFile(file.data(), file.size());
+    }
+    if (!loaded) {
+        RecordError(kErrMaskFile);
+        return 0;
+    }
+    return 1;
 }
-int CVelcor::SaveMaskFile(const char*) {
-    return HaveEngine() ? CapturePathUnavailable() : 0;
+
+int CVelcor::SaveMaskFile(const char* path) {
+    if (!HaveEngine()) return 0;
+    std::vector<uint8_t> file;
+    {
+        platform::CriticalSectionLock lock(mask_.Lock());
+        file = mask_.Mask().SaveFile();
+    }
+    if (file.empty() || !WriteMaskFileBytes(path, file)) {
+        RecordError(kErrMaskFile);
+        return 0;
+    }
+    return 1;
 }
 
 int CVelcor::LoadMaskFileW(const wchar_t* path) {

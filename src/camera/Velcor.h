@@ -26,6 +26,7 @@
 #include "camera/CaptureGeometry.h"
 #include "camera/CaptureSession.h"
 #include "camera/ErrorReporter.h"
+#include "camera/PixelMaskStore.h"
 #include "camera/SettingsModel.h"
 #include "engine/ProductIds.h"
 #include "engine/VelcorR3U2Base.h"
@@ -142,7 +143,7 @@ class CVelcor {
     int SetIOPort(uint8_t value);
     int LoadConfigFileA(const char* path);
     int LoadConfigFileW(const wchar_t* path);
-    std::vector<std::pair<int32_t, int32_t>> ConfigurationList() VELCOR_EXCLUDES(maskLock_);
+    std::vector<std::pair<int32_t, int32_t>> ConfigurationList() VELCOR_EXCLUDES(mask_.Lock());
 
     // ---- Dialogs and pixel mask
     int ShowCameraDialog(HWND parent);
@@ -153,11 +154,12 @@ class CVelcor {
     int SaveMaskFile(const char* path);
     int SaveMaskFileW(const wchar_t* path);
     // Takes the current raw frame as the dark (kind 0) or bright (kind 1) reference of the
-    // pixel mask, when it is a whole sensor frame.
+    // pixel mask. Only a whole sensor frame is taken: any other size (or kind) records error 12,
+    // answers 0 and changes no plane.
     int UpdateMaskData(int kind);
-    // Correction plane 0-4 (8 bits) or 5-9 (16 bits); plane 0 of each depth is the dark
-    // reference and plane 1 the bright one. For diagnostics and tests.
-    const DibImage* CorrectionPlane(int index) const VELCOR_EXCLUDES(maskLock_);
+    // Correction plane 0-4 (8 bits) or 5-9 (16 bits) in the order of MaskPlane: dark and
+    // bright reference, hot, dead and dot map. For diagnostics and tests.
+    const DibImage* CorrectionPlane(int index) const VELCOR_EXCLUDES(mask_.Lock());
 
     // ---- Filter values
     int GetFilterValue(int id, int* ok);
@@ -173,11 +175,6 @@ class CVelcor {
     int ConfigFilterStub();
 
   private:
-    // The correction planes of the pixel mask: five of 8 bits, then five of 16 bits.
-    static constexpr int kPlane8First = 0;
-    static constexpr int kPlane16First = 5;
-    static constexpr int kPlaneCount = 10;
-
     // Records error 1 and answers false when there is no engine.
     bool HaveEngine();
     // The lowest device number of a present camera (0 when none is present).
@@ -192,8 +189,7 @@ class CVelcor {
     void DestroyOwnedObjects();
     // What a capture start needs from the object: the window to read and the preview placement.
     CaptureSetup Setup() const;
-    // Answer of recording, image files, mask files and dialogs while the library has none of
-    // them.
+    // Answer of recording, image files and dialogs while the library has none of them.
     int CapturePathUnavailable();
 
     // ---- Taking turns
@@ -217,6 +213,10 @@ class CVelcor {
     // Filter, analog and colour-mode values and the wait time, shared with the worker.
     SettingsModel settings_;
 
+    // The pixel mask and its lock; the capture session corrects frames with it, so it is
+    // declared before the session.
+    PixelMaskStore mask_;
+
     // ---- The camera and its capture
     // The engine, the only way to the camera; made by Initialize, gone with the object.
     std::unique_ptr<CVelcorR3U2Base> engine_;
@@ -226,12 +226,9 @@ class CVelcor {
     // The notification window's device-interface registration.
     platform::HDEVNOTIFY deviceNotification_ = nullptr;
 
-    // ---- Pixel mask and configuration, under the mask lock
-    mutable platform::CriticalSection maskLock_;
-    // Plane 0 of each depth is the dark reference, plane 1 the bright one.
-    std::array<DibImage, kPlaneCount> correctionPlanes_ VELCOR_GUARDED_BY(maskLock_);
+    // ---- Configuration, under the mask lock
     // Integer pairs of the configuration file.
-    std::vector<std::pair<int32_t, int32_t>> configuration_ VELCOR_GUARDED_BY(maskLock_);
+    std::vector<std::pair<int32_t, int32_t>> configuration_ VELCOR_GUARDED_BY(mask_.Lock());
 };
 
 }  // namespace velcor

@@ -26,9 +26,9 @@ class FileDescriptor {
     int fd_;
 };
 
-}  // namespace
-
-ReadFileResult ReadRegularFile(const char* path, size_t limit, std::vector<uint8_t>& bytes) {
+// Reads the file up to `limit` bytes; a file beyond the limit is TooLarge unless `cut`, which
+// keeps its first `limit` bytes.
+ReadFileResult Read(const char* path, size_t limit, bool cut, std::vector<uint8_t>& bytes) {
     if (path == nullptr) return ReadFileResult::CannotOpen;
     // Non-blocking, so that opening a FIFO without a writer does not wait for one; the type
     // is checked on the open descriptor, so the file cannot be swapped between check and use.
@@ -37,17 +37,20 @@ ReadFileResult ReadRegularFile(const char* path, size_t limit, std::vector<uint8
     struct stat status {};
     if (::fstat(file.Get(), &status) != 0) return ReadFileResult::ReadFailed;
     if (!S_ISREG(status.st_mode)) return ReadFileResult::NotRegular;
-    if (status.st_size < 0 || static_cast<uint64_t>(status.st_size) > limit) {
-        return ReadFileResult::TooLarge;
-    }
+    if (status.st_size < 0) return ReadFileResult::ReadFailed;
+    if (!cut && static_cast<uint64_t>(status.st_size) > limit) return ReadFileResult::TooLarge;
 
     // The file may grow or shrink after fstat: read until its end, but never past the limit
     // and one byte more, which tells a file that grew beyond the limit.
-    std::vector<uint8_t> content(static_cast<size_t>(status.st_size) + 1);
+    std::vector<uint8_t> content(
+        static_cast<size_t>(std::min<uint64_t>(static_cast<uint64_t>(status.st_size), limit)) + 1);
     size_t total = 0;
     for (;;) {
         if (total == content.size()) {
-            if (total > limit) return ReadFileResult::TooLarge;
+            if (total > limit) {
+                if (cut) break;
+                return ReadFileResult::TooLarge;
+            }
             content.resize(std::min(limit + 1, total + total / 2 + 4096));
         }
         const ssize_t n = ::read(file.Get(), content.data() + total, content.size() - total);
@@ -58,10 +61,23 @@ ReadFileResult ReadRegularFile(const char* path, size_t limit, std::vector<uint8
         if (n == 0) break;
         total += static_cast<size_t>(n);
     }
-    if (total > limit) return ReadFileResult::TooLarge;
+    if (total > limit) {
+        if (!cut) return ReadFileResult::TooLarge;
+        total = limit;
+    }
     content.resize(total);
     bytes = std::move(content);
     return ReadFileResult::Ok;
+}
+
+}  // namespace
+
+ReadFileResult ReadRegularFile(const char* path, size_t limit, std::vector<uint8_t>& bytes) {
+    return Read(path, limit, false, bytes);
+}
+
+ReadFileResult ReadRegularFileHead(const char* path, size_t count, std::vector<uint8_t>& bytes) {
+    return Read(path, count, true, bytes);
 }
 
 }  // namespace velcor::platform

@@ -22,4 +22,8 @@ enum class ReadFileResult {
 // left as it was otherwise.
 ReadFileResult ReadRegularFile(const char* path, size_t limit, std::vector<uint8_t>& bytes);
 
+// Reads the first `count` bytes of the regular file at `path`, or the whole file when it is
+// shorter: a longer file is not TooLarge here. `bytes` is replaced only on Ok.
+ReadFileResult ReadRegularFileHead(const char* path, size_t count, std::vector<uint8_t>& bytes);
+
 }  // namespace velcor::platform

@@ -239,7 +239,7 @@ TEST_F(RampCamera, ThePreviewWorkerAllocatesNothingPerFrame) {
 TEST_F(RampCamera, MaskReferencesAreTakenFromWholeFrames) {
     auto camera = SdkChain().Lookup(handle_);
     ASSERT_NE(camera, nullptr);
-    EXPECT_EQ(camera->CorrectionPlane(1)->Pixels()[0], 255) << "the bright reference starts full";
+    EXPECT_EQ(camera->CorrectionPlane(1)->Pixels()[0], 0) << "the bright reference starts clear";
     Snap(8, 1024, true);
     ASSERT_EQ(Velcor_UpdateMaskData(handle_, 1), TRUE);
     const DibImage& bright = *camera->CorrectionPlane(1);
@@ -252,8 +252,9 @@ TEST_F(RampCamera, MaskReferencesAreTakenFromWholeFrames) {
 
     ASSERT_EQ(Velcor_SetCaptureWindowEx(handle_, 1280, 0, 1280, 1024, 0, 512), TRUE);
     Snap(8, 512, true);
-    EXPECT_EQ(Velcor_UpdateMaskData(handle_, 0), TRUE);
-    EXPECT_EQ(camera->CorrectionPlane(0)->Pixels()[7], 0) << "a windowed frame is not taken";
+    EXPECT_EQ(Velcor_UpdateMaskData(handle_, 0), FALSE) << "a windowed frame is not taken";
+    EXPECT_EQ(Velcor_GetLastError(handle_), 12);
+    EXPECT_EQ(camera->CorrectionPlane(0)->Pixels()[7], 0) << "the dark reference is untouched";
 }
 
 TEST_F(RampCamera, StartAndStopCyclesLeaveNoThreadsBehind) {

@@ -75,6 +75,16 @@ TEST_F(RegularFile, RefusesAFileOneByteOverTheLimitAndKeepsTheBytes) {
     EXPECT_EQ(bytes, (std::vector<uint8_t>{1, 2, 3}));
 }
 
+TEST_F(RegularFile, HeadReadsKeepTheFirstBytesOfALongerFileAndAllOfAShorterOne) {
+    std::vector<uint8_t> bytes;
+    ASSERT_EQ(ReadRegularFileHead(Sparse("long", 3 * kLimit).c_str(), kLimit, bytes),
+              ReadFileResult::Ok);
+    EXPECT_EQ(bytes.size(), kLimit);
+    ASSERT_EQ(ReadRegularFileHead(Sparse("short", kLimit / 2).c_str(), kLimit, bytes),
+              ReadFileResult::Ok);
+    EXPECT_EQ(bytes.size(), kLimit / 2);
+}
+
 TEST_F(RegularFile, RefusesAHugeSparseFileAtOnce) {
     std::vector<uint8_t> bytes;
     const auto start = std::chrono::steady_clock::now();
