@@ -1,0 +1,167 @@
+#include "imaging/GrayAdjustments.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
+
+namespace velcor {
+
+namespace {
+
+// Phase index (row phase x 2 + column phase): 0 = (0, 0), 1 = (0, 1), 2 = (1, 0), 3 = (1, 1).
+constexpr int kPhase00 = 0, kPhase01 = 1, kPhase10 = 2, kPhase11 = 3;
+
+inline int RowPhase(int y, int bayerMode) {
+    return (y + (bayerMode & 1)) & 1;
+}
+inline int ColumnBit(int bayerMode) {
+    return (bayerMode >> 1) & 1;
+}
+
+inline uint16_t LoadWord(const uint8_t* p) {
+    uint16_t v;
+    std::memcpy(&v, p, 2);
+    return v;
+}
+inline void StoreWord(uint8_t* p, uint16_t v) {
+    std::memcpy(p, &v, 2);
+}
+
+struct PhaseSums {
+    std::array<uint64_t, 4> sum{};
+    std::array<uint64_t, 4> count{};
+};
+
+// Sums and counts the samples of each phase. The gray balance counts only 8-bit values
+// strictly between 0 and 255 (on 16 bits: of the low byte); the Bayer gain counts them all.
+template <bool GrayBalance>
+PhaseSums SumPhases(const DibImage& raw, int bayerMode) {
+    PhaseSums s;
+    const int w = raw.Width();
+    const int colBit = ColumnBit(bayerMode);
+    const bool wide = raw.Bits() == 16;
+    for (int y = 0; y < raw.Height(); ++y) {
+        const uint8_t* row = raw.Pixels() + static_cast<size_t>(y) * raw.Stride();
+        const int rowBase = RowPhase(y, bayerMode) * 2;
+        // Two accumulators per row, for the even and the odd columns.
+        uint64_t sum[2] = {0, 0}, count[2] = {0, 0};
+        for (int x = 0; x < w; ++x) {
+            uint32_t v = wide ? LoadWord(row + 2 * x) : row[x];
+            if constexpr (GrayBalance) {
+                v &= 0xFF;
+                if (v == 0 || v == 255) continue;
+            }
+            sum[x & 1] += v;
+            ++count[x & 1];
+        }
+        for (int c = 0; c < 2; ++c) {
+            const int phase = rowBase + ((c + colBit) & 1);
+            s.sum[phase] += sum[c];
+            s.count[phase] += count[c];
+        }
+    }
+    return s;
+}
+
+template <typename Sample, typename Map>
+void MapPhases(DibImage& raw, int bayerMode, Map map) {
+    const int w = raw.Width();
+    const int colBit = ColumnBit(bayerMode);
+    for (int y = 0; y < raw.Height(); ++y) {
+        uint8_t* row = raw.Pixels() + static_cast<size_t>(y) * raw.Stride();
+        const int rowBase = RowPhase(y, bayerMode) * 2;
+        const int phaseEven = rowBase + colBit;
+        const int phaseOdd = rowBase + (colBit ^ 1);
+        for (int x = 0; x < w; ++x) {
+            const int phase = (x & 1) ? phaseOdd : phaseEven;
+            if constexpr (sizeof(Sample) == 1) {
+                row[x] = map(phase, row[x]);
+            } else {
+                StoreWord(row + 2 * x, map(phase, LoadWord(row + 2 * x)));
+            }
+        }
+    }
+}
+
+}  // namespace
+
+bool ApplyGrayGains(DibImage& raw, const FilterValues& f) {
+    if (raw.Empty() || (raw.Bits() != 8 && raw.Bits() != 16)) return false;
+    // Gray mode 1 names (0, 1) R and (1, 0) B.
+    std::array<int, 4> gain{}, offset{};
+    gain[kPhase00] = f.grayGainG1;
+    gain[kPhase01] = f.grayGainR;
+    gain[kPhase10] = f.grayGainB;
+    gain[kPhase11] = f.grayGainG2;
+    offset[kPhase00] = f.grayOffsetG1;
+    offset[kPhase01] = f.grayOffsetR;
+    offset[kPhase10] = f.grayOffsetB;
+    offset[kPhase11] = f.grayOffsetG2;
+    const bool unity = std::all_of(gain.begin(), gain.end(), [](int g) { return g == 128; }) &&
+                       std::all_of(offset.begin(), offset.end(), [](int o) { return o == 0; });
+    if (unity) return true;
+
+    // The balance may store gains far beyond 255, so the product is taken in 64 bits.
+    auto adjust = [&](int phase, uint32_t v, int64_t max) {
+        const int64_t r = offset[phase] + static_cast<int64_t>(gain[phase]) * v / 128;
+        return std::clamp<int64_t>(r, 0, max);
+    };
+    if (raw.Bits() == 8) {
+        uint8_t table[4][256];
+        for (int p = 0; p < 4; ++p) {
+            for (uint32_t v = 0; v < 256; ++v)
+                table[p][v] = static_cast<uint8_t>(adjust(p, v, 255));
+        }
+        MapPhases<uint8_t>(raw, f.bayerMode, [&](int p, uint8_t v) { return table[p][v]; });
+    } else {
+        // 12 significant bits from the sensor.
+        MapPhases<uint16_t>(raw, f.bayerMode, [&](int p, uint16_t v) {
+            return static_cast<uint16_t>(adjust(p, v, 4095));
+        });
+    }
+    return true;
+}
+
+bool AutoGrayBalance(const DibImage& raw, FilterValues& f) {
+    if (raw.Empty() || (raw.Bits() != 8 && raw.Bits() != 16)) return false;
+    const PhaseSums s = SumPhases<true>(raw, f.bayerMode);
+    if (std::any_of(s.count.begin(), s.count.end(), [](uint64_t n) { return n == 0; }))
+        return false;
+    auto mean = [&](int phase) {
+        return static_cast<float>(s.sum[phase]) / static_cast<float>(s.count[phase]);
+    };
+    // Counted samples are at least 1, so every mean is positive.
+    const float g1 = mean(kPhase00);
+    auto gain = [&](int phase) { return static_cast<int>(g1 / mean(phase) * 128.0f); };
+    f.grayGainR = gain(kPhase01);
+    f.grayGainG1 = 128;
+    f.grayGainG2 = gain(kPhase11);
+    f.grayGainB = gain(kPhase10);
+    return true;
+}
+
+bool AutoBayerGain(const DibImage& raw, int bayerMode, FilterValues& f) {
+    if (raw.Empty() || (raw.Bits() != 8 && raw.Bits() != 16)) return false;
+    const PhaseSums s = SumPhases<false>(raw, bayerMode);
+    const uint64_t greenCount = s.count[kPhase00] + s.count[kPhase11];
+    if (greenCount == 0 || s.count[kPhase01] == 0 || s.count[kPhase10] == 0) return false;
+    const double mG = static_cast<double>(s.sum[kPhase00] + s.sum[kPhase11]) / greenCount;
+    const double mB = static_cast<double>(s.sum[kPhase01]) / s.count[kPhase01];
+    const double mR = static_cast<double>(s.sum[kPhase10]) / s.count[kPhase10];
+    if (mG <= 0.0) return false;
+    const double sum = mG + mB + mR;
+    const double t = sum / mG / 3.0;
+    // A colour without light asks for an infinite gain: the limit is the answer.
+    auto gain = [&](double mean) {
+        if (mean <= 0.0) return 400;
+        const double g = sum / mean / 3.0 * 100.0 / t;
+        return g < 400.0 ? static_cast<int>(g) : 400;
+    };
+    f.bayerGainRed = gain(mR);
+    f.bayerGainGreen = 100;
+    f.bayerGainBlue = gain(mB);
+    return true;
+}
+
+}  // namespace velcor
