@@ -33,54 +33,82 @@ struct PhaseSums {
     std::array<uint64_t, 4> count{};
 };
 
+template <typename T>
+inline uint32_t Sample(const uint8_t* row, int x) {
+    if constexpr (sizeof(T) == 1) {
+        return row[x];
+    } else {
+        return LoadWord(row + 2 * x);
+    }
+}
+
 // Sums and counts the samples of each phase. The gray balance counts only 8-bit values
 // strictly between 0 and 255 (on 16 bits: of the low byte); the Bayer gain counts them all.
-template <bool GrayBalance>
+template <typename T, bool GrayBalance>
 PhaseSums SumPhases(const DibImage& raw, int bayerMode) {
     PhaseSums s;
     const int w = raw.Width();
     const int colBit = ColumnBit(bayerMode);
-    const bool wide = raw.Bits() == 16;
     for (int y = 0; y < raw.Height(); ++y) {
         const uint8_t* row = raw.Pixels() + static_cast<size_t>(y) * raw.Stride();
-        const int rowBase = RowPhase(y, bayerMode) * 2;
-        // Two accumulators per row, for the even and the odd columns.
-        uint64_t sum[2] = {0, 0}, count[2] = {0, 0};
-        for (int x = 0; x < w; ++x) {
-            uint32_t v = wide ? LoadWord(row + 2 * x) : row[x];
+        // Even and odd columns; a row of 65535-sized samples stays far below 2^32.
+        uint32_t sum[2] = {0, 0}, count[2] = {0, 0};
+        auto add = [&](int parity, uint32_t v) {
             if constexpr (GrayBalance) {
                 v &= 0xFF;
-                if (v == 0 || v == 255) continue;
+                const bool counted = v - 1u < 254u;  // 1..254
+                sum[parity] += counted ? v : 0u;
+                count[parity] += counted ? 1u : 0u;
+            } else {
+                sum[parity] += v;
+                ++count[parity];
             }
-            sum[x & 1] += v;
-            ++count[x & 1];
+        };
+        int x = 0;
+        for (; x + 1 < w; x += 2) {
+            add(0, Sample<T>(row, x));
+            add(1, Sample<T>(row, x + 1));
         }
-        for (int c = 0; c < 2; ++c) {
-            const int phase = rowBase + ((c + colBit) & 1);
-            s.sum[phase] += sum[c];
-            s.count[phase] += count[c];
+        if (x < w) add(0, Sample<T>(row, x));
+        const int rowBase = RowPhase(y, bayerMode) * 2;
+        for (int parity = 0; parity < 2; ++parity) {
+            const int phase = rowBase + ((parity + colBit) & 1);
+            s.sum[phase] += sum[parity];
+            s.count[phase] += count[parity];
         }
     }
     return s;
 }
 
-template <typename Sample, typename Map>
+template <bool GrayBalance>
+PhaseSums SumPhases(const DibImage& raw, int bayerMode) {
+    return raw.Bits() == 8 ? SumPhases<uint8_t, GrayBalance>(raw, bayerMode)
+                           : SumPhases<uint16_t, GrayBalance>(raw, bayerMode);
+}
+
+// Maps each sample through the function of its phase, row by row with the two phases of the
+// row fixed.
+template <typename T, typename Map>
 void MapPhases(DibImage& raw, int bayerMode, Map map) {
     const int w = raw.Width();
     const int colBit = ColumnBit(bayerMode);
     for (int y = 0; y < raw.Height(); ++y) {
         uint8_t* row = raw.Pixels() + static_cast<size_t>(y) * raw.Stride();
         const int rowBase = RowPhase(y, bayerMode) * 2;
-        const int phaseEven = rowBase + colBit;
-        const int phaseOdd = rowBase + (colBit ^ 1);
-        for (int x = 0; x < w; ++x) {
-            const int phase = (x & 1) ? phaseOdd : phaseEven;
-            if constexpr (sizeof(Sample) == 1) {
-                row[x] = map(phase, row[x]);
+        const int phase[2] = {rowBase + colBit, rowBase + (colBit ^ 1)};
+        auto put = [&](int x, int parity) {
+            if constexpr (sizeof(T) == 1) {
+                row[x] = map(phase[parity], row[x]);
             } else {
-                StoreWord(row + 2 * x, map(phase, LoadWord(row + 2 * x)));
+                StoreWord(row + 2 * x, map(phase[parity], LoadWord(row + 2 * x)));
             }
+        };
+        int x = 0;
+        for (; x + 1 < w; x += 2) {
+            put(x, 0);
+            put(x + 1, 1);
         }
+        if (x < w) put(x, 0);
     }
 }
 

@@ -12,9 +12,10 @@ struct HueTables {
     int32_t gray[256];        // k in all three channels
     int32_t reciprocal[256];  // 0xFF0000 / k, so l / c = (l x reciprocal[c]) >> 16 scaled by 255
     // By sextant of the circle (0 = magenta to red, 1 = red to yellow, ...): the channels at
-    // full chroma, and the step of the channel that ramps across the sextant.
-    int32_t mask[6];
-    int32_t step[6];
+    // full chroma, and the step of the channel that ramps across the sextant. Twelve entries,
+    // the second six repeating the first, so a sextant turned past the end needs no modulo.
+    int32_t mask[12];
+    int32_t step[12];
 };
 
 constexpr HueTables MakeHueTables() {
@@ -25,9 +26,9 @@ constexpr HueTables MakeHueTables() {
     }
     constexpr int32_t masks[6] = {0xFF00FF, 0xFF0000, 0xFFFF00, 0x00FF00, 0x00FFFF, 0x0000FF};
     constexpr int32_t steps[6] = {-1, 0x100, -0x10000, 1, -0x100, 0x10000};
-    for (int i = 0; i < 6; ++i) {
-        t.mask[i] = masks[i];
-        t.step[i] = steps[i];
+    for (int i = 0; i < 12; ++i) {
+        t.mask[i] = masks[i % 6];
+        t.step[i] = steps[i % 6];
     }
     return t;
 }
@@ -40,49 +41,42 @@ struct Turn {
     int sextants;        // a / 255
 };
 
+// a when the condition holds, else b, through a mask: the compiler keeps it free of branches,
+// which a textured picture would mispredict from pixel to pixel.
+inline int Select(bool condition, int a, int b) {
+    const int mask = -static_cast<int>(condition);
+    return b ^ ((a ^ b) & mask);
+}
+
 // One pixel, 8-bit channels in, packed colour out.
 inline int32_t TurnPixel(int b, int g, int r, const Turn& turn, const SaturationTable& sat) {
-    int sextant, max, smaller, l;
-    if (r >= g) {
-        sextant = 1;
-        max = r;
-        smaller = g;
-        l = g - b;
-    } else {
-        sextant = 3;
-        max = g;
-        smaller = r;
-        l = b - r;
-    }
-    if (b > max) {
-        sextant = 5;
-        max = b;
-        l = r - g;
-    }
-    const int min = std::min(b, smaller);
+    const bool redOverGreen = r >= g;
+    int sextant = Select(redOverGreen, 1, 3);
+    int max = Select(redOverGreen, r, g);
+    const int smaller = Select(redOverGreen, g, r);
+    int l = Select(redOverGreen, g - b, b - r);
+    const bool blueOver = b > max;
+    sextant = Select(blueOver, 5, sextant);
+    l = Select(blueOver, r - g, l);
+    max = Select(blueOver, b, max);
+    const int min = Select(b < smaller, b, smaller);
     const int c = max - min;
     const int lightness = max + min;  // 0..510
-    if (l < 0) {
-        --sextant;
-        l += c;
-    }
-    const int limit = lightness < 256 ? lightness : 511 - lightness;
-    const int n = std::min(limit, sat[c]);
+    const int before = l >> 31;       // -1 when l < 0
+    sextant += before;
+    l += c & before;
+    const int limit = Select(lightness < 256, lightness, 511 - lightness);
+    const int scaled = sat[c];
+    const int n = Select(scaled < limit, scaled, limit);
     const int lo = (lightness - n) >> 1;
-    int32_t result = kTables.gray[lo];
-    if (c != 0) {
-        int w = ((l * kTables.reciprocal[c] + 0x8000) >> 16) + turn.unitsInSextant;
-        int k = sextant + turn.sextants;
-        if (w >= 255) {
-            w -= 255;
-            ++k;
-        }
-        const int span = ((lightness + n) >> 1) - lo;
-        const int s = k % 6;
-        result +=
-            (kTables.gray[span] & kTables.mask[s]) + ((w * span + 128) >> 8) * kTables.step[s];
-    }
-    return result;
+    // A gray pixel (c = 0) has span 0 and reciprocal 0: the sextant part adds nothing.
+    int w = ((l * kTables.reciprocal[c] + 0x8000) >> 16) + turn.unitsInSextant;
+    const int wraps = -static_cast<int>(w >= 255);
+    w -= 255 & wraps;
+    const int k = sextant + turn.sextants - wraps;  // 0..11
+    const int span = ((lightness + n) >> 1) - lo;
+    return kTables.gray[lo] + (kTables.gray[span] & kTables.mask[k]) +
+           ((w * span + 128) >> 8) * kTables.step[k];
 }
 
 template <typename T, int SamplesPerPixel>
