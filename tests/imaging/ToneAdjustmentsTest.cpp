@@ -3,6 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <memory>
+#include <thread>
+#include <vector>
 
 #include "imaging/ImagingTestSupport.h"
 
@@ -203,6 +208,53 @@ TEST(ToneAdjustments, RefuseEmptyImages) {
     EXPECT_FALSE(ApplyContrast(empty, 50));
     EXPECT_FALSE(ApplyBrightness(empty, 50));
     EXPECT_FALSE(ApplySharpness(empty, &work, 5));
+}
+
+// Cameras converting at once with 16-bit values of their own share the table cache; more
+// values than it keeps force replacements while the other camera uses its tables.
+TEST(ToneAdjustments, SixteenBitTablesServeConcurrentCamerasWithTheirOwnValues) {
+    DibImage original;
+    ASSERT_TRUE(original.Create(64, 8, 48));
+    FillRandomBytes(original, 12);
+    struct Camera {
+        std::vector<int> values;
+        std::vector<std::unique_ptr<DibImage>> expected;
+        std::atomic<int> mismatches{0};
+    } cameras[2];
+    for (int v = 0; v < 8; ++v) {
+        cameras[0].values.push_back(10 + 20 * v);  // gamma 10..150
+        cameras[1].values.push_back(20 + 20 * v);  // gamma 20..160
+    }
+    for (Camera& cam : cameras) {
+        for (const int value : cam.values) {
+            auto image = std::make_unique<DibImage>();
+            ASSERT_TRUE(CopyImage(original, *image));
+            ASSERT_TRUE(ApplyGamma(*image, value));
+            ASSERT_TRUE(ApplyContrast(*image, value / 4 - 20));
+            cam.expected.push_back(std::move(image));
+        }
+    }
+    auto run = [&](Camera& cam) {
+        DibImage image;
+        if (!image.Clone(&original)) {
+            cam.mismatches = -1;
+            return;
+        }
+        for (int round = 0; round < 3; ++round) {
+            for (size_t i = 0; i < cam.values.size(); ++i) {
+                std::memcpy(image.Pixels(), original.Pixels(), original.ByteSize());
+                ApplyGamma(image, cam.values[i]);
+                ApplyContrast(image, cam.values[i] / 4 - 20);
+                if (!test::SameBytes(image, *cam.expected[i])) ++cam.mismatches;
+            }
+        }
+    };
+    std::thread a(run, std::ref(cameras[0]));
+    std::thread b(run, std::ref(cameras[1]));
+    a.join();
+    b.join();
+    EXPECT_EQ(cameras[0].mismatches.load(), 0);
+    EXPECT_EQ(cameras[1].mismatches.load(), 0);
 }
 
 }  // namespace
