@@ -37,8 +37,7 @@ bench:
 	@scripts/install-deps.sh --bench
 	cmake --preset default -B $(BENCH_DIR) -DVELCOR_BUILD_BENCH=ON
 	cmake --build $(BENCH_DIR) --target velcor_bench
-	$(BENCH_DIR)/bench/velcor_bench --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true \
-	  --benchmark_report_aggregates_only=true
+	$(BENCH_DIR)/bench/velcor_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 
 # The libFuzzer targets in a build tree of their own (preset fuzz, clang), FUZZ_SECONDS each.
 FUZZ_SECONDS ?= 30
