@@ -1,16 +1,23 @@
-// The image adjustments on a 1280 x 1024 frame at 8 and 16 bits, against yardsticks of the same
-// bytes in the same run: a memcpy and, when OpenCV is there, cv::LUT on one thread (for the
-// 8-bit table adjustments, which do what a LUT does). The ratios use the thread CPU time of the
-// benchmark thread; with --benchmark_repetitions and --benchmark_enable_random_interleaving
-// the rounds of all benchmarks interleave and the ratio takes each one's median, so a neighbour
-// on the machine weighs on both sides of a ratio alike.
-#include <benchmark/benchmark.h>
-
+// The image adjustments on a 1280 x 1024 frame at 8 and 16 bits, each beside yardsticks over
+// the same bytes: a memcpy and, for the 8-bit table adjustments (which do what a lookup table
+// does), OpenCV's cv::LUT on one thread when OpenCV is there.
+//
+// Rounds interleave every case and its yardsticks, each timed in this thread's CPU time (user
+// and system), so a busy machine slows both sides of a ratio alike; a figure is the median of
+// the per-round ratios. Target: the table adjustments at most 1.5 x cv::LUT.
+//
+//   velcor_adjust_bench [rounds]     (default 7)
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <functional>
+#include <memory>
 #include <random>
+#include <string>
 #include <vector>
 
-#include "BenchRatios.h"
 #include "imaging/DibImage.h"
 #include "imaging/FilterValues.h"
 #include "imaging/GrayAdjustments.h"
@@ -27,166 +34,205 @@ using velcor::DibImage;
 
 constexpr int kWidth = 1280;
 constexpr int kHeight = 1024;
+// Each timing repeats its step until it has taken about this long, so the clock's resolution
+// does not enter the ratio.
+constexpr double kSliceMs = 20.0;
+
+double ThreadCpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+}
+
+double Median(std::vector<double> v) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 == 1 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
 
 // Textured samples over the whole range, so no table entry or branch is favoured.
-void FillTexture(DibImage& image) {
+std::unique_ptr<DibImage> TexturedFrame(int bits) {
+    auto image = std::make_unique<DibImage>();
+    if (!image->Create(kWidth, kHeight, bits)) return nullptr;
     std::mt19937 gen(17);
     std::uniform_int_distribution<int> noise(0, 255);
-    for (size_t i = 0; i < image.ByteSize(); ++i)
-        image.Pixels()[i] = static_cast<uint8_t>(((i * 7) >> 3) + noise(gen));
+    for (size_t i = 0; i < image->ByteSize(); ++i)
+        image->Pixels()[i] = static_cast<uint8_t>(((i * 7) >> 3) + noise(gen));
+    return image;
 }
 
-bool MakeFrame(benchmark::State& state, DibImage& image, int bits) {
-    if (!image.Create(kWidth, kHeight, bits)) {
-        state.SkipWithError("no memory");
-        return false;
+// A step timed as a whole number of repetitions, in milliseconds per repetition.
+struct Timed {
+    std::function<void()> step;
+    int repetitions = 1;
+
+    void Calibrate() {
+        step();  // warm: tables built, pages touched
+        const double start = ThreadCpuMs();
+        step();
+        const double ms = std::max(ThreadCpuMs() - start, 0.01);
+        repetitions = std::clamp(static_cast<int>(kSliceMs / ms), 1, 10000);
     }
-    FillTexture(image);
-    return true;
-}
-
-// Each round adjusts the same frame again: the values drift, the work per sample does not.
-template <typename Adjust>
-void RunAdjustment(benchmark::State& state, int bits, Adjust adjust) {
-    DibImage image;
-    if (!MakeFrame(state, image, bits)) return;
-    for (auto _ : state) {
-        adjust(image);
-        benchmark::DoNotOptimize(image.Pixels());
-        benchmark::ClobberMemory();
+    double Run() const {
+        const double start = ThreadCpuMs();
+        for (int i = 0; i < repetitions; ++i)
+            step();
+        return (ThreadCpuMs() - start) / repetitions;
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * image.ByteSize()));
-}
+};
 
-void BM_Gamma(benchmark::State& state) {
-    RunAdjustment(state, static_cast<int>(state.range(0)),
-                  [](DibImage& im) { velcor::ApplyGamma(im, 140); });
-}
-void BM_Contrast(benchmark::State& state) {
-    RunAdjustment(state, static_cast<int>(state.range(0)),
-                  [](DibImage& im) { velcor::ApplyContrast(im, 20); });
-}
-void BM_Brightness(benchmark::State& state) {
-    RunAdjustment(state, static_cast<int>(state.range(0)),
-                  [](DibImage& im) { velcor::ApplyBrightness(im, -30); });
-}
-void BM_HueSaturation(benchmark::State& state) {
-    RunAdjustment(state, static_cast<int>(state.range(0)),
-                  [](DibImage& im) { velcor::ApplyHueSaturation(im, 75, 40); });
-}
-void BM_Sharpness(benchmark::State& state) {
-    const int bits = static_cast<int>(state.range(0));
-    DibImage work;
-    if (!work.Create(kWidth, kHeight, bits)) return state.SkipWithError("no memory");
-    RunAdjustment(state, bits, [&work](DibImage& im) { velcor::ApplySharpness(im, &work, 12); });
-}
-
-// The raw-frame steps: gray gains, and the statistics of the two automatic balances.
-void BM_GrayGains(benchmark::State& state) {
-    velcor::FilterValues f = velcor::FilterValues::Neutral();
-    f.grayGainR = 140;
-    f.grayGainB = 120;
-    f.grayOffsetG2 = -3;
-    RunAdjustment(state, static_cast<int>(state.range(0)),
-                  [&f](DibImage& im) { velcor::ApplyGrayGains(im, f); });
-}
-void BM_GrayBalance(benchmark::State& state) {
-    velcor::FilterValues f = velcor::FilterValues::Neutral();
-    RunAdjustment(state, static_cast<int>(state.range(0)),
-                  [&f](DibImage& im) { velcor::AutoGrayBalance(im, f); });
-}
-void BM_BayerGain(benchmark::State& state) {
-    velcor::FilterValues f = velcor::FilterValues::Neutral();
-    RunAdjustment(state, static_cast<int>(state.range(0)),
-                  [&f](DibImage& im) { velcor::AutoBayerGain(im, 1, f); });
-}
-
-BENCHMARK(BM_Gamma)->Name("adjust/gamma8")->Arg(8);
-BENCHMARK(BM_Gamma)->Name("adjust/gamma24")->Arg(24);
-BENCHMARK(BM_Gamma)->Name("adjust/gamma32")->Arg(32);
-BENCHMARK(BM_Gamma)->Name("adjust/gamma16")->Arg(16);
-BENCHMARK(BM_Gamma)->Name("adjust/gamma48")->Arg(48);
-BENCHMARK(BM_Contrast)->Name("adjust/contrast24")->Arg(24);
-BENCHMARK(BM_Contrast)->Name("adjust/contrast48")->Arg(48);
-BENCHMARK(BM_Brightness)->Name("adjust/brightness24")->Arg(24);
-BENCHMARK(BM_Brightness)->Name("adjust/brightness48")->Arg(48);
-BENCHMARK(BM_HueSaturation)->Name("adjust/hue24")->Arg(24);
-BENCHMARK(BM_HueSaturation)->Name("adjust/hue48")->Arg(48);
-BENCHMARK(BM_Sharpness)->Name("adjust/sharpness24")->Arg(24);
-BENCHMARK(BM_Sharpness)->Name("adjust/sharpness48")->Arg(48);
-BENCHMARK(BM_GrayGains)->Name("adjust/graygains8")->Arg(8);
-BENCHMARK(BM_GrayGains)->Name("adjust/graygains16")->Arg(16);
-BENCHMARK(BM_GrayBalance)->Name("adjust/graybalance8")->Arg(8);
-BENCHMARK(BM_GrayBalance)->Name("adjust/graybalance16")->Arg(16);
-BENCHMARK(BM_BayerGain)->Name("adjust/bayergain8")->Arg(8);
-BENCHMARK(BM_BayerGain)->Name("adjust/bayergain16")->Arg(16);
-
-// The frame sizes the demosaic benchmarks do not copy already: 16-bit gray and 32 bits.
-void BM_MemcpyBytes(benchmark::State& state) {
-    const auto bytes = static_cast<size_t>(state.range(0));
-    std::vector<uint8_t> src(bytes, 1), dst(bytes);
-    for (auto _ : state) {
-        std::memcpy(dst.data(), src.data(), bytes);
-        benchmark::DoNotOptimize(dst.data());
-        benchmark::ClobberMemory();
-    }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
-}
-BENCHMARK(BM_MemcpyBytes)->Name("memcpy/frame16")->Arg(kWidth* kHeight * 2);
-BENCHMARK(BM_MemcpyBytes)->Name("memcpy/frame32")->Arg(kWidth* kHeight * 4);
-
-#if defined(VELCOR_BENCH_OPENCV)
-// cv::LUT in place over the same bytes: a 1280 x 1024 gray or three-channel frame.
-void BM_OpenCvLut(benchmark::State& state) {
-    cv::setNumThreads(1);
-    const int channels = static_cast<int>(state.range(0));
-    DibImage image;
-    if (!MakeFrame(state, image, channels * 8)) return;
-    cv::Mat frame(kHeight, kWidth, CV_8UC(channels), image.Pixels(),
-                  static_cast<size_t>(image.Stride()));
-    cv::Mat lut(1, 256, CV_8U);
-    for (int i = 0; i < 256; ++i)
-        lut.at<uint8_t>(i) = static_cast<uint8_t>(255 - i);
-    for (auto _ : state) {
-        cv::LUT(frame, lut, frame);
-        benchmark::DoNotOptimize(frame.data);
-        benchmark::ClobberMemory();
-    }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * image.ByteSize()));
-}
-BENCHMARK(BM_OpenCvLut)->Name("opencv/lut8")->Arg(1);
-BENCHMARK(BM_OpenCvLut)->Name("opencv/lut24")->Arg(3);
-#endif
+struct Case {
+    std::string name;
+    Timed ours;
+    size_t bytes = 0;
+    bool lutYardstick = false;  // an 8-bit table adjustment: compared with cv::LUT as well
+    std::vector<double> ms, toMemcpy, toLut;
+};
 
 }  // namespace
 
-namespace velcor::bench {
+int main(int argc, char** argv) {
+    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
 
-std::vector<RatioLine> AdjustmentRatios() {
-    constexpr const char* kTarget = "target <= 1.5";
-    return {
-        {"adjust/gamma8", "opencv/lut8", kTarget, true},
-        {"adjust/gamma24", "opencv/lut24", kTarget, true},
-        {"adjust/contrast24", "opencv/lut24", kTarget, true},
-        {"adjust/brightness24", "opencv/lut24", kTarget, true},
-        {"adjust/gamma8", "memcpy/frame8", "", true},
-        {"adjust/gamma24", "memcpy/frame24", "", true},
-        {"adjust/gamma32", "memcpy/frame32", "three of four bytes", true},
-        {"adjust/gamma16", "memcpy/frame16", "", true},
-        {"adjust/gamma48", "memcpy/frame48", "", true},
-        {"adjust/contrast48", "memcpy/frame48", "", true},
-        {"adjust/brightness48", "memcpy/frame48", "", true},
-        {"adjust/hue24", "memcpy/frame24", "", true},
-        {"adjust/hue48", "memcpy/frame48", "", true},
-        {"adjust/sharpness24", "memcpy/frame24", "", true},
-        {"adjust/sharpness48", "memcpy/frame48", "", true},
-        {"adjust/graygains8", "memcpy/frame8", "", true},
-        {"adjust/graygains16", "memcpy/frame16", "", true},
-        {"adjust/graybalance8", "memcpy/frame8", "", true},
-        {"adjust/graybalance16", "memcpy/frame16", "", true},
-        {"adjust/bayergain8", "memcpy/frame8", "", true},
-        {"adjust/bayergain16", "memcpy/frame16", "", true},
+    std::vector<std::unique_ptr<DibImage>> frames;
+    auto frame = [&frames](int bits) {
+        frames.push_back(TexturedFrame(bits));
+        return frames.back().get();
     };
-}
+    std::vector<Case> cases;
+    auto add = [&cases](std::string name, DibImage* image, std::function<void(DibImage&)> adjust,
+                        bool lut = false) {
+        Case c;
+        c.name = std::move(name);
+        c.ours.step = [image, adjust] { adjust(*image); };
+        c.bytes = image->ByteSize();
+        c.lutYardstick = lut;
+        cases.push_back(std::move(c));
+    };
 
-}  // namespace velcor::bench
+    for (const int bits : {8, 24, 32, 16, 48, 64}) {
+        DibImage* image = frame(bits);
+        if (image == nullptr) return 1;
+        const std::string suffix = "/" + std::to_string(bits);
+        const bool byteTables = bits == 8 || bits == 24 || bits == 32;
+        add(
+            "gamma" + suffix, image, [](DibImage& im) { velcor::ApplyGamma(im, 140); }, byteTables);
+        add(
+            "contrast" + suffix, image, [](DibImage& im) { velcor::ApplyContrast(im, 20); },
+            byteTables);
+        add(
+            "brightness" + suffix, image, [](DibImage& im) { velcor::ApplyBrightness(im, -30); },
+            byteTables);
+        auto work = std::make_unique<DibImage>();
+        if (!work->Create(kWidth, kHeight, bits)) return 1;
+        DibImage* workImage = work.get();
+        frames.push_back(std::move(work));
+        add("sharpness" + suffix, image,
+            [workImage](DibImage& im) { velcor::ApplySharpness(im, workImage, 12); });
+        if (bits > 16) {
+            add("hue" + suffix, image,
+                [](DibImage& im) { velcor::ApplyHueSaturation(im, 75, 40); });
+        } else {
+            velcor::FilterValues f = velcor::FilterValues::Neutral();
+            f.grayGainR = 140;
+            f.grayGainB = 120;
+            f.grayOffsetG2 = -3;
+            add("graygains" + suffix, image, [f](DibImage& im) { velcor::ApplyGrayGains(im, f); });
+            add("graybalance" + suffix, image, [](DibImage& im) {
+                velcor::FilterValues g = velcor::FilterValues::Neutral();
+                velcor::AutoGrayBalance(im, g);
+            });
+            add("bayergain" + suffix, image, [](DibImage& im) {
+                velcor::FilterValues g = velcor::FilterValues::Neutral();
+                velcor::AutoBayerGain(im, 1, g);
+            });
+        }
+    }
+
+    // Yardsticks by byte count: a memcpy of the frame's bytes, cv::LUT in place on them.
+    std::vector<std::vector<uint8_t>> buffers;
+    std::vector<size_t> sizes;
+    for (const Case& c : cases) {
+        if (std::find(sizes.begin(), sizes.end(), c.bytes) == sizes.end()) sizes.push_back(c.bytes);
+    }
+    std::vector<Timed> memcpyBy(sizes.size());
+    for (size_t i = 0; i < sizes.size(); ++i) {
+        buffers.emplace_back(sizes[i], 1);
+        buffers.emplace_back(sizes[i], 2);
+        uint8_t* src = buffers[buffers.size() - 2].data();
+        uint8_t* dst = buffers.back().data();
+        const size_t n = sizes[i];
+        memcpyBy[i].step = [src, dst, n] {
+            std::memcpy(dst, src, n);
+            asm volatile("" : : "r"(dst) : "memory");
+        };
+        memcpyBy[i].Calibrate();
+    }
+    auto sizeIndex = [&sizes](size_t bytes) {
+        return static_cast<size_t>(std::find(sizes.begin(), sizes.end(), bytes) - sizes.begin());
+    };
+#if defined(VELCOR_BENCH_OPENCV)
+    cv::setNumThreads(1);
+    cv::Mat lut(1, 256, CV_8U);
+    for (int i = 0; i < 256; ++i)
+        lut.at<uint8_t>(i) = static_cast<uint8_t>(255 - i);
+    std::vector<Timed> lutBy(sizes.size());
+    std::vector<cv::Mat> lutFrames;
+    lutFrames.reserve(sizes.size());  // the steps keep pointers to the matrices
+    for (size_t i = 0; i < sizes.size(); ++i) {
+        // The same bytes as one gray plane, one row per frame row of the 8-bit layouts.
+        auto plain = std::make_unique<DibImage>();
+        const int width = static_cast<int>(sizes[i] / kHeight);
+        if (!plain->Create(width, kHeight, 8)) return 1;
+        lutFrames.emplace_back(kHeight, width, CV_8UC1, plain->Pixels(),
+                               static_cast<size_t>(plain->Stride()));
+        cv::Mat* m = &lutFrames.back();
+        frames.push_back(std::move(plain));
+        lutBy[i].step = [m, &lut] { cv::LUT(*m, lut, *m); };
+    }
+    for (Timed& t : lutBy)
+        t.Calibrate();
+#endif
+    for (Case& c : cases)
+        c.ours.Calibrate();
+
+    for (int round = 0; round < rounds; ++round) {
+        for (Case& c : cases) {
+            const size_t s = sizeIndex(c.bytes);
+            // Alternate which side goes first, so neither always meets a warm cache.
+            double ours = 0, copy = 0;
+            if (round % 2 == 0) {
+                ours = c.ours.Run();
+                copy = memcpyBy[s].Run();
+            } else {
+                copy = memcpyBy[s].Run();
+                ours = c.ours.Run();
+            }
+            c.ms.push_back(ours);
+            c.toMemcpy.push_back(copy > 0 ? ours / copy : 0);
+#if defined(VELCOR_BENCH_OPENCV)
+            if (c.lutYardstick) {
+                const double table = lutBy[s].Run();
+                c.toLut.push_back(table > 0 ? ours / table : 0);
+            }
+#endif
+        }
+    }
+
+    std::printf("%d x %d, %d interleaved rounds, thread CPU time, medians\n", kWidth, kHeight,
+                rounds);
+    std::printf("  %-16s %9s %10s %10s\n", "step/bits", "ms", "/ memcpy", "/ cv::LUT");
+    for (const Case& c : cases) {
+        std::printf("  %-16s %9.3f %10.2f", c.name.c_str(), Median(c.ms), Median(c.toMemcpy));
+        if (!c.toLut.empty()) {
+            const double r = Median(c.toLut);
+            std::printf(" %10.2f%s", r, r <= 1.5 ? "" : "  over the 1.5 target");
+        }
+        std::printf("\n");
+    }
+#if !defined(VELCOR_BENCH_OPENCV)
+    std::printf("(built without OpenCV: no cv::LUT yardstick)\n");
+#endif
+    return 0;
+}

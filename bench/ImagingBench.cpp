@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "BenchRatios.h"
 #include "imaging/Demosaic.h"
 #include "imaging/DibImage.h"
 #include "imaging/FrameConverter.h"
@@ -143,11 +142,9 @@ class RatioReporter : public benchmark::ConsoleReporter {
             const std::string& name = run.run_name.function_name;
             if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
                 times_[name] = run.GetAdjustedRealTime();
-                cpuTimes_[name] = run.GetAdjustedCPUTime();
                 medians_.insert(name);
             } else if (run.run_type == Run::RT_Iteration && medians_.count(name) == 0) {
                 times_[name] = run.GetAdjustedRealTime();
-                cpuTimes_[name] = run.GetAdjustedCPUTime();
             }
         }
         ConsoleReporter::ReportRuns(runs);
@@ -172,23 +169,17 @@ class RatioReporter : public benchmark::ConsoleReporter {
         Ratio("reduce/16to8bits2to9", "memcpy/frame8", "");
         Ratio("preview/mode8", "memcpy/frame8", "end to end, per frame");
         Ratio("preview/mode16", "memcpy/frame8", "end to end, per frame");
-        std::printf("Thread CPU time:\n");
-        for (const auto& line : velcor::bench::AdjustmentRatios())
-            Ratio(line.name, line.base, line.note.c_str(), line.cpuTime);
     }
 
   private:
-    void Ratio(const std::string& name, const std::string& base, const char* note,
-               bool cpuTime = false) const {
-        const auto& times = cpuTime ? cpuTimes_ : times_;
-        const auto a = times.find(name), b = times.find(base);
-        if (a == times.end() || b == times.end() || b->second <= 0) return;
-        std::printf("  %-20s / %-16s %6.2f  %s\n", name.c_str(), base.c_str(),
+    void Ratio(const std::string& name, const std::string& base, const char* note) const {
+        const auto a = times_.find(name), b = times_.find(base);
+        if (a == times_.end() || b == times_.end() || b->second <= 0) return;
+        std::printf("  %-16s / %-16s %6.2f  %s\n", name.c_str(), base.c_str(),
                     a->second / b->second, note);
     }
 
     std::map<std::string, double> times_;
-    std::map<std::string, double> cpuTimes_;
     std::set<std::string> medians_;
 };
 
