@@ -56,9 +56,11 @@ PhaseSums SumPhases(const DibImage& raw, int bayerMode) {
         auto add = [&](int parity, uint32_t v) {
             if constexpr (GrayBalance) {
                 v &= 0xFF;
-                const bool counted = v - 1u < 254u;  // 1..254
-                sum[parity] += counted ? v : 0u;
-                count[parity] += counted ? 1u : 0u;
+                // 1..254 count; a mask rather than a branch, which black or saturated
+                // spots scattered over a frame would mispredict.
+                const uint32_t counted = v - 1u < 254u ? 1u : 0u;
+                sum[parity] += v & (0u - counted);
+                count[parity] += counted;
             } else {
                 sum[parity] += v;
                 ++count[parity];
