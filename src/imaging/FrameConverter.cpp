@@ -1,6 +1,9 @@
 #include "imaging/FrameConverter.h"
 
+#include "imaging/GrayAdjustments.h"
+#include "imaging/HueSaturation.h"
 #include "imaging/PixelRoutines.h"
+#include "imaging/ToneAdjustments.h"
 
 namespace velcor {
 
@@ -94,25 +97,42 @@ void FrameConverter::Demosaic(DibImage& raw, DibImage& output, ConversionParams&
 }
 
 // ---- Adjustments --------------------------------------------------------------------------
-// Each of these is a step of the conversion whose work comes with the image adjustments; the
-// conversion already calls them under their conditions.
 
-void FrameConverter::GrayGainsAndOffsets(DibImage&, ConversionParams&) {
-    // Gray mode 1: automatic gray balance on request, then per-phase gains and offsets.
+void FrameConverter::GrayGainsAndOffsets(DibImage& raw, ConversionParams& params) {
+    FilterValues& f = params.filters;
+    if (f.autoGrayBalance != 0) {
+        // A frame without samples in some phase leaves the gains as they were; the request is
+        // served all the same. The caller stores the gains and the request with the camera's
+        // settings, where a settings dialog reads them.
+        AutoGrayBalance(raw, f);
+        --f.autoGrayBalance;
+    }
+    ApplyGrayGains(raw, f);
 }
 
-void FrameConverter::AutoBayerGain(const DibImage&, ConversionParams&, int) {
-    // Writes the red, green and blue Bayer gains from the phase means of the raw frame.
+void FrameConverter::AutoBayerGain(const DibImage& raw, ConversionParams& params, int bayerMode) {
+    velcor::AutoBayerGain(raw, bayerMode, params.filters);
 }
 
-void FrameConverter::HueSaturation(DibImage&, const ConversionParams&) {}
+void FrameConverter::HueSaturation(DibImage& output, const ConversionParams& params) {
+    ApplyHueSaturation(output, params.filters.hue, params.filters.saturation);
+}
 
-void FrameConverter::Gamma(DibImage&, int) {}
+void FrameConverter::Gamma(DibImage& output, int gamma) {
+    ApplyGamma(output, gamma);
+}
 
-void FrameConverter::Contrast(DibImage&, int) {}
+void FrameConverter::Contrast(DibImage& output, int contrast) {
+    ApplyContrast(output, contrast);
+}
 
-void FrameConverter::Sharpness(DibImage&, DibImage*, int) {}
+void FrameConverter::Sharpness(DibImage& output, DibImage* work, int sharpness) {
+    // Without a work image of the frame's size and depth there is no unchanged source.
+    ApplySharpness(output, work, sharpness);
+}
 
-void FrameConverter::Brightness(DibImage&, int) {}
+void FrameConverter::Brightness(DibImage& output, int brightness) {
+    ApplyBrightness(output, brightness);
+}
 
 }  // namespace velcor

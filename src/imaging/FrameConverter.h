@@ -7,8 +7,8 @@
 //   6. modes 24-64: automatic Bayer gain, then the demosaic into the output image
 //   7. modes 24-64: hue and saturation
 //   8.-11. gamma, contrast, sharpness, brightness on the output image
-// The steps marked as adjustments below do nothing yet; they arrive with the image
-// adjustments. The converter keeps no state between frames and allocates nothing.
+// The converter keeps no state between frames apart from the shared adjustment tables, and
+// allocates nothing once those exist for the values in use.
 #pragma once
 
 #include "imaging/Demosaic.h"
@@ -71,7 +71,7 @@ class FrameConverter {
     static void Demosaic(DibImage& raw, DibImage& output, ConversionParams& params, bool mirrorV,
                          bool mirrorH);
 
-    // ---- Adjustments: extension points, no-ops until the image adjustments arrive.
+    // ---- Adjustments (GrayAdjustments, HueSaturation, ToneAdjustments).
     static void GrayGainsAndOffsets(DibImage& raw, ConversionParams& params);
     static void AutoBayerGain(const DibImage& raw, ConversionParams& params, int bayerMode);
     static void HueSaturation(DibImage& output, const ConversionParams& params);

@@ -236,6 +236,25 @@ TEST_F(RampCamera, ThePreviewWorkerAllocatesNothingPerFrame) {
     RecordProperty("AcquisitionAllocationsPer50Frames", static_cast<int>(acquiring));
 }
 
+// The automatic gray balance writes its gains back into the camera object's filter values and
+// uses up the request: the ramp's phases are nearly alike, so the gains come back near unity.
+// (The simulated camera is monochrome: the automatic Bayer gain has no colour mode to run in.)
+TEST_F(RampCamera, AutomaticGrayBalanceKeepsItsGainsInTheCamera) {
+    int ok = 0;
+    ASSERT_EQ(Velcor_SetColorMode(handle_, 8), TRUE);
+    ASSERT_EQ(Velcor_SetFilterValue(handle_, 19, 1), TRUE);
+    ASSERT_EQ(Velcor_SetFilterValue(handle_, 20, 50), TRUE);
+    ASSERT_EQ(Velcor_SetFilterValue(handle_, 21, 10), TRUE);
+    ASSERT_EQ(Velcor_SetFilterValue(handle_, 28, 1), TRUE);
+    Snap(8, 1024, true);
+    EXPECT_NEAR(Velcor_GetFilterValue(handle_, 20, &ok), 128, 3);
+    EXPECT_EQ(Velcor_GetFilterValue(handle_, 21, &ok), 128);
+    // The request was used up: the next frame keeps an application's gain.
+    ASSERT_EQ(Velcor_SetFilterValue(handle_, 20, 50), TRUE);
+    Snap(8, 1024, true);
+    EXPECT_EQ(Velcor_GetFilterValue(handle_, 20, &ok), 50);
+}
+
 TEST_F(RampCamera, MaskReferencesAreTakenFromWholeFrames) {
     auto camera = SdkChain().Lookup(handle_);
     ASSERT_NE(camera, nullptr);

@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
+#include "imaging/HueSaturation.h"
 #include "imaging/ImagingTestSupport.h"
+#include "imaging/ToneAdjustments.h"
 
 namespace velcor {
 namespace {
@@ -161,6 +164,107 @@ TEST(FrameConversion, MissingOrMismatchedImagesDoNothing) {
     EXPECT_EQ(FrameConverter::Convert(frame, p), 0);
     p.colourMode = 12;
     EXPECT_EQ(FrameConverter::Convert(im.frame, p), 0);
+}
+
+TEST(FrameConversion, GammaRunsBeforeContrast) {
+    Images im;
+    test::FillFlat(im.raw8, 150);
+    ConversionParams p;
+    p.colourMode = 8;
+    p.filters.gamma = 50;      // 150 -> 255 x (150 / 255)^2 = 88
+    p.filters.contrast = 100;  // 88 is below the cut at 100 -> 0
+    ASSERT_EQ(FrameConverter::Convert(im.frame, p), 1);
+    // The other order would give contrast 150 -> 228, then gamma 228 -> 203.
+    EXPECT_EQ(Channel(im.raw8, 5, 5, 0), 0u);
+}
+
+TEST(FrameConversion, ColourAdjustmentsFollowTheDemosaicInOrder) {
+    for (const int mode : {24, 64}) {
+        Images im;
+        FillRandom(im.raw8, 21);
+        FillRandom(im.raw16, 22, true);
+        DibImage work;
+        DibImage* output = FrameConverter::OutputImage(im.frame, mode);
+        ASSERT_TRUE(work.Create(output->Width(), output->Height(), mode));
+        FrameImages frame = im.frame;
+        frame.work = &work;
+        ConversionParams p;
+        p.colourMode = mode;
+        p.filters.hue = 75;
+        p.filters.saturation = 40;
+        p.filters.gamma = 140;
+        p.filters.contrast = 20;
+        p.filters.sharpness = 12;
+        p.filters.brightness = 30;
+        ASSERT_EQ(FrameConverter::Convert(frame, p), 1);
+
+        DibImage expected, scratch;
+        ASSERT_TRUE(expected.Clone(output));
+        ASSERT_TRUE(scratch.Clone(output));
+        ASSERT_TRUE(Demosaic(*FrameConverter::RawImage(im.frame, mode), expected, BayerGains{}));
+        ASSERT_TRUE(ApplyHueSaturation(expected, 75, 40));
+        ASSERT_TRUE(ApplyGamma(expected, 140));
+        ASSERT_TRUE(ApplyContrast(expected, 20));
+        ASSERT_TRUE(ApplySharpness(expected, &scratch, 12));
+        ASSERT_TRUE(ApplyBrightness(expected, 30));
+        EXPECT_TRUE(SameBytes(*output, expected)) << mode;
+    }
+}
+
+TEST(FrameConversion, GrayModeOneBalancesOnRequestAndCountsItDown) {
+    Images im(16, 8);
+    // Mode 0: even rows G1, R; odd rows B, G2.
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 16; ++x) {
+            const int phase = (y & 1) * 2 + (x & 1);
+            test::SetSample(im.raw8, x, y, std::array<uint32_t, 4>{100, 50, 80, 200}[phase]);
+        }
+    }
+    ConversionParams p;
+    p.colourMode = 8;
+    p.filters.grayMode = 1;
+    p.filters.autoGrayBalance = 1;
+    ASSERT_EQ(FrameConverter::Convert(im.frame, p), 1);
+    EXPECT_EQ(p.filters.autoGrayBalance, 0);
+    EXPECT_EQ(p.filters.grayGainR, 256);
+    EXPECT_EQ(p.filters.grayGainB, 160);
+    EXPECT_EQ(p.filters.grayGainG2, 64);
+    for (int x = 0; x < 2; ++x) {
+        EXPECT_EQ(Channel(im.raw8, x, 0, 0), 100u);
+        EXPECT_EQ(Channel(im.raw8, x, 1, 0), 100u);
+    }
+    // Without a request the gains stay and apply.
+    test::FillFlat(im.raw8, 40);
+    ASSERT_EQ(FrameConverter::Convert(im.frame, p), 1);
+    EXPECT_EQ(p.filters.grayGainR, 256);
+    EXPECT_EQ(Channel(im.raw8, 1, 0, 0), 80u);
+    EXPECT_EQ(Channel(im.raw8, 0, 0, 0), 40u);
+}
+
+TEST(FrameConversion, AutomaticBayerGainUsesTheMirroredPhase) {
+    Images im(16, 8);
+    // Mode 0 as delivered: green 100, blue (even rows, odd columns) 200, red 50.
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 16; ++x) {
+            const int phase = (y & 1) * 2 + (x & 1);
+            test::SetSample(im.raw8, x, y, std::array<uint32_t, 4>{100, 200, 50, 100}[phase]);
+        }
+    }
+    ConversionParams p;
+    p.colourMode = 24;
+    p.filters.bayerGainAuto = 1;
+    ASSERT_EQ(FrameConverter::Convert(im.frame, p), 1);
+    EXPECT_NEAR(p.filters.bayerGainRed, 200, 1);
+    EXPECT_NEAR(p.filters.bayerGainBlue, 50, 1);
+    EXPECT_EQ(p.filters.bayerGainAuto, 1) << "the flag stays set";
+    // Read out mirrored by the sensor, the frame is mode 1: the former blue and red samples
+    // are green (mean 125), the former greens are red and blue.
+    p.mirrorV = p.mirrorVInHardware = true;
+    ASSERT_EQ(FrameConverter::Convert(im.frame, p), 1);
+    EXPECT_NEAR(p.filters.bayerGainRed, 125, 1);
+    EXPECT_NEAR(p.filters.bayerGainBlue, 125, 1);
+    // The demosaic used the new gains: red of an interior pixel is 100 x 1.25.
+    EXPECT_NEAR(static_cast<int>(Channel(im.image24, 8, 4, 2)), 125, 2);
 }
 
 }  // namespace

@@ -50,6 +50,36 @@ inline void FillRandom(DibImage& image, unsigned seed, bool wide = false) {
     }
 }
 
+// Sets sample c (byte or 16-bit word by depth) of pixel (x, y).
+inline void SetChannel(DibImage& image, int x, int y, int c, uint32_t v) {
+    uint8_t* p = PixelAt(image, x, y);
+    if (image.Bits() == 8 || image.Bits() == 24 || image.Bits() == 32) {
+        p[c] = static_cast<uint8_t>(v);
+    } else {
+        const auto w = static_cast<uint16_t>(v);
+        std::memcpy(p + 2 * c, &w, 2);
+    }
+}
+
+// Random bytes everywhere, row padding and fourth channels included.
+inline void FillRandomBytes(DibImage& image, unsigned seed) {
+    std::mt19937 gen(seed);
+    std::uniform_int_distribution<int> dist(0, 255);
+    for (size_t i = 0; i < image.ByteSize(); ++i)
+        image.Pixels()[i] = static_cast<uint8_t>(dist(gen));
+}
+
+// A copy of the image, format and pixels.
+inline bool CopyImage(const DibImage& source, DibImage& copy) {
+    if (!copy.Clone(&source)) return false;
+    std::memcpy(copy.Pixels(), source.Pixels(), source.ByteSize());
+    return true;
+}
+
+inline bool SameBytes(const DibImage& a, const DibImage& b) {
+    return a.ByteSize() == b.ByteSize() && std::memcmp(a.Pixels(), b.Pixels(), a.ByteSize()) == 0;
+}
+
 inline void FillFlat(DibImage& image, uint32_t v) {
     for (int y = 0; y < image.Height(); ++y) {
         for (int x = 0; x < image.Width(); ++x)
