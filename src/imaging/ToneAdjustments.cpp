@@ -9,6 +9,8 @@
 #include <memory>
 #include <mutex>
 
+#include "platform/NoDestructor.h"
+
 namespace velcor {
 
 namespace {
@@ -186,9 +188,11 @@ class WordTableCache {
     uint64_t tick_ = 0;
 };
 
+// Never destroyed: a conversion on another thread may still map a frame while the process
+// exits.
 WordTableCache& WordTables() {
-    static WordTableCache cache;
-    return cache;
+    static platform::NoDestructor<WordTableCache> cache;
+    return cache.get();
 }
 
 // Builds the table for the image's sample size and maps the image through it.
