@@ -7,6 +7,7 @@
 #include <velcor/VelcorWin.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <thread>
 #include <vector>
@@ -253,6 +254,46 @@ TEST_F(RampCamera, AutomaticGrayBalanceKeepsItsGainsInTheCamera) {
     ASSERT_EQ(Velcor_SetFilterValue(handle_, 20, 50), TRUE);
     Snap(8, 1024, true);
     EXPECT_EQ(Velcor_GetFilterValue(handle_, 20, &ok), 50);
+}
+
+// Adjustments set through the C API shape the frame the application receives. The ramp holds
+// every sample value, so each table is seen whole.
+TEST_F(RampCamera, AdjustmentsSetThroughTheApiShapeTheSnapshot) {
+    auto expectEach = [](const std::vector<BYTE>& buffer, int bits, auto expected) {
+        int wrong = 0;
+        for (int y = 0; y < 1024 && wrong < 5; y += 7) {
+            for (int x = 0; x < 1280 && wrong < 5; ++x) {
+                const int ramp = (x + 2 * y) & (bits == 8 ? 0xFF : 0xFFF);
+                const size_t at = (static_cast<size_t>(y) * 1280 + x) * (bits / 8);
+                uint16_t sample = buffer[at];
+                if (bits == 16) std::memcpy(&sample, &buffer[at], 2);
+                if (sample != expected(ramp)) {
+                    ADD_FAILURE() << "(" << x << ", " << y << ") ramp " << ramp << ": " << sample
+                                  << " instead of " << expected(ramp);
+                    ++wrong;
+                }
+            }
+        }
+    };
+    ASSERT_EQ(Velcor_SetColorMode(handle_, 8), TRUE);
+    ASSERT_EQ(Velcor_SetFilterValue(handle_, VELCOR_FILTER_CONTRAST, 127), TRUE);
+    expectEach(Snap(8, 1024, true), 8, [](int v) { return v < 128 ? 0 : v == 128 ? 128 : 255; });
+
+    ASSERT_EQ(Velcor_SetFilterValue(handle_, VELCOR_FILTER_CONTRAST, 0), TRUE);
+    ASSERT_EQ(Velcor_SetFilterValue(handle_, VELCOR_FILTER_GAMMA, 0), TRUE);
+    expectEach(Snap(8, 1024, true), 8, [](int v) { return v == 255 ? 255 : 0; });
+
+    ASSERT_EQ(Velcor_SetFilterValue(handle_, VELCOR_FILTER_GAMMA, 100), TRUE);
+    ASSERT_EQ(Velcor_SetFilterValue(handle_, VELCOR_FILTER_BRIGHTNESS, -255), TRUE);
+    expectEach(Snap(8, 1024, true), 8, [](int) { return 0; });
+
+    // 16 bits: the ramp's 12-bit samples through a gamma of 200 (square root).
+    ASSERT_EQ(Velcor_SetFilterValue(handle_, VELCOR_FILTER_BRIGHTNESS, 0), TRUE);
+    ASSERT_EQ(Velcor_SetFilterValue(handle_, VELCOR_FILTER_GAMMA, 200), TRUE);
+    ASSERT_EQ(Velcor_SetColorMode(handle_, 16), TRUE);
+    expectEach(Snap(16, 1024, true), 16, [](int v) {
+        return static_cast<int>(65535.0 * std::pow(v / 65535.0, 100.0 / 200.0));
+    });
 }
 
 TEST_F(RampCamera, MaskReferencesAreTakenFromWholeFrames) {
