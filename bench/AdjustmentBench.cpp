@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "ThreadCpu.h"
 #include "imaging/DibImage.h"
 #include "imaging/FilterValues.h"
 #include "imaging/GrayAdjustments.h"
@@ -30,6 +31,10 @@
 
 namespace {
 
+using velcor::bench::Median;
+using velcor::bench::RoundsArgument;
+using velcor::bench::ThreadCpuMs;
+
 using velcor::DibImage;
 
 constexpr int kWidth = 1280;
@@ -37,19 +42,6 @@ constexpr int kHeight = 1024;
 // Each timing repeats its step until it has taken about this long, so the clock's resolution
 // does not enter the ratio.
 constexpr double kSliceMs = 20.0;
-
-double ThreadCpuMs() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
-}
-
-double Median(std::vector<double> v) {
-    if (v.empty()) return 0;
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 == 1 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
 
 // Textured samples over the whole range, so no table entry or branch is favoured.
 std::unique_ptr<DibImage> TexturedFrame(int bits) {
@@ -93,7 +85,7 @@ struct Case {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
+    const int rounds = RoundsArgument(argc, argv, 7);
 
     std::vector<std::unique_ptr<DibImage>> frames;
     auto frame = [&frames](int bits) {

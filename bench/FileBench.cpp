@@ -28,21 +28,20 @@
 #include <string>
 #include <vector>
 
+#include "ThreadCpu.h"
 #include "imaging/DibImage.h"
 #include "imaging/ImageFileWriter.h"
 
 namespace {
 
+using velcor::bench::Median;
+using velcor::bench::RoundsArgument;
+using velcor::bench::ThreadCpuMs;
+
 using velcor::DibImage;
 
 constexpr int kWidth = 1280;
 constexpr int kHeight = 1024;
-
-double ThreadCpuMs() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
-}
 
 // Smooth shading with sensor-like noise: codecs neither choke on pure noise nor coast on flat
 // areas.
@@ -165,15 +164,10 @@ struct Case {
     double directMs = 0;
 };
 
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    const int rounds = RoundsArgument(argc, argv, 5);
     char pattern[] = "/tmp/velcor-file-bench-XXXXXX";
     if (mkdtemp(pattern) == nullptr) return 1;
     const std::filesystem::path dir = pattern;

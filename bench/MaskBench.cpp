@@ -15,22 +15,21 @@
 #include <string>
 #include <vector>
 
+#include "ThreadCpu.h"
 #include "imaging/DibImage.h"
 #include "imaging/PixelMask.h"
 
 namespace {
+
+using velcor::bench::Median;
+using velcor::bench::RoundsArgument;
+using velcor::bench::ThreadCpuMs;
 
 using velcor::DibImage;
 using velcor::PixelMask;
 
 constexpr int kWidth = PixelMask::kWidth;
 constexpr int kHeight = PixelMask::kHeight;
-
-double ThreadSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
 
 void SetSample(DibImage& image, int x, int y, int v) {
     uint8_t* p = image.Pixels() + static_cast<size_t>(y) * image.Stride() +
@@ -67,7 +66,7 @@ struct Case {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 15;
+    const int rounds = RoundsArgument(argc, argv, 15);
     constexpr int kIterations = 10;  // per case and round
 
     PixelMask mask;
@@ -124,10 +123,10 @@ int main(int argc, char** argv) {
     std::vector<std::vector<double>> seconds(cases.size());
     for (int r = 0; r < rounds; ++r) {
         for (size_t i = 0; i < cases.size(); ++i) {
-            const double start = ThreadSeconds();
+            const double start = ThreadCpuMs();
             for (int k = 0; k < kIterations; ++k)
                 cases[i].run();
-            seconds[i].push_back((ThreadSeconds() - start) / kIterations);
+            seconds[i].push_back((ThreadCpuMs() - start) / 1e3 / kIterations);
         }
     }
 
@@ -139,11 +138,8 @@ int main(int argc, char** argv) {
     };
     std::printf("%d rounds of %d iterations, thread CPU time per frame (median):\n", rounds,
                 kIterations);
-    for (size_t i = 0; i < cases.size(); ++i) {
-        std::vector<double> t = seconds[i];
-        std::nth_element(t.begin(), t.begin() + t.size() / 2, t.end());
-        std::printf("  %-16s %8.3f ms\n", cases[i].name.c_str(), t[t.size() / 2] * 1e3);
-    }
+    for (size_t i = 0; i < cases.size(); ++i)
+        std::printf("  %-16s %8.3f ms\n", cases[i].name.c_str(), Median(seconds[i]) * 1e3);
     std::printf("Ratios (time / memcpy of the same bytes, same round; median over rounds):\n");
     for (size_t i = 0; i < cases.size(); ++i) {
         if (cases[i].baseline.empty()) continue;
@@ -151,9 +147,8 @@ int main(int argc, char** argv) {
         std::vector<double> ratios;
         for (int r = 0; r < rounds; ++r)
             ratios.push_back(seconds[i][r] / seconds[b][r]);
-        std::nth_element(ratios.begin(), ratios.begin() + ratios.size() / 2, ratios.end());
         std::printf("  %-16s / %-16s %7.2f\n", cases[i].name.c_str(), cases[i].baseline.c_str(),
-                    ratios[ratios.size() / 2]);
+                    Median(ratios));
     }
     return 0;
 }

@@ -1,7 +1,5 @@
 #include "imaging/JpegWriter.h"
 
-#include <unistd.h>
-
 #include <csetjmp>
 #include <cstdint>
 #include <cstdio>
@@ -37,10 +35,6 @@ constexpr J_COLOR_SPACE kColourInput = JCS_EXT_BGR;
 #else
 constexpr J_COLOR_SPACE kColourInput = JCS_RGB;
 #endif
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
 
 // Everything between setjmp and the library's calls is trivially destructible: a longjmp
 // out of libjpeg skips no destructor. The caller owns the compressor, the file and the row
@@ -95,12 +89,8 @@ bool WriteJpeg(const char* path, const DibImage& bottomUp, int quality) {
 
     OutputFile out;
     if (!out.Open(path)) return false;
-    const int fd = out.Duplicate();
-    std::unique_ptr<std::FILE, FileCloser> file(fd >= 0 ? ::fdopen(fd, "wb") : nullptr);
-    if (!file) {
-        if (fd >= 0) ::close(fd);
-        return false;
-    }
+    OutputFile::Stream file = out.OpenStream();
+    if (!file) return false;
 
     JpegError error;
     jpeg_compress_struct cinfo{};

@@ -41,6 +41,14 @@ int OutputFile::Duplicate() const {
     return fd_ >= 0 ? ::fcntl(fd_, F_DUPFD_CLOEXEC, 0) : -1;
 }
 
+OutputFile::Stream OutputFile::OpenStream() const {
+    const int fd = Duplicate();
+    if (fd < 0) return nullptr;
+    Stream stream(::fdopen(fd, "wb"));
+    if (!stream) ::close(fd);
+    return stream;
+}
+
 bool OutputFile::Write(const void* data, size_t size) {
     if (fd_ < 0) {
         errno = EBADF;

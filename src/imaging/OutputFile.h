@@ -12,6 +12,8 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <cstdio>
+#include <memory>
 
 namespace velcor {
 
@@ -29,6 +31,15 @@ class OutputFile {
     // A second descriptor of the file for a library that closes what it is given; -1 on
     // failure.
     int Duplicate() const;
+    // Closes a stdio stream; whoever needs the close's answer (a deferred write error) calls
+    // fclose on the released pointer instead.
+    struct StreamCloser {
+        void operator()(std::FILE* stream) const { std::fclose(stream); }
+    };
+    using Stream = std::unique_ptr<std::FILE, StreamCloser>;
+    // A binary stdio stream on a second descriptor of the file, for libraries that write
+    // through FILE*; null on failure.
+    Stream OpenStream() const;
     // Writes all of the bytes; false (errno set) on any short or failed write.
     bool Write(const void* data, size_t size);
     // Closes the file and keeps it; false (errno set, the file removed) when the close fails.

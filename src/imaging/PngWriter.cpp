@@ -1,7 +1,6 @@
 #include "imaging/PngWriter.h"
 
 #include <png.h>
-#include <unistd.h>
 
 #include <csetjmp>
 #include <cstdio>
@@ -50,10 +49,6 @@ bool LayoutFor(int bits, PngLayout& layout) {
 }
 
 void IgnoreWarning(png_structp, png_const_charp) {}
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
 
 // Owns the write and info structures of one save.
 class PngStructs {
@@ -129,12 +124,8 @@ bool WritePng(const char* path, const uint8_t* pixels, int width, int height, in
 
     OutputFile out;
     if (!out.Open(path)) return false;
-    const int fd = out.Duplicate();
-    std::unique_ptr<std::FILE, FileCloser> file(fd >= 0 ? ::fdopen(fd, "wb") : nullptr);
-    if (!file) {
-        if (fd >= 0) ::close(fd);
-        return false;
-    }
+    OutputFile::Stream file = out.OpenStream();
+    if (!file) return false;
     bool written = false;
     {
         PngStructs structs;
