@@ -2,6 +2,7 @@
 // the worker thread's loops, the conversion with automatic exposure and the frame messages.
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <cstring>
 
 #include "camera/CaptureSession.h"
@@ -170,6 +171,15 @@ void CaptureSession::Stop() {
         state_ = kIdle;
         engine_.StopTransfer();
     }
+    StopRecorder();
+}
+
+void CaptureSession::StopRecorder() {
+    recording_ = 0;
+    // The recorder looks at the flag every 10 ms and then finishes its file.
+    if (recorderFinished_) recorderFinished_->Wait();
+    recorder_.Join();
+    recorderFinished_.reset();
 }
 
 void CaptureSession::SetFrameTarget(HWND frameWindow, uint8_t* buffer, int size, int topRowFirst) {
@@ -334,6 +344,162 @@ int CaptureSession::SaveImage(const char* path, int format) {
     return SaveImageFile(path, *output, format);
 }
 
+// ---- Recording -------------------------------------------------------------------------------
+
+int CaptureSession::Record(const CaptureSetup& setup, const char* path, int durationMs,
+                           bool showWindow) {
+    if (path == nullptr || path[0] == '\0') {
+        errors_.Record(kErrArgument);
+        return 0;
+    }
+    if (recording_ != 0) {
+        // One file at a time: the running recording keeps its file and goes on.
+        errors_.Record(kErrConversion);
+        return 0;
+    }
+    // A recording that ended by itself leaves its thread to join.
+    StopRecorder();
+    SetFrameTarget(nullptr, nullptr, 0, 0);
+    // The library's preview window is the hook for showWindow: as for the other starts, a
+    // placed window cannot be shown on this platform yet.
+    if (showWindow && !OpenPlacedPreviewWindow(setup)) return 0;
+    if (!StartPreview(setup)) {
+        Close();
+        errors_.Record(kErrConversion);
+        return 0;
+    }
+    const uint32_t duration = static_cast<uint32_t>(std::max(durationMs, 0));
+    bool opened = false;
+    {
+        platform::CriticalSectionLock lock(frameLock_);
+        const DibImage* output = OutputImage();
+        const size_t expectedFrames =
+            static_cast<size_t>(duration) * AviWriter::kNominalRate / 1000 + 2;
+        avi_.SetMaxFileBytesForTesting(recordingSizeLimit_);
+        opened =
+            output != nullptr && avi_.Open(path, output->Width(), output->Height(),
+                                           kColourModeBits[activeColourIndex_], expectedFrames);
+    }
+    if (!opened) {
+        Close();
+        errors_.Record(kErrConversion);
+        return 0;
+    }
+    recordDurationMs_ = duration;
+    newFrame_ = false;
+    recording_ = 1;
+    recorderFinished_ = std::make_unique<platform::Event>(platform::Event::Reset::Manual);
+    if (!recorder_.Start([this] { RecorderMain(); }, platform::ThreadPriority::Normal,
+                         "velcor-recorder")) {
+        recording_ = 0;
+        recorderFinished_.reset();
+        {
+            // The file has its headers but no frames; it is left a valid, empty film.
+            platform::CriticalSectionLock lock(frameLock_);
+            avi_.Finish(0);
+        }
+        Close();
+        errors_.Record(kErrThread);
+        return 0;
+    }
+    return 1;
+}
+
+const uint8_t* CaptureSession::PrepareVideoFrame(DibImage& first24, DibImage& second24,
+                                                 DibImage& gray8) {
+    DibImage* output = OutputImage();
+    if (output == nullptr || output->Width() != first24.Width() ||
+        output->Height() != first24.Height()) {
+        return nullptr;
+    }
+    // The routines turn the picture's top-row-first memory into the film's bottom-up rows.
+    switch (output->Bits()) {
+        case 8:
+            // The blit replicates the gray value into blue, green and red.
+            if (!DibImage::Blit(first24, *output, 0, 0) ||
+                !RectangleOperation(&second24, routines::ColourCopyFlipped, &first24, nullptr, 0,
+                                    0)) {
+                return nullptr;
+            }
+            return second24.Pixels();
+        case 16:
+            if (!RectangleOperation(&gray8, routines::Gray10BitFlipped, output, nullptr, 0, 0) ||
+                !DibImage::Blit(first24, gray8, 0, 0)) {
+                return nullptr;
+            }
+            return first24.Pixels();
+        case 24:
+        case 32:
+            return RectangleOperation(&first24, routines::ColourCopyFlipped, output, nullptr, 0, 0)
+                       ? first24.Pixels()
+                       : nullptr;
+        case 48:
+        case 64:
+            return RectangleOperation(&first24, routines::ColourHighByteFlipped, output, nullptr, 0,
+                                      0)
+                       ? first24.Pixels()
+                       : nullptr;
+        default:
+            return nullptr;
+    }
+}
+
+void CaptureSession::RecorderMain() {
+    // Scratch images of the recording's frame size.
+    DibImage first24, second24, gray8;
+    int error = 0;
+    {
+        platform::CriticalSectionLock lock(frameLock_);
+        const DibImage* output = OutputImage();
+        const int w = output != nullptr ? output->Width() : 0;
+        const int h = output != nullptr ? output->Height() : 0;
+        if (!first24.Create(w, h, 24) || !second24.Create(w, h, 24) || !gray8.Create(w, h, 8))
+            error = kErrMemory;
+    }
+    const uint32_t duration = recordDurationMs_;
+    uint32_t start = 0;
+    uint32_t last = 0;
+    int64_t frames = 0;
+    while (error == 0 && recording_ != 0) {
+        platform::Sleep(10);
+        if (!newFrame_.exchange(false)) {
+            // The worker has ended: the camera stopped delivering (the worker reported it) or
+            // the preview is stopping. No frame will come.
+            if (runFlag_ == 0) break;
+            continue;
+        }
+        const uint32_t now = platform::TimeGetTime();
+        if (frames == 0) start = now;
+        AviWriter::AddResult added = AviWriter::AddResult::kWriteFailed;
+        {
+            platform::CriticalSectionLock lock(frameLock_);
+            const uint8_t* pixels = PrepareVideoFrame(first24, second24, gray8);
+            if (pixels != nullptr) added = avi_.AddFrame(pixels);
+        }
+        if (added != AviWriter::AddResult::kAdded) {
+            // A full disk, a film as long as AVI sizes carry, or images that do not fit.
+            error = kErrConversion;
+            break;
+        }
+        ++frames;
+        last = now;
+        // Passed, not reached: a duration of 0 ends with the first frame of a later
+        // millisecond, so the film has a frame time.
+        if (now - start > duration) break;
+    }
+    // Whatever ended the recording, the file is finished with the frames it holds.
+    const uint32_t elapsed = last - start;
+    const int rate =
+        elapsed > 0 ? static_cast<int>(std::min<int64_t>(frames * 100000 / elapsed, INT32_MAX)) : 0;
+    {
+        platform::CriticalSectionLock lock(frameLock_);
+        if (!avi_.Finish(rate) && error == 0) error = kErrConversion;
+    }
+    recording_ = 0;
+    if (error != 0) errors_.Record(error);
+    recorderFinished_->Set();
+}
+
 // ---- Frames ----------------------------------------------------------------------------------
 
 bool CaptureSession::ReadRawFrame() {
@@ -455,6 +621,7 @@ void CaptureSession::PreviewLoop() {
         }
         FillFrameInfo(*RawImage(), frameRateTenths_);
         ConvertFrame(settings);
+        newFrame_ = true;
         imageValid_ = true;
         if (!CopyToFrameTarget()) continue;
         if (runFlag_ == 1) PostFrameMessage(reinterpret_cast<WPARAM>(&frameInfo_), 0);

@@ -5,8 +5,9 @@
 // window to read at each start.
 //
 // States: idle -> preview running (worker), capture mode (no thread, frames by snapshot) or
-// trigger mode (worker); every stop returns to idle with the worker joined. A capture keeps
-// the colour mode and window it started with; changes apply at the next start.
+// trigger mode (worker); every stop returns to idle with the worker joined. A recording runs
+// a recorder thread beside the preview's worker; every stop ends it with its file finished. A
+// capture keeps the colour mode and window it started with; changes apply at the next start.
 //
 // Threads: the camera object calls the operations on application threads under its call lock,
 // one at a time; InterruptWaits and Idle need no lock. The worker thread never takes the call
@@ -28,6 +29,7 @@
 #include "camera/PixelMaskStore.h"
 #include "camera/SettingsModel.h"
 #include "engine/VelcorR3U2Base.h"
+#include "imaging/AviWriter.h"
 #include "imaging/DibImage.h"
 #include "imaging/FrameConverter.h"
 #include "platform/CriticalSection.h"
@@ -77,6 +79,18 @@ class CaptureSession {
     // Error 1 before any frame was converted, or when the mode has no image; a failed write
     // answers 0 and records nothing.
     int SaveImage(const char* path, int format) VELCOR_EXCLUDES(frameLock_);
+    // Starts the preview and records its frames into an AVI file at path for durationMs from
+    // the first frame on (a duration of 0 records two frames). The recording ends early with
+    // the file finished when the preview stops, the camera is lost, the disk is full or the
+    // file reaches the size AVI sizes carry (error 12 for the last two). Error 9 for a missing
+    // path, 4 for a window asked for, 12 when the preview or the file cannot start, 3 when the
+    // recorder thread cannot; a recording in progress answers error 12 and goes on.
+    int Record(const CaptureSetup& setup, const char* path, int durationMs, bool showWindow)
+        VELCOR_EXCLUDES(frameLock_);
+    // A recording runs (any thread).
+    bool Recording() const { return recording_ != 0; }
+    // Lowers the AVI size limit of the next recordings (tests of the limit).
+    void SetRecordingSizeLimitForTesting(uint64_t bytes) { recordingSizeLimit_ = bytes; }
     // Ends the worker, then stops the transfer of a running capture; the state is idle after.
     void Stop();
     // Stops, and stops the transfer even when no capture ran; the images no longer count as
@@ -127,6 +141,13 @@ class CaptureSession {
     int StartPreviewWorker(const CaptureSetup& setup);
     bool StartWorker();
     void WorkerMain();
+    // Ends the recorder (its file finished) and joins it.
+    void StopRecorder();
+    void RecorderMain();
+    // Turns the output image into the AVI frame (24 bits, bottom row first) in the scratch
+    // images; null when the images do not fit each other.
+    const uint8_t* PrepareVideoFrame(DibImage& first24, DibImage& second24, DibImage& gray8)
+        VELCOR_REQUIRES(frameLock_);
     void PauseWhileRunning(uint32_t milliseconds);
     void PreviewLoop() VELCOR_EXCLUDES(frameLock_);
     void TriggerLoop() VELCOR_EXCLUDES(frameLock_);
@@ -175,6 +196,18 @@ class CaptureSession {
     // Set by the worker as it ends; the stop path waits for it before joining.
     std::unique_ptr<platform::Event> workerFinished_;
 
+    // ---- Recording
+    // Read by the recorder on every pass; cleared to end the recording.
+    std::atomic<int> recording_{0};
+    // Set by the worker with each converted frame, taken by the recorder.
+    std::atomic<bool> newFrame_{false};
+    platform::Thread recorder_;
+    // Set by the recorder as it ends, its file finished.
+    std::unique_ptr<platform::Event> recorderFinished_;
+    // Set before the recorder starts.
+    uint32_t recordDurationMs_ = 0;
+    std::atomic<uint64_t> recordingSizeLimit_{AviWriter::kMaxFileBytes};
+
     // ---- Snapshot frame wait
     // How long a snapshot waits for its frame: 3000 ms until trigger mode sets 6000, which
     // then stays for later snapshots too.
@@ -202,6 +235,8 @@ class CaptureSession {
     int frameRateTenths_ VELCOR_GUARDED_BY(frameLock_) = 0;
     int frameCounter_ VELCOR_GUARDED_BY(frameLock_) = 0;
     uint32_t rateWindowStartMs_ VELCOR_GUARDED_BY(frameLock_) = 0;
+    // The file of the recording; opened by Record, filled and finished by the recorder.
+    AviWriter avi_ VELCOR_GUARDED_BY(frameLock_);
 };
 
 }  // namespace velcor

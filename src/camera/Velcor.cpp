@@ -371,10 +371,12 @@ int CVelcor::SetPreviewWindow(HWND parent, int x, int y, int width, int height) 
     return 1;
 }
 
-int CVelcor::Record(const char*, int, int) {
-    return HaveEngine() ? CapturePathUnavailable() : 0;
+int CVelcor::Record(const char* path, int durationMs, int showWindow) {
+    if (!HaveEngine()) return 0;
+    return session_->Record(Setup(), path, durationMs, showWindow != 0);
 }
 int CVelcor::RecordW(const wchar_t* path, int durationMs, int showWindow) {
+    if (path == nullptr || path[0] == L'\0') return Record(nullptr, durationMs, showWindow);
     std::string narrow;
     if (!platform::WideToNarrowPath(path, narrow)) {
         RecordError(kErrConversion);

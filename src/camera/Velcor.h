@@ -189,7 +189,7 @@ class CVelcor {
     void DestroyOwnedObjects();
     // What a capture start needs from the object: the window to read and the preview placement.
     CaptureSetup Setup() const;
-    // Answer of recording, image files and dialogs while the library has none of them.
+    // Answer of the dialogs while the library has none of them.
     int CapturePathUnavailable();
 
     // ---- Taking turns

@@ -567,17 +567,20 @@ const Export kExports[] = {
          c.Bool(Velcor_SetPreviewWindow(c.h, c.Window(), c.Int(0, 1280), c.Int(0, 1024),
                                         c.Int(0, 1280), c.Int(0, 1024)));
      }},
-    // A recording runs for durationMs; in this build it is refused before it starts.
+    // A recording runs for durationMs beside the preview; like the saves, it writes over a
+    // file of its own, never over the configuration files.
     {"Velcor_Record", 2,
      [](Call& c) {
          bool isNull = false;
-         const std::string path = c.PathText(&isNull);
+         const std::string path = c.SavePathText(&isNull);
          c.Bool(Velcor_Record(c.h, isNull ? nullptr : path.c_str(), c.Int(0, 50), c.Int(0, 1)));
      }},
     {"Velcor_RecordW", 2,
      [](Call& c) {
          bool isNull = false;
-         const std::wstring path = c.WidePathText(&isNull);
+         const std::string narrow = c.SavePathText(&isNull);
+         std::wstring path(narrow.begin(), narrow.end());
+         if (!isNull && !narrow.empty() && c.Chance(30)) path += static_cast<wchar_t>(0xD800);
          c.Bool(Velcor_RecordW(c.h, isNull ? nullptr : path.c_str(), c.Int(0, 50), c.Int(0, 1)));
      }},
     // Saves write over a file of their own, never over the configuration files the other
