@@ -10,13 +10,17 @@
 #include <velcor/VelcorSim.h>
 #include <velcor/VelcorWin.h>
 
+#include <unistd.h>
+
 #include <chrono>
+#include <cstdio>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/Clock.h"
 #include "sim/SimTestSupport.h"
+#include "support/AviFileReader.h"
 #include "support/ProcessThreads.h"
 #include "support/Sanitizers.h"
 
@@ -480,6 +484,100 @@ std::string RowName(const ::testing::TestParamInfo<Row>& info) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, FaultMatrix, ::testing::ValuesIn(Rows()), RowName);
+
+// A recording runs while the stream fails: the loss is reported (error 13), the recording
+// ends by itself with its file finished, and stopping and releasing leave nothing behind.
+// The recorder shares the preview's worker, so the faults that end a stream stand for all.
+class RecordingFaults : public testing::SimTest, public ::testing::WithParamInterface<Fault> {
+  protected:
+    void TearDown() override {
+        if (handle_ != 0) Velcor_Release(handle_);
+        if (notify_ != nullptr) VelcorWin_DestroyWindow(notify_);
+        std::remove(path_.c_str());
+        testing::SimTest::TearDown();
+    }
+
+    int camera_ = 0;
+    int handle_ = 0;
+    HWND notify_ = nullptr;
+    std::string path_;
+};
+
+TEST_P(RecordingFaults, EndWithAFinishedFileAndNoThread) {
+    path_ = ::testing::TempDir() + "fault-film-" + std::to_string(getpid()) + "-" +
+            FaultName(GetParam()) + ".avi";
+    camera_ = VelcorSim_AttachCamera(0x32C0, "FAULT001");
+    ASSERT_GT(camera_, 0);
+    notify_ = VelcorWin_CreateMessageWindow();
+    std::thread([] {}).join();
+    const int threadsBefore = CountThreads();
+    const int descriptorsBefore = test::OpenDescriptorsOfThisProcess();
+    const int margin = test::kUnderSanitizer ? 30000 : 0;
+
+    handle_ = Velcor_Initialize(notify_);
+    ASSERT_NE(handle_, 0);
+    Velcor_SetPreviewWindow(handle_, nullptr, 0, 0, 0, 0);
+    ASSERT_EQ(Velcor_SetCaptureWindowEx(handle_, 1280, 0, 1280, 1024, 0, 480), TRUE);
+    ASSERT_EQ(Velcor_Record(handle_, path_.c_str(), 60000, 0), TRUE);
+    // Frames flow into the film before the fault.
+    const auto flowing = Clock::now() + milliseconds(5000 + margin);
+    VELCORSIM_FRAMECOUNTERS counters{};
+    while (counters.read < 3 && Clock::now() < flowing) {
+        std::this_thread::sleep_for(milliseconds(10));
+        VelcorSim_GetFrameCounters(handle_, &counters);
+    }
+    ASSERT_GE(counters.read, 3u);
+
+    switch (GetParam()) {
+        case Fault::kUnplug:
+            ASSERT_EQ(VelcorSim_InjectFault(camera_, VELCORSIM_FAULT_UNPLUG, 1), TRUE);
+            break;
+        case Fault::kDetach:
+            ASSERT_EQ(VelcorSim_DetachCamera(camera_), TRUE);
+            break;
+        case Fault::kBulkStatus:
+            ASSERT_EQ(VelcorSim_InjectFault(camera_, VELCORSIM_FAULT_BULK_STATUS, kForever), TRUE);
+            break;
+        default:
+            FAIL() << "not a row of this matrix";
+    }
+    const auto struck = Clock::now();
+    int error = 0;
+    VELCORMSG message{};
+    while (error != VELCOR_ERR_STOPPED && Clock::now() < struck + milliseconds(12000 + margin)) {
+        if (VelcorWin_GetMessage(&message, notify_, VELCOR_WM_ERROR, VELCOR_WM_ERROR, 100))
+            error = static_cast<int>(message.lParam);
+    }
+    EXPECT_EQ(error, VELCOR_ERR_STOPPED) << "the lost camera is reported";
+    // The recorder gives up with the worker and finishes the film without a stop.
+    test::AviFile avi = test::ReadAvi(path_);
+    const auto finishing = Clock::now() + milliseconds(2000 + margin);
+    while (!avi.Valid() && Clock::now() < finishing) {
+        std::this_thread::sleep_for(milliseconds(10));
+        avi = test::ReadAvi(path_);
+    }
+    EXPECT_TRUE(avi.Valid()) << avi.problem;
+    EXPECT_GE(avi.index.size(), 1u);
+
+    const auto stopping = Clock::now();
+    EXPECT_EQ(Velcor_StopPreview(handle_), TRUE);
+    EXPECT_LT(MillisecondsSince(stopping), test::kUnderSanitizer ? 3000 : 1000);
+    EXPECT_EQ(Velcor_Release(handle_), TRUE);
+    handle_ = 0;
+    VelcorSim_DetachCamera(camera_);
+    EXPECT_EQ(CountThreads(), threadsBefore) << "threads left behind";
+    EXPECT_EQ(test::OpenDescriptorsOfThisProcess(), descriptorsBefore) << "descriptors left behind";
+}
+
+std::vector<Fault> RecordingFaultRows() {
+    if (test::kUnderSanitizer) return {Fault::kUnplug};
+    return {Fault::kUnplug, Fault::kDetach, Fault::kBulkStatus};
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, RecordingFaults, ::testing::ValuesIn(RecordingFaultRows()),
+                         [](const ::testing::TestParamInfo<Fault>& info) {
+                             return std::string(FaultName(info.param)) + "_MidRecording";
+                         });
 
 }  // namespace
 }  // namespace velcor
