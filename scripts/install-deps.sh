@@ -3,7 +3,7 @@
 # image file writer links the JPEG, PNG and TIFF libraries.
 # --bench adds what the benchmarks compare against (OpenCV); --fuzz adds libFuzzer and the
 # sanitizer runtimes of clang, and llvm-symbolizer for the reports; --soak what plots the soak
-# (gnuplot).
+# (gnuplot); --avi the ffprobe that the recording tests read films with (they skip without it).
 set -euo pipefail
 
 packages=(
@@ -16,7 +16,8 @@ for arg in "$@"; do
     --bench) packages+=(libopencv-dev) ;;
     --fuzz) packages+=(libclang-rt-14-dev llvm) ;;
     --soak) packages+=(gnuplot-nox) ;;
-    *) echo "usage: $0 [--bench] [--fuzz] [--soak]" >&2; exit 2 ;;
+    --avi) packages+=(ffmpeg) ;;
+    *) echo "usage: $0 [--bench] [--fuzz] [--soak] [--avi]" >&2; exit 2 ;;
   esac
 done
 

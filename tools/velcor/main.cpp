@@ -13,6 +13,8 @@
 #include <velcor/VelcorSim.h>
 #include <velcor/VelcorWin.h>
 
+#include <unistd.h>
+
 #include <cctype>
 #include <cerrno>
 #include <chrono>
@@ -21,7 +23,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -56,6 +60,9 @@ int Usage(FILE* out = stderr) {
                  "                     stream N frames (default 100); frames per second,\n"
                  "                     failed and dropped frames; --save writes each frame to\n"
                  "                     DIR/frame_000001.bmp, ... (default format bmp)\n"
+                 "  record FILE.avi --seconds S [--bits 8|16]\n"
+                 "                     record the preview for S seconds into an uncompressed\n"
+                 "                     AVI film; frames, time and rate as it goes\n"
                  "formats: bmp, raw, jpeg (quality 100), jpeg70, jpeg20, png, tiff\n"
                  "settings: exposure (seconds), gain, blacklevel, gainmode, shortexposure,\n"
                  "          mirrorh, mirrorv, ioport,\n"
@@ -487,6 +494,85 @@ int Stream(int camera, int frames, int bits, const std::string& saveDir, const F
     return received == frames ? kExitOk : kExitFailure;
 }
 
+// ---- Recording -------------------------------------------------------------------------------
+
+// What the film on disk says so far: the library writes the header first, appends the frames
+// as they come and fills in the sizes, the frame count and the measured timing last.
+struct FilmProgress {
+    bool finished = false;
+    long long frames = 0;
+    uint32_t microsecondsPerFrame = 0;
+    int width = 0;
+    int height = 0;
+};
+
+uint32_t LittleEndian32(const unsigned char* bytes) {
+    return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+}
+
+FilmProgress ReadFilmProgress(const std::string& path) {
+    FilmProgress progress;
+    std::ifstream in(path, std::ios::binary);
+    unsigned char header[232];
+    if (!in.read(reinterpret_cast<char*>(header), sizeof header)) return progress;
+    in.seekg(0, std::ios::end);
+    const long long size = static_cast<long long>(in.tellg());
+    const uint32_t chunk = LittleEndian32(header + 60);  // suggested buffer: a frame chunk
+    progress.finished = LittleEndian32(header + 4) != 0;
+    progress.microsecondsPerFrame = LittleEndian32(header + 32);
+    progress.width = static_cast<int>(LittleEndian32(header + 64));
+    progress.height = static_cast<int>(LittleEndian32(header + 68));
+    progress.frames = progress.finished ? LittleEndian32(header + 48)
+                      : chunk != 0      ? (size - 232) / chunk
+                                        : 0;
+    return progress;
+}
+
+int Record(int camera, const std::string& path, int seconds, int bits) {
+    TakeErrors(camera);
+    if (!Velcor_SetColorMode(camera, bits)) return Failed(camera, "record", "refused");
+    Velcor_SetWaitTime(camera, 0);
+    Velcor_SetPreviewWindow(camera, nullptr, 0, 0, 0, 0);
+    if (!Velcor_Record(camera, path.c_str(), seconds * 1000, 0)) {
+        return Failed(camera, "record", "could not start");
+    }
+    // A terminal shows one line that keeps changing; a log gets a line a second.
+    const bool terminal = isatty(STDOUT_FILENO) != 0;
+    const auto start = std::chrono::steady_clock::now();
+    // The library finishes the film by itself; a camera that never delivers is given up
+    // well after the film should have ended.
+    const auto giveUp = start + std::chrono::seconds(seconds + 10);
+    auto nextLine = start;
+    FilmProgress progress;
+    for (;;) {
+        progress = ReadFilmProgress(path);
+        const auto now = std::chrono::steady_clock::now();
+        if (progress.finished || now >= giveUp) break;
+        if (now >= nextLine) {
+            const double elapsed = std::chrono::duration<double>(now - start).count();
+            std::printf(terminal ? "\r%lld frames, %.1f s, %.1f frames per second   "
+                                 : "%lld frames, %.1f s, %.1f frames per second\n",
+                        progress.frames, elapsed, elapsed > 0 ? progress.frames / elapsed : 0.0);
+            std::fflush(stdout);
+            nextLine = now + std::chrono::milliseconds(terminal ? 200 : 1000);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (terminal) std::printf("\n");
+    // Stopping finishes a film that is still open.
+    Velcor_StopPreview(camera);
+    const bool errors = ReportErrors(camera, "record");
+    progress = ReadFilmProgress(path);
+    if (!progress.finished) {
+        std::fprintf(stderr, "velcor: record: %s was not finished\n", path.c_str());
+        return kExitFailure;
+    }
+    const double fps = progress.microsecondsPerFrame != 0 ? 1e6 / progress.microsecondsPerFrame : 0;
+    std::printf("%s: %lld frames of %d x %d, %.2f frames per second measured\n", path.c_str(),
+                progress.frames, progress.width, progress.height, fps);
+    return errors ? kExitFailure : kExitOk;
+}
+
 // ---- Pixel mask ------------------------------------------------------------------------------
 
 // One step of the mask command: take a reference frame, or save or load the mask file.
@@ -588,6 +674,7 @@ int main(int argc, char** argv) {
     // The command line is checked whole before any camera is touched.
     int frames = 100;
     int bits = 8;
+    int seconds = -1;
     std::string path;
     std::string saveDir;
     const FileFormat* format = nullptr;
@@ -633,6 +720,24 @@ int main(int argc, char** argv) {
         if (format == nullptr) {
             format = stream ? &kFileFormats[VELCOR_FILE_BMP] : FormatForPath(path);
         }
+    } else if (command == "record") {
+        for (size_t i = 1; i < args.size(); ++i) {
+            if (args[i].rfind("--", 0) != 0) {
+                if (!path.empty()) return Usage();
+                path = args[i];
+                continue;
+            }
+            const bool hasValue = i + 1 < args.size();
+            bool parsed = false;
+            if (hasValue && args[i] == "--seconds") {
+                parsed = ParseInt(args[i + 1].c_str(), 0, 86400, &seconds);
+            } else if (hasValue && args[i] == "--bits") {
+                parsed = ParseInt(args[i + 1].c_str(), 8, 16, &bits) && (bits == 8 || bits == 16);
+            }
+            if (!parsed) return Usage();
+            ++i;
+        }
+        if (path.empty() || seconds < 0) return Usage();
     } else if (command == "mask") {
         if (!ParseMaskSteps(args, &maskSteps)) return Usage();
     } else if (command == "list" || command == "info") {
@@ -684,6 +789,8 @@ int main(int argc, char** argv) {
         result = SetSetting(camera, *setting, value, args[2].c_str());
     } else if (command == "snap") {
         result = Snap(camera, path, *format);
+    } else if (command == "record") {
+        result = Record(camera, path, seconds, bits);
     } else if (command == "mask") {
         // Simulated cameras are the only ones here when any were attached: camera I is the
         // I-th of them.
