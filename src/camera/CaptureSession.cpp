@@ -373,8 +373,8 @@ int CaptureSession::Record(const CaptureSetup& setup, const char* path, int dura
     {
         platform::CriticalSectionLock lock(frameLock_);
         const DibImage* output = OutputImage();
-        const size_t expectedFrames =
-            static_cast<size_t>(duration) * AviWriter::kNominalRate / 1000 + 2;
+        // The recorder takes at most one frame per 10 ms look, and one more after the end.
+        const size_t expectedFrames = static_cast<size_t>(duration) / 10 + 2;
         avi_.SetMaxFileBytesForTesting(recordingSizeLimit_);
         opened =
             output != nullptr && avi_.Open(path, output->Width(), output->Height(),

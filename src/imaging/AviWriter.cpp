@@ -29,8 +29,8 @@ constexpr uint32_t kStreamRate = 10000000;
 constexpr uint32_t kAviHasIndex = 0x10;
 constexpr uint32_t kAviWasCaptureFile = 0x10000;
 constexpr uint32_t kIndexKeyFrame = 0x10;
-// Enough index ahead for a few minutes at the nominal rate; a longer recording grows it
-// rarely (the vector doubles).
+// At most 1 MB of index ahead (over ten minutes at 100 frames per second); a longer
+// recording grows it rarely (the vector doubles).
 constexpr size_t kMaxIndexReserve = 1u << 16;
 
 class HeaderBytes {

@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "sim/SimTestSupport.h"
+#include "support/AllocationCounter.h"
 #include "support/AviFileReader.h"
 #include "support/ProcessThreads.h"
 #include "support/Sanitizers.h"
@@ -161,6 +162,27 @@ TEST_F(Recording, DurationSetsTheLengthAndTheRate) {
         EXPECT_GE(fps, frames / 0.7);
     }
     EXPECT_EQ(Velcor_Close(handle_), TRUE);
+}
+
+TEST_F(Recording, RecorderAllocatesNothingPerFrame) {
+    ASSERT_NO_FATAL_FAILURE(Window(0, 64));
+    // What a recorder allocates for a film of two frames and for one of many: the scratch
+    // images when it starts, nothing per frame.
+    uint64_t allocations[2] = {};
+    size_t frames[2] = {};
+    const int durations[2] = {0, 500};
+    for (int i = 0; i < 2; ++i) {
+        const uint64_t before = test::AllocationsOnThreadsNamed("velcor-recorder");
+        ASSERT_EQ(Velcor_Record(handle_, path_.c_str(), durations[i], 0), TRUE);
+        const test::AviFile avi = FinishedFile();
+        ASSERT_TRUE(avi.Valid()) << avi.problem;
+        EXPECT_EQ(Velcor_StopPreview(handle_), TRUE);
+        allocations[i] = test::AllocationsOnThreadsNamed("velcor-recorder") - before;
+        frames[i] = avi.index.size();
+    }
+    ASSERT_GT(frames[1], frames[0] + 5);
+    EXPECT_GE(allocations[0], 3u) << "the three scratch images";
+    EXPECT_EQ(allocations[1], allocations[0]) << frames[0] << " and " << frames[1] << " frames";
 }
 
 enum class Ending { kStopPreview, kClose, kRelease };

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "support/AllocationCounter.h"
 #include "support/AviFileReader.h"
 
 namespace velcor {
@@ -74,6 +75,18 @@ TEST_F(AviWriterTest, ThreeFramesOfVgaHaveTheExpectedLayout) {
     EXPECT_EQ(avi.U32(92), 124u);
     EXPECT_EQ(avi.U32(144), 921608u);
     EXPECT_EQ(avi.U32(180), 40u);
+}
+
+TEST_F(AviWriterTest, FramesAllocateNothingWithinTheExpectedCount) {
+    AviWriter writer;
+    ASSERT_TRUE(writer.Open(path_.c_str(), 32, 16, 8, 20));
+    const std::vector<uint8_t> frame = Frame(writer.FrameBytes(), 4);
+    const uint64_t before = test::AllocationsOnThisThread();
+    for (int i = 0; i < 20; ++i)
+        ASSERT_EQ(writer.AddFrame(frame.data()), AviWriter::AddResult::kAdded);
+    EXPECT_EQ(test::AllocationsOnThisThread(), before);
+    ASSERT_TRUE(writer.Finish(2000));
+    EXPECT_TRUE(test::ReadAvi(path_).Valid());
 }
 
 TEST_F(AviWriterTest, MeasuredRatePatchesTheFrameTime) {

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <new>
 
 namespace velcor::test {
@@ -13,14 +14,15 @@ namespace {
 thread_local uint64_t tAllocations = 0;
 
 // Threads the library names; their allocations are counted by name.
-constexpr const char* kNamedThreads[] = {"velcor-worker", "velcor-acquire"};
-std::atomic<uint64_t> namedCounts[2];
+constexpr const char* kNamedThreads[] = {"velcor-worker", "velcor-acquire", "velcor-recorder"};
+constexpr size_t kNamedThreadCount = std::size(kNamedThreads);
+std::atomic<uint64_t> namedCounts[kNamedThreadCount];
 
 void CountAllocation() {
     ++tAllocations;
     char name[16] = {};
     if (pthread_getname_np(pthread_self(), name, sizeof name) != 0) return;
-    for (size_t i = 0; i < 2; ++i) {
+    for (size_t i = 0; i < kNamedThreadCount; ++i) {
         if (std::strcmp(name, kNamedThreads[i]) == 0) namedCounts[i].fetch_add(1);
     }
 }
@@ -37,7 +39,7 @@ uint64_t AllocationsOnThisThread() {
 }
 
 uint64_t AllocationsOnThreadsNamed(const char* name) {
-    for (size_t i = 0; i < 2; ++i) {
+    for (size_t i = 0; i < kNamedThreadCount; ++i) {
         if (std::strcmp(name, kNamedThreads[i]) == 0) return namedCounts[i].load();
     }
     return 0;
