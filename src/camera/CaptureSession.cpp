@@ -375,7 +375,6 @@ int CaptureSession::Record(const CaptureSetup& setup, const char* path, int dura
         const DibImage* output = OutputImage();
         // The recorder takes at most one frame per 10 ms look, and one more after the end.
         const size_t expectedFrames = static_cast<size_t>(duration) / 10 + 2;
-        avi_.SetMaxFileBytesForTesting(recordingSizeLimit_);
         opened =
             output != nullptr && avi_.Open(path, output->Width(), output->Height(),
                                            kColourModeBits[activeColourIndex_], expectedFrames);

@@ -87,10 +87,6 @@ class CaptureSession {
     // recorder thread cannot; a recording in progress answers error 12 and goes on.
     int Record(const CaptureSetup& setup, const char* path, int durationMs, bool showWindow)
         VELCOR_EXCLUDES(frameLock_);
-    // A recording runs (any thread).
-    bool Recording() const { return recording_ != 0; }
-    // Lowers the AVI size limit of the next recordings (tests of the limit).
-    void SetRecordingSizeLimitForTesting(uint64_t bytes) { recordingSizeLimit_ = bytes; }
     // Ends the worker, then stops the transfer of a running capture; the state is idle after.
     void Stop();
     // Stops, and stops the transfer even when no capture ran; the images no longer count as
@@ -206,7 +202,6 @@ class CaptureSession {
     std::unique_ptr<platform::Event> recorderFinished_;
     // Set before the recorder starts.
     uint32_t recordDurationMs_ = 0;
-    std::atomic<uint64_t> recordingSizeLimit_{AviWriter::kMaxFileBytes};
 
     // ---- Snapshot frame wait
     // How long a snapshot waits for its frame: 3000 ms until trigger mode sets 6000, which
