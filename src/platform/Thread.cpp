@@ -4,6 +4,7 @@
 #include <sched.h>
 
 #include <atomic>
+#include <string>
 #include <system_error>
 
 namespace velcor::platform {
@@ -42,14 +43,18 @@ Thread::~Thread() {
 bool Thread::Start(std::function<void()> body, ThreadPriority priority, const char* name) {
     if (thread_.joinable() || !body) return false;
     try {
-        thread_ = std::thread([body = std::move(body), priority] {
-            ApplyPriority(priority);
-            body();
-        });
+        // The thread names itself before its body runs, so whatever the body does already
+        // happens under its name.
+        thread_ = std::thread(
+            [body = std::move(body), priority, threadName = std::string(name ? name : "")] {
+                if (!threadName.empty())
+                    (void)pthread_setname_np(pthread_self(), threadName.c_str());
+                ApplyPriority(priority);
+                body();
+            });
     } catch (const std::system_error&) {
         return false;
     }
-    if (name != nullptr) (void)pthread_setname_np(thread_.native_handle(), name);
     id_ = nextThreadId.fetch_add(1);
     if (id_ == 0) id_ = nextThreadId.fetch_add(1);
     return true;
