@@ -259,12 +259,22 @@ void CVelcor::LoadStoredSettings(int camera) {
     store_.LoadFilterSettings(camera, filters);
     store_.LoadGraySettings(camera, gray);
     store_.LoadAnalogSettings(camera, defaults, analog);
-    // The automatic exposure takes modes 0-2 only, as Velcor_SetAutoIris does.
+    // The automatic exposure takes modes 0-2 only, as Velcor_SetAutoIris does, and the mirrors
+    // are flags.
     if (analog.autoIris < 0 || analog.autoIris > 2) analog.autoIris = 0;
+    analog.mirrorV = analog.mirrorV != 0 ? 1 : 0;
+    analog.mirrorH = analog.mirrorH != 0 ? 1 : 0;
 
     platform::CriticalSectionLock lock(settings_.Lock());
-    FromStored(filters, settings_.Values().filters);
-    FromStored(gray, settings_.Values().filters);
+    FilterValues& values = settings_.Values().filters;
+    // A value the store holds out of range (a damaged or hand-edited file) would index past
+    // the conversion's tables: it loads the default instead.
+    FilterValues fallback = values;
+    FromStored(settings::FilterSettings{}, fallback);
+    FromStored(settings::GraySettings{}, fallback);
+    FromStored(filters, values);
+    FromStored(gray, values);
+    KeepAcceptedFilters(values, fallback);
     FromStored(analog, settings_.Values().analog);
 }
 

@@ -182,6 +182,9 @@ class CVelcor {
     // The lowest device number of a present camera (0 when none is present).
     int FirstPresentDevice();
     int SetEngineFilter(int id, int value) VELCOR_REQUIRES(settings_.Lock());
+    // Each filter value held here that Velcor_SetFilterValue would refuse takes the one of
+    // `fallback`: values read from the store reach the frame conversion only in range.
+    static void KeepAcceptedFilters(FilterValues& values, const FilterValues& fallback);
     int SetExposureUnits(int exposure) VELCOR_REQUIRES(settings_.Lock());
     // What the stored colour mode must fit: the open camera's sensor.
     settings::SensorOutput SensorOutput();

@@ -157,6 +157,27 @@ TEST_F(StoredSettings, StoredValuesLoadAndReachTheCamera) {
     EXPECT_EQ(Get(VELCOR_FILTER_GRAY_OFFSET_G1), 0);
 }
 
+TEST_F(StoredSettings, StoredValuesOutOfRangeLoadTheDefaults) {
+    // What Velcor_SetFilterValue would refuse never reaches the frame conversion.
+    Put(kCamera00 + "\\Filter",
+        {{"BayerMode", 9}, {"Gamma", 500}, {"Sharpness", 31}, {"Brightness", -40}});
+    Put(kCamera00 + "\\Gray", {{"Mode", 7}, {"OffsetR1", 1000}, {"GainG2", -1}, {"GainB1", 90}});
+    Put(kCamera00 + "\\Gain", {{"H_Mirror", 5}, {"AutoIris", 9}});
+    Attach();
+    Initialize();
+    EXPECT_EQ(Get(VELCOR_FILTER_BAYER_MODE), 3);
+    EXPECT_EQ(Get(VELCOR_FILTER_GAMMA), 100);
+    EXPECT_EQ(Get(VELCOR_FILTER_SHARPNESS), 0);
+    EXPECT_EQ(Get(VELCOR_FILTER_BRIGHTNESS), -40);
+    EXPECT_EQ(Get(VELCOR_FILTER_GRAY_MODE), 0);
+    EXPECT_EQ(Get(VELCOR_FILTER_GRAY_OFFSET_R), 0);
+    EXPECT_EQ(Get(VELCOR_FILTER_GRAY_GAIN_G2), 128);
+    EXPECT_EQ(Get(VELCOR_FILTER_GRAY_GAIN_B), 90);
+    EXPECT_EQ(Velcor_GetMirrorH(handle_), 1);
+    int ok = 0;
+    EXPECT_EQ(Velcor_GetAutoIris(handle_, &ok), 0);
+}
+
 TEST_F(StoredSettings, ValuesSurviveReleaseAndAnotherProcess) {
     // The peer process opens its own camera, finds the defaults, sets a gain and stores it.
     const testing::PeerRun first = testing::RunPeer({"--attach", "STO0001", "--gain", "33"});
