@@ -115,8 +115,9 @@ TEST_F(SettingsStoreTest, FirstRunColourFollowsTheSensor) {
         }));
         WindowEntry window;
         ASSERT_TRUE(store_.LoadWindowSettings(camera, cases[camera].sensor, window));
+        const RegistryTree tree = Tree();
         const RegistryKey* key =
-            Tree().OpenKey(std::string(kProductKey) + "\\" + SettingsStore::CameraKey(camera));
+            tree.OpenKey(std::string(kProductKey) + "\\" + SettingsStore::CameraKey(camera));
         ASSERT_NE(key, nullptr);
         EXPECT_EQ(key->QueryDword("Color"), static_cast<uint32_t>(cases[camera].colour));
     }
