@@ -7,6 +7,7 @@
 #include "camera/ConfigFile.h"
 #include "camera/EngineFactory.h"
 #include "camera/MaskFile.h"
+#include "camera/StoredSettings.h"
 #include "platform/Clock.h"
 #include "platform/RegularFile.h"
 #include "platform/TextCodec.h"
@@ -30,6 +31,7 @@ void FormatDeviceName(char* out, size_t size, int number) {
 CVelcor::CVelcor() = default;
 
 CVelcor::~CVelcor() {
+    SaveStoredSettings();
     if (session_) session_->Stop();
     if (engine_) {
         engine_->StopTransfer();
@@ -62,6 +64,8 @@ bool CVelcor::HaveEngine() {
 // ---- Lifecycle -------------------------------------------------------------------------------
 
 int CVelcor::Initialize(HWND notifyWindow) {
+    SaveStoredSettings();
+    storedCamera_.reset();
     DestroyOwnedObjects();
     engine_ = CreateCameraEngine();
     if (engine_) session_ = std::make_unique<CaptureSession>(*engine_, settings_, errors_, mask_);
@@ -90,7 +94,14 @@ int CVelcor::Initialize(HWND notifyWindow) {
     engine_->InitializeController(notifyWindow, &CVelcorR3U2Base::CameraInterfaceClass());
     // The one camera present need not be number 0: an unplugged camera keeps its number.
     if (engine_->CountDevices(kProductId) == 1) SetDeviceNumber(FirstPresentDevice());
-    LoadStoredSettings();
+    // The stored window first (on a first run this makes the default entries, after the
+    // camera is open so that its sensor chooses the default colour mode), the colour mode and
+    // the other output values last. Opening the camera loaded and applied its analog, filter
+    // and gray settings; without a camera they load here.
+    const int camera = engine_->GetDeviceNumber();
+    LoadWindowSettings(camera);
+    if (!storedCamera_) LoadStoredSettings(camera);
+    LoadOutputSettings(camera);
     return 1;
 }
 
@@ -184,43 +195,95 @@ int CVelcor::SetDeviceNumber(int index) {
     // use: the capture stops first, and the object is idle afterwards.
     session_->Stop();
     engine_->StopTransfer();
+    // The settings of the camera open until now go back to its key before another's load.
+    SaveStoredSettings();
     if (!engine_->IsDevicePresent(index) || !engine_->OpenDevice(index)) {
         RecordError(kErrNotPresent);
         return 0;
     }
-    LoadStoredSettings();
+    storedCamera_ = engine_->GetDeviceNumber();
+    LoadStoredSettings(*storedCamera_);
     ApplyOpenedCameraSettings();
     return 1;
 }
 
-void CVelcor::LoadStoredSettings() {
-    // With no settings store, every camera starts from the sensor's defaults and neutral
-    // filters: unity Bayer gains and gamma, gray gains and offsets at their mid point.
-    CVelcorR3U2Base& e = *engine_;
-    platform::CriticalSectionLock lock(settings_.Lock());
-    FilterValues& filters = settings_.Values().filters;
-    AnalogValues& analog = settings_.Values().analog;
-    filters.brightness = filters.contrast = filters.hue = filters.saturation = 0;
-    filters.sharpness = 0;
-    filters.bayerGainRed = filters.bayerGainGreen = filters.bayerGainBlue = 100;
-    filters.gamma = 100;
-    filters.bayerMode = 3;
-    filters.grayMode = 0;
-    filters.grayGainR = filters.grayGainG1 = filters.grayGainG2 = filters.grayGainB = 128;
-    filters.grayOffsetR = filters.grayOffsetG1 = filters.grayOffsetG2 = 128;
-    filters.grayOffsetB = 128;
+settings::SensorOutput CVelcor::SensorOutput() {
+    settings::SensorOutput sensor;
+    sensor.colour = engine_->IsColourSensor() != 0;
+    sensor.allows8Bit = engine_->Allows8BitOutput() != 0;
+    sensor.allows16Bit = engine_->Allows16BitOutput() != 0;
+    return sensor;
+}
 
-    analog.globalGain = e.GetGlobalGainDefault();
-    analog.colourGainGreen1 = analog.colourGainRed = analog.colourGainBlue =
-        analog.colourGainGreen2 = e.GetColourGainDefault();
-    analog.exposure = e.GetExposureDefault();
-    analog.mirrorV = e.GetMirrorVDefault();
-    analog.mirrorH = e.GetMirrorHDefault();
-    analog.autoExposureMode = 0;
-    analog.gainMode = 0;
-    analog.blackLevel = e.GetBlackLevelDefault();
-    analog.exposureSeconds = 0.0;
-    if (e.IsExposureSecondsSupported()) e.GetExposureSecondsDefault(&analog.exposureSeconds);
+void CVelcor::LoadWindowSettings(int camera) {
+    settings::WindowEntry window{geometry_.totalWidth, geometry_.totalHeight, geometry_.width,
+                                 geometry_.height,     geometry_.xStart,      geometry_.yStart,
+                                 bufferValue_};
+    if (!store_.LoadWindowSettings(camera, SensorOutput(), window)) return;
+    geometry_ = CaptureGeometry{window.totalWidth, window.totalHeight, window.width,
+                                window.height,     window.xStart,      window.yStart};
+    bufferValue_ = window.buffer;
+}
+
+void CVelcor::LoadOutputSettings(int camera) {
+    const Settings current = settings_.Copy();
+    settings::OutputSettings output{current.colourModeIndex, subSample_, current.waitTimeMs,
+                                    clock_};
+    if (!store_.LoadOutputSettings(camera, SensorOutput(), output)) return;
+    platform::CriticalSectionLock lock(settings_.Lock());
+    Settings& values = settings_.Values();
+    values.colourModeIndex = output.colour;
+    // The sub-sampling and the wait time take what their setters take; anything else stays
+    // as it was.
+    if (output.subSample == 0) subSample_ = output.subSample;
+    if (output.waitTimeMs >= 0) values.waitTimeMs = output.waitTimeMs;
+    clock_ = output.clock;
+}
+
+void CVelcor::LoadStoredSettings(int camera) {
+    CVelcorR3U2Base& e = *engine_;
+    // What a camera without stored settings starts from: the sensor's defaults.
+    settings::AnalogSettings defaults;
+    defaults.globalGain = e.GetGlobalGainDefault();
+    defaults.colourGainGreen1 = defaults.colourGainRed = defaults.colourGainBlue =
+        defaults.colourGainGreen2 = e.GetColourGainDefault();
+    defaults.exposure = e.GetExposureDefault();
+    defaults.mirrorV = e.GetMirrorVDefault();
+    defaults.mirrorH = e.GetMirrorHDefault();
+    defaults.blackLevel = e.GetBlackLevelDefault();
+    if (e.IsExposureSecondsSupported()) e.GetExposureSecondsDefault(&defaults.exposureSeconds);
+
+    settings::FilterSettings filters;
+    settings::GraySettings gray;
+    settings::AnalogSettings analog;
+    store_.LoadFilterSettings(camera, filters);
+    store_.LoadGraySettings(camera, gray);
+    store_.LoadAnalogSettings(camera, defaults, analog);
+    // The automatic exposure takes modes 0-2 only, as Velcor_SetAutoIris does, and the mirrors
+    // are flags.
+    if (analog.autoIris < 0 || analog.autoIris > 2) analog.autoIris = 0;
+    analog.mirrorV = analog.mirrorV != 0 ? 1 : 0;
+    analog.mirrorH = analog.mirrorH != 0 ? 1 : 0;
+
+    platform::CriticalSectionLock lock(settings_.Lock());
+    FilterValues& values = settings_.Values().filters;
+    // A value the store holds out of range (a damaged or hand-edited file) would index past
+    // the conversion's tables: it loads the default instead.
+    FilterValues fallback = values;
+    FromStored(settings::FilterSettings{}, fallback);
+    FromStored(settings::GraySettings{}, fallback);
+    FromStored(filters, values);
+    FromStored(gray, values);
+    KeepAcceptedFilters(values, fallback);
+    FromStored(analog, settings_.Values().analog);
+}
+
+void CVelcor::SaveStoredSettings() {
+    if (!storedCamera_) return;
+    const Settings values = settings_.Copy();
+    store_.SaveAnalogSettings(*storedCamera_, ToStored(values.analog));
+    store_.SaveFilterSettings(*storedCamera_, ToStoredFilters(values.filters));
+    store_.SaveGraySettings(*storedCamera_, ToStoredGray(values.filters));
 }
 
 void CVelcor::ApplyOpenedCameraSettings() {
@@ -471,12 +534,27 @@ int CVelcor::SetCaptureWindowEx(int totalWidth, int xStart, int width, int total
     return 1;
 }
 
-int CVelcor::SetCaptureWindow(int /*width*/, int /*height*/) {
+int CVelcor::SetCaptureWindow(int width, int height) {
     if (!HaveEngine()) return 0;
-    // Size presets come from the settings store, which this build does not have: every size is
-    // refused as one without a preset.
-    RecordError(kErrWindow);
-    return 0;
+    settings::WindowEntry preset;
+    if (!store_.FindWindowEntry(width, height, preset)) {
+        RecordError(kErrWindow);
+        return 0;
+    }
+    geometry_ = CaptureGeometry{preset.totalWidth, preset.totalHeight, preset.width,
+                                preset.height,     preset.xStart,      preset.yStart};
+    bufferValue_ = preset.buffer;
+    if (!geometry_.Fits(subSample_)) {
+        // A preset outside the sensor gives way to the whole sensor, which is applied.
+        RecordError(kErrWindowRange);
+        geometry_ = CaptureGeometry{};
+    }
+    // As with Velcor_SetCaptureWindowEx, the engine's answer shows at the next capture start.
+    if (session_->Idle()) {
+        engine_->ApplyWindow(geometry_.xStart, geometry_.yStart, geometry_.width, geometry_.height,
+                             subSample_);
+    }
+    return 1;
 }
 
 int CVelcor::GetCaptureWindowEx(int* totalWidth, int* xStart, int* width, int* totalHeight,

@@ -20,6 +20,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -34,6 +35,7 @@
 #include "platform/CriticalSection.h"
 #include "platform/DeviceNotifications.h"
 #include "platform/ThreadAnnotations.h"
+#include "settings/SettingsStore.h"
 
 namespace velcor {
 
@@ -180,10 +182,24 @@ class CVelcor {
     // The lowest device number of a present camera (0 when none is present).
     int FirstPresentDevice();
     int SetEngineFilter(int id, int value) VELCOR_REQUIRES(settings_.Lock());
+    // Each filter value held here that Velcor_SetFilterValue would refuse takes the one of
+    // `fallback`: values read from the store reach the frame conversion only in range.
+    static void KeepAcceptedFilters(FilterValues& values, const FilterValues& fallback);
     int SetExposureUnits(int exposure) VELCOR_REQUIRES(settings_.Lock());
-    // Loads the settings of the open camera into the object: with no settings store in this
-    // build, the sensor's defaults and neutral filters.
-    void LoadStoredSettings() VELCOR_EXCLUDES(settings_.Lock());
+    // What the stored colour mode must fit: the open camera's sensor.
+    settings::SensorOutput SensorOutput();
+    // The readout window of the camera's selected size entry (on a first run: the default
+    // entries are made and the window stays).
+    void LoadWindowSettings(int camera);
+    // Colour mode, sub-sampling, wait time and clock of the camera, as far as this camera
+    // takes them.
+    void LoadOutputSettings(int camera) VELCOR_EXCLUDES(settings_.Lock());
+    // Loads the camera's filter, gray and analog settings into the object; what the store does
+    // not hold loads the sensor's defaults and neutral filters.
+    void LoadStoredSettings(int camera) VELCOR_EXCLUDES(settings_.Lock());
+    // Stores the analog, filter and gray settings of the camera they were loaded for (none
+    // before a camera was opened).
+    void SaveStoredSettings() VELCOR_EXCLUDES(settings_.Lock());
     // Applies the analog settings to the camera just opened.
     void ApplyOpenedCameraSettings() VELCOR_EXCLUDES(settings_.Lock());
     void DestroyOwnedObjects();
@@ -204,14 +220,24 @@ class CVelcor {
     // ---- What the application set (changed under the call lock)
     // The window of the sensor the next capture reads.
     CaptureGeometry geometry_;
+    // The "Buf" value of the size entry the window came from; kept and stored, used by
+    // nothing else.
+    int bufferValue_ = 4;
     // Sub-sampling mode; this camera reads every pixel, so only 0 is accepted.
     int subSample_ = 0;
+    // The camera dialog's clock choice, loaded and stored but not given to the camera.
+    int clock_ = 0;
     // Where the library's preview window goes; a capture start only asks whether one is
     // placed.
     HWND previewParent_ = nullptr;
     int previewX_ = 0, previewY_ = 0, previewWidth_ = kMaxWidth, previewHeight_ = kMaxHeight;
     // Filter, analog and colour-mode values and the wait time, shared with the worker.
     SettingsModel settings_;
+    // Where the settings live between runs.
+    settings::SettingsStore store_;
+    // The camera number whose stored settings the object holds: loaded when the camera was
+    // opened, saved back when another is opened or the object goes.
+    std::optional<int> storedCamera_;
 
     // The pixel mask and its lock; the capture session corrects frames with it, so it is
     // declared before the session.

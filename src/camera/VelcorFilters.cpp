@@ -78,6 +78,14 @@ constexpr int kChannelOffsetIds = 33;
 
 }  // namespace
 
+void CVelcor::KeepAcceptedFilters(FilterValues& values, const FilterValues& fallback) {
+    for (const FilterRow& row : kFilterRows) {
+        if (row.home != FilterHome::kObject) continue;
+        int& value = values.*row.field;
+        if (value < row.minimum || value > row.maximum) value = fallback.*row.field;
+    }
+}
+
 int CVelcor::GetFilterValue(int id, int* ok) {
     if (!engine_) {
         if (ok != nullptr) *ok = 0;

@@ -40,7 +40,8 @@ TEST_F(CameraSettings, OpeningTheCameraAppliesTheSensorDefaults) {
     int ok = 0;
     EXPECT_EQ(Velcor_GetGlobalGain(handle_, &ok), 2);
     EXPECT_EQ(Sensor(kSensorGain), 2);
-    EXPECT_EQ(Velcor_GetColorMode(handle_), 8);
+    // The first initialisation stores 16 bits for this monochrome camera, and loads it.
+    EXPECT_EQ(Velcor_GetColorMode(handle_), 16);
     VELCORCAMERAINFO info{};
     info.size = sizeof info;
     ASSERT_EQ(Velcor_GetCameraInfo(handle_, &info), TRUE);

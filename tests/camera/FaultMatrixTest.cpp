@@ -30,7 +30,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-constexpr int kFrameBytes = 1280 * 1024;
+// A whole frame at 16 bits, the colour mode this camera stores on its first initialisation.
+constexpr int kFrameBytes = 1280 * 1024 * 2;
 constexpr int kForever = 1000000;  // occurrences: a fault that lasts until withdrawn
 constexpr int kDelivers = 0;       // expected outcome: frames keep coming
 

@@ -98,6 +98,7 @@ TEST_F(FrameDelivery, TheOneCameraLeftAfterAnUnplugIsOpenedAndNamedByItsNumber) 
     window_ = VelcorWin_CreateMessageWindow();
     handle_ = Velcor_Initialize(window_);
     EXPECT_EQ(LastError(), 0) << "the one camera present is opened";
+    ASSERT_EQ(Velcor_SetColorMode(handle_, 8), TRUE);
     EXPECT_EQ(Serial(), "SIM0002");
     char names[10][256];
     ASSERT_EQ(Velcor_EnumDevice(handle_, &names[0][0]), 1);

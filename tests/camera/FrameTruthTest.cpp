@@ -33,6 +33,9 @@ class RampCamera : public testing::SimTest {
         handle_ = Velcor_Initialize(window_);
         ASSERT_NE(handle_, 0);
         ASSERT_EQ(Velcor_GetLastError(handle_), 0);
+        // The tests choose their depth; 8 bits unless they say otherwise (the stored colour
+        // mode of this camera is 16 bits).
+        ASSERT_EQ(Velcor_SetColorMode(handle_, 8), TRUE);
         Velcor_SetPreviewWindow(handle_, nullptr, 0, 0, 0, 0);
         Velcor_SetWaitTime(handle_, 0);
     }
@@ -342,6 +345,7 @@ class AutoExposure : public testing::SimTest {
         ASSERT_GT(camera_, 0);
         handle_ = Velcor_Initialize(nullptr);
         ASSERT_NE(handle_, 0);
+        ASSERT_EQ(Velcor_SetColorMode(handle_, 8), TRUE);  // the stored mode is 16 bits
         info_.size = sizeof info_;
         ASSERT_EQ(Velcor_GetCameraInfo(handle_, &info_), TRUE);
     }

@@ -2,7 +2,7 @@
 // its own simulated cameras, opens the library's camera object, lists the cameras it sees,
 // reads the opened camera's serial number and streams frames from it, all through the C API.
 //
-//   velcor_sim_peer --table NAME [--attach SERIAL]... [--frames N]
+//   velcor_sim_peer --table NAME [--attach SERIAL]... [--frames N] [--gain N]
 //
 // --table names the device table that processes share (the test's own). Prints one line per
 // finding:
@@ -10,6 +10,8 @@
 //   camera INDEX NAME                   the camera list of the camera object
 //   serial SERIAL                       the opened camera's serial number
 //   streamed N                          frames that arrived
+//   gain N                              the opened camera's global gain as it was loaded;
+//                                       --gain then sets it, and the release stores it
 // Exit status 0 when every camera attached, the list holds exactly them, and the stream (if
 // asked for) delivered every frame.
 #include <velcor/VelcorSdk.h>
@@ -51,6 +53,7 @@ int main(int argc, char** argv) {
     std::string table;
     std::vector<std::string> serials;
     int frames = 0;
+    int gain = -1;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string option = argv[i];
         if (option == "--table") {
@@ -59,6 +62,8 @@ int main(int argc, char** argv) {
             serials.push_back(argv[i + 1]);
         } else if (option == "--frames") {
             frames = std::atoi(argv[i + 1]);
+        } else if (option == "--gain") {
+            gain = std::atoi(argv[i + 1]);
         } else {
             std::fprintf(stderr, "velcor_sim_peer: unknown option %s\n", argv[i]);
             return 2;
@@ -102,6 +107,10 @@ int main(int argc, char** argv) {
         } else {
             ok = false;
         }
+        int read = 0;
+        std::printf("gain %d\n", Velcor_GetFilterValue(camera, VELCOR_FILTER_GLOBAL_GAIN, &read));
+        if (gain >= 0 && !Velcor_SetFilterValue(camera, VELCOR_FILTER_GLOBAL_GAIN, gain))
+            ok = false;
         if (frames > 0) {
             const int received = Stream(camera, frames);
             std::printf("streamed %d\n", received);

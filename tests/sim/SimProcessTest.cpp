@@ -15,53 +15,17 @@
 #include <vector>
 
 #include "platform/FileMapping.h"
+#include "sim/SimPeerRun.h"
 #include "sim/SimTestSupport.h"
 #include "transport/Fx3Api.h"
-
-extern char** environ;
 
 namespace velcor {
 namespace {
 
+using testing::PeerRun;
+using testing::RunPeer;
 using testing::SharedTableNow;
 using testing::SimTest;
-
-struct PeerRun {
-    int status = -1;  // exit status, -1 when it did not exit normally
-    std::string output;
-};
-
-// Runs the peer program on this test's shared table and waits for it.
-PeerRun RunPeer(const std::vector<std::string>& arguments) {
-    std::vector<std::string> words = {VELCOR_SIM_PEER, "--table", CFx3Api::TableName()};
-    words.insert(words.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& word : words)
-        argv.push_back(word.data());
-    argv.push_back(nullptr);
-
-    PeerRun run;
-    int out[2];
-    if (pipe2(out, O_CLOEXEC) != 0) return run;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(out[1]);
-    if (spawned == 0) {
-        char buffer[4096];
-        for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) != 0;) {
-            if (n > 0) run.output.append(buffer, static_cast<size_t>(n));
-        }
-        int status = 0;
-        waitpid(pid, &status, 0);
-        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    close(out[0]);
-    return run;
-}
 
 int LinesStartingWith(const std::string& text, const std::string& start) {
     int count = 0;

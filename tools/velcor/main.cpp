@@ -13,6 +13,7 @@
 #include <velcor/VelcorSim.h>
 #include <velcor/VelcorWin.h>
 
+#include <strings.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -27,6 +28,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "platform/Registry.h"
 
 namespace {
 
@@ -47,6 +50,9 @@ int Usage(FILE* out = stderr) {
                  "  (none)             library version, cameras and the first camera's info\n"
                  "  list               the attached cameras\n"
                  "  info               name, serial number, versions, window, exposure, gain...\n"
+                 "  settings           the camera's settings as the library stores them\n"
+                 "                     between runs (they load when a camera opens, and\n"
+                 "                     what set changes is stored when the tool ends)\n"
                  "  get NAME           print a setting\n"
                  "  set NAME VALUE     change a setting; values outside its range are refused\n"
                  "  snap FILE [--format F]\n"
@@ -643,6 +649,58 @@ int Mask(int camera, int simulatedCamera, const std::vector<MaskStep>& steps) {
     return kExitOk;
 }
 
+// ---- Stored settings -------------------------------------------------------------------------
+
+// The stored tree of camera `number`: its "Camera_NN" key and the keys below it, one line per
+// key and one indented line per value.
+int PrintStoredSettings(int number) {
+    const velcor::platform::Registry registry;
+    velcor::platform::RegistryTree tree;
+    if (!registry.Read(tree)) {
+        std::fprintf(stderr, "velcor: cannot read the stored settings in %s\n",
+                     registry.FilePath().c_str());
+        return kExitFailure;
+    }
+    char cameraKey[32];
+    std::snprintf(cameraKey, sizeof cameraKey, "Camera_%02d", number);
+    const std::string product = "Software\\Moniva\\VelcorTX403T2Sdk\\";
+    const std::string root = product + cameraKey;
+    std::printf("%s\n", registry.FilePath().c_str());
+    if (tree.OpenKey(root) == nullptr) {
+        std::printf("no settings stored for %s\n", cameraKey);
+        return kExitOk;
+    }
+    tree.ForEachKey([&](const velcor::platform::RegistryKey& key) {
+        const std::string& path = key.Path();
+        // The key and the keys below it; the folding of case is the registry's.
+        if (path.size() < root.size() ||
+            strncasecmp(path.c_str(), root.c_str(), root.size()) != 0 ||
+            (path.size() > root.size() && path[root.size()] != '\\')) {
+            return;
+        }
+        std::printf("%s\n", path.c_str() + product.size());
+        for (const velcor::platform::RegistryValue& value : key.Values()) {
+            if (value.type == velcor::platform::RegistryValue::Type::Dword) {
+                std::printf("  %-12s %d\n", value.name.c_str(), static_cast<int>(value.dword));
+                continue;
+            }
+            std::printf("  %-12s", value.name.c_str());
+            for (uint8_t byte : value.bytes)
+                std::printf(" %02x", byte);
+            if (value.bytes.size() == sizeof(double)) {
+                uint64_t bits = 0;
+                for (size_t i = 0; i < sizeof bits; ++i)
+                    bits |= static_cast<uint64_t>(value.bytes[i]) << (8 * i);
+                double number = 0;
+                std::memcpy(&number, &bits, sizeof number);
+                std::printf("  (%g)", number);
+            }
+            std::printf("\n");
+        }
+    });
+    return kExitOk;
+}
+
 bool ParseInt(const char* text, int minimum, int maximum, int* out) {
     char* end = nullptr;
     const long value = std::strtol(text, &end, 10);
@@ -740,7 +798,7 @@ int main(int argc, char** argv) {
         if (path.empty() || seconds < 0) return Usage();
     } else if (command == "mask") {
         if (!ParseMaskSteps(args, &maskSteps)) return Usage();
-    } else if (command == "list" || command == "info") {
+    } else if (command == "list" || command == "info" || command == "settings") {
         if (args.size() != 1) return Usage();
     } else if (!command.empty()) {
         return Usage();
@@ -783,6 +841,12 @@ int main(int argc, char** argv) {
         result = kExitFailure;
     } else if (command == "info") {
         result = PrintInfo(camera, device);
+    } else if (command == "settings") {
+        // The number the camera is stored under: the one its name carries ("VelcorTX40_01" is
+        // number 0); the only camera attached was opened whatever its number.
+        const char* suffix = std::strrchr(names[count == 1 ? 0 : device], '_');
+        const int number = suffix != nullptr ? std::atoi(suffix + 1) - 1 : device;
+        result = PrintStoredSettings(count == 1 ? number : device);
     } else if (command == "get") {
         result = GetSetting(camera, *setting);
     } else if (command == "set") {
