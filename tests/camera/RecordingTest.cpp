@@ -54,6 +54,8 @@ class Recording : public testing::SimTest {
         ASSERT_EQ(Velcor_GetLastError(handle_), 0);
         Velcor_SetPreviewWindow(handle_, nullptr, 0, 0, 0, 0);
         Velcor_SetWaitTime(handle_, 0);
+        // The stored settings give the monochrome camera 16-bit output; films here start at 8.
+        ASSERT_EQ(Velcor_SetColorMode(handle_, 8), TRUE);
         std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
         std::replace(name.begin(), name.end(), '/', '-');
         path_ =
