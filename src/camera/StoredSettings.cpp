@@ -1,91 +1,95 @@
 #include "camera/StoredSettings.h"
 
 namespace velcor {
+namespace {
+
+// A stored value and the object's field that holds it.
+template <typename Stored, typename Held>
+struct FieldPair {
+    int Stored::*stored;
+    int Held::*held;
+};
+
+using S = settings::AnalogSettings;
+using F = settings::FilterSettings;
+using G = settings::GraySettings;
+
+constexpr FieldPair<S, AnalogValues> kAnalogFields[] = {
+    {&S::globalGain, &AnalogValues::globalGain},
+    {&S::colourGainGreen1, &AnalogValues::colourGainGreen1},
+    {&S::colourGainRed, &AnalogValues::colourGainRed},
+    {&S::colourGainBlue, &AnalogValues::colourGainBlue},
+    {&S::colourGainGreen2, &AnalogValues::colourGainGreen2},
+    {&S::exposure, &AnalogValues::exposure},
+    {&S::mirrorV, &AnalogValues::mirrorV},
+    {&S::mirrorH, &AnalogValues::mirrorH},
+    {&S::autoIris, &AnalogValues::autoExposureMode},
+    {&S::gainMode, &AnalogValues::gainMode},
+    {&S::blackLevel, &AnalogValues::blackLevel},
+};
+
+constexpr FieldPair<F, FilterValues> kFilterFields[] = {
+    {&F::brightness, &FilterValues::brightness},
+    {&F::contrast, &FilterValues::contrast},
+    {&F::hue, &FilterValues::hue},
+    {&F::saturation, &FilterValues::saturation},
+    {&F::sharpness, &FilterValues::sharpness},
+    {&F::gainRed, &FilterValues::bayerGainRed},
+    {&F::gainGreen, &FilterValues::bayerGainGreen},
+    {&F::gainBlue, &FilterValues::bayerGainBlue},
+    {&F::gamma, &FilterValues::gamma},
+    {&F::bayerMode, &FilterValues::bayerMode},
+};
+
+constexpr FieldPair<G, FilterValues> kGrayFields[] = {
+    {&G::mode, &FilterValues::grayMode},         {&G::gainR1, &FilterValues::grayGainR},
+    {&G::gainG1, &FilterValues::grayGainG1},     {&G::gainG2, &FilterValues::grayGainG2},
+    {&G::gainB1, &FilterValues::grayGainB},      {&G::offsetR1, &FilterValues::grayOffsetR},
+    {&G::offsetG1, &FilterValues::grayOffsetG1}, {&G::offsetG2, &FilterValues::grayOffsetG2},
+    {&G::offsetB1, &FilterValues::grayOffsetB},
+};
+
+template <typename Stored, typename Held, size_t N>
+Stored ToStoredWith(const FieldPair<Stored, Held> (&fields)[N], const Held& held) {
+    Stored stored;
+    for (const auto& field : fields)
+        stored.*field.stored = held.*field.held;
+    return stored;
+}
+
+template <typename Stored, typename Held, size_t N>
+void FromStoredWith(const FieldPair<Stored, Held> (&fields)[N], const Stored& stored, Held& held) {
+    for (const auto& field : fields)
+        held.*field.held = stored.*field.stored;
+}
+
+}  // namespace
 
 settings::AnalogSettings ToStored(const AnalogValues& analog) {
-    settings::AnalogSettings s;
-    s.globalGain = analog.globalGain;
-    s.colourGainGreen1 = analog.colourGainGreen1;
-    s.colourGainRed = analog.colourGainRed;
-    s.colourGainBlue = analog.colourGainBlue;
-    s.colourGainGreen2 = analog.colourGainGreen2;
-    s.exposure = analog.exposure;
-    s.mirrorV = analog.mirrorV;
-    s.mirrorH = analog.mirrorH;
-    s.autoIris = analog.autoExposureMode;
-    s.gainMode = analog.gainMode;
-    s.blackLevel = analog.blackLevel;
+    settings::AnalogSettings s = ToStoredWith(kAnalogFields, analog);
     s.exposureSeconds = analog.exposureSeconds;
     return s;
 }
 
 settings::FilterSettings ToStoredFilters(const FilterValues& filters) {
-    settings::FilterSettings s;
-    s.brightness = filters.brightness;
-    s.contrast = filters.contrast;
-    s.hue = filters.hue;
-    s.saturation = filters.saturation;
-    s.sharpness = filters.sharpness;
-    s.gainRed = filters.bayerGainRed;
-    s.gainGreen = filters.bayerGainGreen;
-    s.gainBlue = filters.bayerGainBlue;
-    s.gamma = filters.gamma;
-    s.bayerMode = filters.bayerMode;
-    return s;
+    return ToStoredWith(kFilterFields, filters);
 }
 
 settings::GraySettings ToStoredGray(const FilterValues& filters) {
-    settings::GraySettings s;
-    s.mode = filters.grayMode;
-    s.gainR1 = filters.grayGainR;
-    s.gainG1 = filters.grayGainG1;
-    s.gainG2 = filters.grayGainG2;
-    s.gainB1 = filters.grayGainB;
-    s.offsetR1 = filters.grayOffsetR;
-    s.offsetG1 = filters.grayOffsetG1;
-    s.offsetG2 = filters.grayOffsetG2;
-    s.offsetB1 = filters.grayOffsetB;
-    return s;
+    return ToStoredWith(kGrayFields, filters);
 }
 
 void FromStored(const settings::AnalogSettings& stored, AnalogValues& analog) {
-    analog.globalGain = stored.globalGain;
-    analog.colourGainGreen1 = stored.colourGainGreen1;
-    analog.colourGainRed = stored.colourGainRed;
-    analog.colourGainBlue = stored.colourGainBlue;
-    analog.colourGainGreen2 = stored.colourGainGreen2;
-    analog.exposure = stored.exposure;
-    analog.mirrorV = stored.mirrorV;
-    analog.mirrorH = stored.mirrorH;
-    analog.autoExposureMode = stored.autoIris;
-    analog.gainMode = stored.gainMode;
-    analog.blackLevel = stored.blackLevel;
+    FromStoredWith(kAnalogFields, stored, analog);
     analog.exposureSeconds = stored.exposureSeconds;
 }
 
 void FromStored(const settings::FilterSettings& stored, FilterValues& filters) {
-    filters.brightness = stored.brightness;
-    filters.contrast = stored.contrast;
-    filters.hue = stored.hue;
-    filters.saturation = stored.saturation;
-    filters.sharpness = stored.sharpness;
-    filters.bayerGainRed = stored.gainRed;
-    filters.bayerGainGreen = stored.gainGreen;
-    filters.bayerGainBlue = stored.gainBlue;
-    filters.gamma = stored.gamma;
-    filters.bayerMode = stored.bayerMode;
+    FromStoredWith(kFilterFields, stored, filters);
 }
 
 void FromStored(const settings::GraySettings& stored, FilterValues& filters) {
-    filters.grayMode = stored.mode;
-    filters.grayGainR = stored.gainR1;
-    filters.grayGainG1 = stored.gainG1;
-    filters.grayGainG2 = stored.gainG2;
-    filters.grayGainB = stored.gainB1;
-    filters.grayOffsetR = stored.offsetR1;
-    filters.grayOffsetG1 = stored.offsetG1;
-    filters.grayOffsetG2 = stored.offsetG2;
-    filters.grayOffsetB = stored.offsetB1;
+    FromStoredWith(kGrayFields, stored, filters);
 }
 
 }  // namespace velcor
