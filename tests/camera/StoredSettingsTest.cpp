@@ -13,6 +13,7 @@
 #include "settings/SettingsStore.h"
 #include "sim/SimPeerRun.h"
 #include "sim/SimTestSupport.h"
+#include "support/StoredTree.h"
 
 namespace velcor {
 namespace {
@@ -49,18 +50,9 @@ class StoredSettings : public testing::SimTest {
         return value;
     }
     void Set(int id, int value) { ASSERT_EQ(Velcor_SetFilterValue(handle_, id, value), 1); }
-    RegistryTree Tree() const {
-        RegistryTree tree;
-        EXPECT_TRUE(store_.Registry().Read(tree));
-        return tree;
-    }
+    RegistryTree Tree() const { return test::StoredTree(store_); }
     void Put(const std::string& path, const std::vector<std::pair<std::string, int>>& values) {
-        ASSERT_TRUE(store_.Registry().Update([&](RegistryTree& tree) {
-            RegistryKey* key = tree.CreateKey(path);
-            for (const auto& [name, value] : values)
-                key->SetDword(name, static_cast<uint32_t>(value));
-            return true;
-        }));
+        test::PutDwords(store_, path, values);
     }
     void PutPreset(int number, const settings::WindowEntry& e) {
         Put(std::string(kProductKey) + "\\Size_0" + std::to_string(number), {{"TH", e.totalWidth},

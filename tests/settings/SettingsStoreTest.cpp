@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "support/Sanitizers.h"
+#include "support/StoredTree.h"
 
 namespace velcor::settings {
 namespace {
@@ -34,19 +35,9 @@ class SettingsStoreTest : public ::testing::Test {
         text << in.rdbuf();
         return text.str();
     }
-    RegistryTree Tree() const {
-        RegistryTree tree;
-        EXPECT_TRUE(store_.Registry().Read(tree));
-        return tree;
-    }
-    // Writes DWORD values into the key at `path`, creating it.
+    RegistryTree Tree() const { return test::StoredTree(store_); }
     void Put(const std::string& path, const std::vector<std::pair<std::string, int>>& values) {
-        ASSERT_TRUE(store_.Registry().Update([&](RegistryTree& tree) {
-            RegistryKey* key = tree.CreateKey(path);
-            for (const auto& [name, value] : values)
-                key->SetDword(name, static_cast<uint32_t>(value));
-            return true;
-        }));
+        test::PutDwords(store_, path, values);
     }
     void PutEntry(const std::string& parent, int number, const WindowEntry& e) {
         char name[16];
