@@ -733,15 +733,14 @@ void CaptureSession::CorrectDefects(DibImage& raw, bool mask, bool dot) {
 
 void CaptureSession::ShowAutoExposure(int mode) {
     if (mode == 0 || !analogDialog_.IsOpen()) return;
-    int gain = 0, exposure = 0;
+    AnalogValues analog;
     {
         platform::CriticalSectionLock lock(settings_.Lock());
-        gain = settings_.Values().analog.globalGain;
-        exposure = settings_.Values().analog.exposure;
+        analog = settings_.Values().analog;
     }
     // Outside the settings lock: the dialog takes its own lock, and holds it while it sets.
-    if (mode == 2) analogDialog_.ShowAutoGain(gain);
-    if (mode == 1) analogDialog_.ShowAutoExposure(exposure);
+    if (mode == 2) analogDialog_.ShowAutoGain(analog.globalGain);
+    if (mode == 1) analogDialog_.ShowAutoExposure(analog.exposure, analog.exposureSeconds);
 }
 
 void CaptureSession::AutoExposure(const DibImage& raw, int mode) {

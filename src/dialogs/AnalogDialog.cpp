@@ -157,6 +157,8 @@ ExposureUnit AnalogDialog::ChosenUnit() const {
 
 void AnalogDialog::ShowAutoGain(int gain) {
     std::lock_guard lock(Mutex());
+    // Automatic exposure reports after every frame; only a change moves the revision.
+    if (Get(kGlobalGain.trackbar)->position == gain) return;
     ShowTrioValue(kGlobalGain.trackbar, gain);
     if (!caps_.colour) return;
     for (const SliderTrio& trio :
@@ -165,9 +167,11 @@ void AnalogDialog::ShowAutoGain(int gain) {
     }
 }
 
-void AnalogDialog::ShowAutoExposure(int exposure) {
+void AnalogDialog::ShowAutoExposure(int exposure, double seconds) {
     std::lock_guard lock(Mutex());
+    if (Get(kExposure.trackbar)->position == exposure) return;
     ShowExposureMs(exposure);
+    if (caps_.exposureSeconds) ShowExposureSeconds(seconds);
 }
 
 // ---- Events ----------------------------------------------------------------------------------

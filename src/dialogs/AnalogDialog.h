@@ -37,10 +37,10 @@ class AnalogDialog final : public DialogBase {
     // Reads the port's record; that record is what any end but OK restores.
     AnalogDialog(AnalogPort& port, const DialogTexts& texts);
 
-    // Automatic exposure changed the gain (all gains) or the exposure meanwhile: shown in the
-    // controls without acting on the camera again. Any thread.
+    // Automatic exposure changed the gain (all gains) or the exposure (0.1 ms, and seconds)
+    // meanwhile: shown in the controls without acting on the camera again. Any thread.
     void ShowAutoGain(int gain);
-    void ShowAutoExposure(int exposure);
+    void ShowAutoExposure(int exposure, double seconds);
 
   protected:
     void OnTrio(int trackbar, int value) override;

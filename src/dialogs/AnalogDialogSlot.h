@@ -25,9 +25,9 @@ class AnalogDialogSlot {
         std::lock_guard lock(mutex_);
         if (dialog_ != nullptr) dialog_->ShowAutoGain(gain);
     }
-    void ShowAutoExposure(int exposure) {
+    void ShowAutoExposure(int exposure, double seconds) {
         std::lock_guard lock(mutex_);
-        if (dialog_ != nullptr) dialog_->ShowAutoExposure(exposure);
+        if (dialog_ != nullptr) dialog_->ShowAutoExposure(exposure, seconds);
     }
 
   private:
