@@ -1,5 +1,9 @@
 // The settings dialogs of the camera object: the camera (stream format), analog and image
-// dialogs, shown by the view module over the application's window.
+// dialogs, shown by the view module over the application's window. The dialogs live on the
+// heap: their locks are plain mutexes, which a thread checker would otherwise take for those of
+// whatever is made later at the same stack address.
+#include <memory>
+
 #include "camera/DialogPorts.h"
 #include "camera/Velcor.h"
 #include "dialogs/AnalogDialog.h"
@@ -29,10 +33,10 @@ int CVelcor::ShowCameraDialog(HWND parent) {
     // The dialog changes the window and the output format a capture reads: what runs stops
     // (trigger mode pauses) and comes back afterwards with the new settings.
     const int paused = session_->PauseForDialog();
-    dialogs::CameraDialog dialog(store_, setup, Texts());
-    const int result = dialogs::RunDialog(dialog, parent);
-    if (result != 0 && !dialog.Ended()) dialog.Close();
-    if (dialog.Result() == dialogs::kDialogOk) {
+    auto dialog = std::make_unique<dialogs::CameraDialog>(store_, setup, Texts());
+    const int result = dialogs::RunDialog(*dialog, parent);
+    if (result != 0 && !dialog->Ended()) dialog->Close();
+    if (dialog->Result() == dialogs::kDialogOk) {
         LoadWindowSettings(setup.camera);
         LoadOutputSettings(setup.camera);
     }
@@ -69,15 +73,15 @@ int CVelcor::ShowAnalogDialog(HWND parent) {
     int result = 0;
     {
         // The record as it is now is what any end but OK restores.
-        dialogs::AnalogDialog dialog(port, Texts());
+        auto dialog = std::make_unique<dialogs::AnalogDialog>(port, Texts());
         // Automatic exposure shows its changes in the dialog while it is open.
         dialogs::AnalogDialogSlot& slot = session_->AnalogDialog();
-        slot.Open(&dialog);
-        result = dialogs::RunDialog(dialog, parent);
+        slot.Open(dialog.get());
+        result = dialogs::RunDialog(*dialog, parent);
         slot.Close();
         // A dialog that could not be shown ran no events, so it changed nothing; one that ran
         // and was left without an end counts as cancelled.
-        if (result != 0 && !dialog.Ended()) dialog.Close();
+        if (result != 0 && !dialog->Ended()) dialog->Close();
     }
     if (result == 0) {
         RecordError(kErrWindow);
@@ -89,10 +93,10 @@ int CVelcor::ShowAnalogDialog(HWND parent) {
 int CVelcor::ShowImageDialog(HWND parent) {
     if (!HaveEngine()) return 0;
     CameraImagePort port(*this);
-    dialogs::ImageDialog dialog(port, dialogs::ImageDialogEnables::ForColourMode(GetColorMode()),
-                                Texts());
-    const int result = dialogs::RunDialog(dialog, parent);
-    if (result != 0 && !dialog.Ended()) dialog.Close();
+    auto dialog = std::make_unique<dialogs::ImageDialog>(
+        port, dialogs::ImageDialogEnables::ForColourMode(GetColorMode()), Texts());
+    const int result = dialogs::RunDialog(*dialog, parent);
+    if (result != 0 && !dialog->Ended()) dialog->Close();
     if (result == 0) {
         RecordError(kErrWindow);
         return 0;
