@@ -292,6 +292,28 @@ TEST_F(Dialogs, ImageDialogInMonochromeHasTheGrayPage) {
     EXPECT_EQ(Velcor_SetImageDlg(handle_, nullptr), TRUE);
 }
 
+TEST_F(Dialogs, SliderTrioTakesOnlyNumbersInItsRange) {
+    NextDialog([&](DialogModel& m) {
+        const uint64_t before = m.Revision();
+        m.EditText(img::kGrayGainRed.edit, "999");
+        EXPECT_GT(m.Revision(), before);
+        // The gray gains end where the conversion's gain tables end.
+        EXPECT_EQ(At(m, img::kGrayGainRed.trackbar).position, 255);
+        EXPECT_EQ(Filter(VELCOR_FILTER_GRAY_GAIN_R), 255);
+        m.EditText(img::kGrayGainRed.edit, "lots");
+        EXPECT_EQ(At(m, img::kGrayGainRed.edit).text, "255");
+        m.Scroll(img::kGrayGainRed.upDown, -4);
+        EXPECT_EQ(At(m, img::kGrayGainRed.edit).text, "0");
+        m.Click(dialogs::kIdOk);
+        // An ended dialog takes no more events.
+        m.Scroll(img::kGrayGainRed.trackbar, 64);
+        EXPECT_EQ(At(m, img::kGrayGainRed.trackbar).position, 0);
+        EXPECT_EQ(m.Result(), dialogs::kDialogOk);
+    });
+    ASSERT_EQ(Velcor_SetImageDlg(handle_, nullptr), TRUE);
+    EXPECT_EQ(Filter(VELCOR_FILTER_GRAY_GAIN_R), 0);
+}
+
 TEST_F(Dialogs, ImageCancelRestoresAndDefaultResets) {
     ASSERT_EQ(Velcor_SetFilterValue(handle_, VELCOR_FILTER_GAMMA, 150), TRUE);
     NextDialog([&](DialogModel& m) {
