@@ -99,9 +99,6 @@ class CaptureSession {
     // worker (any thread, no lock): the stop and release paths call it before they queue for
     // the call lock, so a wait in progress does not hold them up.
     void InterruptWaits();
-    // Lends the raw image of the running (or last) capture, under the frame lock, to
-    // use(const DibImage*): the pixel-mask update takes its references from it. The pointer
-    // may be null and is not kept.
     // The camera dialog changes what a capture reads: a preview or capture stops for it and
     // starts again in the same state afterwards, trigger mode pauses its worker (run flag 2).
     // Pause answers what Resume needs.
@@ -111,6 +108,9 @@ class CaptureSession {
     int RunFlag() const { return runFlag_; }
     // The analog dialog open on this camera, which automatic exposure keeps up to date.
     dialogs::AnalogDialogSlot& AnalogDialog() { return analogDialog_; }
+    // Lends the raw image of the running (or last) capture, under the frame lock, to
+    // use(const DibImage*): the pixel-mask update takes its references from it. The pointer
+    // may be null and is not kept.
     template <typename Use>
     void LendRawFrame(Use&& use) VELCOR_EXCLUDES(frameLock_) {
         platform::CriticalSectionLock lock(frameLock_);
