@@ -190,6 +190,28 @@ void CaptureSession::SetFrameTarget(HWND frameWindow, uint8_t* buffer, int size,
     appTopRowFirst_ = topRowFirst;
 }
 
+int CaptureSession::PauseForDialog() {
+    const int paused = state_;
+    if (paused == kTriggerMode) {
+        runFlag_ = 2;
+    } else if (paused != kIdle) {
+        Stop();
+    }
+    return paused;
+}
+
+void CaptureSession::ResumeAfterDialog(int paused, const CaptureSetup& setup) {
+    if (paused == kTriggerMode) {
+        // A worker that ended meanwhile (camera gone) stays ended.
+        int expected = 2;
+        runFlag_.compare_exchange_strong(expected, 1);
+    } else if (paused == kPreviewRunning) {
+        StartPreview(setup);
+    } else if (paused == kCaptureMode) {
+        Capture(setup);
+    }
+}
+
 int CaptureSession::Preview(const CaptureSetup& setup) {
     SetFrameTarget(nullptr, nullptr, 0, 0);
     if (!OpenPlacedPreviewWindow(setup)) return 0;
@@ -670,6 +692,7 @@ class CaptureSession::ConversionHooks : public FrameConversionHooks {
     explicit ConversionHooks(CaptureSession& session) : session_(session) {}
     void AutoExposure(const DibImage& raw, const ConversionParams& params) override {
         session_.AutoExposure(raw, params.autoExposureMode);
+        session_.ShowAutoExposure(params.autoExposureMode);
     }
     // Called by the conversion under the frame lock, which the session holds around it.
     VELCOR_NO_THREAD_SAFETY_ANALYSIS void CorrectDefects(DibImage& raw, bool mask,
@@ -706,6 +729,18 @@ void CaptureSession::CorrectDefects(DibImage& raw, bool mask, bool dot) {
     PixelMask& pixelMask = mask_.Mask();
     if (mask) pixelMask.CorrectFlatField(raw, xStart, yStart);
     if (dot) pixelMask.CorrectDots(raw, xStart, yStart);
+}
+
+void CaptureSession::ShowAutoExposure(int mode) {
+    if (mode == 0 || !analogDialog_.IsOpen()) return;
+    AnalogValues analog;
+    {
+        platform::CriticalSectionLock lock(settings_.Lock());
+        analog = settings_.Values().analog;
+    }
+    // Outside the settings lock: the dialog takes its own lock, and holds it while it sets.
+    if (mode == 2) analogDialog_.ShowAutoGain(analog.globalGain);
+    if (mode == 1) analogDialog_.ShowAutoExposure(analog.exposure, analog.exposureSeconds);
 }
 
 void CaptureSession::AutoExposure(const DibImage& raw, int mode) {

@@ -28,6 +28,7 @@
 #include "camera/ErrorReporter.h"
 #include "camera/PixelMaskStore.h"
 #include "camera/SettingsModel.h"
+#include "dialogs/AnalogDialogSlot.h"
 #include "engine/VelcorR3U2Base.h"
 #include "imaging/AviWriter.h"
 #include "imaging/DibImage.h"
@@ -98,6 +99,15 @@ class CaptureSession {
     // worker (any thread, no lock): the stop and release paths call it before they queue for
     // the call lock, so a wait in progress does not hold them up.
     void InterruptWaits();
+    // The camera dialog changes what a capture reads: a preview or capture stops for it and
+    // starts again in the same state afterwards, trigger mode pauses its worker (run flag 2).
+    // Pause answers what Resume needs.
+    int PauseForDialog();
+    void ResumeAfterDialog(int paused, const CaptureSetup& setup);
+    // The worker's run flag: 0 stop, 1 run, 2 paused (any thread).
+    int RunFlag() const { return runFlag_; }
+    // The analog dialog open on this camera, which automatic exposure keeps up to date.
+    dialogs::AnalogDialogSlot& AnalogDialog() { return analogDialog_; }
     // Lends the raw image of the running (or last) capture, under the frame lock, to
     // use(const DibImage*): the pixel-mask update takes its references from it. The pointer
     // may be null and is not kept.
@@ -157,6 +167,8 @@ class CaptureSession {
     // Runs automatic exposure and turns the raw image into the output image.
     void ConvertFrame(const Settings& settings) VELCOR_REQUIRES(frameLock_);
     void AutoExposure(const DibImage& raw, int mode) VELCOR_EXCLUDES(settings_.Lock());
+    // Shows what automatic exposure in `mode` left in the settings in the open analog dialog.
+    void ShowAutoExposure(int mode) VELCOR_EXCLUDES(settings_.Lock());
     // Flat field when mask is set, then the dot correction when dot is set, with the pixel
     // mask under its lock; the capture window places the frame on the sensor.
     void CorrectDefects(DibImage& raw, bool mask, bool dot) VELCOR_REQUIRES(frameLock_)
@@ -183,6 +195,7 @@ class CaptureSession {
     SettingsModel& settings_;
     ErrorReporter& errors_;
     PixelMaskStore& mask_;
+    dialogs::AnalogDialogSlot analogDialog_;
 
     // ---- Capture state and the worker thread
     std::atomic<int> state_{kIdle};

@@ -459,11 +459,6 @@ int CVelcor::SaveImageW(const wchar_t* path, int format) {
     return SaveImage(narrow.c_str(), format);
 }
 
-int CVelcor::CapturePathUnavailable() {
-    RecordError(kErrUnsupported);
-    return 0;
-}
-
 // ---- Geometry and format ---------------------------------------------------------------------
 
 int CVelcor::SetColorMode(int bits) {
@@ -868,16 +863,6 @@ const DibImage* CVelcor::CorrectionPlane(int index) const {
     if (index < 0 || index >= kMaskPlaneCount) return nullptr;
     platform::CriticalSectionLock lock(mask_.Lock());
     return &mask_.Mask().Plane(static_cast<MaskPlane>(index));
-}
-
-int CVelcor::ShowCameraDialog(HWND) {
-    return HaveEngine() ? CapturePathUnavailable() : 0;
-}
-int CVelcor::ShowAnalogDialog(HWND) {
-    return HaveEngine() ? CapturePathUnavailable() : 0;
-}
-int CVelcor::ShowImageDialog(HWND) {
-    return HaveEngine() ? CapturePathUnavailable() : 0;
 }
 
 int CVelcor::LoadMaskFile(const char* path) {

@@ -148,9 +148,14 @@ class CVelcor {
     std::vector<std::pair<int32_t, int32_t>> ConfigurationList() VELCOR_EXCLUDES(mask_.Lock());
 
     // ---- Dialogs and pixel mask
+    // Each answers 1 when the dialog ran (OK or Cancel). A dialog that cannot be shown (no
+    // view, no display) changes nothing, records error 4 and answers 0.
     int ShowCameraDialog(HWND parent);
     int ShowAnalogDialog(HWND parent);
     int ShowImageDialog(HWND parent);
+    // The capture worker's run flag (0 stop, 1 run, 2 paused for the camera dialog); for
+    // diagnostics and tests.
+    int CaptureRunFlag() const { return session_ ? session_->RunFlag() : 0; }
     int LoadMaskFile(const char* path);
     int LoadMaskFileW(const wchar_t* path);
     int SaveMaskFile(const char* path);
@@ -177,6 +182,10 @@ class CVelcor {
     int ConfigFilterStub();
 
   private:
+    // The dialogs reach the camera through these.
+    friend class CameraAnalogPort;
+    friend class CameraImagePort;
+
     // Records error 1 and answers false when there is no engine.
     bool HaveEngine();
     // The lowest device number of a present camera (0 when none is present).
@@ -205,8 +214,8 @@ class CVelcor {
     void DestroyOwnedObjects();
     // What a capture start needs from the object: the window to read and the preview placement.
     CaptureSetup Setup() const;
-    // Answer of the dialogs while the library has none of them.
-    int CapturePathUnavailable();
+    // The analog record takes the gains, the exposure and the mirrors the camera has now.
+    void RefreshAnalogFromEngine() VELCOR_EXCLUDES(settings_.Lock());
 
     // ---- Taking turns
     // Serialises the exported calls on this handle (see CallLock).

@@ -38,6 +38,7 @@
 #include <vector>
 
 #include "api/ApiFuzzSupport.h"
+#include "dialogs/DialogHost.h"
 #include "sim/SimTestSupport.h"
 #include "support/Sanitizers.h"
 
@@ -782,8 +783,8 @@ const Export kExports[] = {
      }},
 
     // ---- Settings dialogs ----
-    // The dialogs would wait for the user; this build has none and answers at once (error 11).
-    // A build with modal dialogs must leave these out of unattended runs.
+    // A dialog would wait for the user: the runs put a user in place of the view who closes
+    // each dialog at once (see ApiFuzz::SetUp).
     {"Velcor_SetCameraDlg", 2, [](Call& c) { c.Bool(Velcor_SetCameraDlg(c.h, c.Window())); }},
     {"Velcor_SetAnalogDlg", 2, [](Call& c) { c.Bool(Velcor_SetAnalogDlg(c.h, c.Window())); }},
     {"Velcor_SetImageDlg", 2, [](Call& c) { c.Bool(Velcor_SetImageDlg(c.h, c.Window())); }},
@@ -1102,8 +1103,13 @@ class ApiFuzz : public testing::SimTest {
         std::ofstream(run_.directory / "config.cfg", std::ios::binary)
             << std::string("\x01\0\0\0\x02\0\0\0\x03\0\0\0\x04\0\0\0\x05", 17);
         std::ofstream(run_.directory / "short.cfg", std::ios::binary) << "abc";
+        dialogs::SetDialogRunnerForTesting([](dialogs::DialogModel& dialog) {
+            dialog.Close();
+            return dialog.Result();
+        });
     }
     void TearDown() override {
+        dialogs::SetDialogRunnerForTesting(nullptr);
         for (size_t i = 0; i < run_.handles.size(); ++i) {
             EXPECT_EQ(Velcor_Release(run_.handles[i]), TRUE);
             VelcorWin_DestroyWindow(run_.windows[i]);

@@ -69,6 +69,9 @@ int Usage(FILE* out = stderr) {
                  "  record FILE.avi --seconds S [--bits 8|16]\n"
                  "                     record the preview for S seconds into an uncompressed\n"
                  "                     AVI film; frames, time and rate as it goes\n"
+                 "  dialog camera|analog|image\n"
+                 "                     open the camera's stream format, analog or image\n"
+                 "                     settings dialog (needs a display and the dialog view)\n"
                  "formats: bmp, raw, jpeg (quality 100), jpeg70, jpeg20, png, tiff\n"
                  "settings: exposure (seconds), gain, blacklevel, gainmode, shortexposure,\n"
                  "          mirrorh, mirrorv, ioport,\n"
@@ -653,6 +656,16 @@ int Mask(int camera, int simulatedCamera, const std::vector<MaskStep>& steps) {
 
 // The stored tree of camera `number`: its "Camera_NN" key and the keys below it, one line per
 // key and one indented line per value.
+// Opens one of the library's settings dialogs over no window and waits until it is closed.
+int ShowDialog(int camera, const std::string& which) {
+    const BOOL shown = which == "camera"   ? Velcor_SetCameraDlg(camera, nullptr)
+                       : which == "analog" ? Velcor_SetAnalogDlg(camera, nullptr)
+                                           : Velcor_SetImageDlg(camera, nullptr);
+    if (!shown) return Failed(camera, "dialog", "the dialog could not be shown");
+    ReportErrors(camera, "dialog");
+    return kExitOk;
+}
+
 int PrintStoredSettings(int number) {
     const velcor::platform::Registry registry;
     velcor::platform::RegistryTree tree;
@@ -798,6 +811,11 @@ int main(int argc, char** argv) {
         if (path.empty() || seconds < 0) return Usage();
     } else if (command == "mask") {
         if (!ParseMaskSteps(args, &maskSteps)) return Usage();
+    } else if (command == "dialog") {
+        if (args.size() != 2 ||
+            (args[1] != "camera" && args[1] != "analog" && args[1] != "image")) {
+            return Usage();
+        }
     } else if (command == "list" || command == "info" || command == "settings") {
         if (args.size() != 1) return Usage();
     } else if (!command.empty()) {
@@ -855,6 +873,8 @@ int main(int argc, char** argv) {
         result = Snap(camera, path, *format);
     } else if (command == "record") {
         result = Record(camera, path, seconds, bits);
+    } else if (command == "dialog") {
+        result = ShowDialog(camera, args[1]);
     } else if (command == "mask") {
         // Simulated cameras are the only ones here when any were attached: camera I is the
         // I-th of them.

@@ -1,0 +1,78 @@
+#include "dialogs/DialogHost.h"
+
+#include <dlfcn.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <vector>
+
+#include "dialogs/DialogView.h"
+
+namespace velcor::dialogs {
+namespace {
+
+// TODO(x11): replace with platform::X11WindowOf from platform/MessageWindows.h once it is
+// there; until then dialogs open over no parent.
+unsigned long X11WindowOf(HWND) {
+    return 0;
+}
+
+std::mutex& HostMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+DialogRunner& TestRunner() {
+    static DialogRunner runner;
+    return runner;
+}
+
+// The view's entry; the module stays loaded once found (a toolkit cannot be unloaded safely).
+RunDialogFunction LoadView() {
+    static RunDialogFunction entry = nullptr;
+    if (entry != nullptr) return entry;
+    for (const std::string& path : DialogModuleCandidates()) {
+        void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (module == nullptr) continue;
+        entry = reinterpret_cast<RunDialogFunction>(::dlsym(module, kDialogViewEntry));
+        if (entry != nullptr) return entry;
+        ::dlclose(module);
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+std::vector<std::string> DialogModuleCandidates() {
+    if (const char* path = std::getenv(kDialogModuleVariable); path != nullptr && path[0] != '\0')
+        return {path};
+    std::vector<std::string> candidates;
+    Dl_info info{};
+    if (::dladdr(reinterpret_cast<void*>(&RunDialog), &info) != 0 && info.dli_fname != nullptr) {
+        const std::filesystem::path library(info.dli_fname);
+        candidates.push_back((library.parent_path() / kDialogModuleName).string());
+    }
+    candidates.push_back(kDialogModuleName);
+    return candidates;
+}
+
+void SetDialogRunnerForTesting(DialogRunner runner) {
+    std::lock_guard lock(HostMutex());
+    TestRunner() = std::move(runner);
+}
+
+int RunDialog(DialogModel& model, HWND parent) {
+    RunDialogFunction entry = nullptr;
+    DialogRunner runner;
+    {
+        std::lock_guard lock(HostMutex());
+        runner = TestRunner();
+        if (!runner) entry = LoadView();
+    }
+    if (runner) return runner(model);
+    if (entry == nullptr) return 0;
+    return entry(&model, X11WindowOf(parent), nullptr);
+}
+
+}  // namespace velcor::dialogs
