@@ -28,6 +28,21 @@ DialogRunner& TestRunner() {
     return runner;
 }
 
+DialogShownHook& ShownHook() {
+    static DialogShownHook hook;
+    return hook;
+}
+
+struct ShownContext {
+    DialogModel* model;
+    DialogShownHook hook;
+};
+
+void CallShownHook(void* context, unsigned long frameWindow) {
+    auto* shown = static_cast<ShownContext*>(context);
+    shown->hook(*shown->model, frameWindow);
+}
+
 // The view's entry; the module stays loaded once found (a toolkit cannot be unloaded safely).
 RunDialogFunction LoadView() {
     static RunDialogFunction entry = nullptr;
@@ -62,17 +77,29 @@ void SetDialogRunnerForTesting(DialogRunner runner) {
     TestRunner() = std::move(runner);
 }
 
+void SetDialogShownHookForTesting(DialogShownHook hook) {
+    std::lock_guard lock(HostMutex());
+    ShownHook() = std::move(hook);
+}
+
 int RunDialog(DialogModel& model, HWND parent) {
     RunDialogFunction entry = nullptr;
     DialogRunner runner;
+    ShownContext shown{&model, nullptr};
     {
         std::lock_guard lock(HostMutex());
         runner = TestRunner();
         if (!runner) entry = LoadView();
+        shown.hook = ShownHook();
     }
     if (runner) return runner(model);
     if (entry == nullptr) return 0;
-    return entry(&model, X11WindowOf(parent), nullptr);
+    DialogViewHooks hooks;
+    if (shown.hook) {
+        hooks.context = &shown;
+        hooks.shown = &CallShownHook;
+    }
+    return entry(&model, X11WindowOf(parent), &hooks);
 }
 
 }  // namespace velcor::dialogs

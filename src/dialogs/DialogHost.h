@@ -27,6 +27,11 @@ int RunDialog(DialogModel& model, HWND parent);
 using DialogRunner = std::function<int(DialogModel& model)>;
 void SetDialogRunnerForTesting(DialogRunner runner);
 
+// Tests look at and drive a dialog that the view shows: while a hook is set, the view calls it
+// once on the dialog's thread when the dialog is on screen, with the X11 window of its frame.
+using DialogShownHook = std::function<void(DialogModel& model, unsigned long frameWindow)>;
+void SetDialogShownHookForTesting(DialogShownHook hook);
+
 // Where RunDialog looks for the view module, in order.
 std::vector<std::string> DialogModuleCandidates();
 

@@ -35,7 +35,9 @@ class CameraOnSimulator : public SimTest {
         ASSERT_EQ(Velcor_GetLastError(handle_), 0);
         // The tests read 8-bit frames; this camera's stored colour mode is 16 bits from its
         // first initialisation on.
-        if (count == 1) ASSERT_EQ(Velcor_SetColorMode(handle_, 8), TRUE);
+        if (count == 1) {
+            ASSERT_EQ(Velcor_SetColorMode(handle_, 8), TRUE);
+        }
     }
     std::string Serial() {
         char serial[64] = "";
