@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, only those that are missing. The
-# image file writer links the JPEG, PNG and TIFF libraries.
+# image file writer links the JPEG, PNG and TIFF libraries; the preview window is an X11 window,
+# and the tests that open one run a private Xvfb.
 # --bench adds what the benchmarks compare against (OpenCV); --fuzz adds libFuzzer and the
 # sanitizer runtimes of clang, and llvm-symbolizer for the reports; --soak what plots the soak
 # (gnuplot); --avi the ffprobe that the recording tests read films with (they skip without it).
@@ -10,6 +11,7 @@ packages=(
   build-essential cmake ninja-build pkg-config clang
   libgtest-dev libgmock-dev libbenchmark-dev
   libjpeg-dev libpng-dev libtiff-dev
+  libx11-dev xvfb xauth
 )
 for arg in "$@"; do
   case "$arg" in

@@ -1074,7 +1074,7 @@ const Export kExports[] = {
     {"VelcorSim_GetFrameCounters", 3,
      [](Call& c) {
          VELCORSIM_FRAMECOUNTERS counters{};
-         const BOOL result = VelcorSim_GetFrameCounters(c.h, c.Chance(20) ? nullptr : &counters);
+         const int result = VelcorSim_GetFrameCounters(c.h, c.Chance(20) ? nullptr : &counters);
          c.Bool(result);
      }},
 };

@@ -316,7 +316,7 @@ int SetSetting(int camera, const Setting& s, double value, const char* text) {
 
     TakeErrors(camera);
     const int v = static_cast<int>(value);
-    BOOL ok = FALSE;
+    int ok = 0;
     if (seconds) {
         ok = Velcor_SetExposureTimeEx(
             camera, ranged ? std::fmin(std::fmax(value, minimum), maximum) : value);
@@ -855,6 +855,7 @@ int main(int argc, char** argv) {
         result = Snap(camera, path, *format);
     } else if (command == "record") {
         result = Record(camera, path, seconds, bits);
+
     } else if (command == "mask") {
         // Simulated cameras are the only ones here when any were attached: camera I is the
         // I-th of them.
