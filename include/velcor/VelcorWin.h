@@ -51,6 +51,14 @@ VELCOR_API VELCOR_BOOL VELCOR_CALL VelcorWin_GetMessage(VELCORMSG* message, HWND
 VELCOR_API VELCOR_BOOL VELCOR_CALL VelcorWin_PostMessage(HWND window, UINT message, WPARAM wParam,
                                                          LPARAM lParam);
 
+/* The window handle of an X11 window of the application (its XID, a Window of Xlib), for
+   Velcor_SetPreviewWindow: the library's preview window is then made inside it. The same id
+   gives the same handle until the handle is destroyed with VelcorWin_DestroyWindow (which
+   leaves the X11 window alone). Messages may be posted to the handle and read with
+   VelcorWin_PeekMessage and VelcorWin_GetMessage like those of any message window. Null for
+   0. */
+VELCOR_API HWND VELCOR_CALL VelcorWin_FromX11Window(unsigned long window);
+
 #ifdef __cplusplus
 }
 #endif

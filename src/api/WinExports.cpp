@@ -66,4 +66,8 @@ VELCOR_API VELCOR_BOOL VELCOR_CALL VelcorWin_PostMessage(HWND window, UINT messa
     return velcor::platform::PostMessage(window, message, wParam, lParam) ? TRUE : FALSE;
 }
 
+VELCOR_API HWND VELCOR_CALL VelcorWin_FromX11Window(unsigned long window) {
+    return velcor::platform::WindowForX11(window);
+}
+
 }  // extern "C"
