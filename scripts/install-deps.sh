@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, only those that are missing. The
-# image file writer links the JPEG, PNG and TIFF libraries. The dialogs' view module is GTK 3;
-# its tests open windows on a private X server (Xvfb) and draw Japanese texts (IPA Gothic).
+# image file writer links the JPEG, PNG and TIFF libraries; the preview window is an X11 window;
+# the dialogs' view module is GTK 3. The tests that open windows run a private X server (Xvfb)
+# and draw Japanese texts (IPA Gothic).
 # --bench adds what the benchmarks compare against (OpenCV); --fuzz adds libFuzzer and the
 # sanitizer runtimes of clang, and llvm-symbolizer for the reports; --soak what plots the soak
 # (gnuplot); --avi the ffprobe that the recording tests read films with (they skip without it).
@@ -11,7 +12,7 @@ packages=(
   build-essential cmake ninja-build pkg-config clang
   libgtest-dev libgmock-dev libbenchmark-dev
   libjpeg-dev libpng-dev libtiff-dev
-  libgtk-3-dev fonts-ipafont-gothic xvfb
+  libx11-dev libgtk-3-dev xvfb xauth fonts-ipafont-gothic
 )
 for arg in "$@"; do
   case "$arg" in

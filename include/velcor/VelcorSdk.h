@@ -6,8 +6,8 @@
  * its empty result (0; -1 for Velcor_GetColorMode, Velcor_GetSubSample and Velcor_GetWaitTime;
  * 0.0 for Velcor_GetExposureTimeEx and Velcor_GetTemperatureEx) and records nothing.
  *
- * Results: BOOL results are 1 for success and 0 for failure. The reason of a failure is pushed
- * onto the camera's 20-entry error history (read it with Velcor_GetLastError) and posted as
+ * Results: VELCOR_BOOL results are 1 for success and 0 for failure. The reason of a failure is
+ * pushed onto the camera's 20-entry error history (read it with Velcor_GetLastError) and posted as
  * VELCOR_WM_ERROR (lParam = code) to the notification window given to Velcor_Initialize.
  * A few failures are only posted, not recorded; the notes below name them.
  *
@@ -123,7 +123,7 @@ typedef struct VELCORCAMERAINFO {
 VELCOR_API int VELCOR_CALL Velcor_Initialize(HWND notifyWindow);
 /* Saves the settings, stops every thread, closes the camera, frees the handle. 1, or 0 for an
    unknown handle. */
-VELCOR_API BOOL VELCOR_CALL Velcor_Release(int handle);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_Release(int handle);
 /* VELCOR_DLL_VERSION. */
 VELCOR_API int VELCOR_CALL Velcor_GetDllVersion(void);
 /* Pops the newest error code of the history; 0 when it is empty. */
@@ -142,41 +142,45 @@ VELCOR_API int VELCOR_CALL Velcor_EnumDevice(int handle, char* names);
 /* names: 10 slots of 256 wide characters. */
 VELCOR_API int VELCOR_CALL Velcor_EnumDeviceW(int handle, WCHAR* names);
 /* size must exceed 12 (error 9); index 0..31 of an attached camera (else error 2). */
-VELCOR_API BOOL VELCOR_CALL Velcor_GetDeviceName(int handle, int index, char* buffer, int size);
-VELCOR_API BOOL VELCOR_CALL Velcor_GetDeviceNameW(int handle, int index, WCHAR* buffer, int size);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_GetDeviceName(int handle, int index, char* buffer,
+                                                        int size);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_GetDeviceNameW(int handle, int index, WCHAR* buffer,
+                                                         int size);
 /* Opens the camera at index and applies the stored settings (errors 1, 2). A capture that runs
    on the handle (preview, capture mode, trigger mode) is stopped first: the handle is idle
    afterwards, whether the camera opened or not. */
-VELCOR_API BOOL VELCOR_CALL Velcor_SetDeviceNumber(int handle, int index);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetDeviceNumber(int handle, int index);
 /* Errors 1, 9 (null), 5 (size below 36). */
-VELCOR_API BOOL VELCOR_CALL Velcor_GetCameraInfo(int handle, VELCORCAMERAINFO* info);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_GetCameraInfo(int handle, VELCORCAMERAINFO* info);
 /* size at least 32 (error 9). A blank ROM leaves the buffer unchanged and returns 1. */
-VELCOR_API BOOL VELCOR_CALL Velcor_ReadSerialNumberA(int handle, char* buffer, int size);
-VELCOR_API BOOL VELCOR_CALL Velcor_ReadSerialNumberW(int handle, WCHAR* buffer, int size);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_ReadSerialNumberA(int handle, char* buffer, int size);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_ReadSerialNumberW(int handle, WCHAR* buffer, int size);
 
 /* ---- Capture, preview, callback, recording and images ------------------------------------ */
 
-VELCOR_API BOOL VELCOR_CALL Velcor_Preview(int handle);
-VELCOR_API BOOL VELCOR_CALL Velcor_StartPreview(int handle);
-VELCOR_API BOOL VELCOR_CALL Velcor_StopPreview(int handle);
-VELCOR_API BOOL VELCOR_CALL Velcor_Close(int handle);
-VELCOR_API BOOL VELCOR_CALL Velcor_Capture(int handle);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_Preview(int handle);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_StartPreview(int handle);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_StopPreview(int handle);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_Close(int handle);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_Capture(int handle);
 /* topRowFirst: non-zero gives the buffer top row first, 0 bottom row first (bitmap order). */
-VELCOR_API BOOL VELCOR_CALL Velcor_SnapShot(int handle, BYTE* buffer, int size, int topRowFirst);
-VELCOR_API BOOL VELCOR_CALL Velcor_GetImage(int handle, BYTE* buffer, int size, int topRowFirst);
-VELCOR_API BOOL VELCOR_CALL Velcor_CallBackPreview(int handle, HWND frameWindow, BYTE* buffer,
-                                                   int size, int topRowFirst);
-VELCOR_API BOOL VELCOR_CALL Velcor_Trigger(int handle, HWND frameWindow, BYTE* buffer, int size,
-                                           int topRowFirst);
-VELCOR_API BOOL VELCOR_CALL Velcor_SetPreviewWindow(int handle, HWND parent, int x, int y,
-                                                    int width, int height);
-VELCOR_API BOOL VELCOR_CALL Velcor_Record(int handle, const char* path, int durationMs,
-                                          int showWindow);
-VELCOR_API BOOL VELCOR_CALL Velcor_RecordW(int handle, const WCHAR* path, int durationMs,
-                                           int showWindow);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SnapShot(int handle, BYTE* buffer, int size,
+                                                   int topRowFirst);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_GetImage(int handle, BYTE* buffer, int size,
+                                                   int topRowFirst);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_CallBackPreview(int handle, HWND frameWindow,
+                                                          BYTE* buffer, int size, int topRowFirst);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_Trigger(int handle, HWND frameWindow, BYTE* buffer,
+                                                  int size, int topRowFirst);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetPreviewWindow(int handle, HWND parent, int x, int y,
+                                                           int width, int height);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_Record(int handle, const char* path, int durationMs,
+                                                 int showWindow);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_RecordW(int handle, const WCHAR* path, int durationMs,
+                                                  int showWindow);
 /* format: VELCOR_FILE_*. */
-VELCOR_API BOOL VELCOR_CALL Velcor_SaveImage(int handle, const char* path, int format);
-VELCOR_API BOOL VELCOR_CALL Velcor_SaveImageW(int handle, const WCHAR* path, int format);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SaveImage(int handle, const char* path, int format);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SaveImageW(int handle, const WCHAR* path, int format);
 
 /* ---- Image geometry and format ----------------------------------------------------------- */
 
@@ -186,27 +190,28 @@ VELCOR_API int VELCOR_CALL Velcor_Height(int handle);
 VELCOR_API int VELCOR_CALL Velcor_GetColorMode(int handle);
 /* Error 9 for another value or one the camera cannot deliver (this camera: 8 and 16). Takes
    effect at the next capture start: a running capture keeps the mode it started with. */
-VELCOR_API BOOL VELCOR_CALL Velcor_SetColorMode(int handle, int bits);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetColorMode(int handle, int bits);
 VELCOR_API int VELCOR_CALL Velcor_GetSubSample(int handle);
 /* Only 0 is accepted; other values return 0 and record nothing. */
-VELCOR_API BOOL VELCOR_CALL Velcor_SetSubSample(int handle, int mode);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetSubSample(int handle, int mode);
 /* Applies the stored size preset width x height (error 4 when there is none). */
-VELCOR_API BOOL VELCOR_CALL Velcor_SetCaptureWindow(int handle, int width, int height);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetCaptureWindow(int handle, int width, int height);
 /* Error 9 for a size the sensor cannot window, error 7 for a window outside 1280 x 1024. Takes
    effect at once when idle, else at the next capture start: a running capture keeps the window
    it started with. */
-VELCOR_API BOOL VELCOR_CALL Velcor_SetCaptureWindowEx(int handle, int totalWidth, int xStart,
-                                                      int width, int totalHeight, int yStart,
-                                                      int height);
-VELCOR_API BOOL VELCOR_CALL Velcor_GetCaptureWindowEx(int handle, int* totalWidth, int* xStart,
-                                                      int* width, int* totalHeight, int* yStart,
-                                                      int* height);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetCaptureWindowEx(int handle, int totalWidth, int xStart,
+                                                             int width, int totalHeight, int yStart,
+                                                             int height);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_GetCaptureWindowEx(int handle, int* totalWidth,
+                                                             int* xStart, int* width,
+                                                             int* totalHeight, int* yStart,
+                                                             int* height);
 VELCOR_API int VELCOR_CALL Velcor_GetWaitTime(int handle);
 /* Pause of the preview loop; negative values return 0 and record nothing. Stopping the preview
    ends a pause in progress. */
-VELCOR_API BOOL VELCOR_CALL Velcor_SetWaitTime(int handle, int milliseconds);
-VELCOR_API BOOL VELCOR_CALL Velcor_SetMirrorH(int handle, int on);
-VELCOR_API BOOL VELCOR_CALL Velcor_SetMirrorV(int handle, int on);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetWaitTime(int handle, int milliseconds);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetMirrorH(int handle, int on);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetMirrorV(int handle, int on);
 VELCOR_API int VELCOR_CALL Velcor_GetMirrorH(int handle);
 VELCOR_API int VELCOR_CALL Velcor_GetMirrorV(int handle);
 
@@ -216,135 +221,135 @@ VELCOR_API int VELCOR_CALL Velcor_GetMirrorV(int handle);
 VELCOR_API double VELCOR_CALL Velcor_GetExposureTimeEx(int handle, int* ok);
 /* Error 9 for a time that is negative, not finite or longer than the camera's longest exposure
    (exposureMaxSeconds of Velcor_GetCameraInfo). */
-VELCOR_API BOOL VELCOR_CALL Velcor_SetExposureTimeEx(int handle, double seconds);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetExposureTimeEx(int handle, double seconds);
 /* Microseconds (engine units x 100). */
 VELCOR_API int VELCOR_CALL Velcor_GetRealExposureTime(int handle, int* ok);
-VELCOR_API BOOL VELCOR_CALL Velcor_SetRealExposureTime(int handle, int microseconds);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetRealExposureTime(int handle, int microseconds);
 /* Degrees Celsius; records code 0 on success, 11 without sensor, 12 when the read fails. */
 VELCOR_API double VELCOR_CALL Velcor_GetTemperatureEx(int handle, int* ok);
-VELCOR_API BOOL VELCOR_CALL Velcor_SetSamplingRate(int handle, int rate);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetSamplingRate(int handle, int rate);
 /* Automatic exposure: 0 off, 1 exposure, 2 gain. */
 VELCOR_API int VELCOR_CALL Velcor_GetAutoIris(int handle, int* ok);
-VELCOR_API BOOL VELCOR_CALL Velcor_SetAutoIris(int handle, int mode);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetAutoIris(int handle, int mode);
 
 /* ---- Registers, ROM, IO port and configuration ------------------------------------------- */
 
 VELCOR_API int VELCOR_CALL Velcor_Fpga_ReadRegister(int handle, int address, int* ok);
-VELCOR_API BOOL VELCOR_CALL Velcor_Fpga_WriteRegister(int handle, int address, int value);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_Fpga_WriteRegister(int handle, int address, int value);
 VELCOR_API int VELCOR_CALL Velcor_ReadRegister(int handle, int address, int* ok);
 VELCOR_API int VELCOR_CALL Velcor_ReadRegisterEx(int handle, int address, int* ok);
-VELCOR_API BOOL VELCOR_CALL Velcor_WriteRegister(int handle, int address, int value);
-VELCOR_API BOOL VELCOR_CALL Velcor_WriteRegisterEx(int handle, int address, int value);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_WriteRegister(int handle, int address, int value);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_WriteRegisterEx(int handle, int address, int value);
 VELCOR_API int VELCOR_CALL Velcor_ReadSromID(int handle, int address, int* ok);
-VELCOR_API BOOL VELCOR_CALL Velcor_WriteSromID(int handle, int address, int value);
-VELCOR_API BOOL VELCOR_CALL Velcor_GetIOPort(int handle, BYTE* value);
-VELCOR_API BOOL VELCOR_CALL Velcor_SetIOPort(int handle, BYTE value);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_WriteSromID(int handle, int address, int value);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_GetIOPort(int handle, BYTE* value);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetIOPort(int handle, BYTE value);
 /* A file of little-endian 32-bit integer pairs; trailing bytes are ignored. It replaces the
  * configuration list and answers TRUE. FALSE, with no error recorded and the list kept as it
  * was, when the file cannot be opened, is not a regular file (a directory, FIFO, socket or
  * device) or is larger than 1 MiB (1048576 bytes, 131072 pairs). The wide form records error 12
  * for a path it cannot convert. */
-VELCOR_API BOOL VELCOR_CALL Velcor_LoadConfigFileA(int handle, const char* path);
-VELCOR_API BOOL VELCOR_CALL Velcor_LoadConfigFileW(int handle, const WCHAR* path);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_LoadConfigFileA(int handle, const char* path);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_LoadConfigFileW(int handle, const WCHAR* path);
 
 /* ---- Settings dialogs -------------------------------------------------------------------- */
 
-VELCOR_API BOOL VELCOR_CALL Velcor_SetCameraDlg(int handle, HWND parent);
-VELCOR_API BOOL VELCOR_CALL Velcor_SetAnalogDlg(int handle, HWND parent);
-VELCOR_API BOOL VELCOR_CALL Velcor_SetImageDlg(int handle, HWND parent);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetCameraDlg(int handle, HWND parent);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetAnalogDlg(int handle, HWND parent);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetImageDlg(int handle, HWND parent);
 
 /* ---- Pixel mask -------------------------------------------------------------------------- */
 
-VELCOR_API BOOL VELCOR_CALL Velcor_LoadMaskFile(int handle, const char* path);
-VELCOR_API BOOL VELCOR_CALL Velcor_LoadMaskFileW(int handle, const WCHAR* path);
-VELCOR_API BOOL VELCOR_CALL Velcor_SaveMaskFile(int handle, const char* path);
-VELCOR_API BOOL VELCOR_CALL Velcor_SaveMaskFileW(int handle, const WCHAR* path);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_LoadMaskFile(int handle, const char* path);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_LoadMaskFileW(int handle, const WCHAR* path);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SaveMaskFile(int handle, const char* path);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SaveMaskFileW(int handle, const WCHAR* path);
 /* kind: 0 dark frame, 1 bright frame. */
-VELCOR_API BOOL VELCOR_CALL Velcor_UpdateMaskData(int handle, int kind);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_UpdateMaskData(int handle, int kind);
 
 /* ---- Filter values ----------------------------------------------------------------------- */
 
 /* id: VELCOR_FILTER_*. Unknown ids and out-of-range values record error 9. */
 VELCOR_API int VELCOR_CALL Velcor_GetFilterValue(int handle, int id, int* ok);
-VELCOR_API BOOL VELCOR_CALL Velcor_SetFilterValue(int handle, int id, int value);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetFilterValue(int handle, int id, int value);
 
 VELCOR_API int VELCOR_CALL Velcor_GetBrightness(int handle, int* ok);
-VELCOR_API BOOL VELCOR_CALL Velcor_SetBrightness(int handle, int value);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetBrightness(int handle, int value);
 VELCOR_API int VELCOR_CALL Velcor_GetContrast(int handle, int* ok);
-VELCOR_API BOOL VELCOR_CALL Velcor_SetContrast(int handle, int value);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetContrast(int handle, int value);
 VELCOR_API int VELCOR_CALL Velcor_GetHue(int handle, int* ok);
-VELCOR_API BOOL VELCOR_CALL Velcor_SetHue(int handle, int value);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetHue(int handle, int value);
 VELCOR_API int VELCOR_CALL Velcor_GetSaturation(int handle, int* ok);
-VELCOR_API BOOL VELCOR_CALL Velcor_SetSaturation(int handle, int value);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetSaturation(int handle, int value);
 VELCOR_API int VELCOR_CALL Velcor_GetSharpness(int handle, int* ok);
-VELCOR_API BOOL VELCOR_CALL Velcor_SetSharpness(int handle, int value);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetSharpness(int handle, int value);
 VELCOR_API int VELCOR_CALL Velcor_GetBayerGainRGB(int handle, int* ok);
-VELCOR_API BOOL VELCOR_CALL Velcor_SetBayerGainRGB(int handle, int value);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetBayerGainRGB(int handle, int value);
 VELCOR_API int VELCOR_CALL Velcor_GetBayerGainRed(int handle, int* ok);
-VELCOR_API BOOL VELCOR_CALL Velcor_SetBayerGainRed(int handle, int value);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetBayerGainRed(int handle, int value);
 VELCOR_API int VELCOR_CALL Velcor_GetBayerGainGreen(int handle, int* ok);
-VELCOR_API BOOL VELCOR_CALL Velcor_SetBayerGainGreen(int handle, int value);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetBayerGainGreen(int handle, int value);
 VELCOR_API int VELCOR_CALL Velcor_GetBayerGainBlue(int handle, int* ok);
-VELCOR_API BOOL VELCOR_CALL Velcor_SetBayerGainBlue(int handle, int value);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetBayerGainBlue(int handle, int value);
 VELCOR_API int VELCOR_CALL Velcor_GetBayerGainAuto(int handle, int* ok);
-VELCOR_API BOOL VELCOR_CALL Velcor_SetBayerGainAuto(int handle, int value);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetBayerGainAuto(int handle, int value);
 VELCOR_API int VELCOR_CALL Velcor_GetGamma(int handle, int* ok);
-VELCOR_API BOOL VELCOR_CALL Velcor_SetGamma(int handle, int value);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetGamma(int handle, int value);
 VELCOR_API int VELCOR_CALL Velcor_GetBayerMode(int handle, int* ok);
-VELCOR_API BOOL VELCOR_CALL Velcor_SetBayerMode(int handle, int value);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetBayerMode(int handle, int value);
 VELCOR_API int VELCOR_CALL Velcor_GetGlobalGain(int handle, int* ok);
-VELCOR_API BOOL VELCOR_CALL Velcor_SetGlobalGain(int handle, int value);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetGlobalGain(int handle, int value);
 VELCOR_API int VELCOR_CALL Velcor_GetColorGainRed(int handle, int* ok);
-VELCOR_API BOOL VELCOR_CALL Velcor_SetColorGainRed(int handle, int value);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetColorGainRed(int handle, int value);
 VELCOR_API int VELCOR_CALL Velcor_GetColorGainGreen1(int handle, int* ok);
-VELCOR_API BOOL VELCOR_CALL Velcor_SetColorGainGreen1(int handle, int value);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetColorGainGreen1(int handle, int value);
 VELCOR_API int VELCOR_CALL Velcor_GetColorGainGreen2(int handle, int* ok);
-VELCOR_API BOOL VELCOR_CALL Velcor_SetColorGainGreen2(int handle, int value);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetColorGainGreen2(int handle, int value);
 VELCOR_API int VELCOR_CALL Velcor_GetColorGainBlue(int handle, int* ok);
-VELCOR_API BOOL VELCOR_CALL Velcor_SetColorGainBlue(int handle, int value);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetColorGainBlue(int handle, int value);
 VELCOR_API int VELCOR_CALL Velcor_GetExposureTime(int handle, int* ok);
-VELCOR_API BOOL VELCOR_CALL Velcor_SetExposureTime(int handle, int value);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetExposureTime(int handle, int value);
 VELCOR_API int VELCOR_CALL Velcor_GetGrayMode(int handle, int* ok);
-VELCOR_API BOOL VELCOR_CALL Velcor_SetGrayMode(int handle, int value);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetGrayMode(int handle, int value);
 VELCOR_API int VELCOR_CALL Velcor_GetGrayGainR(int handle, int* ok);
-VELCOR_API BOOL VELCOR_CALL Velcor_SetGrayGainR(int handle, int value);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetGrayGainR(int handle, int value);
 VELCOR_API int VELCOR_CALL Velcor_GetGrayGainG1(int handle, int* ok);
-VELCOR_API BOOL VELCOR_CALL Velcor_SetGrayGainG1(int handle, int value);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetGrayGainG1(int handle, int value);
 VELCOR_API int VELCOR_CALL Velcor_GetGrayGainG2(int handle, int* ok);
-VELCOR_API BOOL VELCOR_CALL Velcor_SetGrayGainG2(int handle, int value);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetGrayGainG2(int handle, int value);
 VELCOR_API int VELCOR_CALL Velcor_GetGrayGainB(int handle, int* ok);
-VELCOR_API BOOL VELCOR_CALL Velcor_SetGrayGainB(int handle, int value);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetGrayGainB(int handle, int value);
 VELCOR_API int VELCOR_CALL Velcor_GetGrayOffsetR(int handle, int* ok);
-VELCOR_API BOOL VELCOR_CALL Velcor_SetGrayOffsetR(int handle, int value);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetGrayOffsetR(int handle, int value);
 VELCOR_API int VELCOR_CALL Velcor_GetGrayOffsetG1(int handle, int* ok);
-VELCOR_API BOOL VELCOR_CALL Velcor_SetGrayOffsetG1(int handle, int value);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetGrayOffsetG1(int handle, int value);
 VELCOR_API int VELCOR_CALL Velcor_GetGrayOffsetG2(int handle, int* ok);
-VELCOR_API BOOL VELCOR_CALL Velcor_SetGrayOffsetG2(int handle, int value);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetGrayOffsetG2(int handle, int value);
 VELCOR_API int VELCOR_CALL Velcor_GetGrayOffsetB(int handle, int* ok);
-VELCOR_API BOOL VELCOR_CALL Velcor_SetGrayOffsetB(int handle, int value);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetGrayOffsetB(int handle, int value);
 VELCOR_API int VELCOR_CALL Velcor_GetPeltier(int handle, int* ok);
-VELCOR_API BOOL VELCOR_CALL Velcor_SetPeltier(int handle, int value);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetPeltier(int handle, int value);
 /* Not supported: records error 11 and returns -1. */
 VELCOR_API int VELCOR_CALL Velcor_GetTemperature(int handle, int* ok);
 VELCOR_API int VELCOR_CALL Velcor_GetDotFilter(int handle, int* ok);
-VELCOR_API BOOL VELCOR_CALL Velcor_SetDotFilter(int handle, int value);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetDotFilter(int handle, int value);
 VELCOR_API int VELCOR_CALL Velcor_GetMaskFilter(int handle, int* ok);
-VELCOR_API BOOL VELCOR_CALL Velcor_SetMaskFilter(int handle, int value);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetMaskFilter(int handle, int value);
 /* type 1..4; channel gains and offsets are not supported (error 9); other types return 0. */
 VELCOR_API int VELCOR_CALL Velcor_GetChannelGain(int handle, int type, int* ok);
-VELCOR_API BOOL VELCOR_CALL Velcor_SetChannelGain(int handle, int type, int value);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetChannelGain(int handle, int type, int value);
 VELCOR_API int VELCOR_CALL Velcor_GetChannelOffset(int handle, int type, int* ok);
-VELCOR_API BOOL VELCOR_CALL Velcor_SetChannelOffset(int handle, int type, int value);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetChannelOffset(int handle, int type, int value);
 
 /* ---- Not supported by this camera -------------------------------------------------------- */
 
 /* These post error 11 (without recording it) and return 0. */
 VELCOR_API int VELCOR_CALL Velcor_Fps(int handle);
 VELCOR_API int VELCOR_CALL Velcor_GetHalfClock(int handle, int* ok);
-VELCOR_API BOOL VELCOR_CALL Velcor_SetHalfClock(int handle, int value);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetHalfClock(int handle, int value);
 VELCOR_API int VELCOR_CALL Velcor_GetInternalCorrection(int handle, int* ok);
-VELCOR_API BOOL VELCOR_CALL Velcor_SetInternalCorrection(int handle, int value);
-VELCOR_API BOOL VELCOR_CALL Velcor_SetCrossbar(int handle, int input, int output);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetInternalCorrection(int handle, int value);
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetCrossbar(int handle, int input, int output);
 /* These write 0 through the pointer and return 0. */
 VELCOR_API int VELCOR_CALL Velcor_GetSamplingRate(int handle, int* rate);
 VELCOR_API int VELCOR_CALL Velcor_GetVideoFormat(int handle, int* format);

@@ -12,8 +12,8 @@
  * Threads: every function may be called from any thread, also while other threads use the
  * camera through the library; a detach completes the camera's pending transfers with a failure.
  *
- * Results: BOOL results are TRUE (1) for success and FALSE (0) for failure; nothing is recorded
- * in a camera object's error history.
+ * Results: VELCOR_BOOL results are TRUE (1) for success and FALSE (0) for failure; nothing is
+ * recorded in a camera object's error history.
  */
 #ifndef VELCOR_SIM_H
 #define VELCOR_SIM_H
@@ -83,10 +83,10 @@ VELCOR_API int VELCOR_CALL VelcorSim_AttachCamera(unsigned short productId,
                                                   const char* serialNumber);
 /* Unplugs the camera: it leaves the device list, opening it fails and its pending transfers
    fail. FALSE for an unknown camera id. */
-VELCOR_API BOOL VELCOR_CALL VelcorSim_DetachCamera(int camera);
+VELCOR_API VELCOR_BOOL VELCOR_CALL VelcorSim_DetachCamera(int camera);
 /* Makes the camera produce a fault (VELCORSIM_FAULT_*) for the next `count` occurrences.
    FALSE for an unknown camera id or fault code, or a negative count. */
-VELCOR_API BOOL VELCOR_CALL VelcorSim_InjectFault(int camera, int fault, int count);
+VELCOR_API VELCOR_BOOL VELCOR_CALL VelcorSim_InjectFault(int camera, int fault, int count);
 /* Reads a register of the camera (space VELCORSIM_SPACE_*) as the chip itself holds it, without
    the access rules the bus applies. Returns the byte, or -1 for an unknown camera, space or
    address. */
@@ -96,25 +96,27 @@ VELCOR_API int VELCOR_CALL VelcorSim_GetRegister(int camera, int space, int addr
    registers can be forced. The ROZE9701 camera is ready when FPGA register 0x13 is 9 or more or
    register 0x21 is 3; clearing both makes a camera that never becomes ready. FALSE for an
    unknown camera, space or address or a value outside 0-255. */
-VELCOR_API BOOL VELCOR_CALL VelcorSim_SetRegister(int camera, int space, int address, int value);
+VELCOR_API VELCOR_BOOL VELCOR_CALL VelcorSim_SetRegister(int camera, int space, int address,
+                                                         int value);
 /* Chooses what the camera looks at (VELCOR_SIM_SCENE_*) from its next frame on. FALSE for an
    unknown camera or scene. */
-VELCOR_API BOOL VELCOR_CALL VelcorSim_SetScene(int camera, int scene);
+VELCOR_API VELCOR_BOOL VELCOR_CALL VelcorSim_SetScene(int camera, int scene);
 /* One pulse on the camera's trigger input. In trigger mode (sensor in triggered readout, FPGA
    register 88 = 1) it starts one frame, which advances the frame counter (FPGA register 8) once
    it is finished; otherwise the camera ignores it. FALSE for an unknown or unplugged camera. */
-VELCOR_API BOOL VELCOR_CALL VelcorSim_FireTrigger(int camera);
+VELCOR_API VELCOR_BOOL VELCOR_CALL VelcorSim_FireTrigger(int camera);
 /* Gives the sensor `hot` pixels stuck at full scale and `dead` pixels stuck at 0, at positions
    drawn from `seed` (the same seed gives the same pixels). They show in every scene but the
    ramp. FALSE for an unknown camera, a negative count or more than 81920 defects together. */
-VELCOR_API BOOL VELCOR_CALL VelcorSim_SetDefects(int camera, int hot, int dead, unsigned seed);
+VELCOR_API VELCOR_BOOL VELCOR_CALL VelcorSim_SetDefects(int camera, int hot, int dead,
+                                                        unsigned seed);
 /* TRUE (the default): every frame is finished the moment it is requested or triggered, so
    frames come as fast as the host takes them; a requested frame is made once the camera's
    transfer buffers have room for it. FALSE: frames come at the sensor's frame rate (frame
    length x line length / pixel clock), triggered frames after their exposure and readout.
    Requested frames are made on a thread of the simulator at normal priority, not on the thread
    that asks for them. FALSE for an unknown camera. */
-VELCOR_API BOOL VELCOR_CALL VelcorSim_SetFastFrames(int camera, BOOL fast);
+VELCOR_API VELCOR_BOOL VELCOR_CALL VelcorSim_SetFastFrames(int camera, VELCOR_BOOL fast);
 /* Enumerates the attached cameras into the device table and copies up to `capacity` entries of
    the table as this process sees it: its own simulated cameras and the machine's cameras, in
    the order they were found (devices may be null when capacity is 0). While the process keeps
@@ -132,8 +134,8 @@ typedef struct VELCORSIM_FRAMECOUNTERS {
 
 /* Copies the frame counters of the camera handle (a handle of Velcor_Initialize). FALSE for an
    unknown handle or a null pointer. */
-VELCOR_API BOOL VELCOR_CALL VelcorSim_GetFrameCounters(int handle,
-                                                       VELCORSIM_FRAMECOUNTERS* counters);
+VELCOR_API VELCOR_BOOL VELCOR_CALL VelcorSim_GetFrameCounters(int handle,
+                                                              VELCORSIM_FRAMECOUNTERS* counters);
 
 #ifdef __cplusplus
 }

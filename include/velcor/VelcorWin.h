@@ -37,19 +37,27 @@ typedef struct VELCORMSG {
 VELCOR_API HWND VELCOR_CALL VelcorWin_CreateMessageWindow(void);
 /* Destroys the window and drops its queued messages; a reader blocked in GetMessage on it
    returns 0. FALSE for an unknown window. */
-VELCOR_API BOOL VELCOR_CALL VelcorWin_DestroyWindow(HWND window);
+VELCOR_API VELCOR_BOOL VELCOR_CALL VelcorWin_DestroyWindow(HWND window);
 /* Takes the oldest message of the window (any window when null) whose number lies in
    first..last (both 0: every message). remove: VELCOR_PM_REMOVE takes it off the queue.
    FALSE when there is none. */
-VELCOR_API BOOL VELCOR_CALL VelcorWin_PeekMessage(VELCORMSG* message, HWND window, UINT first,
-                                                  UINT last, UINT remove);
+VELCOR_API VELCOR_BOOL VELCOR_CALL VelcorWin_PeekMessage(VELCORMSG* message, HWND window,
+                                                         UINT first, UINT last, UINT remove);
 /* As PeekMessage with remove, waiting up to timeoutMs (VELCOR_WAIT_INFINITE: no limit) for a
    message. FALSE on time-out or when the window is destroyed meanwhile. */
-VELCOR_API BOOL VELCOR_CALL VelcorWin_GetMessage(VELCORMSG* message, HWND window, UINT first,
-                                                 UINT last, int timeoutMs);
+VELCOR_API VELCOR_BOOL VELCOR_CALL VelcorWin_GetMessage(VELCORMSG* message, HWND window, UINT first,
+                                                        UINT last, int timeoutMs);
 /* Queues a message for the window. FALSE for a destroyed or unknown window. */
-VELCOR_API BOOL VELCOR_CALL VelcorWin_PostMessage(HWND window, UINT message, WPARAM wParam,
-                                                  LPARAM lParam);
+VELCOR_API VELCOR_BOOL VELCOR_CALL VelcorWin_PostMessage(HWND window, UINT message, WPARAM wParam,
+                                                         LPARAM lParam);
+
+/* The window handle of an X11 window of the application (its XID, a Window of Xlib), for
+   Velcor_SetPreviewWindow: the library's preview window is then made inside it. The same id
+   gives the same handle until the handle is destroyed with VelcorWin_DestroyWindow (which
+   leaves the X11 window alone). Messages may be posted to the handle and read with
+   VelcorWin_PeekMessage and VelcorWin_GetMessage like those of any message window. Null for
+   0. */
+VELCOR_API HWND VELCOR_CALL VelcorWin_FromX11Window(unsigned long window);
 
 #ifdef __cplusplus
 }

@@ -43,7 +43,7 @@ Result WithCamera(int handle, Result empty, Body&& body) {
 int GetFilter(int handle, int id, int* ok) {
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.GetFilterValue(id, ok); });
 }
-BOOL SetFilter(int handle, int id, int value) {
+VELCOR_BOOL SetFilter(int handle, int id, int value) {
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.SetFilterValue(id, value); });
 }
 
@@ -72,7 +72,7 @@ VELCOR_API int VELCOR_CALL Velcor_Initialize(HWND notifyWindow) {
     return handle;
 }
 
-VELCOR_API BOOL VELCOR_CALL Velcor_Release(int handle) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_Release(int handle) {
     // The record goes now; the camera object goes when the last caller inside it leaves.
     std::shared_ptr<CVelcor> camera = velcor::SdkChain().Unregister(handle);
     if (!camera) return FALSE;
@@ -103,78 +103,82 @@ VELCOR_API int VELCOR_CALL Velcor_EnumDevice(int handle, char* names) {
 VELCOR_API int VELCOR_CALL Velcor_EnumDeviceW(int handle, WCHAR* names) {
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.EnumDeviceW(names); });
 }
-VELCOR_API BOOL VELCOR_CALL Velcor_GetDeviceName(int handle, int index, char* buffer, int size) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_GetDeviceName(int handle, int index, char* buffer,
+                                                        int size) {
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.GetDeviceName(index, buffer, size); });
 }
-VELCOR_API BOOL VELCOR_CALL Velcor_GetDeviceNameW(int handle, int index, WCHAR* buffer, int size) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_GetDeviceNameW(int handle, int index, WCHAR* buffer,
+                                                         int size) {
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.GetDeviceNameW(index, buffer, size); });
 }
-VELCOR_API BOOL VELCOR_CALL Velcor_SetDeviceNumber(int handle, int index) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetDeviceNumber(int handle, int index) {
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.SetDeviceNumber(index); });
 }
-VELCOR_API BOOL VELCOR_CALL Velcor_GetCameraInfo(int handle, VELCORCAMERAINFO* info) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_GetCameraInfo(int handle, VELCORCAMERAINFO* info) {
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.GetCameraInfo(info); });
 }
-VELCOR_API BOOL VELCOR_CALL Velcor_ReadSerialNumberA(int handle, char* buffer, int size) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_ReadSerialNumberA(int handle, char* buffer, int size) {
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.ReadSerialNumberA(buffer, size); });
 }
-VELCOR_API BOOL VELCOR_CALL Velcor_ReadSerialNumberW(int handle, WCHAR* buffer, int size) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_ReadSerialNumberW(int handle, WCHAR* buffer, int size) {
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.ReadSerialNumberW(buffer, size); });
 }
 
 // ---- Capture, preview, callback, recording and images ----------------------------------------
 
-VELCOR_API BOOL VELCOR_CALL Velcor_Preview(int handle) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_Preview(int handle) {
     return WithCamera(handle, 0, [](CVelcor& c) { return c.Preview(); });
 }
-VELCOR_API BOOL VELCOR_CALL Velcor_StartPreview(int handle) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_StartPreview(int handle) {
     return WithCamera(handle, 0, [](CVelcor& c) { return c.StartPreview(); });
 }
-VELCOR_API BOOL VELCOR_CALL Velcor_StopPreview(int handle) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_StopPreview(int handle) {
     return WithCamera<Entry::kInterrupt>(handle, 0, [](CVelcor& c) { return c.StopPreview(); });
 }
-VELCOR_API BOOL VELCOR_CALL Velcor_Close(int handle) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_Close(int handle) {
     return WithCamera<Entry::kInterrupt>(handle, 0, [](CVelcor& c) { return c.Close(); });
 }
-VELCOR_API BOOL VELCOR_CALL Velcor_Capture(int handle) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_Capture(int handle) {
     return WithCamera(handle, 0, [](CVelcor& c) { return c.Capture(); });
 }
-VELCOR_API BOOL VELCOR_CALL Velcor_SnapShot(int handle, BYTE* buffer, int size, int topRowFirst) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SnapShot(int handle, BYTE* buffer, int size,
+                                                   int topRowFirst) {
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.SnapShot(buffer, size, topRowFirst); });
 }
-VELCOR_API BOOL VELCOR_CALL Velcor_GetImage(int handle, BYTE* buffer, int size, int topRowFirst) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_GetImage(int handle, BYTE* buffer, int size,
+                                                   int topRowFirst) {
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.GetImage(buffer, size, topRowFirst); });
 }
-VELCOR_API BOOL VELCOR_CALL Velcor_CallBackPreview(int handle, HWND frameWindow, BYTE* buffer,
-                                                   int size, int topRowFirst) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_CallBackPreview(int handle, HWND frameWindow,
+                                                          BYTE* buffer, int size, int topRowFirst) {
     return WithCamera(handle, 0, [&](CVelcor& c) {
         return c.CallBackPreview(frameWindow, buffer, size, topRowFirst);
     });
 }
-VELCOR_API BOOL VELCOR_CALL Velcor_Trigger(int handle, HWND frameWindow, BYTE* buffer, int size,
-                                           int topRowFirst) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_Trigger(int handle, HWND frameWindow, BYTE* buffer,
+                                                  int size, int topRowFirst) {
     return WithCamera(
         handle, 0, [&](CVelcor& c) { return c.Trigger(frameWindow, buffer, size, topRowFirst); });
 }
-VELCOR_API BOOL VELCOR_CALL Velcor_SetPreviewWindow(int handle, HWND parent, int x, int y,
-                                                    int width, int height) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetPreviewWindow(int handle, HWND parent, int x, int y,
+                                                           int width, int height) {
     return WithCamera(handle, 0,
                       [&](CVelcor& c) { return c.SetPreviewWindow(parent, x, y, width, height); });
 }
-VELCOR_API BOOL VELCOR_CALL Velcor_Record(int handle, const char* path, int durationMs,
-                                          int showWindow) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_Record(int handle, const char* path, int durationMs,
+                                                 int showWindow) {
     return WithCamera(handle, 0,
                       [&](CVelcor& c) { return c.Record(path, durationMs, showWindow); });
 }
-VELCOR_API BOOL VELCOR_CALL Velcor_RecordW(int handle, const WCHAR* path, int durationMs,
-                                           int showWindow) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_RecordW(int handle, const WCHAR* path, int durationMs,
+                                                  int showWindow) {
     return WithCamera(handle, 0,
                       [&](CVelcor& c) { return c.RecordW(path, durationMs, showWindow); });
 }
-VELCOR_API BOOL VELCOR_CALL Velcor_SaveImage(int handle, const char* path, int format) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SaveImage(int handle, const char* path, int format) {
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.SaveImage(path, format); });
 }
-VELCOR_API BOOL VELCOR_CALL Velcor_SaveImageW(int handle, const WCHAR* path, int format) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SaveImageW(int handle, const WCHAR* path, int format) {
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.SaveImageW(path, format); });
 }
 
@@ -189,28 +193,29 @@ VELCOR_API int VELCOR_CALL Velcor_Height(int handle) {
 VELCOR_API int VELCOR_CALL Velcor_GetColorMode(int handle) {
     return WithCamera(handle, -1, [](CVelcor& c) { return c.GetColorMode(); });
 }
-VELCOR_API BOOL VELCOR_CALL Velcor_SetColorMode(int handle, int bits) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetColorMode(int handle, int bits) {
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.SetColorMode(bits); });
 }
 VELCOR_API int VELCOR_CALL Velcor_GetSubSample(int handle) {
     return WithCamera(handle, -1, [](CVelcor& c) { return c.GetSubSample(); });
 }
-VELCOR_API BOOL VELCOR_CALL Velcor_SetSubSample(int handle, int mode) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetSubSample(int handle, int mode) {
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.SetSubSample(mode); });
 }
-VELCOR_API BOOL VELCOR_CALL Velcor_SetCaptureWindow(int handle, int width, int height) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetCaptureWindow(int handle, int width, int height) {
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.SetCaptureWindow(width, height); });
 }
-VELCOR_API BOOL VELCOR_CALL Velcor_SetCaptureWindowEx(int handle, int totalWidth, int xStart,
-                                                      int width, int totalHeight, int yStart,
-                                                      int height) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetCaptureWindowEx(int handle, int totalWidth, int xStart,
+                                                             int width, int totalHeight, int yStart,
+                                                             int height) {
     return WithCamera(handle, 0, [&](CVelcor& c) {
         return c.SetCaptureWindowEx(totalWidth, xStart, width, totalHeight, yStart, height);
     });
 }
-VELCOR_API BOOL VELCOR_CALL Velcor_GetCaptureWindowEx(int handle, int* totalWidth, int* xStart,
-                                                      int* width, int* totalHeight, int* yStart,
-                                                      int* height) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_GetCaptureWindowEx(int handle, int* totalWidth,
+                                                             int* xStart, int* width,
+                                                             int* totalHeight, int* yStart,
+                                                             int* height) {
     return WithCamera(handle, 0, [&](CVelcor& c) {
         return c.GetCaptureWindowEx(totalWidth, xStart, width, totalHeight, yStart, height);
     });
@@ -218,13 +223,13 @@ VELCOR_API BOOL VELCOR_CALL Velcor_GetCaptureWindowEx(int handle, int* totalWidt
 VELCOR_API int VELCOR_CALL Velcor_GetWaitTime(int handle) {
     return WithCamera(handle, -1, [](CVelcor& c) { return c.GetWaitTime(); });
 }
-VELCOR_API BOOL VELCOR_CALL Velcor_SetWaitTime(int handle, int milliseconds) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetWaitTime(int handle, int milliseconds) {
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.SetWaitTime(milliseconds); });
 }
-VELCOR_API BOOL VELCOR_CALL Velcor_SetMirrorH(int handle, int on) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetMirrorH(int handle, int on) {
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.SetMirrorH(on); });
 }
-VELCOR_API BOOL VELCOR_CALL Velcor_SetMirrorV(int handle, int on) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetMirrorV(int handle, int on) {
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.SetMirrorV(on); });
 }
 VELCOR_API int VELCOR_CALL Velcor_GetMirrorH(int handle) {
@@ -239,25 +244,25 @@ VELCOR_API int VELCOR_CALL Velcor_GetMirrorV(int handle) {
 VELCOR_API double VELCOR_CALL Velcor_GetExposureTimeEx(int handle, int* ok) {
     return WithCamera(handle, 0.0, [&](CVelcor& c) { return c.GetExposureTimeEx(ok); });
 }
-VELCOR_API BOOL VELCOR_CALL Velcor_SetExposureTimeEx(int handle, double seconds) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetExposureTimeEx(int handle, double seconds) {
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.SetExposureTimeEx(seconds); });
 }
 VELCOR_API int VELCOR_CALL Velcor_GetRealExposureTime(int handle, int* ok) {
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.GetRealExposureTime(ok); });
 }
-VELCOR_API BOOL VELCOR_CALL Velcor_SetRealExposureTime(int handle, int microseconds) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetRealExposureTime(int handle, int microseconds) {
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.SetRealExposureTime(microseconds); });
 }
 VELCOR_API double VELCOR_CALL Velcor_GetTemperatureEx(int handle, int* ok) {
     return WithCamera(handle, 0.0, [&](CVelcor& c) { return c.GetTemperatureEx(ok); });
 }
-VELCOR_API BOOL VELCOR_CALL Velcor_SetSamplingRate(int handle, int rate) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetSamplingRate(int handle, int rate) {
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.SetSamplingRate(rate); });
 }
 VELCOR_API int VELCOR_CALL Velcor_GetAutoIris(int handle, int* ok) {
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.GetAutoIris(ok); });
 }
-VELCOR_API BOOL VELCOR_CALL Velcor_SetAutoIris(int handle, int mode) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetAutoIris(int handle, int mode) {
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.SetAutoIris(mode); });
 }
 
@@ -266,7 +271,7 @@ VELCOR_API BOOL VELCOR_CALL Velcor_SetAutoIris(int handle, int mode) {
 VELCOR_API int VELCOR_CALL Velcor_Fpga_ReadRegister(int handle, int address, int* ok) {
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.FpgaReadRegister(address, ok); });
 }
-VELCOR_API BOOL VELCOR_CALL Velcor_Fpga_WriteRegister(int handle, int address, int value) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_Fpga_WriteRegister(int handle, int address, int value) {
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.FpgaWriteRegister(address, value); });
 }
 VELCOR_API int VELCOR_CALL Velcor_ReadRegister(int handle, int address, int* ok) {
@@ -275,59 +280,59 @@ VELCOR_API int VELCOR_CALL Velcor_ReadRegister(int handle, int address, int* ok)
 VELCOR_API int VELCOR_CALL Velcor_ReadRegisterEx(int handle, int address, int* ok) {
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.ReadRegister(address, ok); });
 }
-VELCOR_API BOOL VELCOR_CALL Velcor_WriteRegister(int handle, int address, int value) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_WriteRegister(int handle, int address, int value) {
     return WithCamera(handle, 0,
                       [&](CVelcor& c) { return c.WriteRegister(address & 0xFF, value & 0xFFFF); });
 }
-VELCOR_API BOOL VELCOR_CALL Velcor_WriteRegisterEx(int handle, int address, int value) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_WriteRegisterEx(int handle, int address, int value) {
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.WriteRegister(address, value); });
 }
 VELCOR_API int VELCOR_CALL Velcor_ReadSromID(int handle, int address, int* ok) {
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.ReadSromID(address, ok); });
 }
-VELCOR_API BOOL VELCOR_CALL Velcor_WriteSromID(int handle, int address, int value) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_WriteSromID(int handle, int address, int value) {
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.WriteSromID(address, value); });
 }
-VELCOR_API BOOL VELCOR_CALL Velcor_GetIOPort(int handle, BYTE* value) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_GetIOPort(int handle, BYTE* value) {
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.GetIOPort(value); });
 }
-VELCOR_API BOOL VELCOR_CALL Velcor_SetIOPort(int handle, BYTE value) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetIOPort(int handle, BYTE value) {
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.SetIOPort(value); });
 }
-VELCOR_API BOOL VELCOR_CALL Velcor_LoadConfigFileA(int handle, const char* path) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_LoadConfigFileA(int handle, const char* path) {
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.LoadConfigFileA(path); });
 }
-VELCOR_API BOOL VELCOR_CALL Velcor_LoadConfigFileW(int handle, const WCHAR* path) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_LoadConfigFileW(int handle, const WCHAR* path) {
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.LoadConfigFileW(path); });
 }
 
 // ---- Settings dialogs ------------------------------------------------------------------------
 
-VELCOR_API BOOL VELCOR_CALL Velcor_SetCameraDlg(int handle, HWND parent) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetCameraDlg(int handle, HWND parent) {
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.ShowCameraDialog(parent); });
 }
-VELCOR_API BOOL VELCOR_CALL Velcor_SetAnalogDlg(int handle, HWND parent) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetAnalogDlg(int handle, HWND parent) {
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.ShowAnalogDialog(parent); });
 }
-VELCOR_API BOOL VELCOR_CALL Velcor_SetImageDlg(int handle, HWND parent) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetImageDlg(int handle, HWND parent) {
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.ShowImageDialog(parent); });
 }
 
 // ---- Pixel mask ------------------------------------------------------------------------------
 
-VELCOR_API BOOL VELCOR_CALL Velcor_LoadMaskFile(int handle, const char* path) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_LoadMaskFile(int handle, const char* path) {
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.LoadMaskFile(path); });
 }
-VELCOR_API BOOL VELCOR_CALL Velcor_LoadMaskFileW(int handle, const WCHAR* path) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_LoadMaskFileW(int handle, const WCHAR* path) {
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.LoadMaskFileW(path); });
 }
-VELCOR_API BOOL VELCOR_CALL Velcor_SaveMaskFile(int handle, const char* path) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SaveMaskFile(int handle, const char* path) {
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.SaveMaskFile(path); });
 }
-VELCOR_API BOOL VELCOR_CALL Velcor_SaveMaskFileW(int handle, const WCHAR* path) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SaveMaskFileW(int handle, const WCHAR* path) {
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.SaveMaskFileW(path); });
 }
-VELCOR_API BOOL VELCOR_CALL Velcor_UpdateMaskData(int handle, int kind) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_UpdateMaskData(int handle, int kind) {
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.UpdateMaskData(kind); });
 }
 
@@ -336,16 +341,16 @@ VELCOR_API BOOL VELCOR_CALL Velcor_UpdateMaskData(int handle, int kind) {
 VELCOR_API int VELCOR_CALL Velcor_GetFilterValue(int handle, int id, int* ok) {
     return GetFilter(handle, id, ok);
 }
-VELCOR_API BOOL VELCOR_CALL Velcor_SetFilterValue(int handle, int id, int value) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetFilterValue(int handle, int id, int value) {
     return SetFilter(handle, id, value);
 }
 
-#define VELCOR_FILTER_WRAPPERS(Name, id)                                  \
-    VELCOR_API int VELCOR_CALL Velcor_Get##Name(int handle, int* ok) {    \
-        return GetFilter(handle, id, ok);                                 \
-    }                                                                     \
-    VELCOR_API BOOL VELCOR_CALL Velcor_Set##Name(int handle, int value) { \
-        return SetFilter(handle, id, value);                              \
+#define VELCOR_FILTER_WRAPPERS(Name, id)                                         \
+    VELCOR_API int VELCOR_CALL Velcor_Get##Name(int handle, int* ok) {           \
+        return GetFilter(handle, id, ok);                                        \
+    }                                                                            \
+    VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_Set##Name(int handle, int value) { \
+        return SetFilter(handle, id, value);                                     \
     }
 
 VELCOR_FILTER_WRAPPERS(Brightness, VELCOR_FILTER_BRIGHTNESS)
@@ -387,13 +392,13 @@ VELCOR_API int VELCOR_CALL Velcor_GetTemperature(int handle, int* ok) {
 VELCOR_API int VELCOR_CALL Velcor_GetChannelGain(int handle, int type, int* ok) {
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.GetChannelValue(0, type, ok); });
 }
-VELCOR_API BOOL VELCOR_CALL Velcor_SetChannelGain(int handle, int type, int value) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetChannelGain(int handle, int type, int value) {
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.SetChannelValue(0, type, value); });
 }
 VELCOR_API int VELCOR_CALL Velcor_GetChannelOffset(int handle, int type, int* ok) {
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.GetChannelValue(1, type, ok); });
 }
-VELCOR_API BOOL VELCOR_CALL Velcor_SetChannelOffset(int handle, int type, int value) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetChannelOffset(int handle, int type, int value) {
     return WithCamera(handle, 0, [&](CVelcor& c) { return c.SetChannelValue(1, type, value); });
 }
 
@@ -405,16 +410,16 @@ VELCOR_API int VELCOR_CALL Velcor_Fps(int handle) {
 VELCOR_API int VELCOR_CALL Velcor_GetHalfClock(int handle, int*) {
     return WithCamera(handle, 0, [](CVelcor& c) { return c.UnsupportedFeature(); });
 }
-VELCOR_API BOOL VELCOR_CALL Velcor_SetHalfClock(int handle, int) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetHalfClock(int handle, int) {
     return WithCamera(handle, 0, [](CVelcor& c) { return c.UnsupportedFeature(); });
 }
 VELCOR_API int VELCOR_CALL Velcor_GetInternalCorrection(int handle, int*) {
     return WithCamera(handle, 0, [](CVelcor& c) { return c.UnsupportedFeature(); });
 }
-VELCOR_API BOOL VELCOR_CALL Velcor_SetInternalCorrection(int handle, int) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetInternalCorrection(int handle, int) {
     return WithCamera(handle, 0, [](CVelcor& c) { return c.UnsupportedFeature(); });
 }
-VELCOR_API BOOL VELCOR_CALL Velcor_SetCrossbar(int handle, int, int) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetCrossbar(int handle, int, int) {
     return WithCamera(handle, 0, [](CVelcor& c) { return c.UnsupportedFeature(); });
 }
 VELCOR_API int VELCOR_CALL Velcor_GetSamplingRate(int handle, int* rate) {

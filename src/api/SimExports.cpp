@@ -20,28 +20,28 @@ extern "C" {
 VELCOR_API int VELCOR_CALL VelcorSim_AttachCamera(unsigned short, const char*) {
     return 0;
 }
-VELCOR_API BOOL VELCOR_CALL VelcorSim_DetachCamera(int) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL VelcorSim_DetachCamera(int) {
     return FALSE;
 }
-VELCOR_API BOOL VELCOR_CALL VelcorSim_InjectFault(int, int, int) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL VelcorSim_InjectFault(int, int, int) {
     return FALSE;
 }
 VELCOR_API int VELCOR_CALL VelcorSim_GetRegister(int, int, int) {
     return -1;
 }
-VELCOR_API BOOL VELCOR_CALL VelcorSim_SetRegister(int, int, int, int) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL VelcorSim_SetRegister(int, int, int, int) {
     return FALSE;
 }
-VELCOR_API BOOL VELCOR_CALL VelcorSim_SetScene(int, int) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL VelcorSim_SetScene(int, int) {
     return FALSE;
 }
-VELCOR_API BOOL VELCOR_CALL VelcorSim_FireTrigger(int) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL VelcorSim_FireTrigger(int) {
     return FALSE;
 }
-VELCOR_API BOOL VELCOR_CALL VelcorSim_SetDefects(int, int, int, unsigned) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL VelcorSim_SetDefects(int, int, int, unsigned) {
     return FALSE;
 }
-VELCOR_API BOOL VELCOR_CALL VelcorSim_SetFastFrames(int, BOOL) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL VelcorSim_SetFastFrames(int, VELCOR_BOOL) {
     return FALSE;
 }
 
@@ -60,7 +60,7 @@ VELCOR_API int VELCOR_CALL VelcorSim_AttachCamera(unsigned short productId,
     }
 }
 
-VELCOR_API BOOL VELCOR_CALL VelcorSim_DetachCamera(int camera) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL VelcorSim_DetachCamera(int camera) {
     try {
         return velcor::sim::SimHub::Instance().Detach(camera) ? TRUE : FALSE;
     } catch (...) {
@@ -68,7 +68,7 @@ VELCOR_API BOOL VELCOR_CALL VelcorSim_DetachCamera(int camera) {
     }
 }
 
-VELCOR_API BOOL VELCOR_CALL VelcorSim_InjectFault(int camera, int fault, int count) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL VelcorSim_InjectFault(int camera, int fault, int count) {
     if (fault < VELCORSIM_FAULT_CONTROL_FAIL || fault > VELCORSIM_FAULT_UNPLUG) return FALSE;
     auto simulated = velcor::sim::SimHub::Instance().Find(camera);
     if (simulated == nullptr) return FALSE;
@@ -99,7 +99,8 @@ VELCOR_API int VELCOR_CALL VelcorSim_GetRegister(int camera, int space, int addr
     return simulated->GetRegister(which, address).value_or(-1);
 }
 
-VELCOR_API BOOL VELCOR_CALL VelcorSim_SetRegister(int camera, int space, int address, int value) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL VelcorSim_SetRegister(int camera, int space, int address,
+                                                         int value) {
     velcor::sim::RegisterSpace which{};
     if (!ToSpace(space, &which)) return FALSE;
     auto simulated = velcor::sim::SimHub::Instance().Find(camera);
@@ -107,7 +108,7 @@ VELCOR_API BOOL VELCOR_CALL VelcorSim_SetRegister(int camera, int space, int add
     return simulated->SetRegister(which, address, value) ? TRUE : FALSE;
 }
 
-VELCOR_API BOOL VELCOR_CALL VelcorSim_SetScene(int camera, int scene) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL VelcorSim_SetScene(int camera, int scene) {
     if (scene < VELCOR_SIM_SCENE_NATURAL || scene > VELCOR_SIM_SCENE_FLAT) return FALSE;
     auto simulated = velcor::sim::SimHub::Instance().Find(camera);
     if (simulated == nullptr) return FALSE;
@@ -115,13 +116,14 @@ VELCOR_API BOOL VELCOR_CALL VelcorSim_SetScene(int camera, int scene) {
     return TRUE;
 }
 
-VELCOR_API BOOL VELCOR_CALL VelcorSim_FireTrigger(int camera) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL VelcorSim_FireTrigger(int camera) {
     auto simulated = velcor::sim::SimHub::Instance().Find(camera);
     if (simulated == nullptr) return FALSE;
     return simulated->FireTrigger() ? TRUE : FALSE;
 }
 
-VELCOR_API BOOL VELCOR_CALL VelcorSim_SetDefects(int camera, int hot, int dead, unsigned seed) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL VelcorSim_SetDefects(int camera, int hot, int dead,
+                                                        unsigned seed) {
     auto simulated = velcor::sim::SimHub::Instance().Find(camera);
     if (simulated == nullptr) return FALSE;
     try {
@@ -131,7 +133,7 @@ VELCOR_API BOOL VELCOR_CALL VelcorSim_SetDefects(int camera, int hot, int dead, 
     }
 }
 
-VELCOR_API BOOL VELCOR_CALL VelcorSim_SetFastFrames(int camera, BOOL fast) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL VelcorSim_SetFastFrames(int camera, VELCOR_BOOL fast) {
     auto simulated = velcor::sim::SimHub::Instance().Find(camera);
     if (simulated == nullptr) return FALSE;
     simulated->SetFastFrames(fast != FALSE);
@@ -163,8 +165,8 @@ VELCOR_API int VELCOR_CALL VelcorSim_ListDevices(VELCORSIM_DEVICE* devices, int 
     }
 }
 
-VELCOR_API BOOL VELCOR_CALL VelcorSim_GetFrameCounters(int handle,
-                                                       VELCORSIM_FRAMECOUNTERS* counters) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL VelcorSim_GetFrameCounters(int handle,
+                                                              VELCORSIM_FRAMECOUNTERS* counters) {
     if (counters == nullptr) return FALSE;
     std::shared_ptr<velcor::CVelcor> camera = velcor::SdkChain().Lookup(handle);
     if (!camera) return FALSE;

@@ -38,12 +38,12 @@ VELCOR_API HWND VELCOR_CALL VelcorWin_CreateMessageWindow(void) {
     return velcor::platform::CreateMessageWindow();
 }
 
-VELCOR_API BOOL VELCOR_CALL VelcorWin_DestroyWindow(HWND window) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL VelcorWin_DestroyWindow(HWND window) {
     return velcor::platform::DestroyWindow(window) ? TRUE : FALSE;
 }
 
-VELCOR_API BOOL VELCOR_CALL VelcorWin_PeekMessage(VELCORMSG* message, HWND window, UINT first,
-                                                  UINT last, UINT remove) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL VelcorWin_PeekMessage(VELCORMSG* message, HWND window,
+                                                         UINT first, UINT last, UINT remove) {
     MSG taken{};
     if (!velcor::platform::PeekMessage(message != nullptr ? &taken : nullptr, window, first, last,
                                        (remove & VELCOR_PM_REMOVE) != 0)) {
@@ -53,17 +53,21 @@ VELCOR_API BOOL VELCOR_CALL VelcorWin_PeekMessage(VELCORMSG* message, HWND windo
     return TRUE;
 }
 
-VELCOR_API BOOL VELCOR_CALL VelcorWin_GetMessage(VELCORMSG* message, HWND window, UINT first,
-                                                 UINT last, int timeoutMs) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL VelcorWin_GetMessage(VELCORMSG* message, HWND window, UINT first,
+                                                        UINT last, int timeoutMs) {
     MSG taken{};
     if (!velcor::platform::GetMessage(&taken, window, first, last, timeoutMs)) return FALSE;
     if (message != nullptr) ToPublic(taken, message);
     return TRUE;
 }
 
-VELCOR_API BOOL VELCOR_CALL VelcorWin_PostMessage(HWND window, UINT message, WPARAM wParam,
-                                                  LPARAM lParam) {
+VELCOR_API VELCOR_BOOL VELCOR_CALL VelcorWin_PostMessage(HWND window, UINT message, WPARAM wParam,
+                                                         LPARAM lParam) {
     return velcor::platform::PostMessage(window, message, wParam, lParam) ? TRUE : FALSE;
+}
+
+VELCOR_API HWND VELCOR_CALL VelcorWin_FromX11Window(unsigned long window) {
+    return velcor::platform::WindowForX11(window);
 }
 
 }  // extern "C"

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <climits>
 #include <cstring>
+#include <utility>
 
 #include "camera/CaptureSession.h"
 #include "imaging/FrameConverter.h"
@@ -90,6 +91,7 @@ bool CaptureSession::PrepareCapture(const CaptureSetup& setup) {
         }
         activeColourIndex_ = colourIndex;
         activeGeometry_ = geometry;
+        if (previewWindow_) previewWindow_->PrepareDisplayImage(bits);
     }
     e.SetBitDepthMode(RawIsSixteenBits(bits) ? 1 : 0);
     if (!e.ApplyWindow(geometry.xStart, geometry.yStart, w, h, setup.subSample)) {
@@ -117,8 +119,23 @@ bool CaptureSession::PrepareCapture(const CaptureSetup& setup) {
 
 bool CaptureSession::OpenPlacedPreviewWindow(const CaptureSetup& setup) {
     if (!setup.previewPlaced) return true;
-    errors_.Record(kErrWindow);
-    return false;
+    std::unique_ptr<PreviewWindow> opened = PreviewWindow::Open(
+        this, setup.placement, setup.geometry.width, setup.geometry.height, setup.subSample);
+    if (!opened) {
+        errors_.Record(kErrWindow);
+        return false;
+    }
+    // A window of an earlier start goes once the worker can no longer draw into it.
+    std::unique_ptr<PreviewWindow> earlier;
+    platform::CriticalSectionLock lock(frameLock_);
+    earlier = std::exchange(previewWindow_, std::move(opened));
+    return true;
+}
+
+void CaptureSession::DrawPreview() {
+    if (previewWindow_) {
+        previewWindow_->Draw(kColourModeBits[activeColourIndex_], ConversionImages());
+    }
 }
 
 // ---- Starting and stopping -------------------------------------------------------------------
@@ -232,6 +249,11 @@ int CaptureSession::CallBackPreview(const CaptureSetup& setup, HWND frameWindow,
 }
 
 int CaptureSession::Close() {
+    {
+        std::unique_ptr<PreviewWindow> closing;
+        platform::CriticalSectionLock lock(frameLock_);
+        closing = std::move(previewWindow_);
+    }
     Stop();
     {
         platform::CriticalSectionLock lock(frameLock_);
@@ -382,8 +404,6 @@ int CaptureSession::Record(const CaptureSetup& setup, const char* path, int dura
     // A recording that ended by itself leaves its thread to join.
     StopRecorder();
     SetFrameTarget(nullptr, nullptr, 0, 0);
-    // The library's preview window is the hook for showWindow: as for the other starts, a
-    // placed window cannot be shown on this platform yet.
     if (showWindow && !OpenPlacedPreviewWindow(setup)) return 0;
     if (!StartPreview(setup)) {
         Close();
@@ -644,6 +664,7 @@ void CaptureSession::PreviewLoop() {
         ConvertFrame(settings);
         newFrame_ = true;
         imageValid_ = true;
+        DrawPreview();
         if (!CopyToFrameTarget()) continue;
         if (runFlag_ == 1) PostFrameMessage(reinterpret_cast<WPARAM>(&frameInfo_), 0);
     }
@@ -680,6 +701,7 @@ void CaptureSession::TriggerLoop() {
         imageValid_ = true;
         if (!CopyToFrameTarget()) continue;
         PostFrameMessage(reinterpret_cast<WPARAM>(&frameInfo_), 0);
+        DrawPreview();
     }
 }
 

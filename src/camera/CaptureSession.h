@@ -27,6 +27,7 @@
 #include "camera/CaptureGeometry.h"
 #include "camera/ErrorReporter.h"
 #include "camera/PixelMaskStore.h"
+#include "camera/PreviewWindow.h"
 #include "camera/SettingsModel.h"
 #include "dialogs/AnalogDialogSlot.h"
 #include "engine/VelcorR3U2Base.h"
@@ -52,6 +53,7 @@ struct CaptureSetup {
     int subSample = 0;
     // The application placed the library's preview window (Velcor_SetPreviewWindow).
     bool previewPlaced = false;
+    PreviewPlacement placement;
 };
 
 class CaptureSession {
@@ -90,11 +92,18 @@ class CaptureSession {
         VELCOR_EXCLUDES(frameLock_);
     // Ends the worker, then stops the transfer of a running capture; the state is idle after.
     void Stop();
-    // Stops, and stops the transfer even when no capture ran; the images no longer count as
-    // holding a frame. Answers 1.
+    // Destroys the library's preview window, stops, and stops the transfer even when no
+    // capture ran; the images no longer count as holding a frame. Answers 1.
     int Close() VELCOR_EXCLUDES(frameLock_);
     // No capture runs (any thread).
     bool Idle() const { return state_ == kIdle; }
+    // Lends the library's preview window (null when there is none) under the frame lock to
+    // use(const PreviewWindow*); the pointer is not kept.
+    template <typename Use>
+    void LendPreviewWindow(Use&& use) VELCOR_EXCLUDES(frameLock_) {
+        platform::CriticalSectionLock lock(frameLock_);
+        use(static_cast<const PreviewWindow*>(previewWindow_.get()));
+    }
     // Ends the frame wait of a snapshot on another thread (it fails with error 8) and wakes the
     // worker (any thread, no lock): the stop and release paths call it before they queue for
     // the call lock, so a wait in progress does not hold them up.
@@ -137,9 +146,12 @@ class CaptureSession {
     // the analog settings. The capture keeps this colour mode and window until it stops.
     // Records its error and answers false on failure.
     bool PrepareCapture(const CaptureSetup& setup) VELCOR_EXCLUDES(frameLock_);
-    // The library's own preview window is not part of this build: a placed window records
-    // error 4 and answers false; with none placed the capture runs without a window.
-    bool OpenPlacedPreviewWindow(const CaptureSetup& setup);
+    // Opens the library's preview window when the application placed one, in place of any
+    // earlier one; records error 4 and answers false when it cannot be had. With none placed
+    // the capture runs without a window.
+    bool OpenPlacedPreviewWindow(const CaptureSetup& setup) VELCOR_EXCLUDES(frameLock_);
+    // Draws the converted frame into the preview window, if there is one.
+    void DrawPreview() VELCOR_REQUIRES(frameLock_);
     // The frame window and the application buffer the frames go to.
     void SetFrameTarget(HWND frameWindow, uint8_t* buffer, int size, int topRowFirst)
         VELCOR_EXCLUDES(frameLock_);
@@ -245,6 +257,8 @@ class CaptureSession {
     uint32_t rateWindowStartMs_ VELCOR_GUARDED_BY(frameLock_) = 0;
     // The file of the recording; opened by Record, filled and finished by the recorder.
     AviWriter avi_ VELCOR_GUARDED_BY(frameLock_);
+    // The library's own preview window, from a start that placed one until Close.
+    std::unique_ptr<PreviewWindow> previewWindow_ VELCOR_GUARDED_BY(frameLock_);
 };
 
 }  // namespace velcor

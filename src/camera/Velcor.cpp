@@ -381,6 +381,7 @@ CaptureSetup CVelcor::Setup() const {
     // as they always have.
     setup.previewPlaced = previewParent_ != nullptr || previewX_ != 0 || previewY_ != 0 ||
                           previewWidth_ != 0 || previewHeight_ != 0;
+    setup.placement = {previewParent_, previewX_, previewY_, previewWidth_, previewHeight_};
     return setup;
 }
 

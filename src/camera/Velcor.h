@@ -70,6 +70,12 @@ class CVelcor {
     // Velcor_Release took the handle away; calls that were waiting for their turn do nothing.
     void MarkReleased() { released_ = true; }
     bool Released() const { return released_; }
+    // Lends the library's preview window (null when there is none) to use(const
+    // PreviewWindow*) under the frame lock; the pointer is not kept.
+    template <typename Use>
+    void LendPreviewWindow(Use&& use) {
+        if (session_) session_->LendPreviewWindow(std::forward<Use>(use));
+    }
     // Frames through the engine's ring since the handle was made (any thread).
     FrameCounters GetFrameCounters() {
         return engine_ ? engine_->GetFrameCounters() : FrameCounters{};

@@ -8,15 +8,10 @@
 #include <vector>
 
 #include "dialogs/DialogView.h"
+#include "platform/MessageWindows.h"
 
 namespace velcor::dialogs {
 namespace {
-
-// TODO(x11): replace with platform::X11WindowOf from platform/MessageWindows.h once it is
-// there; until then dialogs open over no parent.
-unsigned long X11WindowOf(HWND) {
-    return 0;
-}
 
 std::mutex& HostMutex() {
     static std::mutex mutex;
@@ -99,7 +94,7 @@ int RunDialog(DialogModel& model, HWND parent) {
         hooks.context = &shown;
         hooks.shown = &CallShownHook;
     }
-    return entry(&model, X11WindowOf(parent), &hooks);
+    return entry(&model, platform::X11WindowOf(parent), &hooks);
 }
 
 }  // namespace velcor::dialogs

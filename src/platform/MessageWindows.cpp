@@ -23,6 +23,9 @@ struct WindowRegistry {
     // Window token -> its queue. Tokens are never reused, so a destroyed window stays unknown.
     // Each queue keeps its capacity once grown, so steady posting allocates nothing.
     std::map<uintptr_t, std::vector<MSG>> windows;
+    // The tokens that stand for X11 windows, both ways.
+    std::map<unsigned long, uintptr_t> tokenOfX11;
+    std::map<uintptr_t, unsigned long> x11OfToken;
     uintptr_t nextToken = 0x10000;
 };
 
@@ -60,11 +63,7 @@ bool TakeLocked(WindowRegistry& r, MSG* out, HWND window, UINT first, UINT last,
     return false;
 }
 
-}  // namespace
-
-HWND CreateMessageWindow() {
-    WindowRegistry& r = Registry();
-    std::lock_guard lock(r.mutex);
+HWND NewWindowLocked(WindowRegistry& r) {
     const uintptr_t token = r.nextToken;
     r.nextToken += 0x10;
     std::vector<MSG> queue;
@@ -74,11 +73,45 @@ HWND CreateMessageWindow() {
     return reinterpret_cast<HWND>(token);  // NOLINT(performance-no-int-to-ptr)
 }
 
+}  // namespace
+
+HWND CreateMessageWindow() {
+    WindowRegistry& r = Registry();
+    std::lock_guard lock(r.mutex);
+    return NewWindowLocked(r);
+}
+
+HWND WindowForX11(unsigned long x11Window) {
+    if (x11Window == 0) return nullptr;
+    WindowRegistry& r = Registry();
+    std::lock_guard lock(r.mutex);
+    auto found = r.tokenOfX11.find(x11Window);
+    if (found != r.tokenOfX11.end()) {
+        return reinterpret_cast<HWND>(found->second);  // NOLINT(performance-no-int-to-ptr)
+    }
+    HWND window = NewWindowLocked(r);
+    r.tokenOfX11.emplace(x11Window, Token(window));
+    r.x11OfToken.emplace(Token(window), x11Window);
+    return window;
+}
+
+unsigned long X11WindowOf(HWND window) {
+    WindowRegistry& r = Registry();
+    std::lock_guard lock(r.mutex);
+    auto found = r.x11OfToken.find(Token(window));
+    return found != r.x11OfToken.end() ? found->second : 0;
+}
+
 bool DestroyWindow(HWND window) {
     WindowRegistry& r = Registry();
     {
         std::lock_guard lock(r.mutex);
         if (r.windows.erase(Token(window)) == 0) return false;
+        auto x11 = r.x11OfToken.find(Token(window));
+        if (x11 != r.x11OfToken.end()) {
+            r.tokenOfX11.erase(x11->second);
+            r.x11OfToken.erase(x11);
+        }
     }
     r.posted.notify_all();
     return true;

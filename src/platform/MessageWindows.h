@@ -17,6 +17,12 @@ struct MSG {
 };
 
 HWND CreateMessageWindow();
+// The window handle of an X11 window (the application's, or the library's preview window):
+// the same handle for the same id for as long as it is not destroyed, with a message queue
+// like any other. Null for 0.
+HWND WindowForX11(unsigned long x11Window);
+// The X11 window a handle stands for; 0 when it has none.
+unsigned long X11WindowOf(HWND window);
 bool DestroyWindow(HWND window);
 bool IsWindow(HWND window);
 // Queues a message; false for a destroyed or unknown window, or one with 10000 waiting.

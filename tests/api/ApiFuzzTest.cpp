@@ -993,6 +993,14 @@ const Export kExports[] = {
                                      static_cast<UINT>(c.Int(0, 0x8003)),
                                      static_cast<UINT>(c.Int(0, 0x8003)), c.Between(0, 2)));
      }},
+    // Any id gives a handle that stays the same; nothing is asked of an X server.
+    {"VelcorWin_FromX11Window", 2,
+     [](Call& c) {
+         const unsigned long id = c.Chance(10) ? 0 : 0x7f000000UL + c.Between(0, 15);
+         HWND window = VelcorWin_FromX11Window(id);
+         if ((window == nullptr) != (id == 0)) return c.Fail("handle");
+         if (VelcorWin_FromX11Window(id) != window) c.Fail("another handle for the same id");
+     }},
     {"VelcorWin_PostMessage", 4,
      [](Call& c) {
          c.Flag(VelcorWin_PostMessage(c.Window(), static_cast<UINT>(c.random()()),
@@ -1075,7 +1083,7 @@ const Export kExports[] = {
     {"VelcorSim_GetFrameCounters", 3,
      [](Call& c) {
          VELCORSIM_FRAMECOUNTERS counters{};
-         const BOOL result = VelcorSim_GetFrameCounters(c.h, c.Chance(20) ? nullptr : &counters);
+         const int result = VelcorSim_GetFrameCounters(c.h, c.Chance(20) ? nullptr : &counters);
          c.Bool(result);
      }},
 };

@@ -282,7 +282,7 @@ TEST_F(Recording, FullDiskEndsTheRecordingWithAValidFile) {
     rlimit lowered = saved;
     lowered.rlim_cur = limit;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &lowered), 0);
-    const BOOL started = Velcor_Record(handle_, path_.c_str(), 60000, 0);
+    const int started = Velcor_Record(handle_, path_.c_str(), 60000, 0);
     const int error = started ? NextError(10000) : 0;
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previous);

@@ -66,6 +66,9 @@ int Usage(FILE* out = stderr) {
                  "                     stream N frames (default 100); frames per second,\n"
                  "                     failed and dropped frames; --save writes each frame to\n"
                  "                     DIR/frame_000001.bmp, ... (default format bmp)\n"
+                 "  preview [--seconds S] [--bits 8|16]\n"
+                 "                     show the live picture in the library's own window,\n"
+                 "                     centred on the X11 display, for S seconds (default 10)\n"
                  "  record FILE.avi --seconds S [--bits 8|16]\n"
                  "                     record the preview for S seconds into an uncompressed\n"
                  "                     AVI film; frames, time and rate as it goes\n"
@@ -319,7 +322,7 @@ int SetSetting(int camera, const Setting& s, double value, const char* text) {
 
     TakeErrors(camera);
     const int v = static_cast<int>(value);
-    BOOL ok = FALSE;
+    int ok = 0;
     if (seconds) {
         ok = Velcor_SetExposureTimeEx(
             camera, ranged ? std::fmin(std::fmax(value, minimum), maximum) : value);
@@ -537,6 +540,46 @@ FilmProgress ReadFilmProgress(const std::string& path) {
     return progress;
 }
 
+int Preview(int camera, int seconds, int bits) {
+    TakeErrors(camera);
+    if (!Velcor_SetColorMode(camera, bits)) return Failed(camera, "preview", "refused");
+    HWND window = VelcorWin_CreateMessageWindow();
+    // The default placement: a top-level window of the capture's size.
+    Velcor_SetPreviewWindow(camera, nullptr, 0, 0, 1280, 1024);
+    if (!Velcor_CallBackPreview(camera, window, nullptr, 0, 1)) {
+        VelcorWin_DestroyWindow(window);
+        return Failed(camera, "preview", "could not open the window (is DISPLAY set?)");
+    }
+    int shown = 0;
+    int failed = 0;
+    const auto start = std::chrono::steady_clock::now();
+    const auto end = start + std::chrono::seconds(seconds);
+    VELCORMSG m{};
+    for (auto now = start; now < end; now = std::chrono::steady_clock::now()) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - now);
+        if (!VelcorWin_GetMessage(&m, window, VELCOR_WM_FRAME, VELCOR_WM_FRAME,
+                                  static_cast<int>(left.count()))) {
+            continue;
+        }
+        if (m.wParam != 0) {
+            ++shown;
+            continue;
+        }
+        ++failed;
+        const int code = static_cast<int>(m.lParam);
+        std::fprintf(stderr, "velcor: frame failed: error %d: %s\n", code, VelcorErrorText(code));
+        if (code == VELCOR_ERR_STOPPED) break;
+    }
+    const double elapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    // Close takes the window down with the preview.
+    Velcor_Close(camera);
+    VelcorWin_DestroyWindow(window);
+    std::printf("%d frames shown in %.1f s: %.1f frames per second, %d failed\n", shown, elapsed,
+                elapsed > 0 ? shown / elapsed : 0.0, failed);
+    return failed == 0 ? kExitOk : kExitFailure;
+}
+
 int Record(int camera, const std::string& path, int seconds, int bits) {
     TakeErrors(camera);
     if (!Velcor_SetColorMode(camera, bits)) return Failed(camera, "record", "refused");
@@ -658,7 +701,7 @@ int Mask(int camera, int simulatedCamera, const std::vector<MaskStep>& steps) {
 // key and one indented line per value.
 // Opens one of the library's settings dialogs over no window and waits until it is closed.
 int ShowDialog(int camera, const std::string& which) {
-    const BOOL shown = which == "camera"   ? Velcor_SetCameraDlg(camera, nullptr)
+    const int shown = which == "camera"   ? Velcor_SetCameraDlg(camera, nullptr)
                        : which == "analog" ? Velcor_SetAnalogDlg(camera, nullptr)
                                            : Velcor_SetImageDlg(camera, nullptr);
     if (!shown) return Failed(camera, "dialog", "the dialog could not be shown");
@@ -809,6 +852,18 @@ int main(int argc, char** argv) {
             ++i;
         }
         if (path.empty() || seconds < 0) return Usage();
+    } else if (command == "preview") {
+        seconds = 10;
+        for (size_t i = 1; i < args.size(); i += 2) {
+            const bool hasValue = i + 1 < args.size();
+            bool parsed = false;
+            if (hasValue && args[i] == "--seconds") {
+                parsed = ParseInt(args[i + 1].c_str(), 0, 86400, &seconds);
+            } else if (hasValue && args[i] == "--bits") {
+                parsed = ParseInt(args[i + 1].c_str(), 8, 16, &bits) && (bits == 8 || bits == 16);
+            }
+            if (!parsed) return Usage();
+        }
     } else if (command == "mask") {
         if (!ParseMaskSteps(args, &maskSteps)) return Usage();
     } else if (command == "dialog") {
@@ -875,6 +930,8 @@ int main(int argc, char** argv) {
         result = Record(camera, path, seconds, bits);
     } else if (command == "dialog") {
         result = ShowDialog(camera, args[1]);
+    } else if (command == "preview") {
+        result = Preview(camera, seconds, bits);
     } else if (command == "mask") {
         // Simulated cameras are the only ones here when any were attached: camera I is the
         // I-th of them.
