@@ -80,7 +80,8 @@ class GtkDialogViewOnCamera : public CameraOnSimulator {
     void NextDialog(const std::string& name,
                     std::function<void(const GtkProbe&, void*, DialogModel&)> user) {
         dialogs::SetDialogShownHookForTesting(
-            [name, user](DialogModel& model, unsigned long window) {
+            [this, name, user](DialogModel& model, unsigned long window) {
+                frameWindow_ = window;
                 GtkProbe probe(Module());
                 void* dialog = probe.Ready() ? probe.Dialog(window) : nullptr;
                 if (dialog == nullptr) {
@@ -95,6 +96,9 @@ class GtkDialogViewOnCamera : public CameraOnSimulator {
                 user(probe, dialog, model);
             });
     }
+
+    // The X11 window of the dialog on screen.
+    unsigned long frameWindow_ = 0;
 };
 
 TEST_F(GtkDialogViewOnCamera, AnalogDialogGainFromTheSliderOkKeepsCancelRestores) {
@@ -103,7 +107,12 @@ TEST_F(GtkDialogViewOnCamera, AnalogDialogGainFromTheSliderOkKeepsCancelRestores
     const int changed = before + 3;
     {
         Language english("en_US.UTF-8");
+        // Over an application's X11 window: the dialog is that window's transient.
+        test::X11TopWindow application;
+        ASSERT_NE(application.Id(), 0u);
+        unsigned long frame = 0;
         NextDialog("analog-en", [&](const GtkProbe& p, void* dialog, DialogModel&) {
+            frame = test::TransientFor(frameWindow_);
             EXPECT_EQ(p.Title(dialog), "Property");
             EXPECT_FALSE(p.Visible(p.Find(dialog, ids::kPeltier)));
             EXPECT_TRUE(p.Visible(p.Find(dialog, ids::kShortExposureMode)));
@@ -113,8 +122,9 @@ TEST_F(GtkDialogViewOnCamera, AnalogDialogGainFromTheSliderOkKeepsCancelRestores
             EXPECT_EQ(p.Text(p.Find(dialog, ids::kGlobalGain.edit)), std::to_string(changed));
             p.Click(p.Find(dialog, dialogs::kDialogOk));
         });
-        EXPECT_EQ(Velcor_SetAnalogDlg(handle_, nullptr), TRUE);
+        EXPECT_EQ(Velcor_SetAnalogDlg(handle_, VelcorWin_FromX11Window(application.Id())), TRUE);
         EXPECT_EQ(Velcor_GetGlobalGain(handle_, nullptr), changed);
+        EXPECT_EQ(frame, application.Id());
     }
     Language japanese("ja_JP.UTF-8");
     NextDialog("analog-ja", [&](const GtkProbe& p, void* dialog, DialogModel&) {
