@@ -3,6 +3,9 @@
 #include <X11/Xproto.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <thread>
 #include <vector>
 
 #include "platform/NoDestructor.h"
@@ -82,7 +85,17 @@ void OnIoErrorExit(Display* display, void*) {
 std::unique_ptr<X11Connection> X11Connection::Open() {
     ConnectionList& list = List();
     std::lock_guard openLock(list.openMutex);
-    Display* display = XOpenDisplay(nullptr);
+    // A server whose last client just left resets itself (Xvfb and kiosk servers without
+    // -noreset), and refuses connections for a moment while it does: the screen-size query's
+    // connection closing right before the window's own is enough. A few short retries ride
+    // that out; no DISPLAY or no server still fails at once.
+    Display* display = nullptr;
+    const char* name = std::getenv("DISPLAY");
+    if (name == nullptr || name[0] == '\0') return nullptr;
+    for (int attempt = 0; attempt < 5 && display == nullptr; ++attempt) {
+        if (attempt > 0) std::this_thread::sleep_for(std::chrono::milliseconds(20 * attempt));
+        display = XOpenDisplay(nullptr);
+    }
     if (display == nullptr) return nullptr;
     auto connection = std::make_unique<X11Connection>(OpenKey{}, display);
 #if defined(VELCOR_HAVE_IO_ERROR_EXIT_HANDLER)
