@@ -702,8 +702,8 @@ int Mask(int camera, int simulatedCamera, const std::vector<MaskStep>& steps) {
 // Opens one of the library's settings dialogs over no window and waits until it is closed.
 int ShowDialog(int camera, const std::string& which) {
     const int shown = which == "camera"   ? Velcor_SetCameraDlg(camera, nullptr)
-                       : which == "analog" ? Velcor_SetAnalogDlg(camera, nullptr)
-                                           : Velcor_SetImageDlg(camera, nullptr);
+                      : which == "analog" ? Velcor_SetAnalogDlg(camera, nullptr)
+                                          : Velcor_SetImageDlg(camera, nullptr);
     if (!shown) return Failed(camera, "dialog", "the dialog could not be shown");
     ReportErrors(camera, "dialog");
     return kExitOk;
@@ -763,6 +763,16 @@ bool ParseInt(const char* text, int minimum, int maximum, int* out) {
     if (end == text || *end != '\0' || value < minimum || value > maximum) return false;
     *out = static_cast<int>(value);
     return true;
+}
+
+// The options of the timed commands (record, preview): --seconds S and --bits 8|16.
+bool ParseDurationOption(const std::string& option, const std::string& value, int* seconds,
+                         int* bits) {
+    if (option == "--seconds") return ParseInt(value.c_str(), 0, 86400, seconds);
+    if (option == "--bits") {
+        return ParseInt(value.c_str(), 8, 16, bits) && (*bits == 8 || *bits == 16);
+    }
+    return false;
 }
 
 }  // namespace
@@ -841,28 +851,20 @@ int main(int argc, char** argv) {
                 path = args[i];
                 continue;
             }
-            const bool hasValue = i + 1 < args.size();
-            bool parsed = false;
-            if (hasValue && args[i] == "--seconds") {
-                parsed = ParseInt(args[i + 1].c_str(), 0, 86400, &seconds);
-            } else if (hasValue && args[i] == "--bits") {
-                parsed = ParseInt(args[i + 1].c_str(), 8, 16, &bits) && (bits == 8 || bits == 16);
+            if (i + 1 >= args.size() ||
+                !ParseDurationOption(args[i], args[i + 1], &seconds, &bits)) {
+                return Usage();
             }
-            if (!parsed) return Usage();
             ++i;
         }
         if (path.empty() || seconds < 0) return Usage();
     } else if (command == "preview") {
         seconds = 10;
         for (size_t i = 1; i < args.size(); i += 2) {
-            const bool hasValue = i + 1 < args.size();
-            bool parsed = false;
-            if (hasValue && args[i] == "--seconds") {
-                parsed = ParseInt(args[i + 1].c_str(), 0, 86400, &seconds);
-            } else if (hasValue && args[i] == "--bits") {
-                parsed = ParseInt(args[i + 1].c_str(), 8, 16, &bits) && (bits == 8 || bits == 16);
+            if (i + 1 >= args.size() ||
+                !ParseDurationOption(args[i], args[i + 1], &seconds, &bits)) {
+                return Usage();
             }
-            if (!parsed) return Usage();
         }
     } else if (command == "mask") {
         if (!ParseMaskSteps(args, &maskSteps)) return Usage();
