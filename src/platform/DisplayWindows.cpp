@@ -84,7 +84,9 @@ struct DeviceContext {
 
     ~DeviceContext() {
         image.reset();
-        if (gc == nullptr || owner->connection->Dead()) return;
+        if (gc == nullptr) return;
+        // Freed even on a connection the server dropped: Xlib sends nothing on a broken
+        // connection but still releases the GC's client-side record.
         std::lock_guard lock(owner->connection->Mutex());
         XFreeGC(owner->connection->Get(), gc);
         owner->connection->SyncAndTakeError();
