@@ -3,6 +3,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "sensors/SensorFamilyModels.h"
 #include "sensors/SensorROZE9701.h"
 
 namespace velcor {
@@ -39,14 +40,12 @@ constexpr SensorFactoryRow kOtherProducts = {-1, "CSensorMT9F001", 0x20, -1};
 // The MT9F002 answers 302 from its chip version register 0; the MT9F001 does not.
 constexpr uint16_t kMt9f002ChipVersion = 302;
 
-// The driver classes this library has. The family of the other products is added class by
-// class; a product whose class is not here yet cannot be opened.
 std::unique_ptr<CSensorBase> Build(const char* className, CControllerBase* controller,
                                    uint8_t busAddress) {
     if (std::strcmp(className, "CSensorROZE9701") == 0) {
         return std::make_unique<CSensorROZE9701>(controller, busAddress);
     }
-    return nullptr;
+    return MakeFamilySensor(className, controller, busAddress);
 }
 
 }  // namespace

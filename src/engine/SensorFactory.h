@@ -20,8 +20,7 @@ struct SensorFactoryRow {
 const SensorFactoryRow& FindSensorFactoryRow(int productId);
 
 // Builds the driver of the product's row, with its model code applied. Product 0x3020 asks the
-// chip first (register 0 reads 302 on the MT9F002). Null when the chip probe fails or the
-// driver class is not part of this library yet.
+// chip first (register 0 reads 302 on the MT9F002). Null when the chip probe fails.
 std::unique_ptr<CSensorBase> MakeSensorDriver(int productId, CControllerBase* controller);
 
 }  // namespace velcor
