@@ -576,8 +576,10 @@ int CVelcorR3U2Base::SetBitDepthMode(int mode) {
     const int sixteen = mode != 0 ? 1 : 0;
     switch (traits_->depthRule) {
         case DepthRule::kDirect:
+            // A mode the register does not know would be written as a byte the FPGA cannot
+            // take while the buffers were built for 16 bits.
             if (traits_->depthRegister == DepthRegister::kDepthMode3D &&
-                mode > kHighestDepthMode3D) {
+                (mode < 0 || mode > kHighestDepthMode3D)) {
                 return 0;
             }
             WriteDepthRegister(mode);

@@ -426,6 +426,7 @@ TEST_F(ProductTraitsEngine, VideoConverterTakesDepthModesZeroToTwo) {
 
     // Modes the register does not know are refused before anything is written.
     EXPECT_EQ(engine_->SetBitDepthMode(3), 0);
+    EXPECT_EQ(engine_->SetBitDepthMode(-1), 0);
     EXPECT_TRUE(TakeWrites().empty());
     EXPECT_EQ(engine_->FrameBytes(), 3 * 1280 * 1024 * 2);
 }
