@@ -9,9 +9,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <initializer_list>
+#include <optional>
 
-#include "engine/ProductIds.h"
+#include "engine/ProductTraits.h"
 #include "engine/VelcorR3U2Base.h"
 #include "platform/Clock.h"
 #include "protocol/FpgaRegisterMap.h"
@@ -30,17 +30,18 @@ constexpr uint8_t kFrameEndpoint = 0x81;
 constexpr int kFrameCounterRegister = fpga::kFrameCounter;
 constexpr uint32_t kMeterWindowMs = 1000;
 
-using product::IsOneOf;
-
-bool IsMemoryPathProduct(int productId) {
-    return product::UsesFrameMemory(productId);
-}
-
-// Products whose stream pipe is reset before the stream is reopened after a lost frame.
-bool ResetsPipeOnRecovery(int productId) {
-    return IsOneOf(productId, {0x3100, 0x3130, 0x3150, 0x3170, 0x31B0, 0x31B4, 0x31C0, 0x31C4,
-                               0x31E0, 0x32A0, 0x32D0});
-}
+// Firmware from this version on has a stream pipe of its own to reset.
+constexpr int kPipeResetFirmware = 0x1100;
+// Sensor drivers of these model codes release frames through FPGA 0x96 instead of 0x6C.
+constexpr int kModelCodeSerialHead = 103;
+constexpr int kModelCodeLargeFormat = 115;
+constexpr int kTransferResetValue = 2;  // FPGA 0x68 while the transfer is reset
+// The video converter takes pixel depth modes 0 to 2.
+constexpr int kHighestDepthMode3D = 2;
+// The trigger mode bits that the FPGA takes in 0x24 when the mode goes there directly.
+constexpr int kTriggerEnable24Mask = 0x83;
+// IMX990/991 FPGA designs up to this version latch the frame counter at once.
+constexpr uint16_t kLatchedTriggerFpgaVersion = 0x110;
 
 void FillRequest(FrameRequest& request, std::vector<uint8_t>& buffer, int frameBytes) {
     std::memset(request.header, 0, sizeof request.header);
@@ -55,7 +56,8 @@ void FillRequest(FrameRequest& request, std::vector<uint8_t>& buffer, int frameB
 // ---- Helpers ---------------------------------------------------------------------------------
 
 void CVelcorR3U2Base::PulseSensor() {
-    const int reg = sensor_ && (sensor_->ModelCode() == 103 || sensor_->ModelCode() == 115)
+    const int reg = sensor_ && (sensor_->ModelCode() == kModelCodeSerialHead ||
+                                sensor_->ModelCode() == kModelCodeLargeFormat)
                         ? fpga::kFrameReleaseAlt
                         : fpga::kFrameRelease;
     WriteFpgaRegister(reg, 1);
@@ -139,7 +141,7 @@ int CVelcorR3U2Base::StartTransfer(int mode) {
 }
 
 void CVelcorR3U2Base::RunAcquisitionThread() {
-    if (productId_ == 0x3042) {
+    if (traits_->transferPath == TransferPath::kEndpoint83) {
         AcquisitionLoop83();
     } else {
         AcquisitionLoop();
@@ -181,13 +183,13 @@ int CVelcorR3U2Base::SetTransferMode(int mode) {
 
 int CVelcorR3U2Base::ResetTransfer() {
     if (!controller_) return 0;
-    if (productId_ == 0x3042) {
+    if (traits_->transferPath == TransferPath::kEndpoint83) {
         controller_->ResetDevicePort();
     } else {
-        if (FirmwareVersion() >= 0x1100) controller_->ResetStreamPipe(kFrameEndpoint);
-        if (productId_ != 0x30C0) PulseSensor();
-        WriteFpgaRegister(fpga::kTransferReset, 2);
-        if (productId_ == 0x3150) platform::Sleep(100);
+        if (FirmwareVersion() >= kPipeResetFirmware) controller_->ResetStreamPipe(kFrameEndpoint);
+        if (traits_->pulsesOnReset) PulseSensor();
+        WriteFpgaRegister(fpga::kTransferReset, kTransferResetValue);
+        if (traits_->resetSettleMs > 0) platform::Sleep(traits_->resetSettleMs);
     }
     controller_->ResetStreamState();
     return 1;
@@ -204,7 +206,7 @@ int CVelcorR3U2Base::FinishLoop(int result) {
 }
 
 int CVelcorR3U2Base::AcquisitionLoop() {
-    if (IsMemoryPathProduct(productId_)) return AcquisitionLoopMemory();
+    if (traits_->transferPath == TransferPath::kFrameMemory) return AcquisitionLoopMemory();
     if (!controller_ || transferBuffer_.empty()) return FinishLoop(0);
     FrameRequest request{};
     FillRequest(request, transferBuffer_, frameBytes_);
@@ -258,13 +260,14 @@ int CVelcorR3U2Base::AcquisitionLoop() {
             // Recovery: reopen the stream after resynchronising the FPGA, or give up.
             controller_->CloseStream();
             if (!running_) break;
-            if (++attempts >= 5 || (productId_ == 0x3190 && transferMode_ == kModeTrigger) ||
-                (headerLost && productId_ == 0x3380)) {
+            if (++attempts >= 5 ||
+                (traits_->givesUpOnTriggerLoss && transferMode_ == kModeTrigger) ||
+                (headerLost && traits_->givesUpOnLostHeader)) {
                 lostFlag_ = 1;
                 frameEvent_.Set();
                 break;
             }
-            if (ResetsPipeOnRecovery(productId_)) controller_->ResetStreamPipe(kFrameEndpoint);
+            if (traits_->resetsPipeOnRecovery) controller_->ResetStreamPipe(kFrameEndpoint);
             PulseSensor();
             controller_->OpenStream();
         }
@@ -370,14 +373,12 @@ int CVelcorR3U2Base::AcquisitionLoopMemory() {
         controller_->CloseStream();
         ResetTransfer();
         if (!running_) break;
-        if ((productId_ == 0x3190 && transferMode_ == kModeTrigger) || ++failures >= 10) {
+        if ((traits_->givesUpOnTriggerLoss && transferMode_ == kModeTrigger) || ++failures >= 10) {
             lostFlag_ = 1;
             frameEvent_.Set();
             break;
         }
-        if (ResetsPipeOnRecovery(productId_) || productId_ == 0x3340) {
-            controller_->ResetStreamPipe(kFrameEndpoint);
-        }
+        if (traits_->resetsPipeOnRecovery) controller_->ResetStreamPipe(kFrameEndpoint);
         PulseSensor();
         controller_->ResetStreamState();
         controller_->OpenStream();
@@ -394,12 +395,13 @@ int CVelcorR3U2Base::SnapFrame() {
     if (transferBuffer_.empty()) return 2;
     FrameRequest request{};
     FillRequest(request, transferBuffer_, frameBytes_);
-    if (productId_ == 0x3042) controller_->ResetStreamState();
+    const bool endpoint83 = traits_->transferPath == TransferPath::kEndpoint83;
+    if (endpoint83) controller_->ResetStreamState();
     const uint32_t start = platform::TimeGetTime();
     bool done = false;
     for (int attempt = 0; attempt < 11 && !done; ++attempt) {
         if (platform::TimeGetTime() - start > 9999) break;
-        if (productId_ == 0x3042) {
+        if (endpoint83) {
             done = controller_->ReadFrameData83(&request) != 0;
             if (!done) controller_->ResetDevicePort();
         } else {
@@ -428,12 +430,12 @@ int CVelcorR3U2Base::ConfigureFrameBuffers() {
     const int width = info.windowWidth;
     const int height = info.windowHeight;
     const int bytes = BytesPerPixel();
-    const int copies = productId_ == 0x3130 ? 3 : 1;
+    const int planes = traits_->bufferMultiple;
     // Room for the frame and the FPGA's padding around it, in whole 8 KiB pages.
     const size_t padded = static_cast<size_t>(height + 128) * static_cast<size_t>(width + 128) *
                           static_cast<size_t>(bytes);
-    const size_t bufferSize = ((padded + 8191) / 8192) * 8192 * static_cast<size_t>(copies);
-    frameBytes_ = width * height * bytes * copies;
+    const size_t bufferSize = ((padded + 8191) / 8192) * 8192 * static_cast<size_t>(planes);
+    frameBytes_ = width * height * bytes * planes;
     try {
         transferBuffer_.assign(bufferSize, 0);
         for (auto& frame : frames_)
@@ -444,123 +446,57 @@ int CVelcorR3U2Base::ConfigureFrameBuffers() {
             frame.clear();
         return 0;
     }
-    if (productId_ == 0x3042) return 0;
-
-    if (IsOneOf(productId_, {0x31E0, 0x32D0})) {
-        WriteFpgaPair(fpga::kWidthLowAlt, width);
-        WriteFpgaPair(fpga::kHeightLowAlt, height);
-    } else if (!IsMemoryPathProduct(productId_)) {
-        WriteFpgaPair(fpga::kWidthLow, width);
-        WriteFpgaPair(fpga::kHeightLow, height);
-    }
-
-    // Where the picture starts inside the FPGA's frame, per product.
-    auto offsets = [this](int vertical, int horizontal) {
-        WriteFpgaPair(fpga::kVerticalOffsetLow, vertical);
-        WriteFpgaPair(fpga::kHorizontalOffsetLow, horizontal);
-    };
-    const int mode = info.windowMode;
-    switch (productId_) {
-        case 0x3020:
-            platform::Sleep(200);
-            break;
-        case 0x30B0:
-            WriteFpgaRegister(fpga::kHeightLow, 0xC0);
-            platform::Sleep(1);
-            break;
-        case 0x30C0:
-            WriteFpgaRegister(fpga::kHeightLow, 0x22);
-            platform::Sleep(1);
-            PulseSensor();
-            break;
-        case 0x30F0: {
-            int ok = 0;
-            const int version = ReadFpgaRegister(fpga::kVersionHigh, &ok);
-            offsets(version >= 19 ? 31 : 0, version >= 19 ? 12 : 0);
-            break;
-        }
-        case 0x3100:
-            offsets(11, 0);
-            WriteFpgaRegister(fpga::kTransferReset, 0);
-            break;
-        case 0x3130:
-        case 0x31E0:
-        case 0x32D0:
-            offsets(20, 136);
-            break;
-        case 0x31B0:
-        case 0x31B4:
-        case 0x32A0:
-            offsets(11, 0);
-            break;
-        case 0x31C0: {
-            const bool m = mode != 1;
-            offsets(m ? 12 : 11, m ? info.fullWidth - info.windowX - width : 0);
-            break;
-        }
-        case 0x31C4:
-            offsets(mode == 1 ? 11 : 12, 0);
-            break;
-        case 0x32B0:
-            offsets(39, 79);
-            PulseSensor();
-            break;
-        case product::kRoze9701:
-            offsets(10, 32);
-            break;
-        case 0x32E0:
-            offsets(mode != 0 ? 36 : 68, 0);
-            break;
-        case 0x32F0:
-            offsets(mode != 0 ? 36 : 68, 4);
-            break;
-        case 0x3370:
-        case 0x3380:
-            offsets(29, info.mirrorH ? 16 : 112);
-            break;
-        case 0x31F0: {
-            const int v = info.windowY + (mode != 0 ? 14 : (info.mirrorV == 1 ? 41 : 40));
-            const int h = info.windowX + (mode != 0 ? 32 : 64);
-            offsets(v, h);
-            break;
-        }
-        case 0x3260:
-        case 0x3270:
-        case 0x3280:
-        case 0x3290: {
-            const bool full = info.windowHeight == info.fullHeight;
-            const bool sixteen = sensor_->Allows16BitOutput() != 0;
-            const bool mirror = info.mirrorH != 0;
-            int v = 21;
-            int h = mirror ? 104 : 8;
-            if (mode == 0) {
-                v = full ? 25 : 21;
-                h = sixteen ? (mirror ? 104 : 8) : (mirror ? 100 : 4);
-            } else if (mode == 1) {
-                v = 23;
-                h = sixteen ? (mirror ? 52 : 4) : (mirror ? 48 : 0);
-            }
-            offsets(v, h);
-            break;
-        }
-        case 0x3300: {
-            int v = 11;
-            int h = 4;
-            if (mode != 0) {
-                v = info.mirrorV == 1 ? 11 : 15;
-            } else {
-                const bool fullSensor = width == info.fullWidth && height == info.fullHeight;
-                v = fullSensor ? (info.mirrorV == 1 ? 11 : 19) : 11;
-                h = width == info.fullWidth ? 8 : 0;
-            }
-            offsets(v, h);
-            break;
-        }
-        default:
-            break;
-    }
+    // Without an FPGA nothing takes the geometry; the buffers are rebuilt before every start.
+    if (!traits_->hasFpgaRegisters) return 0;
+    WriteFrameGeometry(width, height);
     geometryChanged_ = 0;
     return 1;
+}
+
+void CVelcorR3U2Base::WriteFrameGeometry(int width, int height) {
+    switch (traits_->windowRegisters) {
+        case WindowRegisters::kStandard:
+            WriteFpgaPair(fpga::kWidthLow, width);
+            WriteFpgaPair(fpga::kHeightLow, height);
+            break;
+        case WindowRegisters::kAlternate:
+            WriteFpgaPair(fpga::kWidthLowAlt, width);
+            WriteFpgaPair(fpga::kHeightLowAlt, height);
+            break;
+        case WindowRegisters::kNone:
+            break;
+    }
+
+    // Where the picture starts inside the FPGA's frame.
+    const SensorInfo& info = sensor_->Info();
+    FrameGeometry geometry{.x = info.windowX,
+                           .y = info.windowY,
+                           .width = width,
+                           .height = height,
+                           .windowMode = info.windowMode,
+                           .fullWidth = info.fullWidth,
+                           .fullHeight = info.fullHeight,
+                           .mirrorH = info.mirrorH,
+                           .mirrorV = info.mirrorV};
+    if (traits_->offsets == OffsetRule::kByFpgaVersion) {
+        int ok = 0;
+        geometry.fpgaVersionHigh = ReadFpgaRegister(fpga::kVersionHigh, &ok);
+    }
+    if (traits_->offsets == OffsetRule::kImx990) {
+        geometry.allows16BitOutput = sensor_->Allows16BitOutput() != 0;
+    }
+    if (const std::optional<FrameOffsets> offsets = FindFrameOffsets(*traits_, geometry)) {
+        WriteFpgaPair(fpga::kVerticalOffsetLow, offsets->vertical);
+        WriteFpgaPair(fpga::kHorizontalOffsetLow, offsets->horizontal);
+    }
+
+    if (traits_->heightLowOverride >= 0) {
+        WriteFpgaRegister(fpga::kHeightLow, traits_->heightLowOverride);
+        platform::Sleep(1);
+    }
+    if (traits_->clearsTransferReset) WriteFpgaRegister(fpga::kTransferReset, 0);
+    if (traits_->pulsesAfterGeometry) PulseSensor();
+    if (traits_->settleAfterGeometryMs > 0) platform::Sleep(traits_->settleAfterGeometryMs);
 }
 
 int CVelcorR3U2Base::CopyFrame(uint8_t* buffer, int size, int fromSingleFrameSlot,
@@ -578,7 +514,7 @@ int CVelcorR3U2Base::CopyFrame(uint8_t* buffer, int size, int fromSingleFrameSlo
     auto sourceRow = [&](int row) { return source.data() + rowBytes * static_cast<size_t>(row); };
     auto destRow = [&](int row) { return buffer + rowBytes * static_cast<size_t>(row); };
 
-    if (productId_ == 0x31E0) {
+    if (traits_->frameCopy == FrameCopy::kSerialHead) {
         int32_t first = 0, second = 0;
         if (sensor_->VariantInfoA(&first, &second) != 0) {
             for (int r = 0; r < rows; ++r)
@@ -615,42 +551,56 @@ int CVelcorR3U2Base::CopyFrame(uint8_t* buffer, int size, int fromSingleFrameSlo
     return 1;
 }
 
+bool CVelcorR3U2Base::WriteDepthRegister(int mode) {
+    switch (traits_->depthRegister) {
+        case DepthRegister::kPixelDepth:
+            return WriteFpgaRegister(fpga::kPixelDepth, mode == 1 ? 2 : 1) != 0;
+        case DepthRegister::kFirmwareByte:
+            return controller_->SetFirmwareByte(mode == 1 ? 1 : 0) != 0;
+        case DepthRegister::kDepthMode3D:
+            return WriteFpgaRegister(fpga::kPixelDepthMode, mode) != 0;
+        case DepthRegister::kPixelDepthA3:
+            return WriteFpgaRegister(fpga::kPixelDepthAlt, mode == 1 ? 2 : 1) != 0;
+        case DepthRegister::kPixelDepth6E:
+            return WriteFpgaRegister(fpga::kPixelDepth6E, mode != 0 ? 2 : 0) != 0;
+        case DepthRegister::kEightBit38:
+            return WriteFpgaRegister(fpga::kStartupControl38, mode == 0 ? 1 : 0) != 0;
+        case DepthRegister::kNone:
+            return true;
+    }
+    return false;
+}
+
 int CVelcorR3U2Base::SetBitDepthMode(int mode) {
     if (!controller_) return 0;
     const int sixteen = mode != 0 ? 1 : 0;
-    switch (productId_) {
-        case 0x3130:
-            if (mode > 2) return 0;
-            WriteFpgaRegister(fpga::kPixelDepthMode, mode);
+    switch (traits_->depthRule) {
+        case DepthRule::kDirect:
+            // A mode the register does not know would be written as a byte the FPGA cannot
+            // take while the buffers were built for 16 bits.
+            if (traits_->depthRegister == DepthRegister::kDepthMode3D &&
+                (mode < 0 || mode > kHighestDepthMode3D)) {
+                return 0;
+            }
+            WriteDepthRegister(mode);
             bitDepthMode_ = sixteen;
             return ConfigureFrameBuffers();
-        case 0x31E0:
-        case 0x32D0:
-            WriteFpgaRegister(fpga::kPixelDepthAlt, mode == 1 ? 2 : 1);
-            bitDepthMode_ = sixteen;
-            return ConfigureFrameBuffers();
-        case 0x3310:
-        case 0x3320:
-        case 0x3340:
-            if (productId_ == 0x3310) WriteFpgaRegister(fpga::kPixelDepth6E, sixteen ? 2 : 0);
-            if (productId_ == 0x3320) WriteFpgaRegister(fpga::kStartupControl38, mode == 0 ? 1 : 0);
+        case DepthRule::kDirectWithSensor:
+            WriteDepthRegister(mode);
             bitDepthMode_ = sixteen;
             if (sensor_) sensor_->SetBitDepth(mode);
             return ConfigureFrameBuffers();
-        default:
+        case DepthRule::kSensorThenGeneral:
+            if (sensor_) sensor_->SetBitDepth(mode);
+            break;
+        case DepthRule::kSixteenOnly:
+            // The console camera always delivers 16 bits.
+            mode = 1;
+            break;
+        case DepthRule::kGeneral:
             break;
     }
-    if (IsOneOf(productId_, {0x3100, 0x31B0, 0x31B4, 0x31C0, 0x31C4, 0x3260, 0x3270, 0x3280, 0x3290,
-                             0x32A0, 0x32E0, 0x32F0, 0x3300, 0x3360, 0x3370, 0x3380}) &&
-        sensor_) {
-        sensor_->SetBitDepth(mode);
-    }
-    // The console camera always delivers 16 bits.
-    if (productId_ == 0x3180) mode = 1;
-    const bool told = productId_ == 0x3042
-                          ? controller_->SetFirmwareByte(mode == 1 ? 1 : 0) != 0
-                          : WriteFpgaRegister(fpga::kPixelDepth, mode == 1 ? 2 : 1) != 0;
-    if (!told) return 0;
+    if (!WriteDepthRegister(mode)) return 0;
     if (bitDepthMode_ == mode) return 1;
     bitDepthMode_ = mode;
     return ConfigureFrameBuffers();
@@ -660,12 +610,22 @@ int CVelcorR3U2Base::SetTriggerMode(int mode, int force) {
     if (!sensor_) return 0;
     if (!force && mode == triggerMode_) return 1;
     StopTransfer();
-    switch (productId_) {
-        case 0x3030:
-        case 0x3050:
+    triggerMode_ = ApplyTriggerRule(mode);
+    return 1;
+}
+
+int CVelcorR3U2Base::ApplyTriggerRule(int mode) {
+    switch (traits_->trigger) {
+        case TriggerRule::kSensor:
+            sensor_->SetTriggerMode(mode);
+            if (mode == 1) LatchFrameCounter();
+            return mode;
+        case TriggerRule::kLatchThenTrigger:
             WriteFpgaRegister(fpga::kTriggerEnable24, mode != 0 ? 1 : 0);
             sensor_->SetTriggerMode(mode);
             if (mode != 0) {
+                // The latch transfer records the frame slot the camera is at; triggered frames
+                // are the ones after it.
                 lastFrameCounter_ = 0;
                 if (StartTransfer(kModeLatch)) {
                     platform::Sleep(10);
@@ -675,9 +635,8 @@ int CVelcorR3U2Base::SetTriggerMode(int mode, int force) {
                     }
                 }
             }
-            break;
-        case 0x30F0:
-        case 0x3100:
+            return mode;
+        case TriggerRule::kFpgaEnable30:
             sensor_->SetTriggerMode(1);
             WriteFpgaRegister(fpga::kTriggerEnable30, 0);
             if (mode != 0) {
@@ -685,34 +644,27 @@ int CVelcorR3U2Base::SetTriggerMode(int mode, int force) {
             } else {
                 sensor_->SetTriggerMode(0);
             }
-            break;
-        case 0x3150:
-        case 0x3170:
-            mode &= 0x83;
-            WriteFpgaRegister(fpga::kTriggerEnable24, mode);
-            break;
-        case 0x3260:
-        case 0x3270:
-        case 0x3280:
-        case 0x3290:
-            if (sensor_->FpgaVersion() <= 0x110) {
+            return mode;
+        case TriggerRule::kFpgaEnable24: {
+            const int masked = mode & kTriggerEnable24Mask;
+            WriteFpgaRegister(fpga::kTriggerEnable24, masked);
+            return masked;
+        }
+        case TriggerRule::kByFpgaVersion:
+            if (sensor_->FpgaVersion() <= kLatchedTriggerFpgaVersion) {
                 sensor_->SetTriggerMode(mode);
                 if (mode == 1) LatchFrameCounter();
             } else if (mode == 1) {
+                // Newer FPGAs count triggered frames from the first one after the switch.
                 const int started = StartTransfer(kModeTrigger);
                 sensor_->SetTriggerMode(1);
                 if (started && WaitFrame(60000) == kWaitFrameNew) LatchFrameCounter();
             } else if (mode == 0) {
                 sensor_->SetTriggerMode(0);
             }
-            break;
-        default:
-            sensor_->SetTriggerMode(mode);
-            if (mode == 1) LatchFrameCounter();
-            break;
+            return mode;
     }
-    triggerMode_ = mode;
-    return 1;
+    return mode;
 }
 
 }  // namespace velcor

@@ -12,20 +12,29 @@
 namespace velcor {
 namespace {
 
-using product::IsOneOf;
-constexpr int kProduct3042 = product::k3042;
-constexpr int kProduct3140 = product::k3140;
-constexpr int kProduct3180 = product::k3180;
-constexpr int kProduct31E0 = product::k31E0;
-constexpr int kProduct3200 = product::k3200;
-constexpr int kProductRoze9701 = product::kRoze9701;
-
 constexpr int kMaxTableDevices = 32;
 constexpr uint16_t kEepromSwitchByte = 0x1080;
 
-bool IsFpgaValueProduct(int productId) {
-    return product::HasFpgaValue(productId);
-}
+// Firmware from this version on brings the sensor up itself and reports when it is ready.
+constexpr int kSelfStartingFirmware = 0x1101;
+// The serial sensor head: up to 400 ready polls (200 s), the link nudged every 25 s.
+constexpr int kHeadLinkTries = 400;
+constexpr uint32_t kHeadLinkNudgeMs = 25000;
+constexpr int kHeadLinkFpgaVersion = 25;  // FPGA designs above this wait for the head
+constexpr int kSensorReadyTries = 40;
+constexpr uint32_t kWakeSensorRegister = 0;
+constexpr uint32_t kWakeSensorValue = 4;  // free-running readout
+// CCD cameras: the sensor's standby, written to both register banks at shutdown.
+constexpr uint32_t kCcdStandbyValue = 3;
+constexpr uint32_t kCcdSecondBank = 0x8000;
+// Fast sensor clock and the USB speed code of a SuperSpeed link that it needs.
+constexpr int kFastClockMode = 2;
+constexpr uint32_t kSuperSpeed = 4;
+// FPGA 0x90: the switch of products with a power switch.
+constexpr int kPowerSwitchOn = 15;
+constexpr int kPowerSwitchOff = 8;
+constexpr uint16_t kFpgaSwitchVersionBit = 0x8000;
+constexpr int kHighestSwitchVariant = 8;  // the head's variant bytes that mean "on": 1..8
 
 }  // namespace
 
@@ -88,64 +97,68 @@ int CVelcorR3U2Base::CameraStartUp() {
     if (!controller_ || !controller_->Prepare()) return 0;
     ReadDeviceInfo(deviceInfo_.data());
     if (!sensor_) return 0;
-    if (productId_ == kProduct3042) sensor_->SetModeWord(0x10000);
-
-    int ok = 0;
-    switch (productId_) {
-        case kProduct3140:
-            WriteFpgaRegister(fpga::kStartupControl38, 0);
-            WriteFpgaRegister(fpga::kStartupControl3E, 3);
-            WriteFpgaRegister(fpga::kStartupControl38, 1);
-            break;
-        case kProduct3180:
-            if (!sensor_->WaitReady()) sensor_->Recover();
-            break;
-        case kProduct31E0: {
-            const int indicator = ReadFpgaRegister(fpga::kStartupIndicator, &ok);
-            const int version = ReadFpgaRegister(fpga::kVersionLow, &ok);
-            if (FirmwareVersion() >= 0x1101 || indicator != 0 || version > 25) {
-                // The link to the sensor head may take minutes; nudge it every 25 s.
-                bool ready = false;
-                uint32_t nudgeStart = platform::TimeGetTime();
-                for (int attempt = 0; attempt < 400 && !ready; ++attempt) {
-                    uint8_t state = 0;
-                    ready = controller_->ReadReadyState(&state) && state == 1;
-                    if (ready) break;
-                    platform::Sleep(500);
-                    if (platform::TimeGetTime() - nudgeStart >= 25000) {
-                        WriteFpgaRegister(fpga::kSerialLink, 1);
-                        nudgeStart = platform::TimeGetTime();
-                    }
-                }
-                if (!ready) return 0;
-            }
-            break;
-        }
-        case kProductRoze9701: {
-            const int indicator = ReadFpgaRegister(fpga::kStartupIndicator, &ok);
-            if (FirmwareVersion() >= 0x1101 || indicator >= 9) {
-                // Newer firmware brings the sensor up itself; wake it once it reports ready,
-                // reset it when it never does.
-                if (WaitForReadyState(40)) {
-                    sensor_->WriteRegister(0, 4);
-                } else {
-                    sensor_->Reset();
-                }
-            }
-            break;
-        }
-        default:
-            break;
-    }
+    if (traits_->sensorModeWord != 0) sensor_->SetModeWord(traits_->sensorModeWord);
+    if (!RunStartupStep()) return 0;
     if (!sensor_->WaitReady()) return 0;
     return sensor_->Initialize();
 }
 
+bool CVelcorR3U2Base::RunStartupStep() {
+    int ok = 0;
+    switch (traits_->startup) {
+        case StartupStep::kNone:
+            return true;
+        case StartupStep::kStartupRegisters:
+            WriteFpgaRegister(fpga::kStartupControl38, 0);
+            WriteFpgaRegister(fpga::kStartupControl3E, 3);
+            WriteFpgaRegister(fpga::kStartupControl38, 1);
+            return true;
+        case StartupStep::kRecoverIfNotReady:
+            if (!sensor_->WaitReady()) sensor_->Recover();
+            return true;
+        case StartupStep::kAwaitHeadLink: {
+            const int indicator = ReadFpgaRegister(fpga::kStartupIndicator, &ok);
+            const int version = ReadFpgaRegister(fpga::kVersionLow, &ok);
+            if (FirmwareVersion() < kSelfStartingFirmware && indicator == 0 &&
+                version <= kHeadLinkFpgaVersion) {
+                return true;
+            }
+            // The link to the sensor head may take minutes; nudge it every 25 s.
+            uint32_t nudgeStart = platform::TimeGetTime();
+            for (int attempt = 0; attempt < kHeadLinkTries; ++attempt) {
+                uint8_t state = 0;
+                if (controller_->ReadReadyState(&state) && state == 1) return true;
+                platform::Sleep(500);
+                if (platform::TimeGetTime() - nudgeStart >= kHeadLinkNudgeMs) {
+                    WriteFpgaRegister(fpga::kSerialLink, 1);
+                    nudgeStart = platform::TimeGetTime();
+                }
+            }
+            return false;
+        }
+        case StartupStep::kAwaitSensorReady: {
+            const int indicator = ReadFpgaRegister(fpga::kStartupIndicator, &ok);
+            if (FirmwareVersion() >= kSelfStartingFirmware ||
+                indicator >= fpga::kStartupIndicatorUp) {
+                // Newer firmware brings the sensor up itself; wake it once it reports ready,
+                // reset it when it never does.
+                if (WaitForReadyState(kSensorReadyTries)) {
+                    sensor_->WriteRegister(kWakeSensorRegister, kWakeSensorValue);
+                } else {
+                    sensor_->Reset();
+                }
+            }
+            return true;
+        }
+    }
+    return true;
+}
+
 int CVelcorR3U2Base::Shutdown() {
     StopTransfer();
-    if (IsOneOf(productId_, {0x3090, 0x30B0, 0x30C0}) && sensor_) {
-        sensor_->WriteRegister(0, 3);
-        sensor_->WriteRegister(0x8000, 3);
+    if (traits_->shutdown == ShutdownStep::kPowerDownCcd && sensor_) {
+        sensor_->WriteRegister(0, kCcdStandbyValue);
+        sensor_->WriteRegister(kCcdSecondBank, kCcdStandbyValue);
         WriteFpgaRegister(fpga::kConfig25, 0);
         for (int reg : {fpga::kTriggerEnable24, fpga::kConfig1F, fpga::kConfig23, fpga::kConfig22,
                         fpga::kConfig20, fpga::kReadyState, fpga::kShutdownClearE0}) {
@@ -248,6 +261,7 @@ int CVelcorR3U2Base::GetDeviceName(int tableIndex, char* text) {
 
 int CVelcorR3U2Base::SetProductId(int productId) {
     productId_ = productId;
+    traits_ = &FindProductTraits(productId);
     return 1;
 }
 
@@ -277,7 +291,7 @@ int CVelcorR3U2Base::GetEntryInstance(int tableIndex) {
 }
 
 int CVelcorR3U2Base::IsEndpoint83Model() {
-    return productId_ == kProduct3042 ? 1 : 0;
+    return traits_->transferPath == TransferPath::kEndpoint83 ? 1 : 0;
 }
 int CVelcorR3U2Base::GetDeviceNumber() {
     return deviceNumber_;
@@ -340,10 +354,9 @@ int CVelcorR3U2Base::SpareC() {
 
 int CVelcorR3U2Base::SetClockMode(int mode) {
     if (!sensor_) return 0;
-    if (productId_ != kProduct3042 && mode == 2) {
+    if (traits_->clockNeedsSuperSpeed && mode == kFastClockMode) {
         uint32_t speed = 0;
-        // The fast clock needs a SuperSpeed link.
-        if (!controller_ || !controller_->GetUsbSpeed(&speed) || speed != 4) mode = 0;
+        if (!controller_ || !controller_->GetUsbSpeed(&speed) || speed != kSuperSpeed) mode = 0;
     }
     return sensor_->SetClockMode(mode);
 }
@@ -357,9 +370,8 @@ int CVelcorR3U2Base::GetClockMode(int* mode) {
 int CVelcorR3U2Base::ApplyWindow(int x, int y, int width, int height, int mode) {
     if (!sensor_) return 0;
     SensorInfo& info = sensor_->Info();
-    const bool alwaysApply = IsOneOf(productId_, {0x3310, 0x3320, 0x3340});
-    if (!alwaysApply && info.windowX == x && info.windowY == y && info.windowWidth == width &&
-        info.windowHeight == height && info.windowMode == mode) {
+    if (!traits_->alwaysAppliesWindow && info.windowX == x && info.windowY == y &&
+        info.windowWidth == width && info.windowHeight == height && info.windowMode == mode) {
         return 1;
     }
     const int result = sensor_->SetWindow(x, width, y, height, mode);
@@ -500,7 +512,7 @@ int CVelcorR3U2Base::SetGlobalGain(int gain) {
 int CVelcorR3U2Base::SetExposure(uint32_t tenthsOfMs) {
     // A frame cannot arrive before its exposure ends: long exposures stretch the wait.
     frameTimeout_ = tenthsOfMs <= 50000 ? 5000 : tenthsOfMs / 5;
-    if (productId_ == kProduct3200) {
+    if (traits_->exposureThroughThread) {
         pendingExposureValue_ = tenthsOfMs;
         pendingExposure_ = 1;
         return 1;
@@ -591,14 +603,14 @@ int CVelcorR3U2Base::ReadSensorRegister(int, int reg, int* success) {
 }
 
 int CVelcorR3U2Base::WriteFpgaRegister(int reg, int value) {
-    if (!controller_ || productId_ == kProduct3042) return 0;
+    if (!controller_ || !traits_->hasFpgaRegisters) return 0;
     return controller_->WriteFpgaRegister(static_cast<uint8_t>(reg), static_cast<uint8_t>(value));
 }
 
 int CVelcorR3U2Base::ReadFpgaRegister(int reg, int* success) {
     if (success != nullptr) *success = 0;
     uint8_t value = 0;
-    if (!controller_ || productId_ == kProduct3042 ||
+    if (!controller_ || !traits_->hasFpgaRegisters ||
         !controller_->ReadFpgaRegister(static_cast<uint8_t>(reg), &value)) {
         return 0;
     }
@@ -651,9 +663,14 @@ int CVelcorR3U2Base::ReadEepromByte1080(uint8_t* value) {
 // ---- FPGA switch and value of the products that have them -----------------------------------
 
 int CVelcorR3U2Base::IsFpgaSwitchSupported() {
-    if (IsOneOf(productId_, {0x3150, 0x3170, 0x31E0, 0x3220})) return 1;
-    if (IsFpgaValueProduct(productId_) && sensor_) {
-        return (sensor_->FpgaVersion() & 0x8000) != 0 ? 1 : 0;
+    switch (traits_->fpgaSwitch) {
+        case FpgaSwitch::kNone:
+            return 0;
+        case FpgaSwitch::kRegister90:
+        case FpgaSwitch::kHeadVariant:
+            return 1;
+        case FpgaSwitch::kRegisterD1:
+            return sensor_ && (sensor_->FpgaVersion() & kFpgaSwitchVersionBit) != 0 ? 1 : 0;
     }
     return 0;
 }
@@ -661,42 +678,55 @@ int CVelcorR3U2Base::IsFpgaSwitchSupported() {
 int CVelcorR3U2Base::GetFpgaSwitch() {
     if (!IsFpgaSwitchSupported()) return 0;
     int ok = 0;
-    if (IsOneOf(productId_, {0x3150, 0x3170, 0x3220})) {
-        return ReadFpgaRegister(fpga::kPowerSwitch, &ok) == 15 ? 1 : 0;
-    }
-    if (productId_ == kProduct31E0) {
-        int32_t variant = 0;
-        if (!sensor_ || !sensor_->VariantOpE(&variant)) return 0;
-        const bool on = variant >= 1 && variant <= 8;
-        uint8_t stored = 0;
-        if (on && ReadEepromByte1080(&stored) && (stored == 0 || stored > 8)) {
-            WriteEepromByte1080(static_cast<uint8_t>(variant));
+    switch (traits_->fpgaSwitch) {
+        case FpgaSwitch::kRegister90:
+            return ReadFpgaRegister(fpga::kPowerSwitch, &ok) == kPowerSwitchOn ? 1 : 0;
+        case FpgaSwitch::kHeadVariant: {
+            int32_t variant = 0;
+            if (!sensor_ || !sensor_->VariantOpE(&variant)) return 0;
+            const bool on = variant >= 1 && variant <= kHighestSwitchVariant;
+            uint8_t stored = 0;
+            // The ROM keeps the variant to restore when the switch is turned on again.
+            if (on && ReadEepromByte1080(&stored) &&
+                (stored == 0 || stored > kHighestSwitchVariant)) {
+                WriteEepromByte1080(static_cast<uint8_t>(variant));
+            }
+            return on ? 1 : 0;
         }
-        return on ? 1 : 0;
+        case FpgaSwitch::kRegisterD1:
+            return ReadFpgaRegister(fpga::kSwitchD1, &ok) & 1;
+        case FpgaSwitch::kNone:
+            break;
     }
-    return ReadFpgaRegister(fpga::kSwitchD1, &ok) & 1;
+    return 0;
 }
 
 int CVelcorR3U2Base::SetFpgaSwitch(int on) {
     if (!IsFpgaSwitchSupported()) return 0;
     const int wanted = on != 0 ? 1 : 0;
     if (GetFpgaSwitch() == wanted) return 1;
-    if (IsOneOf(productId_, {0x3150, 0x3170, 0x3220})) {
-        return WriteFpgaRegister(fpga::kPowerSwitch, wanted ? 15 : 8);
+    switch (traits_->fpgaSwitch) {
+        case FpgaSwitch::kRegister90:
+            return WriteFpgaRegister(fpga::kPowerSwitch, wanted ? kPowerSwitchOn : kPowerSwitchOff);
+        case FpgaSwitch::kHeadVariant: {
+            uint8_t stored = 0;
+            if (wanted && !ReadEepromByte1080(&stored)) return 0;
+            return sensor_ ? sensor_->VariantOpD(wanted ? stored : 0) : 0;
+        }
+        case FpgaSwitch::kRegisterD1: {
+            int ok = 0;
+            const int reg = ReadFpgaRegister(fpga::kSwitchD1, &ok);
+            if (!ok) return 0;
+            return WriteFpgaRegister(fpga::kSwitchD1, wanted ? (reg | 1) : (reg & ~1));
+        }
+        case FpgaSwitch::kNone:
+            break;
     }
-    if (productId_ == kProduct31E0) {
-        uint8_t stored = 0;
-        if (wanted && !ReadEepromByte1080(&stored)) return 0;
-        return sensor_ ? sensor_->VariantOpD(wanted ? stored : 0) : 0;
-    }
-    int ok = 0;
-    const int reg = ReadFpgaRegister(fpga::kSwitchD1, &ok);
-    if (!ok) return 0;
-    return WriteFpgaRegister(fpga::kSwitchD1, wanted ? (reg | 1) : (reg & ~1));
+    return 0;
 }
 
 int CVelcorR3U2Base::IsFpgaValueSupported() {
-    return IsFpgaValueProduct(productId_) && IsFpgaSwitchSupported() ? 1 : 0;
+    return traits_->hasFpgaValue && IsFpgaSwitchSupported() ? 1 : 0;
 }
 
 int CVelcorR3U2Base::SetFpgaValue(uint16_t value) {
@@ -719,13 +749,13 @@ int CVelcorR3U2Base::QueryReserved() {
     return 0;
 }
 int CVelcorR3U2Base::GetFpgaValueMax() {
-    return IsFpgaValueProduct(productId_) ? 0xFFFF : 0;
+    return traits_->hasFpgaValue ? 0xFFFF : 0;
 }
 
 // ---- Serial text channel --------------------------------------------------------------------
 
 int CVelcorR3U2Base::ReceiveText(char* buffer, int length) {
-    if (!sensor_ || productId_ != kProduct3180 || buffer == nullptr || length < 0) return 0;
+    if (!sensor_ || !traits_->hasTextConsole || buffer == nullptr || length < 0) return 0;
     char line[256] = {};
     const int count = sensor_->ReceiveText(line, sizeof line);
     const int copied = count < length ? count : length;
@@ -734,7 +764,7 @@ int CVelcorR3U2Base::ReceiveText(char* buffer, int length) {
 }
 
 int CVelcorR3U2Base::SendText(const char* text, int length) {
-    if (!sensor_ || productId_ != kProduct3180 || text == nullptr || length < 0) return 0;
+    if (!sensor_ || !traits_->hasTextConsole || text == nullptr || length < 0) return 0;
     // The console reads up to a terminating zero, which travels with the text.
     std::vector<char> terminated(static_cast<size_t>(length) + 1, '\0');
     std::memcpy(terminated.data(), text, static_cast<size_t>(length));

@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/ProductTraits.h"
 #include "platform/DriverPort.h"
 #include "platform/Event.h"
 #include "platform/Thread.h"
@@ -286,6 +287,17 @@ class CVelcorR3U2Base {
     void PulseSensor();
     // Writes a 16-bit value to a low/high pair of FPGA registers.
     void WriteFpgaPair(int lowRegister, int value);
+    // The product's start-up step before the sensor's WaitReady; false when the camera never
+    // became ready and the start fails.
+    bool RunStartupStep();
+    // Tells the camera the pixel depth through the product's depth register.
+    bool WriteDepthRegister(int mode);
+    // The product's trigger handling between stopping the transfer and storing the mode; the
+    // mode to store.
+    int ApplyTriggerRule(int mode);
+    // Writes the window size and the picture's offsets, and what else the product needs
+    // after its geometry changed.
+    void WriteFrameGeometry(int width, int height);
     int BytesPerPixel() const { return bitDepthMode_ == 1 || bitDepthMode_ == 2 ? 2 : 1; }
     // Copies a finished frame into the ring, numbers it and wakes the reader.
     void PublishFrame(const uint8_t* frame);
@@ -308,6 +320,8 @@ class CVelcorR3U2Base {
     std::array<uint8_t, 64> deviceInfo_{};
     int transferMode_ = 0;
     int productId_ = -1;
+    // What this engine does differently for its product; follows productId_.
+    const ProductTraits* traits_ = &FindProductTraits(-1);
     std::vector<uint8_t> transferBuffer_;
     int bitDepthMode_ = 0;
     int triggerMode_ = -1;
