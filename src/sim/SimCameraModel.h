@@ -43,6 +43,8 @@
 
 namespace velcor::sim {
 
+class SimFamilySensor;
+
 // Register spaces of the control API.
 enum class RegisterSpace { Fpga = 1, Sensor = 2, Eeprom = 3 };
 
@@ -128,6 +130,8 @@ class SimCameraModel {
     uint8_t EepromByte(uint16_t address) const;
     uint8_t AuxRegister(uint8_t reg) const;
     uint8_t SensorRegister(uint16_t reg) const;
+    // The bridge's firmware byte, which sets the pixel depth of the cameras that read it.
+    void SetFirmwareByte(uint8_t value);
     void SetSensor(std::unique_ptr<SimSensor> sensor);
     void SetBusDevicePresent(uint8_t busAddress, bool present);
     // FPGA register 2 reads busy for the next `count` reads over the bus.
@@ -144,6 +148,9 @@ class SimCameraModel {
     I2cSlave* BusDevice(uint8_t busAddress);
     void SetReady(bool ready);
     void OnFpgaWrite(uint8_t reg, uint8_t value);
+    void OnFpgaRead(uint8_t reg);
+    // The frame size and depth the FPGA gives its next frame.
+    void FrameFormat(uint32_t* width, uint32_t* height, uint32_t* bytesPerPixel) const;
     void ScheduleSensorFrame(Clock::time_point now);
     bool MakeFrame(const SensorFrameState& state, bool triggered, SimFrame& frame);
     void FinishTriggeredFrame(std::vector<SimFrame>& out);
@@ -164,6 +171,8 @@ class SimCameraModel {
     Eeprom eeprom_;
     ByteRegisterChip aux_;
     std::unique_ptr<SimSensor> sensor_;
+    SimFamilySensor* family_ = nullptr;  // the sensor, when it is a family camera's
+    uint8_t firmwareByte_ = 0;
     SimScene scene_;
     std::map<uint8_t, bool> busPresent_;
     bool framesReleased_ = false;  // the bus write under way pulsed the frame release

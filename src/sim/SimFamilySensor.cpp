@@ -1,0 +1,78 @@
+#include "sim/SimFamilySensor.h"
+
+#include <cstring>
+
+namespace velcor::sim {
+
+SimFamilySensor::SimFamilySensor(const SimFamilyProduct& product) : product_(product) {}
+
+bool SimFamilySensor::WriteRegister16(uint16_t address, uint16_t value) {
+    Poke(address, static_cast<uint8_t>(value >> 8));
+    Poke(static_cast<uint16_t>(address + 1), static_cast<uint8_t>(value));
+    return true;
+}
+
+bool SimFamilySensor::ReadRegister16(uint16_t address, uint16_t* value) {
+    if (value == nullptr) return false;
+    const uint8_t high = Peek(address).value_or(0);
+    const uint8_t low = Peek(static_cast<uint16_t>(address + 1)).value_or(0);
+    *value = static_cast<uint16_t>(high << 8 | low);
+    return true;
+}
+
+uint32_t SimFamilySensor::Mailbox(uint32_t address) const {
+    auto found = mailbox_.find(address);
+    return found != mailbox_.end() ? found->second : 0;
+}
+
+void SimFamilySensor::RenderFrame(uint32_t width, uint32_t height, uint32_t bytesPerPixel,
+                                  uint32_t frameNumber, uint8_t* out, size_t bytes) {
+    const size_t rowBytes = static_cast<size_t>(width) * bytesPerPixel;
+    if (rowBytes == 0 || height == 0) {
+        std::memset(out, 0, bytes);
+        return;
+    }
+    const bool sixteen = bytesPerPixel == 2;
+    // Further planes (and bytes past the last whole row) repeat the picture's rows.
+    const size_t rows = bytes / rowBytes;
+    for (size_t r = 0; r < rows; ++r) {
+        const auto line = static_cast<uint32_t>(r % height);
+        const uint32_t pictureRow = product_.bottomRowFirst ? height - 1 - line : line;
+        uint8_t* row = out + r * rowBytes;
+        // The serial head's last row carries no picture.
+        if (product_.serialHead && line == height - 1) {
+            std::memset(row, 0, rowBytes);
+            continue;
+        }
+        for (uint32_t c = 0; c < width; ++c) {
+            const uint32_t x = product_.mirroredRows ? width - 1 - c : c;
+            const uint16_t sample =
+                FamilyPictureSample(product_.colour, x, pictureRow, frameNumber, sixteen);
+            if (sixteen) {
+                row[2 * c] = static_cast<uint8_t>(sample);
+                row[2 * c + 1] = static_cast<uint8_t>(sample >> 8);
+            } else {
+                row[c] = static_cast<uint8_t>(sample);
+            }
+        }
+    }
+    std::memset(out + rows * rowBytes, 0, bytes - rows * rowBytes);
+}
+
+bool SimFamilySensor::Word8Chip::Write(const uint8_t* data, int length) {
+    if (length < 1) return false;
+    pointer_ = data[0];
+    for (int i = 1; i + 1 < length; i += 2)
+        registers_[pointer_++] = static_cast<uint16_t>(data[i] << 8 | data[i + 1]);
+    return true;
+}
+
+bool SimFamilySensor::Word8Chip::Read(uint8_t* data, int length) {
+    for (int i = 0; i + 1 < length; i += 2) {
+        data[i] = static_cast<uint8_t>(registers_[pointer_] >> 8);
+        data[i + 1] = static_cast<uint8_t>(registers_[pointer_++]);
+    }
+    return true;
+}
+
+}  // namespace velcor::sim

@@ -1,0 +1,51 @@
+// The sensor of a family camera: a register file that keeps what the drivers write and answers
+// their read-backs in every wire form (16-bit numbers with byte or 16-bit values over I2C, the
+// bridge's relayed 16-bit registers, 8-bit numbers with 16-bit values, the FPGA mailbox), and
+// reads out the family's known picture in the sensor's own row order.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+
+#include "sim/SimFamilyProducts.h"
+#include "sim/SimI2cDevices.h"
+
+namespace velcor::sim {
+
+class SimFamilySensor : public SimSensor {
+  public:
+    explicit SimFamilySensor(const SimFamilyProduct& product);
+
+    const SimFamilyProduct& Product() const { return product_; }
+
+    // 16-bit registers are kept high byte first in the byte registers of their number.
+    bool WriteRegister16(uint16_t address, uint16_t value) override;
+    bool ReadRegister16(uint16_t address, uint16_t* value) override;
+    void RenderFrame(uint32_t width, uint32_t height, uint32_t bytesPerPixel, uint32_t frameNumber,
+                     uint8_t* out, size_t bytes) override;
+
+    // The registers behind the FPGA mailbox (device number in bits 24..31).
+    void WriteMailbox(uint32_t address, uint32_t value) { mailbox_[address] = value; }
+    uint32_t Mailbox(uint32_t address) const;
+
+    // The MT9P001's 8-bit register numbers with 16-bit values, at its own bus address.
+    I2cSlave& WordChip() { return wordChip_; }
+
+  private:
+    class Word8Chip : public I2cSlave {
+      public:
+        bool Write(const uint8_t* data, int length) override;
+        bool Read(uint8_t* data, int length) override;
+
+      private:
+        std::array<uint16_t, 256> registers_{};
+        uint8_t pointer_ = 0;
+    };
+
+    const SimFamilyProduct& product_;
+    std::map<uint32_t, uint32_t> mailbox_;
+    Word8Chip wordChip_;
+};
+
+}  // namespace velcor::sim
