@@ -119,6 +119,10 @@ void SimCameraModel::SetReady(bool ready) {
 // Every register the host writes over the bus, after the write.
 void SimCameraModel::OnFpgaWrite(uint8_t reg, uint8_t value) {
     AppendToTrace(trace_.fpgaWrites, std::make_pair(reg, value));
+    if (family_ != nullptr && family_->Product().size == FrameSizeSource::FpgaLatched &&
+        reg == fpga::kHeightHigh) {
+        latchedHeight_ = Pair(fpga_, fpga::kHeightLow);
+    }
     if (family_ != nullptr && family_->Product().wire == sensor_bus::Wire::FpgaMailbox &&
         reg >= sensor_bus::kMailboxFirst &&
         reg < sensor_bus::kMailboxFirst + sensor_bus::kMailboxLength) {
@@ -169,6 +173,9 @@ void SimCameraModel::FrameFormat(uint32_t* width, uint32_t* height, uint32_t* by
     const sensor_bus::RegisterLayout& layout = sensor_bus::LayoutOf(product.wire);
     switch (product.size) {
         case FrameSizeSource::Fpga:
+            break;
+        case FrameSizeSource::FpgaLatched:
+            *height = latchedHeight_;
             break;
         case FrameSizeSource::FpgaAlt:
             *width = Pair(fpga_, fpga::kWidthLowAlt);

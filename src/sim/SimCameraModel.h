@@ -173,6 +173,7 @@ class SimCameraModel {
     std::unique_ptr<SimSensor> sensor_;
     SimFamilySensor* family_ = nullptr;  // the sensor, when it is a family camera's
     uint8_t firmwareByte_ = 0;
+    uint32_t latchedHeight_ = 0;  // FrameSizeSource::FpgaLatched
     SimScene scene_;
     std::map<uint8_t, bool> busPresent_;
     bool framesReleased_ = false;  // the bus write under way pulsed the frame release

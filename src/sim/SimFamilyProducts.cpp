@@ -32,7 +32,7 @@ constexpr SimFamilyProduct kProducts[] = {
     {0x3050, Wire::Word32, true, false, false},
     {0x3090, Wire::Word32, true, true, true},
     {0x30B0, Wire::Word32, true, false, false},
-    {0x30C0, Wire::Word32, true, false, false},
+    {0x30C0, Wire::Word32, true, false, false, FrameSizeSource::FpgaLatched},
     {0x30F0, Wire::I2c16x8, true, false, false},
     {0x3100, Wire::I2c16x8, true, false, false},
     {0x3110, Wire::I2c16x8, true, false, false},
@@ -56,9 +56,9 @@ constexpr SimFamilyProduct kProducts[] = {
     LineScan(0x3210, true),
     {0x3220, Wire::Fpga, true, false, true},
     Sony(0x3260, false),
-    Sony(0x3270, false),
+    {0x3270, Wire::I2c16x8, false, false, false},  // the second model of the IMX990: upright
     Sony(0x3280, false),
-    Sony(0x3290, false),
+    {0x3290, Wire::I2c16x8, false, false, false},  // the second model of the IMX991: upright
     Sony(0x32A0, true),
     Sony(0x32B0, true),
     {0x32D0, Wire::Fpga, true, false, false, kAlt, D::RegA3},
@@ -70,7 +70,7 @@ constexpr SimFamilyProduct kProducts[] = {
     Memory(0x3340, D::Fixed8),
     Sony(0x3360, true),
     Sony(0x3370, false),
-    Sony(0x3380, false),
+    {0x3380, Wire::I2c16x8, false, false, false},  // the second model of the IMX992: upright
 };
 // clang-format on
 

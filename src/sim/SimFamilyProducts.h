@@ -11,7 +11,10 @@ namespace velcor::sim {
 
 // Where the FPGA takes the frame size from.
 enum class FrameSizeSource : uint8_t {
-    Fpga,         // registers 0x44/0x45 (width) and 0x40/0x41 (height)
+    Fpga,  // registers 0x44/0x45 (width) and 0x40/0x41 (height)
+    // As Fpga, with the height taken when its high byte is written: register 0x40 then
+    // takes a setting of the CCD readout.
+    FpgaLatched,
     FpgaAlt,      // registers 0x9C/0x9D and 0x9A/0x9B
     SensorRelay,  // the sensor's 16-bit window registers, set through the bridge's relay
     Mailbox,      // the window registers of the sensor behind the FPGA mailbox
