@@ -42,7 +42,7 @@ constexpr SimFamilyProduct kProducts[] = {
     {0x3150, Wire::Fpga, false, false, false},
     {0x3170, Wire::Fpga, false, false, false},
     // Rows right to left, top row first.
-    {0x3180, Wire::I2c16x8, false, false, true},
+    {0x3180, Wire::I2c16x8, false, false, true, kFpga, D::Reg3C, 1, false, false, true},
     LineScan(0x3190, false),
     LineScan(0x31A0, false),
     Sony(0x31B0, true),

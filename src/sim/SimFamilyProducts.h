@@ -42,6 +42,7 @@ struct SimFamilyProduct {
     int planes = 1;            // the frame holds this many window-sized planes
     bool frameMemory = false;  // frames are read out of the frame memory, not requested
     bool serialHead = false;   // the last row of the readout carries no picture
+    bool console = false;      // a text console answers at sensor register 0
 };
 
 // The row of a product id; null for the ROZE9701 camera and for ids without a row.

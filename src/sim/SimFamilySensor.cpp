@@ -1,10 +1,49 @@
 #include "sim/SimFamilySensor.h"
 
 #include <cstring>
+#include <iterator>
 
 namespace velcor::sim {
 
-SimFamilySensor::SimFamilySensor(const SimFamilyProduct& product) : product_(product) {}
+SimFamilySensor::SimFamilySensor(const SimFamilyProduct& product) : product_(product) {
+    PowerOn();
+}
+
+void SimFamilySensor::PowerOn() {
+    consoleOut_.clear();
+    consoleLine_.clear();
+    if (product_.console)
+        consoleOut_.assign(std::begin(kConsoleGreeting), std::end(kConsoleGreeting) - 1);
+}
+
+bool SimFamilySensor::Write(const uint8_t* data, int length) {
+    consoleSelected_ = product_.console && length >= 2 && data[0] == 0 && data[1] == 0;
+    if (!consoleSelected_) return SimSensor::Write(data, length);
+    for (int i = 2; i < length; ++i) {
+        const auto c = static_cast<char>(data[i]);
+        if (c == '\r' || c == '\n' || c == '\0') {
+            if (consoleLine_.empty()) continue;
+            consoleLine_.clear();
+            consoleOut_.insert(consoleOut_.end(), std::begin(kConsoleGreeting),
+                               std::end(kConsoleGreeting) - 1);
+        } else if (consoleLine_.size() < 255) {
+            consoleLine_.push_back(c);
+        }
+    }
+    return true;
+}
+
+bool SimFamilySensor::Read(uint8_t* data, int length) {
+    if (!consoleSelected_) return SimSensor::Read(data, length);
+    // Nothing to say reads as a zero byte.
+    for (int i = 0; i < length; ++i) {
+        data[i] = 0;
+        if (consoleOut_.empty()) continue;
+        data[i] = static_cast<uint8_t>(consoleOut_.front());
+        consoleOut_.pop_front();
+    }
+    return true;
+}
 
 bool SimFamilySensor::WriteRegister16(uint16_t address, uint16_t value) {
     Poke(address, static_cast<uint8_t>(value >> 8));

@@ -6,7 +6,9 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <map>
+#include <string>
 
 #include "sim/SimFamilyProducts.h"
 #include "sim/SimI2cDevices.h"
@@ -20,6 +22,8 @@ class SimFamilySensor : public SimSensor {
     const SimFamilyProduct& Product() const { return product_; }
 
     // 16-bit registers are kept high byte first in the byte registers of their number.
+    bool Write(const uint8_t* data, int length) override;
+    bool Read(uint8_t* data, int length) override;
     bool WriteRegister16(uint16_t address, uint16_t value) override;
     bool ReadRegister16(uint16_t address, uint16_t* value) override;
     void RenderFrame(uint32_t width, uint32_t height, uint32_t bytesPerPixel, uint32_t frameNumber,
@@ -31,6 +35,10 @@ class SimFamilySensor : public SimSensor {
 
     // The MT9P001's 8-bit register numbers with 16-bit values, at its own bus address.
     I2cSlave& WordChip() { return wordChip_; }
+
+    // The console's greeting: sent at power-on and again in answer to every line it receives.
+    static constexpr char kConsoleGreeting[] = "VELCOR 3180 CONSOLE READY\r\n";
+    void PowerOn() override;
 
   private:
     class Word8Chip : public I2cSlave {
@@ -44,6 +52,10 @@ class SimFamilySensor : public SimSensor {
     };
 
     const SimFamilyProduct& product_;
+    // The console: bytes it has to say, and the line it is being told.
+    bool consoleSelected_ = false;  // the register pointer is at the console register
+    std::deque<char> consoleOut_;
+    std::string consoleLine_;
     std::map<uint32_t, uint32_t> mailbox_;
     Word8Chip wordChip_;
 };

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
@@ -18,6 +19,7 @@
 #include "imaging/FrameConverter.h"
 #include "platform/Clock.h"
 #include "sim/SimFamilyProducts.h"
+#include "sim/SimFamilySensor.h"
 #include "sim/SimTestSupport.h"
 
 namespace velcor {
@@ -225,6 +227,56 @@ INSTANTIATE_TEST_SUITE_P(EveryProduct, FamilyStream, ::testing::ValuesIn(FamilyP
                              std::snprintf(name, sizeof name, "Pid%04X", info.param);
                              return std::string(name);
                          });
+
+// The console camera (0x3180) answers on its text channel: its greeting at power-on, and again
+// for every line it is sent.
+class FamilyConsole : public testing::SimTest {
+  protected:
+    void TearDown() override {
+        engine_.reset();
+        SimTest::TearDown();
+    }
+    platform::VirtualTimeScope virtualTime_;  // the console's 10 ms per byte
+    std::unique_ptr<CVelcorUSB3T2SimpleSdk> engine_;
+};
+
+TEST_F(FamilyConsole, GreetsAndAnswersEveryLine) {
+    ASSERT_GT(Attach(0x3180, "CONSOLE1"), 0);
+    engine_ = std::make_unique<CVelcorUSB3T2SimpleSdk>();
+    engine_->SetProductId(0x3180);
+    engine_->InitializeController(nullptr, nullptr);
+    ASSERT_EQ(engine_->OpenDevice(0), 1);
+    const std::string greeting = sim::SimFamilySensor::kConsoleGreeting;
+
+    char line[300] = {};
+    ASSERT_EQ(engine_->ReceiveText(line, sizeof line), static_cast<int>(greeting.size()));
+    EXPECT_EQ(std::string(line, greeting.size()), greeting);
+    // Nothing more to say: an empty line.
+    EXPECT_EQ(engine_->ReceiveText(line, sizeof line), 0);
+
+    const char command[] = "STATUS\r";
+    ASSERT_EQ(engine_->SendText(command, sizeof command - 1), 1);
+    std::fill(std::begin(line), std::end(line), '\0');
+    ASSERT_EQ(engine_->ReceiveText(line, sizeof line), static_cast<int>(greeting.size()));
+    EXPECT_EQ(std::string(line, greeting.size()), greeting);
+    // A caller's short buffer takes what fits.
+    ASSERT_EQ(engine_->SendText(command, sizeof command - 1), 1);
+    char shortBuffer[6] = {};
+    EXPECT_EQ(engine_->ReceiveText(shortBuffer, sizeof shortBuffer),
+              static_cast<int>(greeting.size()));
+    EXPECT_EQ(std::string(shortBuffer, sizeof shortBuffer), greeting.substr(0, 6));
+}
+
+TEST_F(FamilyConsole, OtherProductsHaveNoTextChannel) {
+    ASSERT_GT(Attach(0x3170, "CONSOLE2"), 0);
+    engine_ = std::make_unique<CVelcorUSB3T2SimpleSdk>();
+    engine_->SetProductId(0x3170);
+    engine_->InitializeController(nullptr, nullptr);
+    ASSERT_EQ(engine_->OpenDevice(0), 1);
+    char line[64] = {};
+    EXPECT_EQ(engine_->ReceiveText(line, sizeof line), 0);
+    EXPECT_EQ(engine_->SendText("STATUS\r", 7), 0);
+}
 
 }  // namespace
 }  // namespace velcor
