@@ -21,6 +21,8 @@ constexpr uint8_t kRozeVerticalOffset = 10;
 constexpr uint8_t kRozeHorizontalOffset = 32;
 constexpr uint32_t kRozeFrameLength = 1054;
 constexpr uint32_t kRozeLineLength = 1344;
+// 512 MiB slots, in 256-byte units: room for 19568 x 12588 samples of 16 bits.
+constexpr uint32_t kFamilyMemorySlotUnits = 0x200000;
 
 uint32_t SeedOf(const std::string& text) {
     uint32_t hash = 2166136261u;  // FNV-1a
@@ -84,10 +86,14 @@ SimCameraModel::SimCameraModel(const SimCameraConfig& config, SimBufferPool& buf
     fpga_.Set(fpga::kWidthHigh, static_cast<uint8_t>(config.frameWidth >> 8));
     fpga_.Set(fpga::kPixelDepth, 1);
     fpga_.Set(fpga::kSerialLink, fpga::kSerialLinkReady);
-    fpga_.Set(fpga::kSlotSize0, static_cast<uint8_t>(config.slotSizeUnits));
-    fpga_.Set(fpga::kSlotSize1, static_cast<uint8_t>(config.slotSizeUnits >> 8));
-    fpga_.Set(fpga::kSlotSize2, static_cast<uint8_t>(config.slotSizeUnits >> 16));
-    fpga_.Set(fpga::kSlotSize3, static_cast<uint8_t>(config.slotSizeUnits >> 24));
+    // The frame-memory family cameras carry slots for their largest frame, 16-bit.
+    const uint32_t slotUnits = family_ != nullptr && family_->Product().frameMemory
+                                   ? kFamilyMemorySlotUnits
+                                   : config.slotSizeUnits;
+    fpga_.Set(fpga::kSlotSize0, static_cast<uint8_t>(slotUnits));
+    fpga_.Set(fpga::kSlotSize1, static_cast<uint8_t>(slotUnits >> 8));
+    fpga_.Set(fpga::kSlotSize2, static_cast<uint8_t>(slotUnits >> 16));
+    fpga_.Set(fpga::kSlotSize3, static_cast<uint8_t>(slotUnits >> 24));
     if (config.productId == kProductRoze9701) {
         // The FPGA's configuration for the ROZE9701: the picture's place in the sensor's
         // output, the sensor's power-on frame timing, rows unmirrored.
@@ -155,8 +161,25 @@ void SimCameraModel::OnFpgaRead(uint8_t reg) {
         !powered_) {
         return;
     }
-    SimFrame frame;
-    if (MakeFrame(sensor_->FrameState(), false, frame)) buffers_.GiveBack(frame.pixels);
+    MakeMemoryFrame();
+}
+
+void SimCameraModel::MakeMemoryFrame() {
+    MemoryFrame frame;
+    FrameFormat(&frame.width, &frame.height, &frame.bytesPerPixel);
+    frame.number = frameNumber_++;
+    slot_ = (slot_ + 1) % std::max<uint32_t>(config_.slotCount, 1);
+    memoryFrames_[slot_] = frame;
+    fpga_.Set(fpga::kFrameCounter, static_cast<uint8_t>(fpga_.Get(fpga::kFrameCounter) + 1));
+    fpga_.Set(fpga::kNewestSlotLow, static_cast<uint8_t>(slot_));
+    fpga_.Set(fpga::kNewestSlotHigh, static_cast<uint8_t>(slot_ >> 8));
+}
+
+uint64_t SimCameraModel::SlotBytes() const {
+    const uint32_t units = fpga_.Get(fpga::kSlotSize0) | fpga_.Get(fpga::kSlotSize1) << 8 |
+                           fpga_.Get(fpga::kSlotSize2) << 16 |
+                           static_cast<uint32_t>(fpga_.Get(fpga::kSlotSize3)) << 24;
+    return uint64_t{units} * 256;
 }
 
 void SimCameraModel::SetFirmwareByte(uint8_t value) {
@@ -480,6 +503,22 @@ void SimCameraModel::PowerOff() {
 // --- Frame memory ------------------------------------------------------------------------
 
 void SimCameraModel::ReadFrameMemoryLocked(uint64_t address, uint8_t* out, size_t length) const {
+    const uint64_t slotBytes = memoryFrames_.empty() || family_ == nullptr ? 0 : SlotBytes();
+    while (length > 0 && slotBytes != 0) {
+        // A family camera's frame is drawn where it is read.
+        const uint64_t within = address % slotBytes;
+        auto found = memoryFrames_.find(static_cast<uint32_t>(address / slotBytes));
+        if (found == memoryFrames_.end()) break;
+        const MemoryFrame& frame = found->second;
+        const uint64_t frameBytes = uint64_t{frame.width} * frame.height * frame.bytesPerPixel;
+        if (within >= frameBytes) break;
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(length, frameBytes - within));
+        family_->RenderBytes(frame.width, frame.height, frame.bytesPerPixel, frame.number, within,
+                             out, n);
+        out += n;
+        address += n;
+        length -= n;
+    }
     while (length > 0) {
         const uint64_t page = address / kPage;
         const size_t within = static_cast<size_t>(address % kPage);
@@ -591,6 +630,7 @@ void SimCameraModel::SetSensor(std::unique_ptr<SimSensor> sensor) {
     std::lock_guard lock(mutex_);
     sensor_ = std::move(sensor);
     family_ = dynamic_cast<SimFamilySensor*>(sensor_.get());
+    memoryFrames_.clear();
 }
 
 void SimCameraModel::SetBusDevicePresent(uint8_t busAddress, bool present) {

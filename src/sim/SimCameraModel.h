@@ -149,6 +149,8 @@ class SimCameraModel {
     void SetReady(bool ready);
     void OnFpgaWrite(uint8_t reg, uint8_t value);
     void OnFpgaRead(uint8_t reg);
+    void MakeMemoryFrame();
+    uint64_t SlotBytes() const;
     // The frame size and depth the FPGA gives its next frame.
     void FrameFormat(uint32_t* width, uint32_t* height, uint32_t* bytesPerPixel) const;
     void ScheduleSensorFrame(Clock::time_point now);
@@ -174,6 +176,12 @@ class SimCameraModel {
     SimFamilySensor* family_ = nullptr;  // the sensor, when it is a family camera's
     uint8_t firmwareByte_ = 0;
     uint32_t latchedHeight_ = 0;  // FrameSizeSource::FpgaLatched
+    // The frames in the slots of a family camera's frame memory, drawn when they are read.
+    struct MemoryFrame {
+        uint32_t number = 0;
+        uint32_t width = 0, height = 0, bytesPerPixel = 1;
+    };
+    std::map<uint32_t, MemoryFrame> memoryFrames_;
     SimScene scene_;
     std::map<uint8_t, bool> busPresent_;
     bool framesReleased_ = false;  // the bus write under way pulsed the frame release

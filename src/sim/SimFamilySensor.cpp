@@ -1,5 +1,6 @@
 #include "sim/SimFamilySensor.h"
 
+#include <algorithm>
 #include <cstring>
 #include <iterator>
 
@@ -66,36 +67,42 @@ uint32_t SimFamilySensor::Mailbox(uint32_t address) const {
 
 void SimFamilySensor::RenderFrame(uint32_t width, uint32_t height, uint32_t bytesPerPixel,
                                   uint32_t frameNumber, uint8_t* out, size_t bytes) {
-    const size_t rowBytes = static_cast<size_t>(width) * bytesPerPixel;
+    RenderBytes(width, height, bytesPerPixel, frameNumber, 0, out, bytes);
+}
+
+void SimFamilySensor::RenderBytes(uint32_t width, uint32_t height, uint32_t bytesPerPixel,
+                                  uint32_t frameNumber, uint64_t offset, uint8_t* out,
+                                  size_t length) const {
+    const uint64_t rowBytes = uint64_t{width} * bytesPerPixel;
     if (rowBytes == 0 || height == 0) {
-        std::memset(out, 0, bytes);
+        std::memset(out, 0, length);
         return;
     }
     const bool sixteen = bytesPerPixel == 2;
-    // Further planes (and bytes past the last whole row) repeat the picture's rows.
-    const size_t rows = bytes / rowBytes;
-    for (size_t r = 0; r < rows; ++r) {
-        const auto line = static_cast<uint32_t>(r % height);
+    // Further planes repeat the picture's rows.
+    while (length > 0) {
+        const uint64_t row = offset / rowBytes;
+        const auto within = static_cast<uint32_t>(offset % rowBytes);
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(length, rowBytes - within));
+        const auto line = static_cast<uint32_t>(row % height);
         const uint32_t pictureRow = product_.bottomRowFirst ? height - 1 - line : line;
-        uint8_t* row = out + r * rowBytes;
-        // The serial head's last row carries no picture.
         if (product_.serialHead && line == height - 1) {
-            std::memset(row, 0, rowBytes);
-            continue;
-        }
-        for (uint32_t c = 0; c < width; ++c) {
-            const uint32_t x = product_.mirroredRows ? width - 1 - c : c;
-            const uint16_t sample =
-                FamilyPictureSample(product_.colour, x, pictureRow, frameNumber, sixteen);
-            if (sixteen) {
-                row[2 * c] = static_cast<uint8_t>(sample);
-                row[2 * c + 1] = static_cast<uint8_t>(sample >> 8);
-            } else {
-                row[c] = static_cast<uint8_t>(sample);
+            // The serial head's last row carries no picture.
+            std::memset(out, 0, n);
+        } else {
+            for (size_t i = 0; i < n; ++i) {
+                const uint32_t byte = within + static_cast<uint32_t>(i);
+                const uint32_t c = byte / bytesPerPixel;
+                const uint32_t x = product_.mirroredRows ? width - 1 - c : c;
+                const uint16_t sample =
+                    FamilyPictureSample(product_.colour, x, pictureRow, frameNumber, sixteen);
+                out[i] = static_cast<uint8_t>(byte % bytesPerPixel == 0 ? sample : sample >> 8);
             }
         }
+        out += n;
+        offset += n;
+        length -= n;
     }
-    std::memset(out + rows * rowBytes, 0, bytes - rows * rowBytes);
 }
 
 bool SimFamilySensor::Word8Chip::Write(const uint8_t* data, int length) {

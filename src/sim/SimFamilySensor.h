@@ -28,6 +28,10 @@ class SimFamilySensor : public SimSensor {
     bool ReadRegister16(uint16_t address, uint16_t* value) override;
     void RenderFrame(uint32_t width, uint32_t height, uint32_t bytesPerPixel, uint32_t frameNumber,
                      uint8_t* out, size_t bytes) override;
+    // `length` bytes of a frame's readout from byte `offset` on: only what is asked for is
+    // drawn, so a piece of a large frame costs what the piece holds.
+    void RenderBytes(uint32_t width, uint32_t height, uint32_t bytesPerPixel, uint32_t frameNumber,
+                     uint64_t offset, uint8_t* out, size_t length) const;
 
     // The registers behind the FPGA mailbox (device number in bits 24..31).
     void WriteMailbox(uint32_t address, uint32_t value) { mailbox_[address] = value; }
