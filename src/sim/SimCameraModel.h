@@ -7,7 +7,12 @@
 // Cameras of product 0x32C0 carry the ROZE9701 model at 0x48 and render the scene in front of
 // the lens through its window, mirrors, exposure, gain and black level; the FPGA cuts the frame
 // out with its frame size and offset registers and sends it at the pixel depth of register
-// 0x3C. Other products carry a plain register file that draws a moving test frame.
+// 0x3C. Cameras of the other products of the sensor family carry a register-file sensor on the
+// bus address of their wire form (SimFamilySensor.h) that reads out the family's known picture;
+// their FPGA takes the frame size and pixel depth from their product's registers, and a
+// frame-memory camera finishes a frame whenever the host looks for the newest slot and draws it
+// only where the host reads it. Any other product id gets a plain register file that draws a
+// moving test frame.
 //
 // Frame timing: a frame request is answered with the next frame the sensor finishes:
 // free-running, after frame length x line length / pixel clock; in trigger mode (sensor
