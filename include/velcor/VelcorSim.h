@@ -50,8 +50,9 @@ extern "C" {
                                     other products: 0-0xFFFF */
 #define VELCORSIM_SPACE_EEPROM 3 /* configuration EEPROM (I2C 0xA2), addresses 0-0xFFFF */
 
-/* Scenes of VelcorSim_SetScene (cameras of product 0x32C0; cameras of other products always draw
-   their own moving test frame). */
+/* Scenes of VelcorSim_SetScene (cameras of product 0x32C0; cameras of the other products always
+   draw their own moving test picture: a ramp on monochrome sensors, a Bayer mosaic of phase 0 on
+   colour sensors). */
 /* A smooth, slowly moving scene whose brightness follows exposure, gain and black level and
    saturates, with noise and the camera's defect pixels. The default. */
 #define VELCOR_SIM_SCENE_NATURAL 0

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/CriticalSection.h"
+#include "protocol/SensorRegisterLayout.h"
 #include "sensors/SensorCatalog.h"
 #include "transport/ControllerBase.h"
 
@@ -17,10 +18,10 @@ class RegisterTransport {
   public:
     // The FPGA mailbox: the device number goes to register 32, then the address (bits 0..23
     // of the register number, high byte first) and the 32-bit value (high byte first).
-    static constexpr uint8_t kMailboxFirst = 32;
-    static constexpr int kMailboxLength = 8;
-    static constexpr uint8_t kMailboxDeviceA = 11;
-    static constexpr uint8_t kMailboxDeviceB = 13;
+    static constexpr uint8_t kMailboxFirst = sensor_bus::kMailboxFirst;
+    static constexpr int kMailboxLength = sensor_bus::kMailboxLength;
+    static constexpr uint8_t kMailboxDeviceA = sensor_bus::kMailboxDeviceA;
+    static constexpr uint8_t kMailboxDeviceB = sensor_bus::kMailboxDeviceB;
     // MT9J001 behind product 0x3042: the firmware relays the 16-bit registers.
     static constexpr int32_t kRelayedRegisters = 0x10000;
 

@@ -4,70 +4,32 @@
 #include <cmath>
 
 #include "platform/Clock.h"
+#include "protocol/SensorRegisterLayout.h"
 
 namespace velcor {
 namespace {
 
-// Where a family of sensors keeps its settings. Multi-byte values take consecutive byte
-// registers on the byte-wide transports.
-struct RegisterLayout {
-    uint32_t run = 0;  // readout control: 1 runs, 0 stops
-    uint32_t mirror = 0;
-    uint32_t mirrorVBit = 0;
-    uint32_t mirrorHBit = 0;
-    uint32_t windowX = 0, windowY = 0, windowWidth = 0, windowHeight = 0;  // two bytes each
-    uint32_t exposure = 0;
-    int exposureBytes = 0;
-    uint32_t gain = 0;
-    int gainBytes = 0;
-    uint32_t trigger = 0;  // 1 triggered readout, 0 free-running
-    uint32_t blackLevel = 0;
-    uint32_t channelGain = 0;    // four channels from here
-    uint32_t channelOffset = 0;  // four channels from here
-};
+using sensor_bus::RegisterLayout;
 
-// Columns: run, mirror, vertical and horizontal mirror bits, window x, y, width, height,
-// exposure and its bytes, gain and its bytes, trigger, black level, channel gains, offsets.
-// Sony-style sensors on 16-bit register numbers.
-constexpr RegisterLayout kSonyLayout = {0x3000, 0x3007, 0x01, 0x02,   0x3040, 0x3044, 0x3042,
-                                        0x3046, 0x3020, 3,    0x3014, 2,      0x300B, 0x3030};
-// Aptina sensors with 16-bit registers; the gains are programmed by the MT9 classes.
-constexpr RegisterLayout kMt9Layout = {0x0100, 0x3040, 0x8000, 0x4000, 0x3004, 0x3002, 0x034C,
-                                       0x034E, 0x3012, 2,      0x305E, 2,      0x30CE};
-// The MT9P001 with 8-bit register numbers.
-constexpr RegisterLayout kMt9pLayout = {0x0B, 0x20, 0x8000, 0x4000, 0x02, 0x01, 0x04,
-                                        0x03, 0x09, 2,      0x35,   2,    0x1E};
-// The CCD timing generator and front end behind the bridge's register words.
-constexpr RegisterLayout kCcdLayout = {0x0001, 0x0020, 0x01,   0x02,  0x0010, 0x0011,
-                                       0x0012, 0x0013, 0x0014, 4,     0x0015, 4,
-                                       0x0016, 0x0017, 0x0100, 0x0110};
-// Cameras whose FPGA is the sensor interface.
-constexpr RegisterLayout kFpgaLayout = {0x60, 0x61, 0x01, 0x02, 0x62, 0x64, 0x66,
-                                        0x68, 0x6A, 3,    0x6D, 1,    0x6E, 0x70};
-// Sensors behind the FPGA mailbox: device 11 carries the sensor's own registers.
-constexpr uint32_t kMbx = 11u << 24;
-// clang-format off
-constexpr RegisterLayout kMailboxLayout = {kMbx, 0, 0, 0,
-                                           kMbx | 0x0100, kMbx | 0x0101, kMbx | 0x0102, kMbx | 0x0103,
-                                           kMbx | 0x0200, 4, kMbx | 0x0201, 4, kMbx | 0x0202};
-// clang-format on
-
+// The register layout of the sensor behind a driver's transport.
 const RegisterLayout& LayoutOf(RegisterForm form) {
+    using sensor_bus::Wire;
     switch (form) {
+        case RegisterForm::None:
+            return sensor_bus::LayoutOf(Wire::None);
         case RegisterForm::I2c16x16:
-            return kMt9Layout;
+            return sensor_bus::LayoutOf(Wire::I2c16x16);
         case RegisterForm::I2c8x16:
-            return kMt9pLayout;
+            return sensor_bus::LayoutOf(Wire::I2c8x16);
         case RegisterForm::Word32:
         case RegisterForm::Word32Copied:
-            return kCcdLayout;
+            return sensor_bus::LayoutOf(Wire::Word32);
         case RegisterForm::Fpga:
-        case RegisterForm::None:
-            return kFpgaLayout;
+            return sensor_bus::LayoutOf(Wire::Fpga);
         case RegisterForm::FpgaMailbox:
-            return kMailboxLayout;
+            return sensor_bus::LayoutOf(Wire::FpgaMailbox);
         default:
-            return kSonyLayout;
+            return sensor_bus::LayoutOf(Wire::I2c16x8);
     }
 }
 

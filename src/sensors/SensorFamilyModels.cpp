@@ -272,6 +272,53 @@ void CSensorCooledSony::SetModelCode(int32_t code) {
     info_.orientation = code == firstCode_ ? 4 : 1;
 }
 
+CSensorPid3180::CSensorPid3180(CControllerBase* controller, uint8_t busAddress)
+    : CSensorFamily(controller, busAddress, CatalogRow("CSensorPid3180")) {}
+
+int32_t CSensorPid3180::ReceiveText(char* buffer, int32_t length) {
+    if (buffer == nullptr || length <= 0 || !HasController()) return 0;
+    int32_t count = 0;
+    for (;;) {
+        uint32_t value = 0;
+        // A failed read ends the line with what came so far.
+        if (!ReadRegister(kConsoleRegister, &value)) return count;
+        const auto byte = static_cast<char>(value);
+        if (byte == '\r' && count > 0) {
+            // The line feed after the carriage return belongs to the line.
+            platform::Sleep(kConsoleByteMs);
+            ReadRegister(kConsoleRegister, &value);
+            if (count + 2 > length) return 0;
+            buffer[count] = '\r';
+            buffer[count + 1] = '\n';
+            return count + 2;
+        }
+        if (byte == '\0' || byte == '\n') {
+            if (count == 0) return 0;
+            if (count + 1 > length) return 0;
+            buffer[count] = byte;
+            return count + 1;
+        }
+        // A line longer than the buffer is not a line the console sends.
+        if (count + 1 >= length) return 0;
+        buffer[count++] = byte;
+        platform::Sleep(kConsoleByteMs);
+    }
+}
+
+int32_t CSensorPid3180::SendText(const char* text, int32_t length) {
+    if (text == nullptr || length <= 0 || !HasController()) return 0;
+    // What the console said before is not an answer to this text.
+    char scratch[kLineBuffer] = {};
+    ReceiveText(scratch, kLineBuffer - 1);
+    int32_t ok = 0;
+    for (int32_t i = 0; i < length && text[i] != '\0'; ++i) {
+        ok = WriteRegister(kConsoleRegister, static_cast<uint8_t>(text[i]));
+        if (!ok) break;
+        platform::Sleep(kConsoleByteMs);
+    }
+    return ok;
+}
+
 CSensorIMX990::CSensorIMX990(CControllerBase* controller, uint8_t busAddress)
     : CSensorCooledSony(controller, busAddress, "CSensorIMX990", 109, 110) {}
 

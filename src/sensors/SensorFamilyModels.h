@@ -36,7 +36,6 @@ inline constexpr char kPid3130[] = "CSensorPid3130";
 inline constexpr char kPid3140[] = "CSensorPid3140";
 inline constexpr char kPid3150[] = "CSensorPid3150";
 inline constexpr char kPid3170[] = "CSensorPid3170";
-inline constexpr char kPid3180[] = "CSensorPid3180";
 inline constexpr char kPid3190[] = "CSensorPid3190";
 inline constexpr char kPid31A0[] = "CSensorPid31A0";
 inline constexpr char kIMX250[] = "CSensorIMX250";
@@ -70,7 +69,6 @@ using CSensorPid3130 = CSensorOf<sensor_names::kPid3130>;
 using CSensorPid3140 = CSensorOf<sensor_names::kPid3140>;
 using CSensorPid3150 = CSensorOf<sensor_names::kPid3150>;
 using CSensorPid3170 = CSensorOf<sensor_names::kPid3170>;
-using CSensorPid3180 = CSensorOf<sensor_names::kPid3180>;
 using CSensorPid3190 = CSensorOf<sensor_names::kPid3190>;
 using CSensorPid31A0 = CSensorOf<sensor_names::kPid31A0>;
 using CSensorIMX250 = CSensorOf<sensor_names::kIMX250>;
@@ -180,6 +178,19 @@ class CSensorPid32D0 final : public CSensorFamily {
     int32_t SetGainStep(int32_t step) override;
     int32_t GetGainStep(int32_t* step) override;
     int32_t GetGainStepLabel(int32_t step, char* text, size_t capacity) override;
+};
+
+// The camera with a text console behind its sensor interface: sensor register 0 carries the
+// console's bytes, one per register access, both ways.
+class CSensorPid3180 final : public CSensorFamily {
+  public:
+    static constexpr uint32_t kConsoleRegister = 0;
+    static constexpr uint32_t kConsoleByteMs = 10;  // between two bytes of the console
+    static constexpr int32_t kLineBuffer = 256;
+
+    CSensorPid3180(CControllerBase* controller, uint8_t busAddress);
+    int32_t ReceiveText(char* buffer, int32_t length) override;
+    int32_t SendText(const char* text, int32_t length) override;
 };
 
 // The cooled Sony models: each class serves two products, told apart by the model code,

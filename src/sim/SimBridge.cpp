@@ -312,6 +312,7 @@ bool SimBridge::HandleVendorRequest(uint8_t request, uint16_t value, uint16_t in
         case usb::kRequestSetFirmwareByte:
             if (dataLength < 1) return false;
             firmwareByte_ = data[0];
+            model_.SetFirmwareByte(firmwareByte_);
             return true;
         case usb::kRequestGetFirmwareByte:
             if (dataLength < 1) return false;

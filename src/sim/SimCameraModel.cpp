@@ -5,7 +5,9 @@
 #include <string>
 
 #include "protocol/FpgaRegisterMap.h"
+#include "protocol/SensorRegisterLayout.h"
 #include "protocol/UsbProtocol.h"
+#include "sim/SimFamilySensor.h"
 #include "sim/SimRoze9701Chip.h"
 
 namespace velcor::sim {
@@ -19,6 +21,8 @@ constexpr uint8_t kRozeVerticalOffset = 10;
 constexpr uint8_t kRozeHorizontalOffset = 32;
 constexpr uint32_t kRozeFrameLength = 1054;
 constexpr uint32_t kRozeLineLength = 1344;
+// 512 MiB slots, in 256-byte units: room for 19568 x 12588 samples of 16 bits.
+constexpr uint32_t kFamilyMemorySlotUnits = 0x200000;
 
 uint32_t SeedOf(const std::string& text) {
     uint32_t hash = 2166136261u;  // FNV-1a
@@ -29,7 +33,14 @@ uint32_t SeedOf(const std::string& text) {
 
 std::unique_ptr<SimSensor> MakeSensor(uint16_t productId) {
     if (productId == kProductRoze9701) return std::make_unique<SimRoze9701Chip>();
+    if (const SimFamilyProduct* product = FindSimFamilyProduct(productId)) {
+        return std::make_unique<SimFamilySensor>(*product);
+    }
     return std::make_unique<SimSensor>();
+}
+
+uint32_t Pair(const FpgaRegisterFile& fpga, uint8_t low) {
+    return fpga.Get(low) | fpga.Get(static_cast<uint8_t>(low + 1)) << 8;
 }
 
 std::chrono::steady_clock::duration Seconds(double seconds) {
@@ -51,11 +62,19 @@ SimCameraModel::SimCameraModel(const SimCameraConfig& config, SimBufferPool& buf
       fastFrames_(config.fastFrames),
       lastFrameBoundary_(Clock::now()) {
     fpga_.SetWriteObserver([this](uint8_t reg, uint8_t value) { OnFpgaWrite(reg, value); });
+    fpga_.SetReadObserver([this](uint8_t reg) { OnFpgaRead(reg); });
+    family_ = dynamic_cast<SimFamilySensor*>(sensor_.get());
     scene_.SetDefects(config.hotPixels, config.deadPixels, SeedOf(config.serialNumber) ^ 0xDEFEC7u);
     busPresent_ = {{usb::kBusFpga, true},
                    {usb::kBusSensor, true},
                    {usb::kBusAux, true},
                    {usb::kBusEeprom, true}};
+    if (family_ != nullptr) {
+        // A family camera's sensor answers at the address of its wire form.
+        busPresent_[sensor_bus::kAddressMt9] = true;
+        busPresent_[sensor_bus::kAddressHead] = true;
+        busPresent_[sensor_bus::kAddressMt9p] = true;
+    }
 
     fpga_.Set(fpga::kVersionLow, static_cast<uint8_t>(config.fpgaVersion));
     fpga_.Set(fpga::kVersionHigh, static_cast<uint8_t>(config.fpgaVersion >> 8));
@@ -67,10 +86,14 @@ SimCameraModel::SimCameraModel(const SimCameraConfig& config, SimBufferPool& buf
     fpga_.Set(fpga::kWidthHigh, static_cast<uint8_t>(config.frameWidth >> 8));
     fpga_.Set(fpga::kPixelDepth, 1);
     fpga_.Set(fpga::kSerialLink, fpga::kSerialLinkReady);
-    fpga_.Set(fpga::kSlotSize0, static_cast<uint8_t>(config.slotSizeUnits));
-    fpga_.Set(fpga::kSlotSize1, static_cast<uint8_t>(config.slotSizeUnits >> 8));
-    fpga_.Set(fpga::kSlotSize2, static_cast<uint8_t>(config.slotSizeUnits >> 16));
-    fpga_.Set(fpga::kSlotSize3, static_cast<uint8_t>(config.slotSizeUnits >> 24));
+    // The frame-memory family cameras carry slots for their largest frame, 16-bit.
+    const uint32_t slotUnits = family_ != nullptr && family_->Product().frameMemory
+                                   ? kFamilyMemorySlotUnits
+                                   : config.slotSizeUnits;
+    fpga_.Set(fpga::kSlotSize0, static_cast<uint8_t>(slotUnits));
+    fpga_.Set(fpga::kSlotSize1, static_cast<uint8_t>(slotUnits >> 8));
+    fpga_.Set(fpga::kSlotSize2, static_cast<uint8_t>(slotUnits >> 16));
+    fpga_.Set(fpga::kSlotSize3, static_cast<uint8_t>(slotUnits >> 24));
     if (config.productId == kProductRoze9701) {
         // The FPGA's configuration for the ROZE9701: the picture's place in the sensor's
         // output, the sensor's power-on frame timing, rows unmirrored.
@@ -102,6 +125,24 @@ void SimCameraModel::SetReady(bool ready) {
 // Every register the host writes over the bus, after the write.
 void SimCameraModel::OnFpgaWrite(uint8_t reg, uint8_t value) {
     AppendToTrace(trace_.fpgaWrites, std::make_pair(reg, value));
+    if (family_ != nullptr && family_->Product().size == FrameSizeSource::FpgaLatched &&
+        reg == fpga::kHeightHigh) {
+        latchedHeight_ = Pair(fpga_, fpga::kHeightLow);
+    }
+    if (family_ != nullptr && family_->Product().wire == sensor_bus::Wire::FpgaMailbox &&
+        reg >= sensor_bus::kMailboxFirst &&
+        reg < sensor_bus::kMailboxFirst + sensor_bus::kMailboxLength) {
+        // The mailbox passes its word on whenever a byte of it changes: the host rewrites
+        // only the bytes that differ, so the last byte it writes completes the word.
+        uint8_t word[sensor_bus::kMailboxLength];
+        for (int i = 0; i < sensor_bus::kMailboxLength; ++i)
+            word[i] = fpga_.Get(static_cast<uint8_t>(sensor_bus::kMailboxFirst + i));
+        const uint32_t address = static_cast<uint32_t>(word[0]) << 24 |
+                                 static_cast<uint32_t>(word[1]) << 16 | word[2] << 8 | word[3];
+        const uint32_t data = static_cast<uint32_t>(word[4]) << 24 |
+                              static_cast<uint32_t>(word[5]) << 16 | word[6] << 8 | word[7];
+        family_->WriteMailbox(address, data);
+    }
     if (reg == fpga::kFrameRelease && value == 1) framesReleased_ = true;
     if (reg == fpga::kResetRequest && (value & fpga::kResetRequestBit) != 0 &&
         config_.productId == kProductRoze9701) {
@@ -112,6 +153,95 @@ void SimCameraModel::OnFpgaWrite(uint8_t reg, uint8_t value) {
         DropStoredFrames();
         if (resetsToReady_ > 0 && --resetsToReady_ == 0) SetReady(true);
     }
+}
+
+void SimCameraModel::OnFpgaRead(uint8_t reg) {
+    // A frame-memory camera keeps filling its slots; the host looks at the newest one.
+    if (reg != fpga::kNewestSlotLow || family_ == nullptr || !family_->Product().frameMemory ||
+        !powered_) {
+        return;
+    }
+    MakeMemoryFrame();
+}
+
+void SimCameraModel::MakeMemoryFrame() {
+    MemoryFrame frame;
+    FrameFormat(&frame.width, &frame.height, &frame.bytesPerPixel);
+    frame.number = frameNumber_++;
+    slot_ = (slot_ + 1) % std::max<uint32_t>(config_.slotCount, 1);
+    memoryFrames_[slot_] = frame;
+    fpga_.Set(fpga::kFrameCounter, static_cast<uint8_t>(fpga_.Get(fpga::kFrameCounter) + 1));
+    fpga_.Set(fpga::kNewestSlotLow, static_cast<uint8_t>(slot_));
+    fpga_.Set(fpga::kNewestSlotHigh, static_cast<uint8_t>(slot_ >> 8));
+}
+
+uint64_t SimCameraModel::SlotBytes() const {
+    const uint32_t units = fpga_.Get(fpga::kSlotSize0) | fpga_.Get(fpga::kSlotSize1) << 8 |
+                           fpga_.Get(fpga::kSlotSize2) << 16 |
+                           static_cast<uint32_t>(fpga_.Get(fpga::kSlotSize3)) << 24;
+    return uint64_t{units} * 256;
+}
+
+void SimCameraModel::SetFirmwareByte(uint8_t value) {
+    std::lock_guard lock(mutex_);
+    firmwareByte_ = value;
+}
+
+void SimCameraModel::FrameFormat(uint32_t* width, uint32_t* height, uint32_t* bytesPerPixel) const {
+    *width = Pair(fpga_, fpga::kWidthLow);
+    *height = Pair(fpga_, fpga::kHeightLow);
+    *bytesPerPixel = fpga_.Get(fpga::kPixelDepth) == 2 ? 2 : 1;
+    if (family_ == nullptr) return;
+    const SimFamilyProduct& product = family_->Product();
+    const sensor_bus::RegisterLayout& layout = sensor_bus::LayoutOf(product.wire);
+    switch (product.size) {
+        case FrameSizeSource::Fpga:
+            break;
+        case FrameSizeSource::FpgaLatched:
+            *height = latchedHeight_;
+            break;
+        case FrameSizeSource::FpgaAlt:
+            *width = Pair(fpga_, fpga::kWidthLowAlt);
+            *height = Pair(fpga_, fpga::kHeightLowAlt);
+            break;
+        case FrameSizeSource::SensorRelay: {
+            uint16_t value = 0;
+            family_->ReadRegister16(static_cast<uint16_t>(layout.windowWidth), &value);
+            *width = value;
+            family_->ReadRegister16(static_cast<uint16_t>(layout.windowHeight), &value);
+            *height = value;
+            break;
+        }
+        case FrameSizeSource::Mailbox:
+            *width = family_->Mailbox(layout.windowWidth) & 0xFFFF;
+            *height = family_->Mailbox(layout.windowHeight) & 0xFFFF;
+            break;
+    }
+    bool sixteen = false;
+    switch (product.depth) {
+        case PixelDepthSource::Reg3C:
+            sixteen = fpga_.Get(fpga::kPixelDepth) == 2;
+            break;
+        case PixelDepthSource::RegA3:
+            sixteen = fpga_.Get(fpga::kPixelDepthAlt) == 2;
+            break;
+        case PixelDepthSource::Reg3D:
+            sixteen = fpga_.Get(fpga::kPixelDepthMode) == 1;
+            break;
+        case PixelDepthSource::Reg6E:
+            sixteen = fpga_.Get(fpga::kPixelDepth6E) == 2;
+            break;
+        case PixelDepthSource::Reg38:
+            sixteen = fpga_.Get(fpga::kStartupControl38) != 1;
+            break;
+        case PixelDepthSource::FirmwareByte:
+            sixteen = firmwareByte_ == 1;
+            break;
+        case PixelDepthSource::Fixed8:
+            break;
+    }
+    *bytesPerPixel = sixteen ? 2 : 1;
+    *height *= static_cast<uint32_t>(product.planes);
 }
 
 // --- The I2C bus -------------------------------------------------------------------------
@@ -129,6 +259,11 @@ I2cSlave* SimCameraModel::BusDevice(uint8_t busAddress) {
             return &aux_;
         case usb::kBusEeprom:
             return &eeprom_;
+        case sensor_bus::kAddressMt9:
+        case sensor_bus::kAddressHead:
+            return family_ != nullptr ? sensor_.get() : nullptr;
+        case sensor_bus::kAddressMt9p:
+            return family_ != nullptr ? &family_->WordChip() : nullptr;
         default:
             return nullptr;
     }
@@ -314,9 +449,8 @@ std::optional<SimCameraModel::Clock::time_point> SimCameraModel::NextFrameEvent(
 }
 
 bool SimCameraModel::MakeFrame(const SensorFrameState& state, bool triggered, SimFrame& frame) {
-    const uint32_t width = fpga_.Get(fpga::kWidthLow) | fpga_.Get(fpga::kWidthHigh) << 8;
-    const uint32_t height = fpga_.Get(fpga::kHeightLow) | fpga_.Get(fpga::kHeightHigh) << 8;
-    const uint32_t bytesPerPixel = fpga_.Get(fpga::kPixelDepth) == 2 ? 2 : 1;
+    uint32_t width = 0, height = 0, bytesPerPixel = 1;
+    FrameFormat(&width, &height, &bytesPerPixel);
     const size_t bytes = size_t{width} * height * bytesPerPixel;
     if (bytes > kMaxFrameBytes) return false;  // no slot holds it
 
@@ -369,6 +503,22 @@ void SimCameraModel::PowerOff() {
 // --- Frame memory ------------------------------------------------------------------------
 
 void SimCameraModel::ReadFrameMemoryLocked(uint64_t address, uint8_t* out, size_t length) const {
+    const uint64_t slotBytes = memoryFrames_.empty() || family_ == nullptr ? 0 : SlotBytes();
+    while (length > 0 && slotBytes != 0) {
+        // A family camera's frame is drawn where it is read.
+        const uint64_t within = address % slotBytes;
+        auto found = memoryFrames_.find(static_cast<uint32_t>(address / slotBytes));
+        if (found == memoryFrames_.end()) break;
+        const MemoryFrame& frame = found->second;
+        const uint64_t frameBytes = uint64_t{frame.width} * frame.height * frame.bytesPerPixel;
+        if (within >= frameBytes) break;
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(length, frameBytes - within));
+        family_->RenderBytes(frame.width, frame.height, frame.bytesPerPixel, frame.number, within,
+                             out, n);
+        out += n;
+        address += n;
+        length -= n;
+    }
     while (length > 0) {
         const uint64_t page = address / kPage;
         const size_t within = static_cast<size_t>(address % kPage);
@@ -479,6 +629,8 @@ void SimCameraModel::SetSensor(std::unique_ptr<SimSensor> sensor) {
     if (sensor == nullptr) return;
     std::lock_guard lock(mutex_);
     sensor_ = std::move(sensor);
+    family_ = dynamic_cast<SimFamilySensor*>(sensor_.get());
+    memoryFrames_.clear();
 }
 
 void SimCameraModel::SetBusDevicePresent(uint8_t busAddress, bool present) {

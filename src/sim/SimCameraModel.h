@@ -7,7 +7,12 @@
 // Cameras of product 0x32C0 carry the ROZE9701 model at 0x48 and render the scene in front of
 // the lens through its window, mirrors, exposure, gain and black level; the FPGA cuts the frame
 // out with its frame size and offset registers and sends it at the pixel depth of register
-// 0x3C. Other products carry a plain register file that draws a moving test frame.
+// 0x3C. Cameras of the other products of the sensor family carry a register-file sensor on the
+// bus address of their wire form (SimFamilySensor.h) that reads out the family's known picture;
+// their FPGA takes the frame size and pixel depth from their product's registers, and a
+// frame-memory camera finishes a frame whenever the host looks for the newest slot and draws it
+// only where the host reads it. Any other product id gets a plain register file that draws a
+// moving test frame.
 //
 // Frame timing: a frame request is answered with the next frame the sensor finishes:
 // free-running, after frame length x line length / pixel clock; in trigger mode (sensor
@@ -42,6 +47,8 @@
 #include "sim/SimScene.h"
 
 namespace velcor::sim {
+
+class SimFamilySensor;
 
 // Register spaces of the control API.
 enum class RegisterSpace { Fpga = 1, Sensor = 2, Eeprom = 3 };
@@ -128,6 +135,8 @@ class SimCameraModel {
     uint8_t EepromByte(uint16_t address) const;
     uint8_t AuxRegister(uint8_t reg) const;
     uint8_t SensorRegister(uint16_t reg) const;
+    // The bridge's firmware byte, which sets the pixel depth of the cameras that read it.
+    void SetFirmwareByte(uint8_t value);
     void SetSensor(std::unique_ptr<SimSensor> sensor);
     void SetBusDevicePresent(uint8_t busAddress, bool present);
     // FPGA register 2 reads busy for the next `count` reads over the bus.
@@ -144,6 +153,11 @@ class SimCameraModel {
     I2cSlave* BusDevice(uint8_t busAddress);
     void SetReady(bool ready);
     void OnFpgaWrite(uint8_t reg, uint8_t value);
+    void OnFpgaRead(uint8_t reg);
+    void MakeMemoryFrame();
+    uint64_t SlotBytes() const;
+    // The frame size and depth the FPGA gives its next frame.
+    void FrameFormat(uint32_t* width, uint32_t* height, uint32_t* bytesPerPixel) const;
     void ScheduleSensorFrame(Clock::time_point now);
     bool MakeFrame(const SensorFrameState& state, bool triggered, SimFrame& frame);
     void FinishTriggeredFrame(std::vector<SimFrame>& out);
@@ -164,6 +178,15 @@ class SimCameraModel {
     Eeprom eeprom_;
     ByteRegisterChip aux_;
     std::unique_ptr<SimSensor> sensor_;
+    SimFamilySensor* family_ = nullptr;  // the sensor, when it is a family camera's
+    uint8_t firmwareByte_ = 0;
+    uint32_t latchedHeight_ = 0;  // FrameSizeSource::FpgaLatched
+    // The frames in the slots of a family camera's frame memory, drawn when they are read.
+    struct MemoryFrame {
+        uint32_t number = 0;
+        uint32_t width = 0, height = 0, bytesPerPixel = 1;
+    };
+    std::map<uint32_t, MemoryFrame> memoryFrames_;
     SimScene scene_;
     std::map<uint8_t, bool> busPresent_;
     bool framesReleased_ = false;  // the bus write under way pulsed the frame release

@@ -26,6 +26,7 @@ bool FpgaRegisterFile::Read(uint8_t* data, int length) {
             continue;
         }
         const uint8_t reg = static_cast<uint8_t>(pointer_ + i / 2);
+        if (readObserver_) readObserver_(reg);
         uint8_t value = registers_[reg];
         if (reg == fpga::kSensorBusStatus && busyReads_ > 0) {
             --busyReads_;

@@ -39,12 +39,17 @@ class FpgaRegisterFile : public I2cSlave {
     void SetWriteObserver(std::function<void(uint8_t reg, uint8_t value)> observer) {
         observer_ = std::move(observer);
     }
+    // Called for every register the host reads, before the read.
+    void SetReadObserver(std::function<void(uint8_t reg)> observer) {
+        readObserver_ = std::move(observer);
+    }
 
   private:
     std::array<uint8_t, 256> registers_{};
     uint8_t pointer_ = 0;
     int busyReads_ = 0;
     std::function<void(uint8_t, uint8_t)> observer_;
+    std::function<void(uint8_t)> readObserver_;
 };
 
 // Configuration EEPROM at 0xA2: 64 KiB, 16-bit byte addresses sent high byte first, blank

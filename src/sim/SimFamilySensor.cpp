@@ -1,0 +1,124 @@
+#include "sim/SimFamilySensor.h"
+
+#include <algorithm>
+#include <cstring>
+#include <iterator>
+
+namespace velcor::sim {
+
+SimFamilySensor::SimFamilySensor(const SimFamilyProduct& product) : product_(product) {
+    PowerOn();
+}
+
+void SimFamilySensor::PowerOn() {
+    consoleOut_.clear();
+    consoleLine_.clear();
+    if (product_.console)
+        consoleOut_.assign(std::begin(kConsoleGreeting), std::end(kConsoleGreeting) - 1);
+}
+
+bool SimFamilySensor::Write(const uint8_t* data, int length) {
+    consoleSelected_ = product_.console && length >= 2 && data[0] == 0 && data[1] == 0;
+    if (!consoleSelected_) return SimSensor::Write(data, length);
+    for (int i = 2; i < length; ++i) {
+        const auto c = static_cast<char>(data[i]);
+        if (c == '\r' || c == '\n' || c == '\0') {
+            if (consoleLine_.empty()) continue;
+            consoleLine_.clear();
+            consoleOut_.insert(consoleOut_.end(), std::begin(kConsoleGreeting),
+                               std::end(kConsoleGreeting) - 1);
+        } else if (consoleLine_.size() < 255) {
+            consoleLine_.push_back(c);
+        }
+    }
+    return true;
+}
+
+bool SimFamilySensor::Read(uint8_t* data, int length) {
+    if (!consoleSelected_) return SimSensor::Read(data, length);
+    // Nothing to say reads as a zero byte.
+    for (int i = 0; i < length; ++i) {
+        data[i] = 0;
+        if (consoleOut_.empty()) continue;
+        data[i] = static_cast<uint8_t>(consoleOut_.front());
+        consoleOut_.pop_front();
+    }
+    return true;
+}
+
+bool SimFamilySensor::WriteRegister16(uint16_t address, uint16_t value) {
+    Poke(address, static_cast<uint8_t>(value >> 8));
+    Poke(static_cast<uint16_t>(address + 1), static_cast<uint8_t>(value));
+    return true;
+}
+
+bool SimFamilySensor::ReadRegister16(uint16_t address, uint16_t* value) {
+    if (value == nullptr) return false;
+    const uint8_t high = Peek(address).value_or(0);
+    const uint8_t low = Peek(static_cast<uint16_t>(address + 1)).value_or(0);
+    *value = static_cast<uint16_t>(high << 8 | low);
+    return true;
+}
+
+uint32_t SimFamilySensor::Mailbox(uint32_t address) const {
+    auto found = mailbox_.find(address);
+    return found != mailbox_.end() ? found->second : 0;
+}
+
+void SimFamilySensor::RenderFrame(uint32_t width, uint32_t height, uint32_t bytesPerPixel,
+                                  uint32_t frameNumber, uint8_t* out, size_t bytes) {
+    RenderBytes(width, height, bytesPerPixel, frameNumber, 0, out, bytes);
+}
+
+void SimFamilySensor::RenderBytes(uint32_t width, uint32_t height, uint32_t bytesPerPixel,
+                                  uint32_t frameNumber, uint64_t offset, uint8_t* out,
+                                  size_t length) const {
+    const uint64_t rowBytes = uint64_t{width} * bytesPerPixel;
+    if (rowBytes == 0 || height == 0) {
+        std::memset(out, 0, length);
+        return;
+    }
+    const bool sixteen = bytesPerPixel == 2;
+    // Further planes repeat the picture's rows.
+    while (length > 0) {
+        const uint64_t row = offset / rowBytes;
+        const auto within = static_cast<uint32_t>(offset % rowBytes);
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(length, rowBytes - within));
+        const auto line = static_cast<uint32_t>(row % height);
+        const uint32_t pictureRow = product_.bottomRowFirst ? height - 1 - line : line;
+        if (product_.serialHead && line == height - 1) {
+            // The serial head's last row carries no picture.
+            std::memset(out, 0, n);
+        } else {
+            for (size_t i = 0; i < n; ++i) {
+                const uint32_t byte = within + static_cast<uint32_t>(i);
+                const uint32_t c = byte / bytesPerPixel;
+                const uint32_t x = product_.mirroredRows ? width - 1 - c : c;
+                const uint16_t sample =
+                    FamilyPictureSample(product_.colour, x, pictureRow, frameNumber, sixteen);
+                out[i] = static_cast<uint8_t>(byte % bytesPerPixel == 0 ? sample : sample >> 8);
+            }
+        }
+        out += n;
+        offset += n;
+        length -= n;
+    }
+}
+
+bool SimFamilySensor::Word8Chip::Write(const uint8_t* data, int length) {
+    if (length < 1) return false;
+    pointer_ = data[0];
+    for (int i = 1; i + 1 < length; i += 2)
+        registers_[pointer_++] = static_cast<uint16_t>(data[i] << 8 | data[i + 1]);
+    return true;
+}
+
+bool SimFamilySensor::Word8Chip::Read(uint8_t* data, int length) {
+    for (int i = 0; i + 1 < length; i += 2) {
+        data[i] = static_cast<uint8_t>(registers_[pointer_] >> 8);
+        data[i + 1] = static_cast<uint8_t>(registers_[pointer_++]);
+    }
+    return true;
+}
+
+}  // namespace velcor::sim

@@ -1,0 +1,67 @@
+// The sensor of a family camera: a register file that keeps what the drivers write and answers
+// their read-backs in every wire form (16-bit numbers with byte or 16-bit values over I2C, the
+// bridge's relayed 16-bit registers, 8-bit numbers with 16-bit values, the FPGA mailbox), and
+// reads out the family's known picture in the sensor's own row order.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <string>
+
+#include "sim/SimFamilyProducts.h"
+#include "sim/SimI2cDevices.h"
+
+namespace velcor::sim {
+
+class SimFamilySensor : public SimSensor {
+  public:
+    explicit SimFamilySensor(const SimFamilyProduct& product);
+
+    const SimFamilyProduct& Product() const { return product_; }
+
+    // 16-bit registers are kept high byte first in the byte registers of their number.
+    bool Write(const uint8_t* data, int length) override;
+    bool Read(uint8_t* data, int length) override;
+    bool WriteRegister16(uint16_t address, uint16_t value) override;
+    bool ReadRegister16(uint16_t address, uint16_t* value) override;
+    void RenderFrame(uint32_t width, uint32_t height, uint32_t bytesPerPixel, uint32_t frameNumber,
+                     uint8_t* out, size_t bytes) override;
+    // `length` bytes of a frame's readout from byte `offset` on: only what is asked for is
+    // drawn, so a piece of a large frame costs what the piece holds.
+    void RenderBytes(uint32_t width, uint32_t height, uint32_t bytesPerPixel, uint32_t frameNumber,
+                     uint64_t offset, uint8_t* out, size_t length) const;
+
+    // The registers behind the FPGA mailbox (device number in bits 24..31).
+    void WriteMailbox(uint32_t address, uint32_t value) { mailbox_[address] = value; }
+    uint32_t Mailbox(uint32_t address) const;
+
+    // The MT9P001's 8-bit register numbers with 16-bit values, at its own bus address.
+    I2cSlave& WordChip() { return wordChip_; }
+
+    // The console's greeting: sent at power-on and again in answer to every line it receives.
+    static constexpr char kConsoleGreeting[] = "VELCOR 3180 CONSOLE READY\r\n";
+    void PowerOn() override;
+
+  private:
+    class Word8Chip : public I2cSlave {
+      public:
+        bool Write(const uint8_t* data, int length) override;
+        bool Read(uint8_t* data, int length) override;
+
+      private:
+        std::array<uint16_t, 256> registers_{};
+        uint8_t pointer_ = 0;
+    };
+
+    const SimFamilyProduct& product_;
+    // The console: bytes it has to say, and the line it is being told.
+    bool consoleSelected_ = false;  // the register pointer is at the console register
+    std::deque<char> consoleOut_;
+    std::string consoleLine_;
+    std::map<uint32_t, uint32_t> mailbox_;
+    Word8Chip wordChip_;
+};
+
+}  // namespace velcor::sim
