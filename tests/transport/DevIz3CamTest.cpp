@@ -7,6 +7,7 @@
 
 #include "platform/Clock.h"
 #include "protocol/FpgaRegisterMap.h"
+#include "protocol/SensorRegisterLayout.h"
 #include "sim/SimTestSupport.h"
 #include "transport/DevIz3Cam.h"
 
@@ -484,6 +485,11 @@ class Controller83 : public Controller {
 };
 
 TEST_F(Controller83, ReadsFrameDataAloneFromEndpoint83) {
+    // This camera's FPGA takes the frame size from the sensor's window registers, which the
+    // bridge relays; the driver would program them at start-up.
+    const sensor_bus::RegisterLayout& layout = sensor_bus::LayoutOf(sensor_bus::Wire::I2c16x16);
+    ASSERT_EQ(cam_->WriteSensorRegister16(static_cast<uint16_t>(layout.windowWidth), 1280), 1);
+    ASSERT_EQ(cam_->WriteSensorRegister16(static_cast<uint16_t>(layout.windowHeight), 1024), 1);
     FrameRequest request{};
     std::vector<uint8_t> frame(kFrameBytes);
     request.buffer = frame.data();
