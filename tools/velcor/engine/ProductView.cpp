@@ -25,29 +25,24 @@ bool OpenProduct(const ProductRun& run, ProductCamera& camera) {
 
 // The frames of one depth and the images the conversion needs for them: the raw frame, and
 // for a colour sensor the demosaiced output of 24 (8-bit frames) or 48 bits (16-bit frames).
+// The adjustments stay neutral, so the conversion needs no scratch image.
 class FrameConversion {
   public:
     FrameConversion(bool colour, int bits) {
         params_.colourMode = colour ? (bits == 16 ? 48 : 24) : bits;
         (bits == 16 ? images_.raw16 : images_.raw8) = &raw_;
         if (colour) (bits == 16 ? images_.image48 : images_.image24) = &output_;
-        images_.work = &work_;
     }
 
     DibImage& Raw() { return raw_; }
 
     // Converts the raw frame; the output image, or null when it could not be made.
     const DibImage* Convert() {
-        if (params_.colourMode > 16) {
-            // Made once for the window's size; later frames of the same size reuse them.
-            if (output_.Width() != raw_.Width() || output_.Height() != raw_.Height()) {
-                if (!output_.Create(raw_.Width(), raw_.Height(), params_.colourMode) ||
-                    !work_.Create(raw_.Width(), raw_.Height(), params_.colourMode)) {
-                    return nullptr;
-                }
-            }
-        } else if (work_.Width() != raw_.Width() || work_.Height() != raw_.Height()) {
-            if (!work_.Create(raw_.Width(), raw_.Height(), raw_.Bits())) return nullptr;
+        // Made for the window's size; later frames of the same size reuse it.
+        if (params_.colourMode > 16 &&
+            (output_.Width() != raw_.Width() || output_.Height() != raw_.Height()) &&
+            !output_.Create(raw_.Width(), raw_.Height(), params_.colourMode)) {
+            return nullptr;
         }
         if (!FrameConverter::Convert(images_, params_)) return nullptr;
         return FrameConverter::OutputImage(images_, params_.colourMode);
@@ -56,7 +51,6 @@ class FrameConversion {
   private:
     DibImage raw_;
     DibImage output_;
-    DibImage work_;
     FrameImages images_;
     ConversionParams params_;  // neutral adjustments
 };
