@@ -1,10 +1,14 @@
 // velcor: lists, configures and captures from Velcor cameras through the C API.
 //
-//   velcor [--simulate N] [--device I] [COMMAND [ARGS]]
+//   velcor [--simulate N] [--device I] [--product P] [COMMAND [ARGS]]
 //
 // --simulate N attaches N simulated ROZE9701 cameras (product id 0x32C0, serial numbers
 // SIM0001, SIM0002, ...) before the command runs; they live as long as this process.
 // --device I selects the camera by its index in the camera list (default 0).
+// --product P works on a camera of product id P through the camera engine instead (info, snap
+// and stream only): the engine's view of any product of the family, where the C API's camera
+// object drives product 0x32C0 alone. --simulate N then attaches N simulated cameras of that
+// product to the engine view's own simulator.
 //
 // Exit status: 0 success; 1 the command failed (no camera open, a value outside the setting's
 // range, an error of the library, a file not written); 2 the command line is wrong.
@@ -29,6 +33,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/ProductView.h"
 #include "platform/Registry.h"
 
 namespace {
@@ -43,9 +48,15 @@ constexpr int kHistoryDepth = 20;  // entries of a camera's error history
 
 int Usage(FILE* out = stderr) {
     std::fprintf(out,
-                 "usage: velcor [--simulate N] [--device I] [COMMAND [ARGS]]\n"
+                 "usage: velcor [--simulate N] [--device I] [--product P] [COMMAND [ARGS]]\n"
                  "  --simulate N       attach N simulated ROZE9701 cameras first (0..%d)\n"
                  "  --device I         camera to use, by its index in the list (default 0)\n"
+                 "  --product P        the engine's view of a camera of product id P (hex\n"
+                 "                     0x31B0 or decimal), for info, snap and stream only:\n"
+                 "                     the camera engine drives it directly, without the C\n"
+                 "                     API, whose camera object drives product 0x32C0 alone\n"
+                 "                     (no stored settings, adjustments or pixel mask);\n"
+                 "                     --simulate N attaches N simulated cameras of product P\n"
                  "commands:\n"
                  "  (none)             library version, cameras and the first camera's info\n"
                  "  list               the attached cameras\n"
@@ -55,10 +66,13 @@ int Usage(FILE* out = stderr) {
                  "                     what set changes is stored when the tool ends)\n"
                  "  get NAME           print a setting\n"
                  "  set NAME VALUE     change a setting; values outside its range are refused\n"
-                 "  snap FILE [--format F]\n"
+                 "  snap FILE [--format F] [--bits 8|16]\n"
                  "                     take one frame and save it to FILE; the format comes\n"
                  "                     from the extension (.bmp .raw .jpg .jpeg .png .tif\n"
-                 "                     .tiff; others raw) unless --format names it\n"
+                 "                     .tiff; others raw) unless --format names it; with\n"
+                 "                     --product: 8-bit mono or 24-bit colour (demosaiced),\n"
+                 "                     and --bits (--product only) 16 for 16-bit mono or\n"
+                 "                     48-bit colour where the product delivers 16 bits\n"
                  "  mask STEP...       pixel mask steps, in order: dark (take the dark\n"
                  "                     reference), bright (the bright one), save FILE,\n"
                  "                     load FILE; e.g. mask dark bright save camera.mask\n"
@@ -83,8 +97,11 @@ int Usage(FILE* out = stderr) {
                  "          bayermode, graymode, graygainr, graygaing1, graygaing2, graygainb,\n"
                  "          grayoffsetr, grayoffsetg1, grayoffsetg2, grayoffsetb,\n"
                  "          autograybalance, dotfilter, maskfilter\n"
+                 "with --product: info (sensor class, model code, sizes, depth, colour,\n"
+                 "                exposure, gain, temperature), snap, stream [--frames N]\n"
+                 "                [--bits 8|16]; the other commands need the C API\n"
                  "exit status: 0 success, 1 failure (no camera, value out of range, error),\n"
-                 "             2 wrong command line\n",
+                 "             2 wrong command line (and an unknown product id)\n",
                  kMaxSimulated);
     return out == stderr ? kExitUsage : kExitOk;
 }
@@ -757,6 +774,19 @@ int PrintStoredSettings(int number) {
     return kExitOk;
 }
 
+// A product id as hexadecimal with 0x (0x31B0) or decimal (12720).
+bool ParseProductId(const char* text, int* out) {
+    const bool hex = text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    const char* digits = hex ? text + 2 : text;
+    // strtol would also take blanks and a sign; an id is digits alone.
+    if (!std::isxdigit(static_cast<unsigned char>(digits[0]))) return false;
+    char* end = nullptr;
+    const long value = std::strtol(digits, &end, hex ? 16 : 10);
+    if (*end != '\0' || value > 0xFFFF) return false;
+    *out = static_cast<int>(value);
+    return true;
+}
+
 bool ParseInt(const char* text, int minimum, int maximum, int* out) {
     char* end = nullptr;
     const long value = std::strtol(text, &end, 10);
@@ -780,6 +810,7 @@ bool ParseDurationOption(const std::string& option, const std::string& value, in
 int main(int argc, char** argv) {
     int simulate = 0;
     int device = 0;
+    int product = -1;  // -1: the C API's camera
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -787,6 +818,15 @@ int main(int argc, char** argv) {
             if (i + 1 >= argc || !ParseInt(argv[++i], 0, kMaxSimulated, &simulate)) return Usage();
         } else if (arg == "--device" && args.empty()) {
             if (i + 1 >= argc || !ParseInt(argv[++i], 0, 31, &device)) return Usage();
+        } else if (arg == "--product" && args.empty()) {
+            if (i + 1 >= argc || !ParseProductId(argv[++i], &product)) return Usage();
+            if (!velcor::tool::IsFamilyProduct(product)) {
+                std::fprintf(stderr,
+                             "velcor: product id 0x%04X is not a camera of the family; the "
+                             "engine knows %s\n",
+                             product, velcor::tool::FamilyProductList().c_str());
+                return kExitUsage;
+            }
         } else if (arg == "-h" || arg == "--help") {
             return Usage(stdout);
         } else {
@@ -798,6 +838,7 @@ int main(int argc, char** argv) {
     // The command line is checked whole before any camera is touched.
     int frames = 100;
     int bits = 8;
+    bool bitsGiven = false;  // the engine view's default depth is the product's own
     int seconds = -1;
     std::string path;
     std::string saveDir;
@@ -830,8 +871,9 @@ int main(int argc, char** argv) {
                 parsed = format != nullptr;
             } else if (stream && option == "--frames") {
                 parsed = ParseInt(args[i + 1].c_str(), 1, 1000000, &frames);
-            } else if (stream && option == "--bits") {
+            } else if ((stream || product >= 0) && option == "--bits") {
                 parsed = ParseInt(args[i + 1].c_str(), 8, 16, &bits) && (bits == 8 || bits == 16);
+                bitsGiven = true;
             } else if (stream && option == "--save") {
                 saveDir = args[i + 1];
                 parsed = !saveDir.empty();
@@ -877,6 +919,32 @@ int main(int argc, char** argv) {
         if (args.size() != 1) return Usage();
     } else if (!command.empty()) {
         return Usage();
+    }
+
+    if (product >= 0) {
+        // The engine's view has no camera object behind it: no stored settings, adjustments,
+        // pixel mask, preview window, recorder or dialogs.
+        if (command != "info" && command != "snap" && command != "stream") {
+            std::fprintf(stderr,
+                         "velcor: %s is not available on the engine's view of a product "
+                         "(--product): it needs the C API, whose camera drives product 0x32C0; "
+                         "with --product: info, snap, stream\n",
+                         command.empty() ? "the overview (no command)" : command.c_str());
+            return kExitUsage;
+        }
+        if (!saveDir.empty()) {
+            std::fprintf(stderr,
+                         "velcor: stream --save is not available on the engine's view of a "
+                         "product (--product)\n");
+            return kExitUsage;
+        }
+        const velcor::tool::ProductRun run{product, simulate, device};
+        if (command == "info") return velcor::tool::ProductInfo(run);
+        if (command == "snap") {
+            return velcor::tool::ProductSnap(run, path, format->number, format->name,
+                                             bitsGiven ? bits : 0);
+        }
+        return velcor::tool::ProductStream(run, frames, bitsGiven ? bits : 0);
     }
 
     std::vector<int> simulated;
