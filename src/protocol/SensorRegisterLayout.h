@@ -34,10 +34,13 @@ struct RegisterLayout {
     uint32_t blackLevel = 0;
     uint32_t channelGain = 0;    // four channels from here
     uint32_t channelOffset = 0;  // four channels from here
+    // Output bits per pixel (8 or 16), where the sensor itself sets the width of its samples.
+    uint32_t pixelDepth = 0;
 };
 
 // Columns: run, mirror, vertical and horizontal mirror bits, window x, y, width, height,
-// exposure and its bytes, gain and its bytes, trigger, black level, channel gains, offsets.
+// exposure and its bytes, gain and its bytes, trigger, black level, channel gains, offsets,
+// pixel depth.
 // Sony-style sensors on 16-bit register numbers.
 inline constexpr RegisterLayout kSonyLayout = {0x3000, 0x3007, 0x01,   0x02,   0x3040,
                                                0x3044, 0x3042, 0x3046, 0x3020, 3,
@@ -68,7 +71,8 @@ inline constexpr uint32_t kMailboxSensor = uint32_t{kMailboxDeviceA} << 24;
 inline constexpr RegisterLayout kMailboxLayout = {
     kMailboxSensor, 0, 0, 0,
     kMailboxSensor | 0x0100, kMailboxSensor | 0x0101, kMailboxSensor | 0x0102, kMailboxSensor | 0x0103,
-    kMailboxSensor | 0x0200, 4, kMailboxSensor | 0x0201, 4, kMailboxSensor | 0x0202};
+    kMailboxSensor | 0x0200, 4, kMailboxSensor | 0x0201, 4, kMailboxSensor | 0x0202,
+    0, 0, 0, kMailboxSensor | 0x0203};
 // clang-format on
 
 constexpr const RegisterLayout& LayoutOf(Wire wire) {

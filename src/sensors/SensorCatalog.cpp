@@ -34,7 +34,7 @@ constexpr SensorModel kModels[] = {
     {"CSensorMT9F002", 4608, 3288, false, 96000, 1, 20000, 1754, 0, 127, 64, true, true, 0, 12, 0, 0, 0, 0, 0, 0, 0, F::I2c16x16, R::Standard, kMt9 | kFeatureCaptureRestart},
     {"CSensorMT9P001", 2592, 1944, false, 96000, 1, 20000, 666, 0, 63, 16, true, true, 0, 12, 0, 0, 0, 0, 0, 0, 0, F::I2c8x16, R::Standard, kMt9 | kTrig | kFeatureClockModeGet},
     {"CSensorMT9J001", 3856, 2764, false, 80000, 1, 20000, 1300, 0, 127, 64, true, true, 0, 12, 0, 0, 0, 0, 0, 0, 0, F::I2c16x16, R::Standard, kMt9 | kFeatureClockModeGet | kFeatureClockModeSet},
-    {"CSensorICX274", 1600, 1200, false, 60000, 1, 1252, 1, 0, 1023, 256, true, true, 0, 0, 0, 0, 0, 0, 0, 0, 0, F::Word32, R::Standard, kCommon | kTrig | kMirrors | kRegs | kRate | kFeatureNoInitialize},
+    {"CSensorICX274", 1600, 1200, false, 60000, 1, 1252, 1, 0, 1023, 256, true, true, 0, 0, 0, 0, 0, 0, 0, 0, 0, F::Word32, R::Standard, kCommon | kTrig | kMirrors | kRegs | kRate},
     {"CSensorPid3090", 2336, 1752, false, 60000, 1, 8191, 774, 15, 1023, 350, true, true, 4, 0, 0, 0, 0, 0, 0, 1023, 0, F::Word32Copied, R::Standard, kCcd},
     {"CSensorPid30B0", 4896, 3264, false, 40000, 1, 8191, 774, 15, 1023, 15, true, true, 0, 0, 0, 0, 0, 0, 0, 1023, 0, F::Word32Copied, R::Standard, kCcd},
     {"CSensorPid30C0", 6576, 4384, false, 40000, 1, 2233, 2233, 0, 1023, 100, true, true, 0, 0, 0, 0, 0, 0, 0, 1023, 492, F::Word32Copied, R::Standard, kCcd},

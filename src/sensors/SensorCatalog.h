@@ -51,7 +51,6 @@ enum SensorFeature : uint32_t {
     kFeatureGainSteps = 1u << 15,
     kFeatureSwitchA = 1u << 16,
     kFeatureCaptureRestart = 1u << 17,  // OnCapture restarts the sensor's frame
-    kFeatureNoInitialize = 1u << 18,
     kFeatureNoGainSet = 1u << 19,
     kFeatureOnly16Bit = 1u << 20,  // refuses 8-bit output
     kFeatureOnly8Bit = 1u << 21,   // refuses 16-bit output

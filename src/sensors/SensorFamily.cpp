@@ -196,7 +196,7 @@ int32_t CSensorFamily::WaitReady() {
 }
 
 int32_t CSensorFamily::Initialize() {
-    if (Has(kFeatureNoInitialize) || !HasController()) return 0;
+    if (!HasController()) return 0;
     if (!Has(kFeatureCommonSet)) return 1;  // nothing to program on a video converter
     const RegisterLayout& layout = LayoutOf(model_.form);
     bool ok = WriteValue(layout.run, 0, 1);
@@ -270,7 +270,14 @@ int32_t CSensorFamily::SetBitDepth(int32_t sixteenBits) {
     if (!Has(kFeatureBitDepth)) return 0;
     // A depth the camera cannot deliver would leave the stream and the record disagreeing.
     if (sixteenBits ? !Allows16BitOutput() : !Allows8BitOutput()) return 0;
-    info_.bitDepth = sixteenBits ? 16 : 8;
+    const int32_t bits = sixteenBits ? 16 : 8;
+    // A sensor that sets the width of its samples itself must be told; nothing else would
+    // change what the camera delivers.
+    const uint32_t depthRegister = LayoutOf(model_.form).pixelDepth;
+    if (depthRegister != 0 && !WriteValue(depthRegister, static_cast<uint32_t>(bits), 1)) {
+        return 0;
+    }
+    info_.bitDepth = bits;
     if (Has(kFeatureCommonSet)) {
         SetWindow(info_.windowX, info_.windowWidth, info_.windowY, info_.windowHeight,
                   info_.windowMode);

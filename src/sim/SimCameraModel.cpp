@@ -237,7 +237,8 @@ void SimCameraModel::FrameFormat(uint32_t* width, uint32_t* height, uint32_t* by
         case PixelDepthSource::FirmwareByte:
             sixteen = firmwareByte_ == 1;
             break;
-        case PixelDepthSource::Fixed8:
+        case PixelDepthSource::SensorMailbox:
+            sixteen = family_->Mailbox(layout.pixelDepth) == 16;
             break;
     }
     *bytesPerPixel = sixteen ? 2 : 1;
