@@ -33,6 +33,21 @@ const RegisterLayout& LayoutOf(RegisterForm form) {
     }
 }
 
+// Where a model with a thermometer keeps its reading: the serial heads in the FPGA, the
+// cooled Sony-bus cameras in the sensor.
+const sensor_bus::Thermometer* ThermometerOf(RegisterForm form) {
+    switch (form) {
+        case RegisterForm::Fpga:
+            return &sensor_bus::kHeadThermometer;
+        case RegisterForm::I2c16x8LockedPaused:
+        case RegisterForm::I2c16x8Locked:
+        case RegisterForm::I2c16x8Paused:
+            return &sensor_bus::kSonyThermometer;
+        default:
+            return nullptr;
+    }
+}
+
 // Horizontal and vertical blanking around the active pixels.
 constexpr int32_t kLineBlanking = 256;
 constexpr int32_t kFrameBlanking = 30;
@@ -483,6 +498,29 @@ int32_t CSensorFamily::SetCooler(int32_t on) {
     if (!IsCoolerSupported() || !ReadFpga(kFpgaCooler, &state)) return 0;
     state = static_cast<uint8_t>(on ? (state | 1) : (state & ~1));
     return controller_->WriteFpgaRegister(kFpgaCooler, state) ? 1 : 0;
+}
+
+// --- Temperature -----------------------------------------------------------------------------
+
+int32_t CSensorFamily::IsTemperatureSupported() {
+    return Has(kFeatureTemperature) && ThermometerOf(model_.form) != nullptr ? 1 : 0;
+}
+
+bool CSensorFamily::ReadThermometer(double* celsius) {
+    const sensor_bus::Thermometer* thermometer = ThermometerOf(model_.form);
+    uint32_t low = 0;
+    uint32_t high = 0;
+    if (thermometer == nullptr || !HasController() || !ReadValue(thermometer->low, &low, 1) ||
+        !ReadValue(thermometer->high, &high, 1)) {
+        return false;
+    }
+    *celsius = thermometer->Celsius((high & 0xFF) << 8 | (low & 0xFF));
+    return true;
+}
+
+int32_t CSensorFamily::GetTemperature(double* celsius) {
+    if (!IsTemperatureSupported() || celsius == nullptr) return 0;
+    return ReadThermometer(celsius) ? 1 : 0;
 }
 
 int32_t CSensorFamily::IsSwitchASupported() {

@@ -105,6 +105,7 @@ SimCameraModel::SimCameraModel(const SimCameraConfig& config, SimBufferPool& buf
         fpga_.Set(fpga::kLineLengthHigh, static_cast<uint8_t>(kRozeLineLength >> 8));
         fpga_.Set(fpga::kMirrorHOff, 1);
     }
+    if (family_ != nullptr) family_->PresetFpga(fpga_);
     resetsToReady_ = config.readyAfterResets;
     SetReady(config.readyAfterResets == 0);
 
