@@ -9,6 +9,7 @@
 #include "platform/Clock.h"
 #include "protocol/SensorRegisterLayout.h"
 #include "sensors/SensorPid3180.h"
+#include "sensors/SensorPid3200.h"
 #include "sensors/SensorSerialHead.h"
 
 namespace velcor {

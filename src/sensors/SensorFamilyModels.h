@@ -1,7 +1,8 @@
 // The driver classes of the sensor family. Most models need nothing beyond their catalog row
 // and the family's shared body; the classes below that with a body of their own add their
 // model's extras (the MT9 gain registers and clocks, the cooled models' set-point, model codes
-// and readout variants). The serial heads and the console camera have files of their own.
+// and readout variants). The serial heads, the console camera and product 0x3200 have files of
+// their own.
 #pragma once
 
 #include <cstddef>
@@ -44,7 +45,6 @@ inline constexpr char kIMX252[] = "CSensorIMX252";
 inline constexpr char kIMX265[] = "CSensorIMX265";
 inline constexpr char kPid31D0[] = "CSensorPid31D0";
 inline constexpr char kIMX226[] = "CSensorIMX226";
-inline constexpr char kPid3200[] = "CSensorPid3200";
 inline constexpr char kPid3210[] = "CSensorPid3210";
 inline constexpr char kPid32B0[] = "CSensorPid32B0";
 inline constexpr char kIMX536[] = "CSensorIMX536";
@@ -76,7 +76,6 @@ using CSensorIMX252 = CSensorOf<sensor_names::kIMX252>;
 using CSensorIMX265 = CSensorOf<sensor_names::kIMX265>;
 using CSensorPid31D0 = CSensorOf<sensor_names::kPid31D0>;
 using CSensorIMX226 = CSensorOf<sensor_names::kIMX226>;
-using CSensorPid3200 = CSensorOf<sensor_names::kPid3200>;
 using CSensorPid3210 = CSensorOf<sensor_names::kPid3210>;
 using CSensorPid32B0 = CSensorOf<sensor_names::kPid32B0>;
 using CSensorIMX536 = CSensorOf<sensor_names::kIMX536>;
