@@ -603,7 +603,11 @@ int CVelcorR3U2Base::SetBitDepthMode(int mode) {
     if (!WriteDepthRegister(mode)) return 0;
     if (bitDepthMode_ == mode) return 1;
     bitDepthMode_ = mode;
-    return ConfigureFrameBuffers();
+    const int configured = ConfigureFrameBuffers();
+    // Without an FPGA the geometry is taken again at every start: buffers of the new depth
+    // are all the change needs, and the camera already took the depth.
+    if (!traits_->hasFpgaRegisters) return transferBuffer_.empty() ? 0 : 1;
+    return configured;
 }
 
 int CVelcorR3U2Base::SetTriggerMode(int mode, int force) {

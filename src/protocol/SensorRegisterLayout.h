@@ -34,10 +34,13 @@ struct RegisterLayout {
     uint32_t blackLevel = 0;
     uint32_t channelGain = 0;    // four channels from here
     uint32_t channelOffset = 0;  // four channels from here
+    // Output bits per pixel (8 or 16), where the sensor itself sets the width of its samples.
+    uint32_t pixelDepth = 0;
 };
 
 // Columns: run, mirror, vertical and horizontal mirror bits, window x, y, width, height,
-// exposure and its bytes, gain and its bytes, trigger, black level, channel gains, offsets.
+// exposure and its bytes, gain and its bytes, trigger, black level, channel gains, offsets,
+// pixel depth.
 // Sony-style sensors on 16-bit register numbers.
 inline constexpr RegisterLayout kSonyLayout = {0x3000, 0x3007, 0x01,   0x02,   0x3040,
                                                0x3044, 0x3042, 0x3046, 0x3020, 3,
@@ -68,7 +71,8 @@ inline constexpr uint32_t kMailboxSensor = uint32_t{kMailboxDeviceA} << 24;
 inline constexpr RegisterLayout kMailboxLayout = {
     kMailboxSensor, 0, 0, 0,
     kMailboxSensor | 0x0100, kMailboxSensor | 0x0101, kMailboxSensor | 0x0102, kMailboxSensor | 0x0103,
-    kMailboxSensor | 0x0200, 4, kMailboxSensor | 0x0201, 4, kMailboxSensor | 0x0202};
+    kMailboxSensor | 0x0200, 4, kMailboxSensor | 0x0201, 4, kMailboxSensor | 0x0202,
+    0, 0, 0, kMailboxSensor | 0x0203};
 // clang-format on
 
 constexpr const RegisterLayout& LayoutOf(Wire wire) {
@@ -89,6 +93,69 @@ constexpr const RegisterLayout& LayoutOf(Wire wire) {
     }
     return kSonyLayout;
 }
+
+// --- Extras of single models ------------------------------------------------------------------
+
+// An on-chip thermometer: a 16-bit code in two byte registers, low byte first, linear in
+// degrees Celsius.
+struct Thermometer {
+    uint32_t low = 0;
+    uint32_t high = 0;
+    double celsiusPerStep = 0.0;
+    double celsiusAtZero = 0.0;
+
+    constexpr double Celsius(uint32_t code) const { return code * celsiusPerStep + celsiusAtZero; }
+    // The code nearest to a temperature; clamped to the 16 bits the registers hold.
+    constexpr uint32_t CodeOf(double celsius) const {
+        const double steps = (celsius - celsiusAtZero) / celsiusPerStep + 0.5;
+        return steps <= 0.0 ? 0u : steps >= 65535.0 ? 65535u : static_cast<uint32_t>(steps);
+    }
+};
+// The cooled cameras on the Sony bus (IMX990, IMX991, IMX992, product 0x3200): 1/16 degree
+// steps from -64 degrees.
+inline constexpr Thermometer kSonyThermometer = {0x3B00, 0x3B01, 0.0625, -64.0};
+// The serial sensor heads (products 0x31E0, 0x32D0) report through the FPGA: tenths of a
+// degree from -100 degrees.
+inline constexpr Thermometer kHeadThermometer = {0xB0, 0xB1, 0.1, -100.0};
+
+// The serial sensor heads' own settings, mirrored by the FPGA into these registers.
+namespace head {
+// The gain mode is a pair of switches in the head's amplifier: low gain opens the first and
+// closes the second, high gain the other way round; any other pair is a head in between.
+inline constexpr uint8_t kGainModeFirst = 0xB2;
+inline constexpr uint8_t kGainModeSecond = 0xB3;
+inline constexpr uint8_t kSwitchOpen = 6;
+inline constexpr uint8_t kSwitchClosed = 255;
+inline constexpr uint8_t kAuxSwitch = 0xB4;  // 1 on, 0 off; offered on FPGA versions above 22
+inline constexpr uint8_t kSwitchB = 0xB5;    // 1 on, 0 off (product 0x32D0)
+// The head's operating variant: 0 while the head stands by, 1..8 the variant it runs.
+inline constexpr uint8_t kVariant = 0xB6;
+// Bit 0: the head reads out whole frames, bottom row first, with no blank last row.
+inline constexpr uint8_t kReadoutFormat = 0xB7;
+inline constexpr uint8_t kFormatWholeFrames = 0x01;
+inline constexpr uint8_t kFirmware = 0xB8;  // the head's firmware version
+inline constexpr uint8_t kModel = 0xB9;     // the head's model and revision bytes
+inline constexpr uint8_t kRevision = 0xBA;
+}  // namespace head
+
+// The readout variant of the IMX990 and IMX991 cameras: the byte selects it, writing 1 to the
+// apply register makes the sensor take it over at the next frame.
+inline constexpr uint32_t kSonyReadoutVariant = 0x3B10;
+inline constexpr uint32_t kSonyReadoutApply = 0x3B11;
+
+// The console camera (product 0x3180): sensor register 0 carries the console's bytes; the
+// status register reads 1 once the camera's processor has the sensor running.
+namespace console {
+inline constexpr uint32_t kData = 0;
+inline constexpr uint32_t kStatus = 0x3B20;
+inline constexpr uint8_t kStatusRunning = 1;
+// Sent at power-on and after every line the console was told; a reset line restarts the
+// camera's processor, which answers with the acceptance, then greets again.
+inline constexpr char kGreeting[] = "VELCOR 3180 CONSOLE READY\r\n";
+inline constexpr char kResetLine[] = "RESET\r";
+inline constexpr char kAccepted[] = "OK\r\n";
+inline constexpr char kRefused[] = "NG\r\n";
+}  // namespace console
 
 // Bus addresses (write addresses) of the sensors reached over I2C, by their wire form.
 inline constexpr uint8_t kAddressSony = 0x48;  // 16-bit numbers, byte values

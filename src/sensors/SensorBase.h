@@ -9,6 +9,7 @@
 // The driver reaches the camera only through the controller it was given; it does not own it.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -254,7 +255,8 @@ class CSensorBase {
     SensorInfo info_{};
     CControllerBase* controller_;
     uint8_t busAddress_;
-    int32_t modeWord_ = 0;
+    // Register transports consult it, also on the worker thread of the drivers with one.
+    std::atomic<int32_t> modeWord_{0};
     uint16_t fpgaVersion_ = 0;
     int32_t modelCode_ = 0;
     uint32_t infoBounds_ = 0;

@@ -51,7 +51,7 @@ enum SensorFeature : uint32_t {
     kFeatureGainSteps = 1u << 15,
     kFeatureSwitchA = 1u << 16,
     kFeatureCaptureRestart = 1u << 17,  // OnCapture restarts the sensor's frame
-    kFeatureNoInitialize = 1u << 18,
+    kFeatureReadoutVariant = 1u << 18,  // a selectable readout variant (IMX990, IMX991)
     kFeatureNoGainSet = 1u << 19,
     kFeatureOnly16Bit = 1u << 20,  // refuses 8-bit output
     kFeatureOnly8Bit = 1u << 21,   // refuses 16-bit output

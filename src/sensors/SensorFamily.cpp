@@ -33,6 +33,21 @@ const RegisterLayout& LayoutOf(RegisterForm form) {
     }
 }
 
+// Where a model with a thermometer keeps its reading: the serial heads in the FPGA, the
+// cooled Sony-bus cameras in the sensor.
+const sensor_bus::Thermometer* ThermometerOf(RegisterForm form) {
+    switch (form) {
+        case RegisterForm::Fpga:
+            return &sensor_bus::kHeadThermometer;
+        case RegisterForm::I2c16x8LockedPaused:
+        case RegisterForm::I2c16x8Locked:
+        case RegisterForm::I2c16x8Paused:
+            return &sensor_bus::kSonyThermometer;
+        default:
+            return nullptr;
+    }
+}
+
 // Horizontal and vertical blanking around the active pixels.
 constexpr int32_t kLineBlanking = 256;
 constexpr int32_t kFrameBlanking = 30;
@@ -196,7 +211,7 @@ int32_t CSensorFamily::WaitReady() {
 }
 
 int32_t CSensorFamily::Initialize() {
-    if (Has(kFeatureNoInitialize) || !HasController()) return 0;
+    if (!HasController()) return 0;
     if (!Has(kFeatureCommonSet)) return 1;  // nothing to program on a video converter
     const RegisterLayout& layout = LayoutOf(model_.form);
     bool ok = WriteValue(layout.run, 0, 1);
@@ -270,7 +285,14 @@ int32_t CSensorFamily::SetBitDepth(int32_t sixteenBits) {
     if (!Has(kFeatureBitDepth)) return 0;
     // A depth the camera cannot deliver would leave the stream and the record disagreeing.
     if (sixteenBits ? !Allows16BitOutput() : !Allows8BitOutput()) return 0;
-    info_.bitDepth = sixteenBits ? 16 : 8;
+    const int32_t bits = sixteenBits ? 16 : 8;
+    // A sensor that sets the width of its samples itself must be told; nothing else would
+    // change what the camera delivers.
+    const uint32_t depthRegister = LayoutOf(model_.form).pixelDepth;
+    if (depthRegister != 0 && !WriteValue(depthRegister, static_cast<uint32_t>(bits), 1)) {
+        return 0;
+    }
+    info_.bitDepth = bits;
     if (Has(kFeatureCommonSet)) {
         SetWindow(info_.windowX, info_.windowWidth, info_.windowY, info_.windowHeight,
                   info_.windowMode);
@@ -476,6 +498,29 @@ int32_t CSensorFamily::SetCooler(int32_t on) {
     if (!IsCoolerSupported() || !ReadFpga(kFpgaCooler, &state)) return 0;
     state = static_cast<uint8_t>(on ? (state | 1) : (state & ~1));
     return controller_->WriteFpgaRegister(kFpgaCooler, state) ? 1 : 0;
+}
+
+// --- Temperature -----------------------------------------------------------------------------
+
+int32_t CSensorFamily::IsTemperatureSupported() {
+    return Has(kFeatureTemperature) && ThermometerOf(model_.form) != nullptr ? 1 : 0;
+}
+
+bool CSensorFamily::ReadThermometer(double* celsius) {
+    const sensor_bus::Thermometer* thermometer = ThermometerOf(model_.form);
+    uint32_t low = 0;
+    uint32_t high = 0;
+    if (thermometer == nullptr || !HasController() || !ReadValue(thermometer->low, &low, 1) ||
+        !ReadValue(thermometer->high, &high, 1)) {
+        return false;
+    }
+    *celsius = thermometer->Celsius((high & 0xFF) << 8 | (low & 0xFF));
+    return true;
+}
+
+int32_t CSensorFamily::GetTemperature(double* celsius) {
+    if (!IsTemperatureSupported() || celsius == nullptr) return 0;
+    return ReadThermometer(celsius) ? 1 : 0;
 }
 
 int32_t CSensorFamily::IsSwitchASupported() {

@@ -81,6 +81,10 @@ class CSensorFamily : public CSensorBase {
     int32_t GetCooler() override;
     int32_t SetCooler(int32_t on) override;
 
+    // The cooled cameras and the serial heads read an on-chip thermometer.
+    int32_t IsTemperatureSupported() override;
+    int32_t GetTemperature(double* celsius) override;
+
     int32_t IsSwitchASupported() override;
     int32_t GetSwitchA(int32_t* on) override;
     int32_t SetSwitchA(int32_t on) override;
@@ -101,6 +105,8 @@ class CSensorFamily : public CSensorBase {
     // Exposure time to lines with the line time in force, at least one line.
     int32_t NsToLines(double ns) const;
     bool ApplyExposureNs(double ns);
+    // One reading of the model's thermometer over the bus; false when a read failed.
+    bool ReadThermometer(double* celsius);
 
   private:
     bool SetMirrorBit(uint32_t bit, int32_t on, int32_t* field);

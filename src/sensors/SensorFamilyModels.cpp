@@ -7,6 +7,10 @@
 #include <cstring>
 
 #include "platform/Clock.h"
+#include "protocol/SensorRegisterLayout.h"
+#include "sensors/SensorPid3180.h"
+#include "sensors/SensorPid3200.h"
+#include "sensors/SensorSerialHead.h"
 
 namespace velcor {
 
@@ -207,57 +211,6 @@ int32_t CSensorPid3220::GetSensorTemperature(int32_t* celsius) {
     return 1;
 }
 
-// --- 0x32D0 --------------------------------------------------------------------------------
-
-namespace {
-
-constexpr const char* kGainStepLabels[CSensorPid32D0::kSteps] = {
-    "0.66x", "1.85x", "2.49x", "3.68x", "1.29x", "3.70x", "4.95x", "7.25x"};
-// The step goes into the low bits of registers 217 and 218; their other bits are kept from
-// the sensor's configuration in registers 89 and 90 respectively.
-constexpr uint32_t kRegStep[2] = {217, 218};
-constexpr uint32_t kRegStepConfig[2] = {89, 90};
-constexpr uint32_t kStepMask = 0x07;
-
-}  // namespace
-
-CSensorPid32D0::CSensorPid32D0(CControllerBase* controller, uint8_t busAddress)
-    : CSensorFamily(controller, busAddress, CatalogRow("CSensorPid32D0")) {
-    info_.gainStepMin = 0;
-    info_.gainStepMax = kSteps - 1;
-    info_.gainStepSupported = 1;
-}
-
-int32_t CSensorPid32D0::SetGainStep(int32_t step) {
-    if (step < info_.gainStepMin || step > info_.gainStepMax || !HasController()) return 0;
-    uint32_t config[2] = {};
-    for (int i = 0; i < 2; ++i) {
-        if (!ReadRegister(kRegStepConfig[i], &config[i])) return 0;
-    }
-    for (int i = 0; i < 2; ++i) {
-        const uint32_t merged = (config[i] & ~kStepMask & 0xFF) | static_cast<uint32_t>(step);
-        if (!WriteRegister(kRegStep[i], merged)) return 0;
-    }
-    info_.gainStep = step;
-    return 1;
-}
-
-int32_t CSensorPid32D0::GetGainStep(int32_t* step) {
-    uint32_t value = 0;
-    if (step == nullptr || !ReadRegister(kRegStep[0], &value)) return 0;
-    *step = static_cast<int32_t>(value & kStepMask);
-    info_.gainStep = *step;
-    return 1;
-}
-
-int32_t CSensorPid32D0::GetGainStepLabel(int32_t step, char* text, size_t capacity) {
-    if (step < 0 || step >= kSteps || text == nullptr) return 0;
-    const size_t length = std::strlen(kGainStepLabels[step]);
-    if (capacity <= length) return 0;
-    std::memcpy(text, kGainStepLabels[step], length + 1);
-    return 1;
-}
-
 // --- Cooled Sony models ----------------------------------------------------------------------
 
 CSensorCooledSony::CSensorCooledSony(CControllerBase* controller, uint8_t busAddress,
@@ -272,51 +225,29 @@ void CSensorCooledSony::SetModelCode(int32_t code) {
     info_.orientation = code == firstCode_ ? 4 : 1;
 }
 
-CSensorPid3180::CSensorPid3180(CControllerBase* controller, uint8_t busAddress)
-    : CSensorFamily(controller, busAddress, CatalogRow("CSensorPid3180")) {}
-
-int32_t CSensorPid3180::ReceiveText(char* buffer, int32_t length) {
-    if (buffer == nullptr || length <= 0 || !HasController()) return 0;
-    int32_t count = 0;
-    for (;;) {
-        uint32_t value = 0;
-        // A failed read ends the line with what came so far.
-        if (!ReadRegister(kConsoleRegister, &value)) return count;
-        const auto byte = static_cast<char>(value);
-        if (byte == '\r' && count > 0) {
-            // The line feed after the carriage return belongs to the line.
-            platform::Sleep(kConsoleByteMs);
-            ReadRegister(kConsoleRegister, &value);
-            if (count + 2 > length) return 0;
-            buffer[count] = '\r';
-            buffer[count + 1] = '\n';
-            return count + 2;
-        }
-        if (byte == '\0' || byte == '\n') {
-            if (count == 0) return 0;
-            if (count + 1 > length) return 0;
-            buffer[count] = byte;
-            return count + 1;
-        }
-        // A line longer than the buffer is not a line the console sends.
-        if (count + 1 >= length) return 0;
-        buffer[count++] = byte;
-        platform::Sleep(kConsoleByteMs);
+int32_t CSensorCooledSony::VariantOpA(int32_t variant) {
+    if (!Has(kFeatureReadoutVariant) || variant < 0 || variant > 0xFF || !HasController()) {
+        return 0;
     }
+    return WriteValue(sensor_bus::kSonyReadoutVariant, static_cast<uint32_t>(variant), 1) ? 1 : 0;
 }
 
-int32_t CSensorPid3180::SendText(const char* text, int32_t length) {
-    if (text == nullptr || length <= 0 || !HasController()) return 0;
-    // What the console said before is not an answer to this text.
-    char scratch[kLineBuffer] = {};
-    ReceiveText(scratch, kLineBuffer - 1);
-    int32_t ok = 0;
-    for (int32_t i = 0; i < length && text[i] != '\0'; ++i) {
-        ok = WriteRegister(kConsoleRegister, static_cast<uint8_t>(text[i]));
-        if (!ok) break;
-        platform::Sleep(kConsoleByteMs);
+int32_t CSensorCooledSony::VariantOpB(int32_t* variant) {
+    uint32_t value = 0;
+    if (!Has(kFeatureReadoutVariant) || variant == nullptr || !HasController() ||
+        !ReadValue(sensor_bus::kSonyReadoutVariant, &value, 1)) {
+        return 0;
     }
-    return ok;
+    *variant = static_cast<int32_t>(value);
+    return 1;
+}
+
+int32_t CSensorCooledSony::VariantOpC() {
+    if (!Has(kFeatureReadoutVariant) || !HasController() ||
+        FpgaVersion() <= kApplyVariantFpgaVersion) {
+        return 0;
+    }
+    return WriteValue(sensor_bus::kSonyReadoutApply, 1, 1) ? 1 : 0;
 }
 
 CSensorIMX990::CSensorIMX990(CControllerBase* controller, uint8_t busAddress)

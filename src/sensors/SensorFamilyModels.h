@@ -1,7 +1,8 @@
 // The driver classes of the sensor family. Most models need nothing beyond their catalog row
 // and the family's shared body; the classes below that with a body of their own add their
-// model's extras (the MT9 gain registers and clocks, the cooled models' set-point and model
-// codes, the gain steps of product 0x32D0).
+// model's extras (the MT9 gain registers and clocks, the cooled models' set-point, model codes
+// and readout variants). The serial heads, the console camera and product 0x3200 have files of
+// their own.
 #pragma once
 
 #include <cstddef>
@@ -43,9 +44,7 @@ inline constexpr char kIMX264[] = "CSensorIMX264";
 inline constexpr char kIMX252[] = "CSensorIMX252";
 inline constexpr char kIMX265[] = "CSensorIMX265";
 inline constexpr char kPid31D0[] = "CSensorPid31D0";
-inline constexpr char kPid31E0[] = "CSensorPid31E0";
 inline constexpr char kIMX226[] = "CSensorIMX226";
-inline constexpr char kPid3200[] = "CSensorPid3200";
 inline constexpr char kPid3210[] = "CSensorPid3210";
 inline constexpr char kPid32B0[] = "CSensorPid32B0";
 inline constexpr char kIMX536[] = "CSensorIMX536";
@@ -76,9 +75,7 @@ using CSensorIMX264 = CSensorOf<sensor_names::kIMX264>;
 using CSensorIMX252 = CSensorOf<sensor_names::kIMX252>;
 using CSensorIMX265 = CSensorOf<sensor_names::kIMX265>;
 using CSensorPid31D0 = CSensorOf<sensor_names::kPid31D0>;
-using CSensorPid31E0 = CSensorOf<sensor_names::kPid31E0>;
 using CSensorIMX226 = CSensorOf<sensor_names::kIMX226>;
-using CSensorPid3200 = CSensorOf<sensor_names::kPid3200>;
 using CSensorPid3210 = CSensorOf<sensor_names::kPid3210>;
 using CSensorPid32B0 = CSensorOf<sensor_names::kPid32B0>;
 using CSensorIMX536 = CSensorOf<sensor_names::kIMX536>;
@@ -170,34 +167,20 @@ class CSensorPid3220 final : public CSensorFamily {
     int32_t setPoint_ = 0;
 };
 
-// Product 0x32D0: eight analog gain steps.
-class CSensorPid32D0 final : public CSensorFamily {
-  public:
-    static constexpr int32_t kSteps = 8;
-    CSensorPid32D0(CControllerBase* controller, uint8_t busAddress);
-    int32_t SetGainStep(int32_t step) override;
-    int32_t GetGainStep(int32_t* step) override;
-    int32_t GetGainStepLabel(int32_t step, char* text, size_t capacity) override;
-};
-
-// The camera with a text console behind its sensor interface: sensor register 0 carries the
-// console's bytes, one per register access, both ways.
-class CSensorPid3180 final : public CSensorFamily {
-  public:
-    static constexpr uint32_t kConsoleRegister = 0;
-    static constexpr uint32_t kConsoleByteMs = 10;  // between two bytes of the console
-    static constexpr int32_t kLineBuffer = 256;
-
-    CSensorPid3180(CControllerBase* controller, uint8_t busAddress);
-    int32_t ReceiveText(char* buffer, int32_t length) override;
-    int32_t SendText(const char* text, int32_t length) override;
-};
-
 // The cooled Sony models: each class serves two products, told apart by the model code,
 // whose sensors are mounted the other way round.
 class CSensorCooledSony : public CSensorFamily {
   public:
+    // The readout variant needs no newer FPGA; applying it does.
+    static constexpr uint16_t kApplyVariantFpgaVersion = 4;  // offered above this version
+
     void SetModelCode(int32_t code) override;
+
+    // The readout variant (IMX990 and IMX991): VariantOpA selects it (a byte), VariantOpB reads
+    // the selection back, VariantOpC makes the sensor take it over at the next frame.
+    int32_t VariantOpA(int32_t variant) override;
+    int32_t VariantOpB(int32_t* variant) override;
+    int32_t VariantOpC() override;
 
   protected:
     CSensorCooledSony(CControllerBase* controller, uint8_t busAddress, const char* className,

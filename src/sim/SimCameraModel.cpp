@@ -105,6 +105,7 @@ SimCameraModel::SimCameraModel(const SimCameraConfig& config, SimBufferPool& buf
         fpga_.Set(fpga::kLineLengthHigh, static_cast<uint8_t>(kRozeLineLength >> 8));
         fpga_.Set(fpga::kMirrorHOff, 1);
     }
+    if (family_ != nullptr) family_->PresetFpga(fpga_);
     resetsToReady_ = config.readyAfterResets;
     SetReady(config.readyAfterResets == 0);
 
@@ -237,7 +238,8 @@ void SimCameraModel::FrameFormat(uint32_t* width, uint32_t* height, uint32_t* by
         case PixelDepthSource::FirmwareByte:
             sixteen = firmwareByte_ == 1;
             break;
-        case PixelDepthSource::Fixed8:
+        case PixelDepthSource::SensorMailbox:
+            sixteen = family_->Mailbox(layout.pixelDepth) == 16;
             break;
     }
     *bytesPerPixel = sixteen ? 2 : 1;

@@ -67,7 +67,7 @@ constexpr SimFamilyProduct kProducts[] = {
     Sony(0x3300, true),
     Memory(0x3310, D::Reg6E),
     Memory(0x3320, D::Reg38),
-    Memory(0x3340, D::Fixed8),
+    Memory(0x3340, D::SensorMailbox),
     Sony(0x3360, true),
     Sony(0x3370, false),
     {0x3380, Wire::I2c16x8, false, false, false},  // the second model of the IMX992: upright

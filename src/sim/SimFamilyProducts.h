@@ -22,13 +22,13 @@ enum class FrameSizeSource : uint8_t {
 
 // Where the FPGA takes the pixel depth from.
 enum class PixelDepthSource : uint8_t {
-    Reg3C,         // 2: 16 bits
-    RegA3,         // 2: 16 bits
-    Reg3D,         // 1: 16 bits
-    Reg6E,         // 2: 16 bits
-    Reg38,         // 1: 8 bits, else 16 bits
-    FirmwareByte,  // the bridge's firmware byte, 1: 16 bits
-    Fixed8,        // always 8 bits
+    Reg3C,          // 2: 16 bits
+    RegA3,          // 2: 16 bits
+    Reg3D,          // 1: 16 bits
+    Reg6E,          // 2: 16 bits
+    Reg38,          // 1: 8 bits, else 16 bits
+    FirmwareByte,   // the bridge's firmware byte, 1: 16 bits
+    SensorMailbox,  // the sensor's own output width behind the FPGA mailbox, 16: 16 bits
 };
 
 struct SimFamilyProduct {

@@ -10,11 +10,72 @@ SimFamilySensor::SimFamilySensor(const SimFamilyProduct& product) : product_(pro
     PowerOn();
 }
 
+namespace {
+
+constexpr uint16_t kHeadProducts[] = {0x31E0, 0x32D0};
+
+void PokeCode(SimSensor& sensor, const sensor_bus::Thermometer& thermometer, double celsius) {
+    const uint32_t code = thermometer.CodeOf(celsius);
+    sensor.Poke(static_cast<uint16_t>(thermometer.low), static_cast<uint8_t>(code));
+    sensor.Poke(static_cast<uint16_t>(thermometer.high), static_cast<uint8_t>(code >> 8));
+}
+
+}  // namespace
+
 void SimFamilySensor::PowerOn() {
     consoleOut_.clear();
     consoleLine_.clear();
-    if (product_.console)
-        consoleOut_.assign(std::begin(kConsoleGreeting), std::end(kConsoleGreeting) - 1);
+    if (product_.wire == sensor_bus::Wire::I2c16x8) {
+        PokeCode(*this, sensor_bus::kSonyThermometer, kSonyCelsius);
+    }
+    if (!product_.console) return;
+    const bool running = consoleFault_ == ConsoleFault::None;
+    Poke(static_cast<uint16_t>(sensor_bus::console::kStatus),
+         running ? sensor_bus::console::kStatusRunning : 0);
+    if (consoleFault_ != ConsoleFault::Silent) Say(kConsoleGreeting);
+}
+
+void SimFamilySensor::SetConsoleFault(ConsoleFault fault) {
+    consoleFault_ = fault;
+    PowerOn();
+}
+
+void SimFamilySensor::Say(const char* text) {
+    consoleOut_.insert(consoleOut_.end(), text, text + std::strlen(text));
+}
+
+void SimFamilySensor::OnConsoleLine() {
+    const bool reset = consoleLine_ + '\r' == sensor_bus::console::kResetLine;
+    consoleLine_.clear();
+    if (consoleFault_ == ConsoleFault::Silent) return;
+    if (reset) {
+        // The processor restarts and brings the sensor up.
+        consoleFault_ = ConsoleFault::None;
+        Poke(static_cast<uint16_t>(sensor_bus::console::kStatus),
+             sensor_bus::console::kStatusRunning);
+        Say(sensor_bus::console::kAccepted);
+    }
+    Say(kConsoleGreeting);
+}
+
+bool SimFamilySensor::IsSerialHead() const {
+    return std::find(std::begin(kHeadProducts), std::end(kHeadProducts), product_.productId) !=
+           std::end(kHeadProducts);
+}
+
+void SimFamilySensor::PresetFpga(FpgaRegisterFile& fpga) const {
+    if (!IsSerialHead()) return;
+    const uint32_t code = sensor_bus::kHeadThermometer.CodeOf(kHeadCelsius);
+    fpga.Set(static_cast<uint8_t>(sensor_bus::kHeadThermometer.low), static_cast<uint8_t>(code));
+    fpga.Set(static_cast<uint8_t>(sensor_bus::kHeadThermometer.high),
+             static_cast<uint8_t>(code >> 8));
+    namespace head = sensor_bus::head;
+    fpga.Set(head::kGainModeFirst, head::kSwitchClosed);
+    fpga.Set(head::kGainModeSecond, head::kSwitchOpen);
+    fpga.Set(head::kVariant, kHeadVariant);
+    fpga.Set(head::kFirmware, kHeadFirmware);
+    fpga.Set(head::kModel, static_cast<uint8_t>(product_.productId));
+    fpga.Set(head::kRevision, kHeadRevision);
 }
 
 bool SimFamilySensor::Write(const uint8_t* data, int length) {
@@ -23,10 +84,7 @@ bool SimFamilySensor::Write(const uint8_t* data, int length) {
     for (int i = 2; i < length; ++i) {
         const auto c = static_cast<char>(data[i]);
         if (c == '\r' || c == '\n' || c == '\0') {
-            if (consoleLine_.empty()) continue;
-            consoleLine_.clear();
-            consoleOut_.insert(consoleOut_.end(), std::begin(kConsoleGreeting),
-                               std::end(kConsoleGreeting) - 1);
+            if (!consoleLine_.empty()) OnConsoleLine();
         } else if (consoleLine_.size() < 255) {
             consoleLine_.push_back(c);
         }

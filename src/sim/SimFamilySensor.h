@@ -10,6 +10,7 @@
 #include <map>
 #include <string>
 
+#include "protocol/SensorRegisterLayout.h"
 #include "sim/SimFamilyProducts.h"
 #include "sim/SimI2cDevices.h"
 
@@ -41,8 +42,31 @@ class SimFamilySensor : public SimSensor {
     I2cSlave& WordChip() { return wordChip_; }
 
     // The console's greeting: sent at power-on and again in answer to every line it receives.
-    static constexpr char kConsoleGreeting[] = "VELCOR 3180 CONSOLE READY\r\n";
+    static constexpr const char* kConsoleGreeting = sensor_bus::console::kGreeting;
     void PowerOn() override;
+
+    // What the cooled cameras' and the serial heads' thermometers read.
+    static constexpr double kSonyCelsius = -10.0;
+    static constexpr double kHeadCelsius = -20.0;
+    // The head's settings as the FPGA holds them at power-on: high gain, auxiliary switch and
+    // switch B off, variant 1 running, the blank last row of the older heads.
+    static constexpr uint8_t kHeadVariant = 1;
+    static constexpr uint8_t kHeadFirmware = 3;
+    static constexpr uint8_t kHeadRevision = 2;
+    // The serial heads (products 0x31E0 and 0x32D0) keep their settings in FPGA registers.
+    bool IsSerialHead() const;
+    void PresetFpga(FpgaRegisterFile& fpga) const;
+
+    // Faults of the console camera's start-up, for tests.
+    enum class ConsoleFault {
+        None,
+        // The camera's processor comes up without the sensor running (status register 0) until
+        // the console is told to reset.
+        NotReady,
+        // As NotReady, and the console says nothing at all.
+        Silent,
+    };
+    void SetConsoleFault(ConsoleFault fault);
 
   private:
     class Word8Chip : public I2cSlave {
@@ -55,7 +79,11 @@ class SimFamilySensor : public SimSensor {
         uint8_t pointer_ = 0;
     };
 
+    void Say(const char* text);
+    void OnConsoleLine();
+
     const SimFamilyProduct& product_;
+    ConsoleFault consoleFault_ = ConsoleFault::None;
     // The console: bytes it has to say, and the line it is being told.
     bool consoleSelected_ = false;  // the register pointer is at the console register
     std::deque<char> consoleOut_;

@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <initializer_list>
 #include <memory>
 #include <ostream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/Clock.h"
 #include "sensors/FamilyBus.h"
@@ -226,8 +229,8 @@ TEST(FamilyRecordGroups, OptionalOperationsFollowTheModel) {
     EXPECT_EQ(converter->SetWindow(0, 1920, 0, 1080, 0), 0);
     EXPECT_EQ(converter->SetExposure(100), 0);
     EXPECT_EQ(converter->SetBitDepth(1), 1);
-    // ICX274 keeps the base's Initialize; 0x3200 has no global gain setter.
-    EXPECT_EQ(Build("CSensorICX274", &bus)->Initialize(), 0);
+    // The ICX274 programs itself like the other CCD models; 0x3200 has no global gain setter.
+    EXPECT_EQ(Build("CSensorICX274", &bus)->Initialize(), 1);
     EXPECT_EQ(Build("CSensorPid3200", &bus)->SetGlobalGain(0), 0);
     // IMX159 mirrors horizontally only; the mailbox cameras not at all.
     auto imx159 = Build("CSensorIMX159", &bus);
@@ -604,6 +607,38 @@ TEST(OutputDepth, RefusedDepthsAreNeitherOfferedNorSet) {
     EXPECT_EQ(pid3180->Allows16BitOutput(), 1);
 }
 
+TEST(OutputDepth, MailboxSensorsAreToldTheirSampleWidth) {
+    FamilyBus bus;
+    auto driver = Build("CSensorPid3340", &bus, 0x40);
+    // The words the mailbox passed on (it passes one on whenever a byte of it changes).
+    std::array<uint8_t, 8> word{};
+    auto mailboxWords = [&bus, &word] {
+        std::vector<std::pair<uint32_t, uint32_t>> words;
+        for (const auto& [reg, value] : bus.fpgaWrites) {
+            if (reg < 32 || reg >= 40) continue;
+            word[reg - 32] = value;
+            uint32_t address = 0, data = 0;
+            for (int i = 0; i < 4; ++i) {
+                address = address << 8 | word[i];
+                data = data << 8 | word[4 + i];
+            }
+            words.emplace_back(address, data);
+        }
+        bus.fpgaWrites.clear();
+        return words;
+    };
+    const std::pair<uint32_t, uint32_t> sixteen{11u << 24 | 0x000203, 16};
+    const std::pair<uint32_t, uint32_t> eight{11u << 24 | 0x000203, 8};
+    ASSERT_EQ(driver->SetBitDepth(1), 1);
+    EXPECT_EQ(driver->Info().bitDepth, 16);
+    auto words = mailboxWords();
+    EXPECT_EQ(std::count(words.begin(), words.end(), sixteen), 1);
+    ASSERT_EQ(driver->SetBitDepth(0), 1);
+    EXPECT_EQ(driver->Info().bitDepth, 8);
+    words = mailboxWords();
+    EXPECT_EQ(std::count(words.begin(), words.end(), eight), 1);
+}
+
 // --- Gain steps
 // ------------------------------------------------------------------------------------
 
@@ -686,6 +721,21 @@ TEST(FamilyProgramming, InitializeProgramsTheDefaultsAndReportsADeadSensor) {
     bus.sensorDead = true;
     EXPECT_EQ(driver->Initialize(), 0);
     EXPECT_EQ(Build("CSensorIMX174", nullptr)->Initialize(), 0);
+}
+
+TEST(FamilyProgramming, Icx274InitializesLikeTheOtherCcdModels) {
+    platform::VirtualTimeScope virtualTime;
+    FamilyBus bus;
+    auto driver = Build("CSensorICX274", &bus, 0);
+    ASSERT_EQ(driver->Initialize(), 1);
+    // Readout stopped, the full window programmed, readout started.
+    const std::pair<uint16_t, uint32_t> expected[] = {
+        {0x0001, 0}, {0x0012, 1600}, {0x0013, 1200}, {0x0001, 1}};
+    for (const auto& write : expected) {
+        EXPECT_NE(std::find(bus.words.begin(), bus.words.end(), write), bus.words.end())
+            << "register 0x" << std::hex << write.first;
+    }
+    EXPECT_EQ(bus.words.back(), (std::pair<uint16_t, uint32_t>{0x0001, 1}));
 }
 
 TEST(FamilyProgramming, CcdChannelsHaveTheirOwnBounds) {
