@@ -14,8 +14,10 @@ namespace velcor::sim {
 namespace {
 
 constexpr uint16_t kProductRoze9701 = 0x32C0;
-// The largest frame the FPGA makes: 64 MiB.
-constexpr size_t kMaxFrameBytes = 0x4000000;
+// The largest frame the FPGA holds in a buffer: 64 MiB.
+constexpr uint64_t kMaxFrameBytes = 0x4000000;
+// A drawn frame is bounded by the header's 32-bit byte count alone.
+constexpr uint64_t kMaxDrawnFrameBytes = 0xFFFFFFFF;
 // The offsets of the picture in the ROZE9701's output, as the FPGA is configured at power-on.
 constexpr uint8_t kRozeVerticalOffset = 10;
 constexpr uint8_t kRozeHorizontalOffset = 32;
@@ -168,6 +170,7 @@ void SimCameraModel::MakeMemoryFrame() {
     MemoryFrame frame;
     FrameFormat(&frame.width, &frame.height, &frame.bytesPerPixel);
     frame.number = frameNumber_++;
+    family_->PrepareRows(frame.width, frame.bytesPerPixel);
     slot_ = (slot_ + 1) % std::max<uint32_t>(config_.slotCount, 1);
     memoryFrames_[slot_] = frame;
     fpga_.Set(fpga::kFrameCounter, static_cast<uint8_t>(fpga_.Get(fpga::kFrameCounter) + 1));
@@ -451,38 +454,65 @@ std::optional<SimCameraModel::Clock::time_point> SimCameraModel::NextFrameEvent(
 bool SimCameraModel::MakeFrame(const SensorFrameState& state, bool triggered, SimFrame& frame) {
     uint32_t width = 0, height = 0, bytesPerPixel = 1;
     FrameFormat(&width, &height, &bytesPerPixel);
-    const size_t bytes = size_t{width} * height * bytesPerPixel;
-    if (bytes > kMaxFrameBytes) return false;  // no slot holds it
+    const uint64_t bytes = uint64_t{width} * height * bytesPerPixel;
+    // A family camera's frame is drawn as it is read; others are made whole, into a slot.
+    const bool drawn = family_ != nullptr && !state.picture;
+    if (bytes > (drawn ? kMaxDrawnFrameBytes : kMaxFrameBytes)) return false;
 
     frame.number = frameNumber_++;
     slot_ = (slot_ + 1) % std::max<uint32_t>(config_.slotCount, 1);
     frame.slot = slot_;
     frame.width = width;
     frame.height = height;
-    frame.pixels = buffers_.Take(bytes);
-    if (state.picture) {
-        FrameLayout layout;
-        layout.width = width;
-        layout.height = height;
-        layout.bytesPerPixel = bytesPerPixel;
-        layout.verticalOffset =
-            fpga_.Get(fpga::kVerticalOffsetLow) | fpga_.Get(fpga::kVerticalOffsetHigh) << 8;
-        layout.horizontalOffset =
-            fpga_.Get(fpga::kHorizontalOffsetLow) | fpga_.Get(fpga::kHorizontalOffsetHigh) << 8;
-        layout.frameNumber = frame.number;
-        layout.exposureSeconds = triggered ? TriggerExposureSeconds(state) : state.exposureSeconds;
-        scene_.Render(state, layout, frame.pixels.data());
-    } else {
-        sensor_->RenderFrame(width, height, bytesPerPixel, frame.number, frame.pixels.data(),
-                             bytes);
-    }
-
+    frame.bytesPerPixel = bytesPerPixel;
+    frame.drawn = drawn;
     const uint64_t slotBytes = static_cast<uint64_t>(config_.slotSizeUnits) * 256;
-    if (bytes <= slotBytes) WriteFrameMemoryLocked(slot_ * slotBytes, frame.pixels.data(), bytes);
+    if (drawn) {
+        family_->PrepareRows(width, bytesPerPixel);
+        // The slot holds the frame, drawn there too when the host reads it.
+        if (bytes <= slotBytes) {
+            memoryFrames_[slot_] = MemoryFrame{frame.number, width, height, bytesPerPixel};
+        } else {
+            memoryFrames_.erase(slot_);
+        }
+    } else {
+        frame.pixels = buffers_.Take(static_cast<size_t>(bytes));
+        if (state.picture) {
+            FrameLayout layout;
+            layout.width = width;
+            layout.height = height;
+            layout.bytesPerPixel = bytesPerPixel;
+            layout.verticalOffset =
+                fpga_.Get(fpga::kVerticalOffsetLow) | fpga_.Get(fpga::kVerticalOffsetHigh) << 8;
+            layout.horizontalOffset =
+                fpga_.Get(fpga::kHorizontalOffsetLow) | fpga_.Get(fpga::kHorizontalOffsetHigh) << 8;
+            layout.frameNumber = frame.number;
+            layout.exposureSeconds =
+                triggered ? TriggerExposureSeconds(state) : state.exposureSeconds;
+            scene_.Render(state, layout, frame.pixels.data());
+        } else {
+            sensor_->RenderFrame(width, height, bytesPerPixel, frame.number, frame.pixels.data(),
+                                 frame.pixels.size());
+        }
+        if (bytes <= slotBytes) {
+            WriteFrameMemoryLocked(slot_ * slotBytes, frame.pixels.data(), frame.pixels.size());
+        }
+    }
     fpga_.Set(fpga::kFrameCounter, static_cast<uint8_t>(fpga_.Get(fpga::kFrameCounter) + 1));
     fpga_.Set(fpga::kNewestSlotLow, static_cast<uint8_t>(slot_));
     fpga_.Set(fpga::kNewestSlotHigh, static_cast<uint8_t>(slot_ >> 8));
     return true;
+}
+
+void SimCameraModel::DrawFrame(const SimFrame& frame, uint64_t offset, uint8_t* out,
+                               size_t length) const {
+    std::lock_guard lock(mutex_);
+    if (family_ == nullptr) {
+        std::memset(out, 0, length);
+        return;
+    }
+    family_->RenderBytes(frame.width, frame.height, frame.bytesPerPixel, frame.number, offset, out,
+                         length);
 }
 
 void SimCameraModel::SetFastFrames(bool fast) {

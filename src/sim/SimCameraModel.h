@@ -10,9 +10,9 @@
 // 0x3C. Cameras of the other products of the sensor family carry a register-file sensor on the
 // bus address of their wire form (SimFamilySensor.h) that reads out the family's known picture;
 // their FPGA takes the frame size and pixel depth from their product's registers, and a
-// frame-memory camera finishes a frame whenever the host looks for the newest slot and draws it
-// only where the host reads it. Any other product id gets a plain register file that draws a
-// moving test frame.
+// frame-memory camera finishes a frame whenever the host looks for the newest slot. Their
+// frames are drawn only where the host reads them, on every path. Any other product id gets a
+// plain register file that draws a moving test frame.
 //
 // Frame timing: a frame request is answered with the next frame the sensor finishes:
 // free-running, after frame length x line length / pixel clock; in trigger mode (sensor
@@ -58,8 +58,16 @@ struct SimFrame {
     uint32_t number = 0;  // the FPGA's running frame number
     uint32_t width = 0;   // the FPGA's frame size
     uint32_t height = 0;
-    uint32_t slot = 0;            // the frame-memory slot that holds a copy of it
-    std::vector<uint8_t> pixels;  // width x height samples of one or two bytes
+    uint32_t bytesPerPixel = 1;
+    uint32_t slot = 0;  // the frame-memory slot that holds a copy of it
+    // A family camera's frame carries no pixels: its bytes are drawn where they are read
+    // (SimCameraModel::DrawFrame), so its size is not bounded by a buffer.
+    bool drawn = false;
+    std::vector<uint8_t> pixels;  // width x height samples of one or two bytes, unless drawn
+
+    uint64_t Bytes() const {
+        return drawn ? uint64_t{width} * height * bytesPerPixel : pixels.size();
+    }
 };
 
 // What the host did to the camera itself, for tests.
@@ -121,6 +129,8 @@ class SimCameraModel {
     // The camera loses its power: it makes no frames from now on and ignores its trigger.
     // Its registers and frame memory stay readable.
     void PowerOff();
+    // `length` bytes of a drawn frame from byte `offset` on.
+    void DrawFrame(const SimFrame& frame, uint64_t offset, uint8_t* out, size_t length) const;
 
     // --- Frame memory: page-granular and sparse; unwritten memory reads 0 --------------------
     void ReadFrameMemory(uint64_t address, uint8_t* out, size_t length) const;

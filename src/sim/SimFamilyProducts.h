@@ -56,6 +56,8 @@ const SimFamilyProduct* SimFamilyProductsEnd();
 // monochrome sensor sees a ramp; a colour sensor a Bayer mosaic of phase 0 (even rows green,
 // blue; odd rows red, green) of a scene whose red, green and blue are ramps of their own. The
 // picture moves one step per frame. 16-bit samples repeat the 8-bit sample in both bytes.
+// Samples wrap at 8 bits, so the picture repeats every kFamilyPictureRowPeriod rows.
+inline constexpr uint32_t kFamilyPictureRowPeriod = 256;
 uint16_t FamilyPictureSample(bool colour, uint32_t x, uint32_t y, uint32_t frameNumber,
                              bool sixteenBits);
 

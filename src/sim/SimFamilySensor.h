@@ -9,6 +9,7 @@
 #include <deque>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "sim/SimFamilyProducts.h"
 #include "sim/SimI2cDevices.h"
@@ -29,9 +30,14 @@ class SimFamilySensor : public SimSensor {
     void RenderFrame(uint32_t width, uint32_t height, uint32_t bytesPerPixel, uint32_t frameNumber,
                      uint8_t* out, size_t bytes) override;
     // `length` bytes of a frame's readout from byte `offset` on: only what is asked for is
-    // drawn, so a piece of a large frame costs what the piece holds.
+    // drawn, so a piece of a large frame costs what the piece holds. A frame holds no more
+    // distinct rows than the picture's row period: with the row store sized for the frame's
+    // rows (PrepareRows), each is drawn once per frame and copied from there on.
     void RenderBytes(uint32_t width, uint32_t height, uint32_t bytesPerPixel, uint32_t frameNumber,
-                     uint64_t offset, uint8_t* out, size_t length) const;
+                     uint64_t offset, uint8_t* out, size_t length);
+    // Sizes the row store for rows of `width` samples of `bytesPerPixel` bytes; the store only
+    // grows, so frames of a stream allocate nothing.
+    void PrepareRows(uint32_t width, uint32_t bytesPerPixel);
 
     // The registers behind the FPGA mailbox (device number in bits 24..31).
     void WriteMailbox(uint32_t address, uint32_t value) { mailbox_[address] = value; }
@@ -55,7 +61,19 @@ class SimFamilySensor : public SimSensor {
         uint8_t pointer_ = 0;
     };
 
+    // The readout of picture row `pictureRow`, in the sensor's column order, from byte
+    // `within` on.
+    void DrawRow(uint32_t width, uint32_t bytesPerPixel, uint32_t frameNumber, uint32_t pictureRow,
+                 uint32_t within, uint8_t* out, size_t length) const;
+    // The stored readout of a picture row of this frame; null when the store is too small.
+    const uint8_t* StoredRow(uint32_t width, uint32_t bytesPerPixel, uint32_t frameNumber,
+                             uint32_t pictureRow);
+
     const SimFamilyProduct& product_;
+    // The rows of the frame being read out, by picture row modulo the row period.
+    std::vector<uint8_t> rowStore_;
+    std::array<bool, kFamilyPictureRowPeriod> rowStored_{};
+    uint32_t storeWidth_ = 0, storeBytesPerPixel_ = 0, storeFrame_ = 0;
     // The console: bytes it has to say, and the line it is being told.
     bool consoleSelected_ = false;  // the register pointer is at the console register
     std::deque<char> consoleOut_;

@@ -49,6 +49,26 @@ TEST(SimFamilyProducts, EveryProductTheEngineKnowsHasASimulatedCamera) {
     EXPECT_EQ(sim::FindSimFamilyProduct(0x32C0), nullptr);
 }
 
+// A frame's readout draws each row of one period once and copies it for the rows after.
+TEST(SimFamilyProducts, ThePictureRepeatsWithItsRowPeriod) {
+    for (bool colour : {false, true}) {
+        for (bool sixteen : {false, true}) {
+            for (uint32_t y = 0; y < 4; ++y) {
+                for (uint32_t x = 0; x < 600; x += 7) {
+                    const uint16_t sample = sim::FamilyPictureSample(colour, x, y, 5, sixteen);
+                    for (uint32_t period = 1; period <= 3; ++period) {
+                        ASSERT_EQ(
+                            sim::FamilyPictureSample(
+                                colour, x, y + period * sim::kFamilyPictureRowPeriod, 5, sixteen),
+                            sample)
+                            << colour << sixteen << " (" << x << ", " << y << ")";
+                    }
+                }
+            }
+        }
+    }
+}
+
 class SimFamilyProductRow : public ::testing::TestWithParam<sim::SimFamilyProduct> {};
 
 TEST_P(SimFamilyProductRow, AgreesWithItsDriverAndTheEngine) {
