@@ -291,6 +291,7 @@ bool SimBridge::HandleVendorRequest(uint8_t request, uint16_t value, uint16_t in
             if (dataLength < 4) return false;
             const uint32_t address = static_cast<uint32_t>(value) << 15 | (index & 0x7FFF);
             registers32_[address] = Get32(data);
+            model_.WriteRegisterWord(address, Get32(data));
             return true;
         }
         case usb::kRequestReadRegister16: {

@@ -314,7 +314,7 @@ bool SimCameraModel::Ready() const {
 
 bool SimCameraModel::RequestFrame(Clock::time_point now, std::vector<SimFrame>& out) {
     std::lock_guard lock(mutex_);
-    const SensorFrameState state = sensor_->FrameState();
+    const SensorFrameState state = FrameStateLocked();
     switch (state.readout) {
         case SensorReadout::Stopped:
             // Nothing is read out: the request goes unanswered.
@@ -341,7 +341,7 @@ bool SimCameraModel::RequestFrame(Clock::time_point now, std::vector<SimFrame>& 
 
 void SimCameraModel::FinishFrame(std::vector<SimFrame>& out) {
     std::lock_guard lock(mutex_);
-    const SensorFrameState state = sensor_->FrameState();
+    const SensorFrameState state = FrameStateLocked();
     if (!powered_ || state.readout != SensorReadout::FreeRunning) return;
     SimFrame frame;
     if (MakeFrame(state, false, frame)) out.push_back(std::move(frame));
@@ -385,10 +385,8 @@ bool SimCameraModel::FireTrigger(Clock::time_point now, std::vector<SimFrame>& o
     std::lock_guard lock(mutex_);
     if (!powered_) return false;
     ++trace_.triggers;
-    const SensorFrameState state = sensor_->FrameState();
-    if (state.readout != SensorReadout::Triggered || fpga_.Get(fpga::kTriggerModeEnable) != 1) {
-        return true;
-    }
+    const SensorFrameState state = FrameStateLocked();
+    if (!TriggerArmed(state)) return true;
     if (fastFrames_) {
         FinishTriggeredFrame(out);
         return true;
@@ -404,7 +402,7 @@ bool SimCameraModel::FireTrigger(Clock::time_point now, std::vector<SimFrame>& o
 
 void SimCameraModel::FinishTriggeredFrame(std::vector<SimFrame>& out) {
     SimFrame frame;
-    if (!MakeFrame(sensor_->FrameState(), true, frame)) return;
+    if (!MakeFrame(FrameStateLocked(), true, frame)) return;
     if (frameRequested_) {
         frameRequested_ = false;
         out.push_back(std::move(frame));
@@ -431,7 +429,7 @@ std::optional<SimCameraModel::Clock::time_point> SimCameraModel::Advance(
     if (nextFrameDue_ && *nextFrameDue_ <= now) {
         lastFrameBoundary_ = *nextFrameDue_;
         nextFrameDue_.reset();
-        const SensorFrameState state = sensor_->FrameState();
+        const SensorFrameState state = FrameStateLocked();
         if (powered_ && frameRequested_ && state.readout == SensorReadout::FreeRunning) {
             frameRequested_ = false;
             SimFrame frame;
@@ -513,6 +511,69 @@ void SimCameraModel::DrawFrame(const SimFrame& frame, uint64_t offset, uint8_t* 
     }
     family_->RenderBytes(frame.width, frame.height, frame.bytesPerPixel, frame.number, offset, out,
                          length);
+}
+
+// --- Trigger mode ------------------------------------------------------------------------
+
+SensorFrameState SimCameraModel::FrameStateLocked() const {
+    SensorFrameState state = sensor_->FrameState();
+    if (family_ != nullptr && state.readout == SensorReadout::FreeRunning && FamilyTriggerOn()) {
+        state.readout = SensorReadout::Triggered;
+    }
+    return state;
+}
+
+bool SimCameraModel::TriggerArmed(const SensorFrameState& state) const {
+    if (state.readout != SensorReadout::Triggered) return false;
+    // The ROZE9701's FPGA takes pulses once register 88 lets them through; a family camera's
+    // trigger input is armed with its trigger mode.
+    return family_ != nullptr || fpga_.Get(fpga::kTriggerModeEnable) == 1;
+}
+
+bool SimCameraModel::FamilyTriggerOn() const {
+    const uint32_t sensorTrigger =
+        FamilySensorValue(sensor_bus::LayoutOf(family_->Product().wire).trigger);
+    switch (family_->Product().trigger) {
+        case TriggerInput::Sensor:
+            return sensorTrigger == 1;
+        case TriggerInput::SensorAndFpga24:
+            return sensorTrigger == 1 && (fpga_.Get(fpga::kTriggerEnable24) & 1) != 0;
+        case TriggerInput::SensorAndFpga30:
+            return sensorTrigger == 1 && fpga_.Get(fpga::kTriggerEnable30) == 1;
+        case TriggerInput::Fpga24:
+            return (fpga_.Get(fpga::kTriggerEnable24) & 1) != 0;
+    }
+    return false;
+}
+
+// A value of the family camera's sensor where its wire form keeps it.
+uint32_t SimCameraModel::FamilySensorValue(uint32_t reg) const {
+    switch (family_->Product().wire) {
+        case sensor_bus::Wire::I2c16x8:
+            return family_->Peek(static_cast<uint16_t>(reg)).value_or(0);
+        case sensor_bus::Wire::I2c16x16: {
+            uint16_t value = 0;
+            family_->ReadRegister16(static_cast<uint16_t>(reg), &value);
+            return value;
+        }
+        case sensor_bus::Wire::I2c8x16:
+            return family_->WordRegister(static_cast<uint8_t>(reg));
+        case sensor_bus::Wire::Word32: {
+            auto found = registerWords_.find(reg);
+            return found != registerWords_.end() ? found->second : 0;
+        }
+        case sensor_bus::Wire::FpgaMailbox:
+            return family_->Mailbox(reg);
+        case sensor_bus::Wire::Fpga:
+        case sensor_bus::Wire::None:
+            return fpga_.Get(static_cast<uint8_t>(reg));
+    }
+    return 0;
+}
+
+void SimCameraModel::WriteRegisterWord(uint32_t address, uint32_t value) {
+    std::lock_guard lock(mutex_);
+    registerWords_[address] = value;
 }
 
 void SimCameraModel::SetFastFrames(bool fast) {

@@ -15,8 +15,9 @@
 // plain register file that draws a moving test frame.
 //
 // Frame timing: a frame request is answered with the next frame the sensor finishes:
-// free-running, after frame length x line length / pixel clock; in trigger mode (sensor
-// register 0 = 16 and FPGA register 88 = 1) only trigger pulses start frames, each one
+// free-running, after frame length x line length / pixel clock; in trigger mode (the
+// ROZE9701's register 0 = 16 with FPGA register 88 = 1; a family camera's trigger input as
+// its product row names it) only trigger pulses start frames, each one
 // advancing the frame counter (register 8) and waiting in the FPGA's frame memory until it is
 // requested. With fast frames on, a free-running frame is finished the moment its requester
 // asks for it (FinishFrame) and a triggered frame the moment its pulse arrives.
@@ -149,6 +150,9 @@ class SimCameraModel {
     void SetFirmwareByte(uint8_t value);
     void SetSensor(std::unique_ptr<SimSensor> sensor);
     void SetBusDevicePresent(uint8_t busAddress, bool present);
+    // A 32-bit register word the host wrote through the bridge: the CCD cameras' timing
+    // generator takes its settings from these.
+    void WriteRegisterWord(uint32_t address, uint32_t value);
     // FPGA register 2 reads busy for the next `count` reads over the bus.
     void SetFpgaBusyReads(int count);
     void SetScene(SceneKind kind);
@@ -168,6 +172,12 @@ class SimCameraModel {
     uint64_t SlotBytes() const;
     // The frame size and depth the FPGA gives its next frame.
     void FrameFormat(uint32_t* width, uint32_t* height, uint32_t* bytesPerPixel) const;
+    // The sensor's frame state, read out in trigger mode whenever the camera's trigger input
+    // is armed.
+    SensorFrameState FrameStateLocked() const;
+    bool TriggerArmed(const SensorFrameState& state) const;
+    bool FamilyTriggerOn() const;
+    uint32_t FamilySensorValue(uint32_t reg) const;
     void ScheduleSensorFrame(Clock::time_point now);
     bool MakeFrame(const SensorFrameState& state, bool triggered, SimFrame& frame);
     void FinishTriggeredFrame(std::vector<SimFrame>& out);
@@ -197,6 +207,7 @@ class SimCameraModel {
         uint32_t width = 0, height = 0, bytesPerPixel = 1;
     };
     std::map<uint32_t, MemoryFrame> memoryFrames_;
+    std::map<uint32_t, uint32_t> registerWords_;
     SimScene scene_;
     std::map<uint8_t, bool> busPresent_;
     bool framesReleased_ = false;  // the bus write under way pulsed the frame release

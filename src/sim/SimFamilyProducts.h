@@ -31,6 +31,15 @@ enum class PixelDepthSource : uint8_t {
     Fixed8,        // always 8 bits
 };
 
+// What puts a camera's FPGA into trigger mode, in which only pulses on its trigger input start
+// frames.
+enum class TriggerInput : uint8_t {
+    Sensor,           // the sensor's trigger register at 1
+    SensorAndFpga24,  // as Sensor, with bit 0 of FPGA register 0x24 set
+    SensorAndFpga30,  // as Sensor, with FPGA register 0x30 at 1
+    Fpga24,           // bit 0 of FPGA register 0x24; the sensor runs on as it is told
+};
+
 struct SimFamilyProduct {
     uint16_t productId;
     sensor_bus::Wire wire;
@@ -43,6 +52,7 @@ struct SimFamilyProduct {
     bool frameMemory = false;  // frames are read out of the frame memory, not requested
     bool serialHead = false;   // the last row of the readout carries no picture
     bool console = false;      // a text console answers at sensor register 0
+    TriggerInput trigger = TriggerInput::Sensor;
 };
 
 // The row of a product id; null for the ROZE9701 camera and for ids without a row.

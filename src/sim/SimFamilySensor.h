@@ -45,6 +45,7 @@ class SimFamilySensor : public SimSensor {
 
     // The MT9P001's 8-bit register numbers with 16-bit values, at its own bus address.
     I2cSlave& WordChip() { return wordChip_; }
+    uint16_t WordRegister(uint8_t reg) const { return wordChip_.Get(reg); }
 
     // The console's greeting: sent at power-on and again in answer to every line it receives.
     static constexpr char kConsoleGreeting[] = "VELCOR 3180 CONSOLE READY\r\n";
@@ -55,6 +56,7 @@ class SimFamilySensor : public SimSensor {
       public:
         bool Write(const uint8_t* data, int length) override;
         bool Read(uint8_t* data, int length) override;
+        uint16_t Get(uint8_t reg) const { return registers_[reg]; }
 
       private:
         std::array<uint16_t, 256> registers_{};

@@ -107,6 +107,22 @@ TEST_P(SimFamilyProductRow, AgreesWithItsDriverAndTheEngine) {
     EXPECT_EQ(product.serialHead, traits.frameCopy == FrameCopy::kSerialHead);
     EXPECT_EQ(product.console, traits.hasTextConsole);
     EXPECT_EQ(product.planes, traits.bufferMultiple);
+    // The FPGA goes into trigger mode on what the engine's trigger rule writes.
+    switch (traits.trigger) {
+        case TriggerRule::kSensor:
+        case TriggerRule::kByFpgaVersion:
+            EXPECT_EQ(product.trigger, sim::TriggerInput::Sensor);
+            break;
+        case TriggerRule::kLatchThenTrigger:
+            EXPECT_EQ(product.trigger, sim::TriggerInput::SensorAndFpga24);
+            break;
+        case TriggerRule::kFpgaEnable30:
+            EXPECT_EQ(product.trigger, sim::TriggerInput::SensorAndFpga30);
+            break;
+        case TriggerRule::kFpgaEnable24:
+            EXPECT_EQ(product.trigger, sim::TriggerInput::Fpga24);
+            break;
+    }
     switch (traits.windowRegisters) {
         case WindowRegisters::kStandard:
             EXPECT_TRUE(product.size == sim::FrameSizeSource::Fpga ||
