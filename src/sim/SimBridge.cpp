@@ -211,6 +211,7 @@ void SimBridge::PopUnit(InQueue& queue) {
     queue.bytes -= queue.Front().bytes.size();
     buffers_.GiveBack(queue.Front().bytes);
     queue.Front().failed = false;
+    queue.Front().drawn = false;
     queue.head = (queue.head + 1) % kMaxQueuedUnits;
     --queue.count;
     queue.offset = 0;
@@ -286,10 +287,13 @@ bool SimBridge::HandleVendorRequest(uint8_t request, uint16_t value, uint16_t in
         case usb::kRequestI2cWrite:  // wValue bytes to bus address wIndex
         case usb::kRequestI2cRead:   // wValue bytes from bus address wIndex (bit 0 set)
             return HandleI2c(request == usb::kRequestI2cWrite, index, value, data, dataLength);
-        case usb::kRequestWriteRegister32:  // address bit 15 in wValue, bits 0-14 in wIndex
+        case usb::kRequestWriteRegister32: {  // address bit 15 in wValue, bits 0-14 in wIndex
             if (dataLength < 4) return false;
-            registers32_[static_cast<uint32_t>(value) << 15 | (index & 0x7FFF)] = Get32(data);
+            const uint32_t address = static_cast<uint32_t>(value) << 15 | (index & 0x7FFF);
+            registers32_[address] = Get32(data);
+            model_.WriteRegisterWord(address, Get32(data));
             return true;
+        }
         case usb::kRequestReadRegister16: {
             if (dataLength < 2) return false;
             std::memset(data, 0, dataLength);
@@ -420,11 +424,22 @@ void SimBridge::SendFrame(SimFrame& frame) {
     ++trace_.framesSent;
     if (unplugArmed_ && framesBeforeUnplug_ > 0) --framesBeforeUnplug_;
     const bool headerLost = TakeFault(SimFault::HeaderLost);
-    const size_t bytes = frame.pixels.size();
+    const uint64_t bytes = frame.Bytes();
+    uint64_t sent = bytes;
     // A short frame: the transfer ends half-way, the header still announces the whole.
-    if (TakeFault(SimFault::ShortFrame)) frame.pixels.resize(bytes / 2);
+    if (TakeFault(SimFault::ShortFrame)) {
+        sent = bytes / 2;
+        if (!frame.drawn) frame.pixels.resize(static_cast<size_t>(sent));
+    }
+    const auto queueData = [&](uint8_t endpoint, bool failed) {
+        if (frame.drawn) {
+            QueueDrawnLocked(endpoint, frame, sent, failed);
+        } else {
+            QueueInLocked(endpoint, frame.pixels, failed);
+        }
+    };
     if (config_.productId == kProductFrames83) {
-        QueueInLocked(kEndpointFrames83, frame.pixels, headerLost);
+        queueData(kEndpointFrames83, headerLost);
         return;
     }
     std::vector<uint8_t> header = buffers_.Take(usb::kFrameHeaderSize);
@@ -441,7 +456,7 @@ void SimBridge::SendFrame(SimFrame& frame) {
         return;
     }
     QueueInLocked(kEndpointFrames, header);
-    QueueInLocked(kEndpointFrames, frame.pixels);
+    queueData(kEndpointFrames, false);
 }
 
 bool SimBridge::FireTrigger() {
@@ -495,18 +510,38 @@ std::optional<SimBridge::Clock::time_point> SimBridge::RunHardware(Clock::time_p
 
 // --- Bulk endpoints ----------------------------------------------------------------------
 
-void SimBridge::QueueInLocked(uint8_t endpoint, std::vector<uint8_t>& unit, bool failed) {
+SimBridge::Unit& SimBridge::PushUnit(uint8_t endpoint, size_t held) {
     InQueue& queue = in_[endpoint];
     while (queue.count == kMaxQueuedUnits ||
-           (queue.count > 0 && queue.bytes + unit.size() > kMaxQueuedBytes)) {
+           (queue.count > 0 && queue.bytes + held > kMaxQueuedBytes)) {
         PopUnit(queue);
     }
     Unit& slot = queue.ring[(queue.head + queue.count) % kMaxQueuedUnits];
-    queue.bytes += unit.size();
+    queue.bytes += held;
+    ++queue.count;
+    return slot;
+}
+
+void SimBridge::QueueInLocked(uint8_t endpoint, std::vector<uint8_t>& unit, bool failed) {
+    Unit& slot = PushUnit(endpoint, unit.size());
     slot.bytes = std::move(unit);
     slot.failed = failed;
     unit = std::vector<uint8_t>();
-    ++queue.count;
+    ServePending(endpoint, deferred_);
+}
+
+void SimBridge::QueueDrawnLocked(uint8_t endpoint, const SimFrame& frame, uint64_t bytes,
+                                 bool failed) {
+    Unit& slot = PushUnit(endpoint, 0);
+    slot.drawn = true;
+    slot.frame.number = frame.number;
+    slot.frame.width = frame.width;
+    slot.frame.height = frame.height;
+    slot.frame.bytesPerPixel = frame.bytesPerPixel;
+    slot.frame.slot = frame.slot;
+    slot.frame.drawn = true;
+    slot.drawnBytes = bytes;
+    slot.failed = failed;
     ServePending(endpoint, deferred_);
 }
 
@@ -621,10 +656,14 @@ void SimBridge::FinishRead(Pending& pending, Completions& done) {
         return;
     }
     // A read ends at the end of a transfer unit (a short packet) or when it is full.
-    const size_t n = std::min<size_t>(length, unit.bytes.size() - queue.offset);
-    if (n > 0) std::memcpy(data, unit.bytes.data() + queue.offset, n);
+    const auto n = static_cast<size_t>(std::min<uint64_t>(length, unit.Size() - queue.offset));
+    if (n > 0 && unit.drawn) {
+        model_.DrawFrame(unit.frame, queue.offset, data, n);
+    } else if (n > 0) {
+        std::memcpy(data, unit.bytes.data() + queue.offset, n);
+    }
     queue.offset += n;
-    if (queue.offset >= unit.bytes.size()) PopUnit(queue);
+    if (queue.offset >= unit.Size()) PopUnit(queue);
     trace_.bulkBytes[pending.endpoint] += n;
     if (pending.badStatus) Put32(record + record::kUsbStatus, kUsbStatusStall);
     const uint32_t bytes = static_cast<uint32_t>(n) + (pending.buffered ? record::kSize : 0);

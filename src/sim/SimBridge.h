@@ -5,7 +5,9 @@
 // the device information blocks); the bulk endpoints 0x81 and 0x83 (IN) and 0x01 (OUT), their
 // buffers of transfer units and the transfers pending on them; the frame-memory commands
 // "AU3R" / "AU3W"; pipe and port resets and aborts. It frames the model's frames for their
-// endpoint: a header and the data on 0x81, the data alone on 0x83 for product 0x3042.
+// endpoint: a header and the data on 0x81, the data alone on 0x83 for product 0x3042. A family
+// camera's frame is queued without its bytes and drawn piece by piece into the host's reads,
+// so a frame of any size costs the bytes read and no buffer of its own.
 //
 // A bulk read that finds no data pends until data arrives, its record's time-out expires, the
 // pipe is aborted, its handle is closed or the camera is unplugged.
@@ -161,6 +163,8 @@ class SimBridge {
 
     // Queues a transfer unit; reads it satisfies are completed when the lock is left.
     void QueueInLocked(uint8_t endpoint, std::vector<uint8_t>& unit, bool failed = false);
+    // Queues the first `bytes` bytes of a drawn frame as one transfer unit.
+    void QueueDrawnLocked(uint8_t endpoint, const SimFrame& frame, uint64_t bytes, bool failed);
     void ServePending(uint8_t endpoint, Completions& done);
     void FinishRead(Pending& pending, Completions& done);
     void FailPending(uint8_t endpoint, bool all, uint32_t error, Completions& done);
@@ -187,18 +191,25 @@ class SimBridge {
     // are full the oldest is dropped. A failed unit completes its read with a USB error.
     static constexpr size_t kMaxQueuedUnits = 32;
     struct Unit {
-        std::vector<uint8_t> bytes;
+        std::vector<uint8_t> bytes;  // the unit's bytes, unless it is drawn
         bool failed = false;
+        // A drawn frame: the model draws its first `drawnBytes` bytes as they are read.
+        bool drawn = false;
+        SimFrame frame;
+        uint64_t drawnBytes = 0;
+        uint64_t Size() const { return drawn ? drawnBytes : bytes.size(); }
     };
     struct InQueue {
         std::array<Unit, kMaxQueuedUnits> ring;
         size_t head = 0;
         size_t count = 0;
-        size_t offset = 0;  // bytes of the front unit already read
-        size_t bytes = 0;   // bytes of all units held
+        uint64_t offset = 0;  // bytes of the front unit already read
+        size_t bytes = 0;     // bytes held by all units (drawn frames hold none)
         Unit& Front() { return ring[head]; }
     };
     void PopUnit(InQueue& queue);
+    // A unit at the back of the endpoint's buffers that holds `held` bytes, making room.
+    Unit& PushUnit(uint8_t endpoint, size_t held);
     std::map<uint8_t, InQueue> in_;
     std::deque<Pending> pending_;
     Completions deferred_;            // completions found while the lock is held

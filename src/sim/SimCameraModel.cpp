@@ -14,8 +14,10 @@ namespace velcor::sim {
 namespace {
 
 constexpr uint16_t kProductRoze9701 = 0x32C0;
-// The largest frame the FPGA makes: 64 MiB.
-constexpr size_t kMaxFrameBytes = 0x4000000;
+// The largest frame the FPGA holds in a buffer: 64 MiB.
+constexpr uint64_t kMaxFrameBytes = 0x4000000;
+// A drawn frame is bounded by the header's 32-bit byte count alone.
+constexpr uint64_t kMaxDrawnFrameBytes = 0xFFFFFFFF;
 // The offsets of the picture in the ROZE9701's output, as the FPGA is configured at power-on.
 constexpr uint8_t kRozeVerticalOffset = 10;
 constexpr uint8_t kRozeHorizontalOffset = 32;
@@ -169,6 +171,7 @@ void SimCameraModel::MakeMemoryFrame() {
     MemoryFrame frame;
     FrameFormat(&frame.width, &frame.height, &frame.bytesPerPixel);
     frame.number = frameNumber_++;
+    family_->PrepareRows(frame.width, frame.bytesPerPixel);
     slot_ = (slot_ + 1) % std::max<uint32_t>(config_.slotCount, 1);
     memoryFrames_[slot_] = frame;
     fpga_.Set(fpga::kFrameCounter, static_cast<uint8_t>(fpga_.Get(fpga::kFrameCounter) + 1));
@@ -313,7 +316,7 @@ bool SimCameraModel::Ready() const {
 
 bool SimCameraModel::RequestFrame(Clock::time_point now, std::vector<SimFrame>& out) {
     std::lock_guard lock(mutex_);
-    const SensorFrameState state = sensor_->FrameState();
+    const SensorFrameState state = FrameStateLocked();
     switch (state.readout) {
         case SensorReadout::Stopped:
             // Nothing is read out: the request goes unanswered.
@@ -340,7 +343,7 @@ bool SimCameraModel::RequestFrame(Clock::time_point now, std::vector<SimFrame>& 
 
 void SimCameraModel::FinishFrame(std::vector<SimFrame>& out) {
     std::lock_guard lock(mutex_);
-    const SensorFrameState state = sensor_->FrameState();
+    const SensorFrameState state = FrameStateLocked();
     if (!powered_ || state.readout != SensorReadout::FreeRunning) return;
     SimFrame frame;
     if (MakeFrame(state, false, frame)) out.push_back(std::move(frame));
@@ -384,10 +387,8 @@ bool SimCameraModel::FireTrigger(Clock::time_point now, std::vector<SimFrame>& o
     std::lock_guard lock(mutex_);
     if (!powered_) return false;
     ++trace_.triggers;
-    const SensorFrameState state = sensor_->FrameState();
-    if (state.readout != SensorReadout::Triggered || fpga_.Get(fpga::kTriggerModeEnable) != 1) {
-        return true;
-    }
+    const SensorFrameState state = FrameStateLocked();
+    if (!TriggerArmed(state)) return true;
     if (fastFrames_) {
         FinishTriggeredFrame(out);
         return true;
@@ -403,7 +404,7 @@ bool SimCameraModel::FireTrigger(Clock::time_point now, std::vector<SimFrame>& o
 
 void SimCameraModel::FinishTriggeredFrame(std::vector<SimFrame>& out) {
     SimFrame frame;
-    if (!MakeFrame(sensor_->FrameState(), true, frame)) return;
+    if (!MakeFrame(FrameStateLocked(), true, frame)) return;
     if (frameRequested_) {
         frameRequested_ = false;
         out.push_back(std::move(frame));
@@ -430,7 +431,7 @@ std::optional<SimCameraModel::Clock::time_point> SimCameraModel::Advance(
     if (nextFrameDue_ && *nextFrameDue_ <= now) {
         lastFrameBoundary_ = *nextFrameDue_;
         nextFrameDue_.reset();
-        const SensorFrameState state = sensor_->FrameState();
+        const SensorFrameState state = FrameStateLocked();
         if (powered_ && frameRequested_ && state.readout == SensorReadout::FreeRunning) {
             frameRequested_ = false;
             SimFrame frame;
@@ -453,38 +454,128 @@ std::optional<SimCameraModel::Clock::time_point> SimCameraModel::NextFrameEvent(
 bool SimCameraModel::MakeFrame(const SensorFrameState& state, bool triggered, SimFrame& frame) {
     uint32_t width = 0, height = 0, bytesPerPixel = 1;
     FrameFormat(&width, &height, &bytesPerPixel);
-    const size_t bytes = size_t{width} * height * bytesPerPixel;
-    if (bytes > kMaxFrameBytes) return false;  // no slot holds it
+    const uint64_t bytes = uint64_t{width} * height * bytesPerPixel;
+    // A family camera's frame is drawn as it is read; others are made whole, into a slot.
+    const bool drawn = family_ != nullptr && !state.picture;
+    if (bytes > (drawn ? kMaxDrawnFrameBytes : kMaxFrameBytes)) return false;
 
     frame.number = frameNumber_++;
     slot_ = (slot_ + 1) % std::max<uint32_t>(config_.slotCount, 1);
     frame.slot = slot_;
     frame.width = width;
     frame.height = height;
-    frame.pixels = buffers_.Take(bytes);
-    if (state.picture) {
-        FrameLayout layout;
-        layout.width = width;
-        layout.height = height;
-        layout.bytesPerPixel = bytesPerPixel;
-        layout.verticalOffset =
-            fpga_.Get(fpga::kVerticalOffsetLow) | fpga_.Get(fpga::kVerticalOffsetHigh) << 8;
-        layout.horizontalOffset =
-            fpga_.Get(fpga::kHorizontalOffsetLow) | fpga_.Get(fpga::kHorizontalOffsetHigh) << 8;
-        layout.frameNumber = frame.number;
-        layout.exposureSeconds = triggered ? TriggerExposureSeconds(state) : state.exposureSeconds;
-        scene_.Render(state, layout, frame.pixels.data());
-    } else {
-        sensor_->RenderFrame(width, height, bytesPerPixel, frame.number, frame.pixels.data(),
-                             bytes);
-    }
-
+    frame.bytesPerPixel = bytesPerPixel;
+    frame.drawn = drawn;
     const uint64_t slotBytes = static_cast<uint64_t>(config_.slotSizeUnits) * 256;
-    if (bytes <= slotBytes) WriteFrameMemoryLocked(slot_ * slotBytes, frame.pixels.data(), bytes);
+    if (drawn) {
+        family_->PrepareRows(width, bytesPerPixel);
+        // The slot holds the frame, drawn there too when the host reads it.
+        if (bytes <= slotBytes) {
+            memoryFrames_[slot_] = MemoryFrame{frame.number, width, height, bytesPerPixel};
+        } else {
+            memoryFrames_.erase(slot_);
+        }
+    } else {
+        frame.pixels = buffers_.Take(static_cast<size_t>(bytes));
+        if (state.picture) {
+            FrameLayout layout;
+            layout.width = width;
+            layout.height = height;
+            layout.bytesPerPixel = bytesPerPixel;
+            layout.verticalOffset =
+                fpga_.Get(fpga::kVerticalOffsetLow) | fpga_.Get(fpga::kVerticalOffsetHigh) << 8;
+            layout.horizontalOffset =
+                fpga_.Get(fpga::kHorizontalOffsetLow) | fpga_.Get(fpga::kHorizontalOffsetHigh) << 8;
+            layout.frameNumber = frame.number;
+            layout.exposureSeconds =
+                triggered ? TriggerExposureSeconds(state) : state.exposureSeconds;
+            scene_.Render(state, layout, frame.pixels.data());
+        } else {
+            sensor_->RenderFrame(width, height, bytesPerPixel, frame.number, frame.pixels.data(),
+                                 frame.pixels.size());
+        }
+        if (bytes <= slotBytes) {
+            WriteFrameMemoryLocked(slot_ * slotBytes, frame.pixels.data(), frame.pixels.size());
+        }
+    }
     fpga_.Set(fpga::kFrameCounter, static_cast<uint8_t>(fpga_.Get(fpga::kFrameCounter) + 1));
     fpga_.Set(fpga::kNewestSlotLow, static_cast<uint8_t>(slot_));
     fpga_.Set(fpga::kNewestSlotHigh, static_cast<uint8_t>(slot_ >> 8));
     return true;
+}
+
+void SimCameraModel::DrawFrame(const SimFrame& frame, uint64_t offset, uint8_t* out,
+                               size_t length) const {
+    std::lock_guard lock(mutex_);
+    if (family_ == nullptr) {
+        std::memset(out, 0, length);
+        return;
+    }
+    family_->RenderBytes(frame.width, frame.height, frame.bytesPerPixel, frame.number, offset, out,
+                         length);
+}
+
+// --- Trigger mode ------------------------------------------------------------------------
+
+SensorFrameState SimCameraModel::FrameStateLocked() const {
+    SensorFrameState state = sensor_->FrameState();
+    if (family_ != nullptr && state.readout == SensorReadout::FreeRunning && FamilyTriggerOn()) {
+        state.readout = SensorReadout::Triggered;
+    }
+    return state;
+}
+
+bool SimCameraModel::TriggerArmed(const SensorFrameState& state) const {
+    if (state.readout != SensorReadout::Triggered) return false;
+    // The ROZE9701's FPGA takes pulses once register 88 lets them through; a family camera's
+    // trigger input is armed with its trigger mode.
+    return family_ != nullptr || fpga_.Get(fpga::kTriggerModeEnable) == 1;
+}
+
+bool SimCameraModel::FamilyTriggerOn() const {
+    const uint32_t sensorTrigger =
+        FamilySensorValue(sensor_bus::LayoutOf(family_->Product().wire).trigger);
+    switch (family_->Product().trigger) {
+        case TriggerInput::Sensor:
+            return sensorTrigger == 1;
+        case TriggerInput::SensorAndFpga24:
+            return sensorTrigger == 1 && (fpga_.Get(fpga::kTriggerEnable24) & 1) != 0;
+        case TriggerInput::SensorAndFpga30:
+            return sensorTrigger == 1 && fpga_.Get(fpga::kTriggerEnable30) == 1;
+        case TriggerInput::Fpga24:
+            return (fpga_.Get(fpga::kTriggerEnable24) & 1) != 0;
+    }
+    return false;
+}
+
+// A value of the family camera's sensor where its wire form keeps it.
+uint32_t SimCameraModel::FamilySensorValue(uint32_t reg) const {
+    switch (family_->Product().wire) {
+        case sensor_bus::Wire::I2c16x8:
+            return family_->Peek(static_cast<uint16_t>(reg)).value_or(0);
+        case sensor_bus::Wire::I2c16x16: {
+            uint16_t value = 0;
+            family_->ReadRegister16(static_cast<uint16_t>(reg), &value);
+            return value;
+        }
+        case sensor_bus::Wire::I2c8x16:
+            return family_->WordRegister(static_cast<uint8_t>(reg));
+        case sensor_bus::Wire::Word32: {
+            auto found = registerWords_.find(reg);
+            return found != registerWords_.end() ? found->second : 0;
+        }
+        case sensor_bus::Wire::FpgaMailbox:
+            return family_->Mailbox(reg);
+        case sensor_bus::Wire::Fpga:
+        case sensor_bus::Wire::None:
+            return fpga_.Get(static_cast<uint8_t>(reg));
+    }
+    return 0;
+}
+
+void SimCameraModel::WriteRegisterWord(uint32_t address, uint32_t value) {
+    std::lock_guard lock(mutex_);
+    registerWords_[address] = value;
 }
 
 void SimCameraModel::SetFastFrames(bool fast) {

@@ -10,13 +10,14 @@
 // 0x3C. Cameras of the other products of the sensor family carry a register-file sensor on the
 // bus address of their wire form (SimFamilySensor.h) that reads out the family's known picture;
 // their FPGA takes the frame size and pixel depth from their product's registers, and a
-// frame-memory camera finishes a frame whenever the host looks for the newest slot and draws it
-// only where the host reads it. Any other product id gets a plain register file that draws a
-// moving test frame.
+// frame-memory camera finishes a frame whenever the host looks for the newest slot. Their
+// frames are drawn only where the host reads them, on every path. Any other product id gets a
+// plain register file that draws a moving test frame.
 //
 // Frame timing: a frame request is answered with the next frame the sensor finishes:
-// free-running, after frame length x line length / pixel clock; in trigger mode (sensor
-// register 0 = 16 and FPGA register 88 = 1) only trigger pulses start frames, each one
+// free-running, after frame length x line length / pixel clock; in trigger mode (the
+// ROZE9701's register 0 = 16 with FPGA register 88 = 1; a family camera's trigger input as
+// its product row names it) only trigger pulses start frames, each one
 // advancing the frame counter (register 8) and waiting in the FPGA's frame memory until it is
 // requested. With fast frames on, a free-running frame is finished the moment its requester
 // asks for it (FinishFrame) and a triggered frame the moment its pulse arrives.
@@ -58,8 +59,16 @@ struct SimFrame {
     uint32_t number = 0;  // the FPGA's running frame number
     uint32_t width = 0;   // the FPGA's frame size
     uint32_t height = 0;
-    uint32_t slot = 0;            // the frame-memory slot that holds a copy of it
-    std::vector<uint8_t> pixels;  // width x height samples of one or two bytes
+    uint32_t bytesPerPixel = 1;
+    uint32_t slot = 0;  // the frame-memory slot that holds a copy of it
+    // A family camera's frame carries no pixels: its bytes are drawn where they are read
+    // (SimCameraModel::DrawFrame), so its size is not bounded by a buffer.
+    bool drawn = false;
+    std::vector<uint8_t> pixels;  // width x height samples of one or two bytes, unless drawn
+
+    uint64_t Bytes() const {
+        return drawn ? uint64_t{width} * height * bytesPerPixel : pixels.size();
+    }
 };
 
 // What the host did to the camera itself, for tests.
@@ -121,6 +130,8 @@ class SimCameraModel {
     // The camera loses its power: it makes no frames from now on and ignores its trigger.
     // Its registers and frame memory stay readable.
     void PowerOff();
+    // `length` bytes of a drawn frame from byte `offset` on.
+    void DrawFrame(const SimFrame& frame, uint64_t offset, uint8_t* out, size_t length) const;
 
     // --- Frame memory: page-granular and sparse; unwritten memory reads 0 --------------------
     void ReadFrameMemory(uint64_t address, uint8_t* out, size_t length) const;
@@ -139,6 +150,9 @@ class SimCameraModel {
     void SetFirmwareByte(uint8_t value);
     void SetSensor(std::unique_ptr<SimSensor> sensor);
     void SetBusDevicePresent(uint8_t busAddress, bool present);
+    // A 32-bit register word the host wrote through the bridge: the CCD cameras' timing
+    // generator takes its settings from these.
+    void WriteRegisterWord(uint32_t address, uint32_t value);
     // FPGA register 2 reads busy for the next `count` reads over the bus.
     void SetFpgaBusyReads(int count);
     void SetScene(SceneKind kind);
@@ -158,6 +172,12 @@ class SimCameraModel {
     uint64_t SlotBytes() const;
     // The frame size and depth the FPGA gives its next frame.
     void FrameFormat(uint32_t* width, uint32_t* height, uint32_t* bytesPerPixel) const;
+    // The sensor's frame state, read out in trigger mode whenever the camera's trigger input
+    // is armed.
+    SensorFrameState FrameStateLocked() const;
+    bool TriggerArmed(const SensorFrameState& state) const;
+    bool FamilyTriggerOn() const;
+    uint32_t FamilySensorValue(uint32_t reg) const;
     void ScheduleSensorFrame(Clock::time_point now);
     bool MakeFrame(const SensorFrameState& state, bool triggered, SimFrame& frame);
     void FinishTriggeredFrame(std::vector<SimFrame>& out);
@@ -187,6 +207,7 @@ class SimCameraModel {
         uint32_t width = 0, height = 0, bytesPerPixel = 1;
     };
     std::map<uint32_t, MemoryFrame> memoryFrames_;
+    std::map<uint32_t, uint32_t> registerWords_;
     SimScene scene_;
     std::map<uint8_t, bool> busPresent_;
     bool framesReleased_ = false;  // the bus write under way pulsed the frame release

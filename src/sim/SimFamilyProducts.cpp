@@ -23,24 +23,29 @@ constexpr SimFamilyProduct Memory(uint16_t id, PixelDepthSource depth) {
     return {id, Wire::FpgaMailbox, true, false, false, kMailbox, depth, 1, true};
 }
 
+constexpr SimFamilyProduct Triggered(SimFamilyProduct product, TriggerInput trigger) {
+    product.trigger = trigger;
+    return product;
+}
+
 // clang-format off
 constexpr SimFamilyProduct kProducts[] = {
     {0x3020, Wire::I2c16x16, true, false, false},
-    {0x3030, Wire::I2c8x16, true, false, false},
+    Triggered({0x3030, Wire::I2c8x16, true, false, false}, TriggerInput::SensorAndFpga24),
     {0x3040, Wire::I2c16x16, true, false, false},
     {0x3042, Wire::I2c16x16, true, false, false, kRelay, D::FirmwareByte},
-    {0x3050, Wire::Word32, true, false, false},
+    Triggered({0x3050, Wire::Word32, true, false, false}, TriggerInput::SensorAndFpga24),
     {0x3090, Wire::Word32, true, true, true},
     {0x30B0, Wire::Word32, true, false, false},
     {0x30C0, Wire::Word32, true, false, false, FrameSizeSource::FpgaLatched},
-    {0x30F0, Wire::I2c16x8, true, false, false},
-    {0x3100, Wire::I2c16x8, true, false, false},
+    Triggered({0x30F0, Wire::I2c16x8, true, false, false}, TriggerInput::SensorAndFpga30),
+    Triggered({0x3100, Wire::I2c16x8, true, false, false}, TriggerInput::SensorAndFpga30),
     {0x3110, Wire::I2c16x8, true, false, false},
     {0x3120, Wire::I2c16x8, true, false, false},
     {0x3130, Wire::None, true, false, false, kFpga, D::Reg3D, 3},
     {0x3140, Wire::I2c16x16, true, false, false},
-    {0x3150, Wire::Fpga, false, false, false},
-    {0x3170, Wire::Fpga, false, false, false},
+    Triggered({0x3150, Wire::Fpga, false, false, false}, TriggerInput::Fpga24),
+    Triggered({0x3170, Wire::Fpga, false, false, false}, TriggerInput::Fpga24),
     // Rows right to left, top row first.
     {0x3180, Wire::I2c16x8, false, false, true, kFpga, D::Reg3C, 1, false, false, true},
     LineScan(0x3190, false),

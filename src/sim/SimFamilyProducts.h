@@ -31,6 +31,15 @@ enum class PixelDepthSource : uint8_t {
     SensorMailbox,  // the sensor's own output width behind the FPGA mailbox, 16: 16 bits
 };
 
+// What puts a camera's FPGA into trigger mode, in which only pulses on its trigger input start
+// frames.
+enum class TriggerInput : uint8_t {
+    Sensor,           // the sensor's trigger register at 1
+    SensorAndFpga24,  // as Sensor, with bit 0 of FPGA register 0x24 set
+    SensorAndFpga30,  // as Sensor, with FPGA register 0x30 at 1
+    Fpga24,           // bit 0 of FPGA register 0x24; the sensor runs on as it is told
+};
+
 struct SimFamilyProduct {
     uint16_t productId;
     sensor_bus::Wire wire;
@@ -43,6 +52,7 @@ struct SimFamilyProduct {
     bool frameMemory = false;  // frames are read out of the frame memory, not requested
     bool serialHead = false;   // the last row of the readout carries no picture
     bool console = false;      // a text console answers at sensor register 0
+    TriggerInput trigger = TriggerInput::Sensor;
 };
 
 // The row of a product id; null for the ROZE9701 camera and for ids without a row.
@@ -56,6 +66,8 @@ const SimFamilyProduct* SimFamilyProductsEnd();
 // monochrome sensor sees a ramp; a colour sensor a Bayer mosaic of phase 0 (even rows green,
 // blue; odd rows red, green) of a scene whose red, green and blue are ramps of their own. The
 // picture moves one step per frame. 16-bit samples repeat the 8-bit sample in both bytes.
+// Samples wrap at 8 bits, so the picture repeats every kFamilyPictureRowPeriod rows.
+inline constexpr uint32_t kFamilyPictureRowPeriod = 256;
 uint16_t FamilyPictureSample(bool colour, uint32_t x, uint32_t y, uint32_t frameNumber,
                              bool sixteenBits);
 

@@ -130,13 +130,12 @@ void SimFamilySensor::RenderFrame(uint32_t width, uint32_t height, uint32_t byte
 
 void SimFamilySensor::RenderBytes(uint32_t width, uint32_t height, uint32_t bytesPerPixel,
                                   uint32_t frameNumber, uint64_t offset, uint8_t* out,
-                                  size_t length) const {
+                                  size_t length) {
     const uint64_t rowBytes = uint64_t{width} * bytesPerPixel;
     if (rowBytes == 0 || height == 0) {
         std::memset(out, 0, length);
         return;
     }
-    const bool sixteen = bytesPerPixel == 2;
     // Further planes repeat the picture's rows.
     while (length > 0) {
         const uint64_t row = offset / rowBytes;
@@ -147,19 +146,54 @@ void SimFamilySensor::RenderBytes(uint32_t width, uint32_t height, uint32_t byte
         if (product_.serialHead && line == height - 1) {
             // The serial head's last row carries no picture.
             std::memset(out, 0, n);
+        } else if (const uint8_t* stored =
+                       StoredRow(width, bytesPerPixel, frameNumber, pictureRow)) {
+            std::memcpy(out, stored + within, n);
         } else {
-            for (size_t i = 0; i < n; ++i) {
-                const uint32_t byte = within + static_cast<uint32_t>(i);
-                const uint32_t c = byte / bytesPerPixel;
-                const uint32_t x = product_.mirroredRows ? width - 1 - c : c;
-                const uint16_t sample =
-                    FamilyPictureSample(product_.colour, x, pictureRow, frameNumber, sixteen);
-                out[i] = static_cast<uint8_t>(byte % bytesPerPixel == 0 ? sample : sample >> 8);
-            }
+            DrawRow(width, bytesPerPixel, frameNumber, pictureRow, within, out, n);
         }
         out += n;
         offset += n;
         length -= n;
+    }
+}
+
+void SimFamilySensor::PrepareRows(uint32_t width, uint32_t bytesPerPixel) {
+    const size_t bytes = size_t{width} * bytesPerPixel * kFamilyPictureRowPeriod;
+    if (rowStore_.size() < bytes) rowStore_.resize(bytes);
+}
+
+const uint8_t* SimFamilySensor::StoredRow(uint32_t width, uint32_t bytesPerPixel,
+                                          uint32_t frameNumber, uint32_t pictureRow) {
+    const size_t rowBytes = size_t{width} * bytesPerPixel;
+    if (rowStore_.size() < rowBytes * kFamilyPictureRowPeriod) return nullptr;
+    if (width != storeWidth_ || bytesPerPixel != storeBytesPerPixel_ ||
+        frameNumber != storeFrame_) {
+        rowStored_.fill(false);
+        storeWidth_ = width;
+        storeBytesPerPixel_ = bytesPerPixel;
+        storeFrame_ = frameNumber;
+    }
+    const uint32_t slot = pictureRow % kFamilyPictureRowPeriod;
+    uint8_t* stored = rowStore_.data() + slot * rowBytes;
+    if (!rowStored_[slot]) {
+        DrawRow(width, bytesPerPixel, frameNumber, pictureRow, 0, stored, rowBytes);
+        rowStored_[slot] = true;
+    }
+    return stored;
+}
+
+void SimFamilySensor::DrawRow(uint32_t width, uint32_t bytesPerPixel, uint32_t frameNumber,
+                              uint32_t pictureRow, uint32_t within, uint8_t* out,
+                              size_t length) const {
+    const bool sixteen = bytesPerPixel == 2;
+    for (size_t i = 0; i < length; ++i) {
+        const uint32_t byte = within + static_cast<uint32_t>(i);
+        const uint32_t c = byte / bytesPerPixel;
+        const uint32_t x = product_.mirroredRows ? width - 1 - c : c;
+        const uint16_t sample =
+            FamilyPictureSample(product_.colour, x, pictureRow, frameNumber, sixteen);
+        out[i] = static_cast<uint8_t>(byte % bytesPerPixel == 0 ? sample : sample >> 8);
     }
 }
 

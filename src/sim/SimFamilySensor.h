@@ -9,6 +9,7 @@
 #include <deque>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "protocol/SensorRegisterLayout.h"
 #include "sim/SimFamilyProducts.h"
@@ -30,9 +31,14 @@ class SimFamilySensor : public SimSensor {
     void RenderFrame(uint32_t width, uint32_t height, uint32_t bytesPerPixel, uint32_t frameNumber,
                      uint8_t* out, size_t bytes) override;
     // `length` bytes of a frame's readout from byte `offset` on: only what is asked for is
-    // drawn, so a piece of a large frame costs what the piece holds.
+    // drawn, so a piece of a large frame costs what the piece holds. A frame holds no more
+    // distinct rows than the picture's row period: with the row store sized for the frame's
+    // rows (PrepareRows), each is drawn once per frame and copied from there on.
     void RenderBytes(uint32_t width, uint32_t height, uint32_t bytesPerPixel, uint32_t frameNumber,
-                     uint64_t offset, uint8_t* out, size_t length) const;
+                     uint64_t offset, uint8_t* out, size_t length);
+    // Sizes the row store for rows of `width` samples of `bytesPerPixel` bytes; the store only
+    // grows, so frames of a stream allocate nothing.
+    void PrepareRows(uint32_t width, uint32_t bytesPerPixel);
 
     // The registers behind the FPGA mailbox (device number in bits 24..31).
     void WriteMailbox(uint32_t address, uint32_t value) { mailbox_[address] = value; }
@@ -40,6 +46,7 @@ class SimFamilySensor : public SimSensor {
 
     // The MT9P001's 8-bit register numbers with 16-bit values, at its own bus address.
     I2cSlave& WordChip() { return wordChip_; }
+    uint16_t WordRegister(uint8_t reg) const { return wordChip_.Get(reg); }
 
     // The console's greeting: sent at power-on and again in answer to every line it receives.
     static constexpr const char* kConsoleGreeting = sensor_bus::console::kGreeting;
@@ -73,6 +80,7 @@ class SimFamilySensor : public SimSensor {
       public:
         bool Write(const uint8_t* data, int length) override;
         bool Read(uint8_t* data, int length) override;
+        uint16_t Get(uint8_t reg) const { return registers_[reg]; }
 
       private:
         std::array<uint16_t, 256> registers_{};
@@ -81,9 +89,20 @@ class SimFamilySensor : public SimSensor {
 
     void Say(const char* text);
     void OnConsoleLine();
+    // The readout of picture row `pictureRow`, in the sensor's column order, from byte
+    // `within` on.
+    void DrawRow(uint32_t width, uint32_t bytesPerPixel, uint32_t frameNumber, uint32_t pictureRow,
+                 uint32_t within, uint8_t* out, size_t length) const;
+    // The stored readout of a picture row of this frame; null when the store is too small.
+    const uint8_t* StoredRow(uint32_t width, uint32_t bytesPerPixel, uint32_t frameNumber,
+                             uint32_t pictureRow);
 
     const SimFamilyProduct& product_;
     ConsoleFault consoleFault_ = ConsoleFault::None;
+    // The rows of the frame being read out, by picture row modulo the row period.
+    std::vector<uint8_t> rowStore_;
+    std::array<bool, kFamilyPictureRowPeriod> rowStored_{};
+    uint32_t storeWidth_ = 0, storeBytesPerPixel_ = 0, storeFrame_ = 0;
     // The console: bytes it has to say, and the line it is being told.
     bool consoleSelected_ = false;  // the register pointer is at the console register
     std::deque<char> consoleOut_;

@@ -49,6 +49,26 @@ TEST(SimFamilyProducts, EveryProductTheEngineKnowsHasASimulatedCamera) {
     EXPECT_EQ(sim::FindSimFamilyProduct(0x32C0), nullptr);
 }
 
+// A frame's readout draws each row of one period once and copies it for the rows after.
+TEST(SimFamilyProducts, ThePictureRepeatsWithItsRowPeriod) {
+    for (bool colour : {false, true}) {
+        for (bool sixteen : {false, true}) {
+            for (uint32_t y = 0; y < 4; ++y) {
+                for (uint32_t x = 0; x < 600; x += 7) {
+                    const uint16_t sample = sim::FamilyPictureSample(colour, x, y, 5, sixteen);
+                    for (uint32_t period = 1; period <= 3; ++period) {
+                        ASSERT_EQ(
+                            sim::FamilyPictureSample(
+                                colour, x, y + period * sim::kFamilyPictureRowPeriod, 5, sixteen),
+                            sample)
+                            << colour << sixteen << " (" << x << ", " << y << ")";
+                    }
+                }
+            }
+        }
+    }
+}
+
 class SimFamilyProductRow : public ::testing::TestWithParam<sim::SimFamilyProduct> {};
 
 TEST_P(SimFamilyProductRow, AgreesWithItsDriverAndTheEngine) {
@@ -87,6 +107,22 @@ TEST_P(SimFamilyProductRow, AgreesWithItsDriverAndTheEngine) {
     EXPECT_EQ(product.serialHead, traits.frameCopy == FrameCopy::kSerialHead);
     EXPECT_EQ(product.console, traits.hasTextConsole);
     EXPECT_EQ(product.planes, traits.bufferMultiple);
+    // The FPGA goes into trigger mode on what the engine's trigger rule writes.
+    switch (traits.trigger) {
+        case TriggerRule::kSensor:
+        case TriggerRule::kByFpgaVersion:
+            EXPECT_EQ(product.trigger, sim::TriggerInput::Sensor);
+            break;
+        case TriggerRule::kLatchThenTrigger:
+            EXPECT_EQ(product.trigger, sim::TriggerInput::SensorAndFpga24);
+            break;
+        case TriggerRule::kFpgaEnable30:
+            EXPECT_EQ(product.trigger, sim::TriggerInput::SensorAndFpga30);
+            break;
+        case TriggerRule::kFpgaEnable24:
+            EXPECT_EQ(product.trigger, sim::TriggerInput::Fpga24);
+            break;
+    }
     switch (traits.windowRegisters) {
         case WindowRegisters::kStandard:
             EXPECT_TRUE(product.size == sim::FrameSizeSource::Fpga ||
