@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets (preset fuzz) and runs each for FUZZ_SECONDS seconds (default
-# 30) on a working copy of its committed corpus in a temporary folder, so the tree is never
-# changed. Fails when any target meets a crash, a leak, undefined behaviour, a time-out or a
-# memory blow-up (an input running past 30 s counts as a hang); the input that did it is kept under build/fuzz/artifacts/<target>/. Prints
+# 30), as many at once as there are cores (FUZZ_JOBS), each on a working copy of its committed
+# corpus in a temporary folder, so the tree is never changed. Fails when any target meets a
+# crash, a leak, undefined behaviour, a time-out or a memory blow-up (an input running past 30 s
+# counts as a hang); the input that did it is kept under build/fuzz/artifacts/<target>/. Prints
 # each target's number of executions.
 #
 #   scripts/run-fuzzers.sh [target...]     (default: every folder of tests/fuzz/corpus/)
@@ -30,8 +31,17 @@ artifacts="build/fuzz/artifacts"
 export ASAN_OPTIONS="detect_leaks=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 
-failed=()
-results=()
+# Runs one target; its log and exit status stay in its folder of $work.
+fuzz_one() {
+  local target="$1" binary="build/fuzz/tests/fuzz/fuzz_$1" corpus="$work/$1/corpus"
+  local status=0
+  "$binary" -max_total_time="$seconds" -print_final_stats=1 -timeout=30 \
+    -artifact_prefix="$artifacts/$target/" "$corpus" >"$work/$target/log" 2>&1 || status=$?
+  echo "$status" >"$work/$target/status"
+}
+
+# The targets run side by side, one per core.
+jobs_max="${FUZZ_JOBS:-$(nproc)}"
 for target in "${targets[@]}"; do
   binary="build/fuzz/tests/fuzz/fuzz_$target"
   seeds="tests/fuzz/corpus/$target"
@@ -39,14 +49,19 @@ for target in "${targets[@]}"; do
     echo "no fuzz target $target" >&2
     exit 2
   fi
-  corpus="$work/$target/corpus"
-  mkdir -p "$corpus" "$artifacts/$target"
-  cp -- "$seeds"/* "$corpus"/
-  log="$work/$target/log"
+  mkdir -p "$work/$target/corpus" "$artifacts/$target"
+  cp -- "$seeds"/* "$work/$target/corpus"/
+  while [ "$(jobs -rp | wc -l)" -ge "$jobs_max" ]; do wait -n || true; done
   echo "fuzzing $target for $seconds s"
-  status=0
-  "$binary" -max_total_time="$seconds" -print_final_stats=1 -timeout=30 \
-    -artifact_prefix="$artifacts/$target/" "$corpus" >"$log" 2>&1 || status=$?
+  fuzz_one "$target" &
+done
+wait
+
+failed=()
+results=()
+for target in "${targets[@]}"; do
+  log="$work/$target/log"
+  status="$(cat "$work/$target/status")"
   executions="$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)"
   if [ "$status" -ne 0 ]; then
     tail -n 60 "$log"
