@@ -28,16 +28,23 @@ int32_t CSensorPid3180::Recover() {
     return WaitReady();
 }
 
-bool CSensorPid3180::AwaitLine(const char* line, uint32_t timeoutMs) {
-    const uint32_t start = platform::TimeGetTime();
-    char received[kLineBuffer] = {};
+bool CSensorPid3180::NextLine(char (&received)[kLineBuffer], uint32_t start, uint32_t timeoutMs) {
     while (platform::TimeGetTime() - start < timeoutMs) {
         const int32_t count = ReceiveText(received, kLineBuffer - 1);
         if (count > 0) {
             received[count] = '\0';
-            if (std::strcmp(received, line) == 0) return true;
+            return true;
         }
         platform::Sleep(kConsoleByteMs);
+    }
+    return false;
+}
+
+bool CSensorPid3180::AwaitLine(const char* line, uint32_t timeoutMs) {
+    const uint32_t start = platform::TimeGetTime();
+    char received[kLineBuffer] = {};
+    while (NextLine(received, start, timeoutMs)) {
+        if (std::strcmp(received, line) == 0) return true;
     }
     return false;
 }
@@ -51,17 +58,11 @@ bool CSensorPid3180::Command(const char* command, const char* expected, int rese
     if (!Send(command)) return false;
     const uint32_t start = platform::TimeGetTime();
     char received[kLineBuffer] = {};
-    while (platform::TimeGetTime() - start < timeoutMs) {
-        const int32_t count = ReceiveText(received, kLineBuffer - 1);
-        if (count > 0) {
-            received[count] = '\0';
-            if (std::strcmp(received, expected) == 0) return true;
-            if (std::strcmp(received, console::kRefused) == 0) {
-                if (resends-- <= 0 || !Send(command)) return false;
-                continue;
-            }
+    while (NextLine(received, start, timeoutMs)) {
+        if (std::strcmp(received, expected) == 0) return true;
+        if (std::strcmp(received, console::kRefused) == 0 && (resends-- <= 0 || !Send(command))) {
+            return false;
         }
-        platform::Sleep(kConsoleByteMs);
     }
     return false;
 }

@@ -40,6 +40,8 @@ class CSensorPid3180 final : public CSensorFamily {
   private:
     // Listens until the console says this line, for up to `timeoutMs`.
     bool AwaitLine(const char* line, uint32_t timeoutMs);
+    // The console's next line, waiting until `timeoutMs` after `start`; false when none came.
+    bool NextLine(char (&received)[kLineBuffer], uint32_t start, uint32_t timeoutMs);
     bool Send(const char* text);
 };
 

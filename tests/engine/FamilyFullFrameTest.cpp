@@ -20,6 +20,8 @@
 #include "platform/Clock.h"
 #include "sim/SimFamilyProducts.h"
 #include "sim/SimTestSupport.h"
+#include "support/CpuTime.h"
+#include "support/EngineFrameWait.h"
 #include "support/Sanitizers.h"
 
 namespace velcor {
@@ -36,18 +38,8 @@ constexpr double kMaxCostInCopies = 100.0;
 constexpr double kMaxCostInCopies = 25.0;
 #endif
 
-double ThreadCpuMs() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
-}
-
-double ProcessCpuMs() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
-}
+using test::ProcessCpuMs;
+using test::ThreadCpuMs;
 
 struct FullFrameCase {
     uint16_t productId;
@@ -74,15 +66,7 @@ class FamilyFullFrame : public testing::SimTest,
         SimTest::TearDown();
     }
 
-    bool WaitForNewFrame() {
-        const uint32_t start = platform::TimeGetTime();
-        while (platform::TimeGetTime() - start < kWaitMs) {
-            const int result = engine_->WaitFrame(kWaitMs);
-            if (result == kWaitFrameNew) return true;
-            if (result == kWaitFrameLost) return false;
-        }
-        return false;
-    }
+    bool WaitForNewFrame() { return test::WaitForNewFrame(*engine_, kWaitMs) == kWaitFrameNew; }
 
     // Whether `frame` (top row first, `bytesPerPixel` per sample) is the known picture at some
     // step; the picture's rows repeat with its row period, so one period of rows is built.

@@ -21,6 +21,7 @@
 #include "sim/SimFamilyProducts.h"
 #include "sim/SimFamilySensor.h"
 #include "sim/SimTestSupport.h"
+#include "support/EngineFrameWait.h"
 
 namespace velcor {
 namespace {
@@ -92,17 +93,7 @@ class FamilyStream : public testing::SimTest, public ::testing::WithParamInterfa
         ASSERT_EQ(engine_->OpenDevice(0), 1);
     }
 
-    // A wait ends early with nothing new when the frame event still stood for a frame already
-    // read; the camera object's loop waits again, and so does this.
-    bool WaitForNewFrame() {
-        const uint32_t start = platform::TimeGetTime();
-        while (platform::TimeGetTime() - start < kWaitMs) {
-            const int result = engine_->WaitFrame(kWaitMs);
-            if (result == kWaitFrameNew) return true;
-            if (result == kWaitFrameLost) return false;
-        }
-        return false;
-    }
+    bool WaitForNewFrame() { return test::WaitForNewFrame(*engine_, kWaitMs) == kWaitFrameNew; }
 
     // Streams two frames at the depth mode and checks them against the known picture; the
     // newest frame stays in `raw`.

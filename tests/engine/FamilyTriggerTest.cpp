@@ -16,6 +16,7 @@
 #include "platform/Clock.h"
 #include "sim/SimFamilyProducts.h"
 #include "sim/SimTestSupport.h"
+#include "support/EngineFrameWait.h"
 
 namespace velcor {
 namespace {
@@ -78,13 +79,7 @@ class FamilyTrigger : public testing::SimTest, public ::testing::WithParamInterf
     // The result of a wait for a frame newer than the last one read, waiting again while the
     // frame event still stood for a frame already read.
     int WaitForNewFrame(uint32_t milliseconds) {
-        const uint32_t start = platform::TimeGetTime();
-        int result = kWaitFrameNothingNew;
-        while (platform::TimeGetTime() - start < milliseconds) {
-            result = engine_->WaitFrame(milliseconds - (platform::TimeGetTime() - start));
-            if (result != kWaitFrameNothingNew) return result;
-        }
-        return result;
+        return test::WaitForNewFrame(*engine_, milliseconds);
     }
 
     // The frame read from the ring is the known picture; returns its step.

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "sim/SimTestSupport.h"
+#include "support/CpuTime.h"
 #include "support/ProcessThreads.h"
 #include "transport/DevIz3Cam.h"
 
@@ -25,18 +26,8 @@ using testing::SimTest;
 constexpr uint8_t kFrames = 0x81;
 constexpr uint32_t kFrameBytes = 1280 * 1024;
 
-double ThreadCpuMs() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
-}
-
-double ProcessCpuMs() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
-}
+using test::ProcessCpuMs;
+using test::ThreadCpuMs;
 
 struct TaskInfo {
     pid_t tid;
