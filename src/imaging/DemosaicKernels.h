@@ -19,6 +19,10 @@
 namespace velcor {
 namespace {
 
+// The per-run steps are folded into the row loop: a call would pass the run's colour vectors
+// through memory.
+#define VELCOR_RUN_STEP inline __attribute__((always_inline))
+
 using U16x4 __attribute__((vector_size(8))) = uint16_t;
 using U16x8 __attribute__((vector_size(16))) = uint16_t;
 using I16x8 __attribute__((vector_size(16))) = int16_t;
@@ -163,7 +167,7 @@ struct Taps {
 };
 
 template <typename V>
-inline Taps<V> LoadTaps(const uint8_t* row, int x) {
+VELCOR_RUN_STEP Taps<V> LoadTaps(const uint8_t* row, int x) {
     const V a = LoadVector<V>(row + x - 2);
     const V b = LoadVector<V>(row + x);
     const V c = LoadVector<V>(row + x + 2);
@@ -171,7 +175,7 @@ inline Taps<V> LoadTaps(const uint8_t* row, int x) {
 }
 
 template <typename V>
-inline Taps<V> LoadTaps(const uint16_t* row, int x) {
+VELCOR_RUN_STEP Taps<V> LoadTaps(const uint16_t* row, int x) {
     const V a = LoadVector<V>(row + x - 2);
     const V b = LoadVector<V>(row + x);
     const V c = LoadVector<V>(row + x + 2);
@@ -188,8 +192,9 @@ struct PairColours {
 // "Even" is the colour whose samples lie in the run's even columns (red or blue by the column
 // phase), "odd" the other one.
 template <typename V, typename Row, typename ScaleFn>
-inline PairColours<V> ComputeRun(const Row* evenNear, const Row* evenFar, const Row* oddNear,
-                                 const Row* oddFar, int x, bool redIsEven, ScaleFn scale) {
+VELCOR_RUN_STEP PairColours<V> ComputeRun(const Row* evenNear, const Row* evenFar,
+                                          const Row* oddNear, const Row* oddFar, int x,
+                                          bool redIsEven, ScaleFn scale) {
     const Taps<V> en = LoadTaps<V>(evenNear, x), ef = LoadTaps<V>(evenFar, x);
     const Taps<V> on = LoadTaps<V>(oddNear, x), of = LoadTaps<V>(oddFar, x);
     // Even pixel x: even colour at column x (far x - 2), odd colour at x - 1 (far x + 1).
@@ -239,7 +244,7 @@ struct Interleave {
 
 // Stores the B G R of sizeof(V) / P x 16 pixels, given as vectors of consecutive pixels.
 template <int P, typename V>
-inline void StoreInterleaved(uint8_t* d, V b, V g, V r) {
+VELCOR_RUN_STEP void StoreInterleaved(uint8_t* d, V b, V g, V r) {
     constexpr int kLanes = sizeof(V) / sizeof(b[0]);
     if constexpr (sizeof(V) == 64) {
         // Two 32-byte halves: the two-source shuffles of whole 64-byte vectors cost more than
@@ -268,8 +273,8 @@ inline void StoreInterleaved(uint8_t* d, V b, V g, V r) {
 
 // Stores 16 output pixels of 8-bit channels, given as eight pairs.
 template <int Channels>
-inline void Store8(uint8_t* d, U16x8 blueE, U16x8 greenE, U16x8 redE, U16x8 blueO, U16x8 greenO,
-                   U16x8 redO) {
+VELCOR_RUN_STEP void Store8(uint8_t* d, U16x8 blueE, U16x8 greenE, U16x8 redE, U16x8 blueO,
+                            U16x8 greenO, U16x8 redO) {
     if constexpr (Channels == 3) {
         // Two pixels make six bytes: B G R B G R, built as three 16-bit words per pair.
         const U16x8 w0 = blueE | (greenE << 8);
@@ -324,8 +329,8 @@ inline void Store8(uint8_t* d, U16x8 blueE, U16x8 greenE, U16x8 redE, U16x8 blue
 
 // Stores 8 output pixels of 16-bit channels, given as four pairs.
 template <int Channels>
-inline void Store16(uint8_t* d, U32x4 blueE, U32x4 greenE, U32x4 redE, U32x4 blueO, U32x4 greenO,
-                    U32x4 redO) {
+VELCOR_RUN_STEP void Store16(uint8_t* d, U32x4 blueE, U32x4 greenE, U32x4 redE, U32x4 blueO,
+                             U32x4 greenO, U32x4 redO) {
     const U32x4 lowE = blueE | (greenE << 16);
     const U32x4 lowO = blueO | (greenO << 16);
     // Pixels as 64-bit words B | G << 16 | R << 32: even pixels 0 2 / 4 6, odd 1 3 / 5 7.
@@ -355,7 +360,7 @@ inline void Store16(uint8_t* d, U32x4 blueE, U32x4 greenE, U32x4 redE, U32x4 blu
 
 // A run of Bytes output pixels from 8-bit samples.
 template <int Bytes, int Channels, int J = 0>
-inline void StoreParts8(uint8_t* d, const PairColours<typename Lanes<Bytes>::U16>& c) {
+VELCOR_RUN_STEP void StoreParts8(uint8_t* d, const PairColours<typename Lanes<Bytes>::U16>& c) {
 #if defined(__SSSE3__)
     if constexpr (Channels == 3) {
         // A byte shuffle per 16 bytes of output: the pairs side by side are the pixels in order.
@@ -376,7 +381,7 @@ inline void StoreParts8(uint8_t* d, const PairColours<typename Lanes<Bytes>::U16
 
 // A run of Bytes / 2 output pixels from 16-bit samples.
 template <int Bytes, int Channels, int J = 0>
-inline void StoreParts16(uint8_t* d, const PairColours<typename Lanes<Bytes>::U32>& c) {
+VELCOR_RUN_STEP void StoreParts16(uint8_t* d, const PairColours<typename Lanes<Bytes>::U32>& c) {
 #if defined(__SSSE3__)
     if constexpr (Channels == 3) {
         using W = typename Lanes<Bytes>::U16;
@@ -395,9 +400,9 @@ inline void StoreParts16(uint8_t* d, const PairColours<typename Lanes<Bytes>::U3
 }
 
 template <int Bytes, int Channels>
-inline void Run8(const uint8_t* evenNear, const uint8_t* evenFar, const uint8_t* oddNear,
-                 const uint8_t* oddFar, uint8_t* dstRow, int x, bool redIsEven,
-                 typename Lanes<Bytes>::U16 kRed2, typename Lanes<Bytes>::U16 kBlue2) {
+VELCOR_RUN_STEP void Run8(const uint8_t* evenNear, const uint8_t* evenFar, const uint8_t* oddNear,
+                          const uint8_t* oddFar, uint8_t* dstRow, int x, bool redIsEven,
+                          typename Lanes<Bytes>::U16 kRed2, typename Lanes<Bytes>::U16 kBlue2) {
     using V = typename Lanes<Bytes>::U16;
     using S = typename Lanes<Bytes>::I16;
     // S < 4096 and the doubled factor < 8192: the high half of (S << 4) x 2k is S x k >> 11,
@@ -411,9 +416,9 @@ inline void Run8(const uint8_t* evenNear, const uint8_t* evenFar, const uint8_t*
 }
 
 template <int Bytes, int Channels>
-inline void Run16(const uint16_t* evenNear, const uint16_t* evenFar, const uint16_t* oddNear,
-                  const uint16_t* oddFar, uint8_t* dstRow, int x, bool redIsEven, uint32_t kRed,
-                  uint32_t kBlue) {
+VELCOR_RUN_STEP void Run16(const uint16_t* evenNear, const uint16_t* evenFar,
+                           const uint16_t* oddNear, const uint16_t* oddFar, uint8_t* dstRow, int x,
+                           bool redIsEven, uint32_t kRed, uint32_t kBlue) {
     using V = typename Lanes<Bytes>::U32;
     // S x k stays below 2^32 for every factor below 4096.
     auto scale = [&](V s, bool red) {
@@ -454,7 +459,7 @@ void DemosaicFrameWith(const BayerFrame& f) {
             const T* evenFar = redIsEven ? redFar : blueFar;
             const T* oddNear = redIsEven ? blueNear : redNear;
             const T* oddFar = redIsEven ? blueFar : redFar;
-            auto run = [&](int at) {
+            auto run = [=](int at) {
                 if constexpr (sizeof(T) == 1) {
                     Run8<Bytes, Channels>(evenNear, evenFar, oddNear, oddFar, dstRow, at, redIsEven,
                                           kRed2, kBlue2);
@@ -498,6 +503,8 @@ void DemosaicFrameLayout(const BayerFrame& f) {
             break;
     }
 }
+
+#undef VELCOR_RUN_STEP
 
 }  // namespace
 }  // namespace velcor
