@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "imaging/ImagingTestSupport.h"
 
@@ -13,6 +15,8 @@ namespace {
 using test::Channel;
 using test::FillFlat;
 using test::FillRandom;
+using test::FillRandomBytes;
+using test::SameBytes;
 
 enum class Colour { Red, Green, Blue };
 
@@ -115,6 +119,8 @@ TEST_P(DemosaicDepths, MatchesReferenceInEveryPhaseAndBand) {
             for (const auto& [red, blue] : {std::pair{100, 100}, {173, 61}, {400, 0}}) {
                 ASSERT_TRUE(Demosaic(raw, out, BayerGains{mode, red, 100, blue}));
                 ExpectMatchesReference(raw, out, mode, red, blue);
+                ASSERT_TRUE(DemosaicReference(raw, out, BayerGains{mode, red, 100, blue}));
+                ExpectMatchesReference(raw, out, mode, red, blue);
             }
         }
     }
@@ -127,6 +133,100 @@ INSTANTIATE_TEST_SUITE_P(Layouts, DemosaicDepths,
                              return std::to_string(info.param.first) + "to" +
                                     std::to_string(info.param.second);
                          });
+
+std::vector<SimdPath> PathsOfThisMachine() {
+    std::vector<SimdPath> paths;
+    for (const SimdPath path : {SimdPath::Portable, SimdPath::Avx2, SimdPath::Avx512}) {
+        if (SimdPathAvailable(path)) paths.push_back(path);
+    }
+    return paths;
+}
+
+// Each vector path gives the reference's bytes, row padding and fourth channels included, for
+// widths around every run length (16, 32 and 64 pixels at 8 bits, half that at 16) with and
+// without a tail, odd sizes, every phase, and gains that reach both limits.
+class DemosaicPaths : public ::testing::TestWithParam<SimdPath> {};
+
+TEST_P(DemosaicPaths, GiveTheReferenceBytes) {
+    const SimdPath path = GetParam();
+    const Size sizes[] = {{5, 5},   {12, 3},  {19, 6},  {20, 5},  {21, 4},  {35, 7},
+                          {36, 6},  {37, 5},  {50, 9},  {67, 4},  {68, 6},  {69, 5},
+                          {100, 7}, {132, 6}, {133, 5}, {198, 4}, {256, 6}, {301, 3}};
+    const std::pair<int, int> gains[] = {{100, 100}, {173, 61}, {400, 0}, {5000, 3150}};
+    unsigned seed = 40;
+    for (const auto& [rawBits, outBits] :
+         {std::pair{8, 24}, std::pair{8, 32}, std::pair{16, 48}, std::pair{16, 64}}) {
+        for (const Size s : sizes) {
+            DibImage raw, expected, actual;
+            ASSERT_TRUE(raw.Create(s.w, s.h, rawBits));
+            ASSERT_TRUE(expected.Create(s.w, s.h, outBits));
+            ASSERT_TRUE(actual.Create(s.w, s.h, outBits));
+            FillRandom(raw, seed++, /*wide=*/true);
+            for (int mode = 0; mode < 4; ++mode) {
+                for (const auto& [red, blue] : gains) {
+                    const BayerGains g{mode, red, 100, blue};
+                    FillRandomBytes(expected, seed);
+                    FillRandomBytes(actual, seed);
+                    ASSERT_TRUE(DemosaicReference(raw, expected, g));
+                    ASSERT_TRUE(Demosaic(raw, actual, g, path));
+                    ASSERT_TRUE(SameBytes(expected, actual))
+                        << SimdPathName(path) << " " << rawBits << "->" << outBits << " " << s.w
+                        << "x" << s.h << " mode " << mode << " gains " << red << "/" << blue;
+                }
+            }
+        }
+    }
+}
+
+TEST_P(DemosaicPaths, RectangleAtAnOddOffsetGivesTheReferenceBytes) {
+    // A rectangle starts on the other phase and sits inside a wider image: the kernel must
+    // neither read nor write outside it.
+    const SimdPath path = GetParam();
+    for (const auto& [rawBits, outBits] : {std::pair{8, 24}, std::pair{16, 64}}) {
+        DibImage raw, cropped, expected, actual;
+        ASSERT_TRUE(raw.Create(160, 12, rawBits));
+        FillRandom(raw, 77, /*wide=*/true);
+        ASSERT_TRUE(cropped.Create(141, 9, rawBits));
+        for (int y = 0; y < 9; ++y) {
+            for (int x = 0; x < 141; ++x)
+                test::SetSample(cropped, x, y, Channel(raw, x + 5, y + 1, 0));
+        }
+        ASSERT_TRUE(expected.Create(141, 9, outBits));
+        ASSERT_TRUE(actual.Create(141, 9, outBits));
+        // (5, 1) in mode 2 has the phase of mode 1 at the origin.
+        ASSERT_TRUE(DemosaicReference(cropped, expected, BayerGains{1, 150, 100, 80}));
+        ASSERT_TRUE(Demosaic(cropped, actual, BayerGains{1, 150, 100, 80}, path));
+        EXPECT_TRUE(SameBytes(expected, actual)) << SimdPathName(path);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(ThisMachine, DemosaicPaths, ::testing::ValuesIn(PathsOfThisMachine()),
+                         [](const auto& info) { return std::string(SimdPathName(info.param)); });
+
+TEST(DemosaicSimd, SettingHoldsThePathToTheNamedOne) {
+    EXPECT_EQ(SimdPathFromSetting("portable"), SimdPath::Portable);
+    const SimdPath avx2 = SimdPathFromSetting("avx2");
+    EXPECT_EQ(avx2, SimdPathAvailable(SimdPath::Avx2) ? SimdPath::Avx2 : SimdPath::Portable);
+    // No setting, or one not understood, takes the widest path the processor has.
+    const std::vector<SimdPath> paths = PathsOfThisMachine();
+    EXPECT_EQ(SimdPathFromSetting(nullptr), paths.back());
+    EXPECT_EQ(SimdPathFromSetting("fastest"), paths.back());
+    // A path the processor lacks is refused, not run.
+    DibImage raw, out;
+    ASSERT_TRUE(raw.Create(40, 6, 8));
+    ASSERT_TRUE(out.Create(40, 6, 24));
+    for (const SimdPath path : {SimdPath::Portable, SimdPath::Avx2, SimdPath::Avx512})
+        EXPECT_EQ(Demosaic(raw, out, BayerGains{}, path), SimdPathAvailable(path));
+}
+
+TEST(DemosaicSimd, ProcessFollowsTheEnvironment) {
+    // The suite runs once as it is and once with VELCOR_SIMD=portable.
+    const char* setting = std::getenv("VELCOR_SIMD");
+    EXPECT_EQ(ActiveSimdPath(), SimdPathFromSetting(setting));
+    if (setting != nullptr && std::string(setting) == "portable") {
+        EXPECT_EQ(ActiveSimdPath(), SimdPath::Portable);
+    }
+}
 
 TEST(Demosaic, FlatFrameGivesItsValueEverywhereInEveryMode) {
     for (const auto& [rawBits, outBits, v] :
