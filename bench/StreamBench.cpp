@@ -202,9 +202,9 @@ int main(int argc, char** argv) {
         "callback preview, 1280 x 1024 at the sensor's rate, exposure 0.02 s, %d s per run, "
         "one core kept busy by another process\n",
         seconds);
-    std::printf("%-5s %-4s %9s %9s %8s %10s %9s %6s %11s %12s %12s\n", "bits", "ae", "finished",
-                "read", "dropped", "delivered", "failures", "lost", "sdk_ms/frm", "x_memcpy_frm",
-                "allocs/frm");
+    std::printf("%-5s %-4s %9s %9s %8s %10s %9s %6s %11s %11s %12s %12s\n", "bits", "ae",
+                "finished", "read", "dropped", "delivered", "failures", "lost", "sdk_ms/frm",
+                "of_it_acq", "x_memcpy_frm", "allocs/frm");
     for (const int bits : {8, 16}) {
         for (const int ae : {0, 1}) {
             const pid_t busy = StartBusyProcess();
