@@ -543,11 +543,13 @@ void CaptureSession::RecorderMain() {
 
 // ---- Frames ----------------------------------------------------------------------------------
 
-bool CaptureSession::ReadRawFrame() {
+bool CaptureSession::ReadRawFrame(bool inOrder) {
     DibImage* raw = RawImage();
     if (raw == nullptr || raw->Pixels() == nullptr) return false;
     const int size = static_cast<int>(raw->ByteSize());
-    if (engine_.ReadFrame(raw->Pixels(), size, 1) != 0) return false;
+    const int read = inOrder ? engine_.ReadNextFrame(raw->Pixels(), size, 1)
+                             : engine_.ReadFrame(raw->Pixels(), size, 1);
+    if (read != 0) return false;
     // The engine copies rows packed; they belong at the image's stride.
     SpreadPackedRows(*raw);
     return true;
@@ -646,7 +648,7 @@ void CaptureSession::PreviewLoop() {
         // One consistent copy of the settings for the whole frame.
         const Settings settings = settings_.Copy();
         platform::CriticalSectionLock lock(frameLock_);
-        if (!ReadRawFrame()) {
+        if (!ReadRawFrame(true)) {
             PostFrameMessage(0, kErrAcquisition);
             errors_.Record(kErrAcquisition);
             continue;

@@ -174,8 +174,10 @@ class CaptureSession {
     // Waits up to the frame wait timeout for a frame newer than the last one read; ends early
     // (answering 2) when InterruptWaits is called.
     int WaitSnapshotFrame();
-    // Reads the newest frame into the raw image (rows spread out to the stride).
-    bool ReadRawFrame() VELCOR_REQUIRES(frameLock_);
+    // Reads a frame into the raw image (rows spread out to the stride): the newest one, or with
+    // `inOrder` the oldest one not read yet, so the preview delivers every frame the camera
+    // sent even after the worker was held up.
+    bool ReadRawFrame(bool inOrder = false) VELCOR_REQUIRES(frameLock_);
     // Runs automatic exposure and turns the raw image into the output image.
     void ConvertFrame(const Settings& settings) VELCOR_REQUIRES(frameLock_);
     void AutoExposure(const DibImage& raw, int mode) VELCOR_EXCLUDES(settings_.Lock());

@@ -3,9 +3,10 @@
 // event and copy the newest frame out. Also the frame-buffer geometry, the pixel depth and the
 // trigger modes, since all three change how frames are transferred.
 //
-// The ring is copied into and out of under its lock: the thread copies a finished frame into
-// slot writeIndex, numbers it, advances writeIndex and then signals the frame event; readers
-// copy from the slot before writeIndex and remember the number of the frame they took.
+// The thread claims the ring buffer at writeIndex under the ring's lock, reads the frame
+// straight into it, then numbers it, advances writeIndex and signals the frame event; readers
+// copy the newest frame (the buffer before writeIndex) or the oldest unread one out under the
+// lock and remember the number of the frame they took.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -29,6 +30,17 @@ constexpr int kModeLatch = 3;
 constexpr uint8_t kFrameEndpoint = 0x81;
 constexpr int kFrameCounterRegister = fpga::kFrameCounter;
 constexpr uint32_t kMeterWindowMs = 1000;
+
+// Ring depth: never below the four buffers the camera object counts on. Up to 64 MiB it takes
+// more, so that at the sensor's rate a full frame ring covers a worker that other programs
+// keep off the processor for most of a second (32 frames at 8 bits, 20 at 16 bits, 1.2 s and
+// 0.8 s at 25.5 frames/s) instead of overwriting frames it has not read. Giving the worker a
+// raised priority would need privileges an application rarely has, and a hand-off that never
+// blocks the acquisition thread is what the ring already is; the depth is what protects the
+// frames on every platform.
+constexpr size_t kMinRingDepth = 4;
+constexpr size_t kMaxRingDepth = 32;
+constexpr size_t kRingBudgetBytes = size_t{64} << 20;
 
 // Firmware from this version on has a stream pipe of its own to reset.
 constexpr int kPipeResetFirmware = 0x1100;
@@ -71,14 +83,35 @@ void CVelcorR3U2Base::WriteFpgaPair(int lowRegister, int value) {
     WriteFpgaRegister(lowRegister + 1, (value >> 8) & 0xFF);
 }
 
-void CVelcorR3U2Base::PublishFrame(const uint8_t* frame) {
+uint8_t* CVelcorR3U2Base::ClaimRingSlot() {
+    std::lock_guard lock(ringLock_);
+    const auto depth = static_cast<uint64_t>(frames_.size());
+    if (depth == 0) return nullptr;
+    const uint64_t next = finishedSequence_ + 1;
+    // The buffer still holds frame next - depth; a reader that has not taken it by now has
+    // lost it.
+    if (next > depth && lastReadSequence_ < next - depth) {
+        framesDropped_ += next - depth - lastReadSequence_;
+        lastReadSequence_ = next - depth;
+    }
+    const int slot = static_cast<int>(finishedSequence_ % depth);
+    writeIndex_ = slot;
+    return frames_[static_cast<size_t>(slot)].data();
+}
+
+bool CVelcorR3U2Base::AimRequestAtRing(FrameRequest& request) {
+    uint8_t* slot = ClaimRingSlot();
+    if (slot == nullptr) return false;
+    request.buffer = slot;
+    request.capacity = static_cast<uint32_t>(frames_[static_cast<size_t>(writeIndex_)].size());
+    return true;
+}
+
+void CVelcorR3U2Base::PublishFrame() {
     {
-        // A reader slower than three frames would otherwise copy a slot while it is rewritten.
         std::lock_guard lock(ringLock_);
-        const int slot = writeIndex_;
-        std::memcpy(frames_[slot].data(), frame, static_cast<size_t>(frameBytes_));
         ++finishedSequence_;
-        writeIndex_ = (slot + 1) % 4;
+        writeIndex_ = static_cast<int>(finishedSequence_ % frames_.size());
     }
     frameEvent_.Set();
 }
@@ -244,7 +277,8 @@ int CVelcorR3U2Base::AcquisitionLoop() {
                 }
                 if (transferMode_ != kModeTrigger) lastFrameCounter_ = request.slot;
                 const uint32_t start = platform::TimeGetTime();
-                ok = controller_->ReadFrameData(&request, frameTimeout_) != 0;
+                ok = AimRequestAtRing(request) &&
+                     controller_->ReadFrameData(&request, frameTimeout_) != 0;
                 if (ok) {
                     attempts = 0;
                     const uint32_t elapsed = std::max<uint32_t>(platform::TimeGetTime() - start, 1);
@@ -252,7 +286,7 @@ int CVelcorR3U2Base::AcquisitionLoop() {
                     const double kibibytes = std::floor(frameBytes_ / 1024.0);
                     transferRate_ = (kibibytes / 128.0) / (elapsed / 1000.0);
                     MeterFrame();
-                    PublishFrame(transferBuffer_.data());
+                    PublishFrame();
                     if (transferMode_ == kModeSingle || transferMode_ == kModeTrigger) break;
                     continue;
                 }
@@ -290,11 +324,11 @@ int CVelcorR3U2Base::AcquisitionLoop83() {
     controller_->OpenStream();
     int failures = 0;
     while (running_) {
-        if (controller_->ReadFrameData83(&request)) {
+        if (AimRequestAtRing(request) && controller_->ReadFrameData83(&request)) {
             lastFrame = platform::TimeGetTime();
             lostFlag_ = 0;
             MeterFrame();
-            PublishFrame(transferBuffer_.data());
+            PublishFrame();
             failures = 0;
             if (transferMode_ == kModeSingle) break;
             continue;
@@ -355,7 +389,8 @@ int CVelcorR3U2Base::AcquisitionLoopMemory() {
             break;
         }
         uint32_t size = static_cast<uint32_t>(frameBytes_);
-        if (controller_->ReadFrameFromMemory(&request, &size, frameTimeout_)) {
+        if (AimRequestAtRing(request) &&
+            controller_->ReadFrameFromMemory(&request, &size, frameTimeout_)) {
             lostFlag_ = 0;
             bytesCounted += size;
             const uint32_t now = platform::TimeGetTime();
@@ -365,7 +400,7 @@ int CVelcorR3U2Base::AcquisitionLoopMemory() {
                 bytesCounted = 0;
                 countStart = now;
             }
-            PublishFrame(transferBuffer_.data());
+            PublishFrame();
             failures = 0;
             if (transferMode_ == kModeSingle || transferMode_ == kModeTrigger) break;
             continue;
@@ -409,7 +444,7 @@ int CVelcorR3U2Base::SnapFrame() {
                    controller_->ReadFrameData(&request, 3000);
         }
     }
-    if (done) {
+    if (done && !frames_.empty()) {
         std::memcpy(frames_[0].data(), transferBuffer_.data(), static_cast<size_t>(frameBytes_));
     } else {
         lostFlag_ = 1;
@@ -436,14 +471,22 @@ int CVelcorR3U2Base::ConfigureFrameBuffers() {
                           static_cast<size_t>(bytes);
     const size_t bufferSize = ((padded + 8191) / 8192) * 8192 * static_cast<size_t>(planes);
     frameBytes_ = width * height * bytes * planes;
+    const size_t depth =
+        std::clamp<size_t>(kRingBudgetBytes / bufferSize, kMinRingDepth, kMaxRingDepth);
     try {
         transferBuffer_.assign(bufferSize, 0);
-        for (auto& frame : frames_)
-            frame.assign(bufferSize, 0);
+        std::lock_guard lock(ringLock_);
+        // Buffers of the same size are kept: a depth or geometry change that leaves them alone
+        // costs nothing.
+        frames_.resize(depth);
+        for (auto& frame : frames_) {
+            if (frame.size() != bufferSize) frame.assign(bufferSize, 0);
+        }
+        writeIndex_ = static_cast<int>(finishedSequence_ % depth);
     } catch (const std::bad_alloc&) {
         transferBuffer_.clear();
-        for (auto& frame : frames_)
-            frame.clear();
+        std::lock_guard lock(ringLock_);
+        frames_.clear();
         return 0;
     }
     // Without an FPGA nothing takes the geometry; the buffers are rebuilt before every start.
@@ -502,9 +545,33 @@ void CVelcorR3U2Base::WriteFrameGeometry(int width, int height) {
 int CVelcorR3U2Base::CopyFrame(uint8_t* buffer, int size, int fromSingleFrameSlot,
                                int topRowFirst) {
     std::lock_guard lock(ringLock_);
+    if (frames_.empty()) return 0;
+    // The newest finished frame lies in the buffer before the one the next frame goes to.
+    const size_t depth = frames_.size();
+    const size_t slot =
+        fromSingleFrameSlot ? 0 : (static_cast<size_t>(writeIndex_) + depth - 1) % depth;
+    return CopyFrameFrom(frames_[slot], buffer, size, topRowFirst);
+}
+
+int CVelcorR3U2Base::ReadNextFrame(uint8_t* buffer, int size, int topRowFirst) {
+    std::lock_guard lock(ringLock_);
+    if (frames_.empty() || finishedSequence_ <= lastReadSequence_) return -1;
+    // Frame lastReadSequence_ + 1 is still in the ring: claiming its buffer for a newer frame
+    // would have marked it read.
+    const size_t slot = static_cast<size_t>(lastReadSequence_ % frames_.size());
+    const bool copied = CopyFrameFrom(frames_[slot], buffer, size, topRowFirst) != 0;
+    ++lastReadSequence_;
+    if (copied) {
+        ++framesRead_;
+    } else {
+        ++framesDropped_;
+    }
+    return copied ? 0 : -1;
+}
+
+int CVelcorR3U2Base::CopyFrameFrom(const std::vector<uint8_t>& source, uint8_t* buffer, int size,
+                                   int topRowFirst) {
     if (buffer == nullptr || size < frameBytes_ || !sensor_ || frameBytes_ <= 0) return 0;
-    const int slot = fromSingleFrameSlot ? 0 : (writeIndex_ + 3) % 4;
-    const std::vector<uint8_t>& source = frames_[slot];
     if (source.size() < static_cast<size_t>(frameBytes_)) return 0;
     const SensorInfo& info = sensor_->Info();
     const int bytes = BytesPerPixel();

@@ -174,9 +174,10 @@ int CVelcorR3U2Base::Shutdown() {
     transferBuffer_.clear();
     transferBuffer_.shrink_to_fit();
     transferMode_ = 0;
-    for (auto& frame : frames_) {
-        frame.clear();
-        frame.shrink_to_fit();
+    {
+        std::lock_guard lock(ringLock_);
+        frames_.clear();
+        frames_.shrink_to_fit();
     }
     sensor_.reset();
     frameBytes_ = 0;
@@ -324,6 +325,8 @@ int CVelcorR3U2Base::SetFrameTimeout(uint32_t milliseconds) {
 
 int CVelcorR3U2Base::WaitFrame(uint32_t milliseconds) {
     if (lostFlag_) return kWaitFrameLost;
+    // A reader catching up takes the frames already waiting without waiting for the next.
+    if (HasNewFrame()) return kWaitFrameNew;
     frameEvent_.Wait(milliseconds);
     // The thread may have given up while this reader waited: its last signal says so.
     if (lostFlag_) return kWaitFrameLost;

@@ -55,6 +55,7 @@ struct DeviceListing {
     std::string path;
 };
 
+struct FrameRequest;
 struct SensorInfo;
 class CDevIz3Cam;
 class CSensorBase;
@@ -112,6 +113,9 @@ class CVelcorR3U2Base {
     // Copies the newest frame and marks it read: 0 when copied, -1 when it could not be. Frames
     // finished after the previous read but never copied are counted as dropped.
     virtual int ReadFrame(uint8_t* buffer, int size, int topRowFirst);
+    // As ReadFrame, but copies the oldest frame not read yet and marks only that one read, so a
+    // reader that fell behind takes every frame the ring still holds, in order.
+    int ReadNextFrame(uint8_t* buffer, int size, int topRowFirst);
     virtual int SpareC();  // 0
     virtual int SetBitDepthMode(int mode);
     virtual int SetClockMode(int mode);
@@ -274,6 +278,8 @@ class CVelcorR3U2Base {
     double TransferRate() const { return transferRate_; }
     bool FrameLost() const { return lostFlag_ != 0; }
     FrameCounters GetFrameCounters();
+    // Frame buffers in the ring (at least four; more while frames are small).
+    int RingDepth() const { return static_cast<int>(frames_.size()); }
     bool GeometryChanged() const { return geometryChanged_ != 0; }
     const uint8_t* DeviceInfoBlock() const { return deviceInfo_.data(); }
 
@@ -299,8 +305,18 @@ class CVelcorR3U2Base {
     // after its geometry changed.
     void WriteFrameGeometry(int width, int height);
     int BytesPerPixel() const { return bitDepthMode_ == 1 || bitDepthMode_ == 2 ? 2 : 1; }
-    // Copies a finished frame into the ring, numbers it and wakes the reader.
-    void PublishFrame(const uint8_t* frame);
+    // The ring buffer the next frame is read into, straight from the camera. A frame still
+    // unread in it is lost now and counted as dropped; readers never touch the buffer until
+    // PublishFrame hands it over. Null without frame buffers.
+    uint8_t* ClaimRingSlot();
+    // Points the frame request at the claimed ring buffer; false without one.
+    bool AimRequestAtRing(FrameRequest& request);
+    // Hands the claimed buffer over as the newest finished frame, numbers it and wakes the
+    // reader.
+    void PublishFrame();
+    // Copies a ring buffer into `buffer` in the picture's order (CopyFrame's rules).
+    int CopyFrameFrom(const std::vector<uint8_t>& source, uint8_t* buffer, int size,
+                      int topRowFirst);
     // Everything in the ring counts as read: a new transfer reports only its own frames.
     void MarkRingRead();
     bool HasNewFrame();
@@ -325,10 +341,16 @@ class CVelcorR3U2Base {
     std::vector<uint8_t> transferBuffer_;
     int bitDepthMode_ = 0;
     int triggerMode_ = -1;
-    std::array<std::vector<uint8_t>, 4> frames_;
-    // Held while a frame is copied into or out of the ring (recursive: ReadFrame copies
-    // through CopyFrame).
+    // The ring. Frame number n (counted from 1) lives in frames_[(n - 1) % depth]. The camera
+    // reads each frame straight into the buffer after the newest one, so a finished frame is
+    // handed over, not copied. Its depth follows the frame size (ConfigureFrameBuffers): at
+    // the sensor's rate it holds the frames of a worker held up for most of a second, which
+    // is what a busy machine costs it; only frames older than that are dropped.
+    std::vector<std::vector<uint8_t>> frames_;
+    // Held while a ring buffer is claimed, handed over or copied out (recursive: ReadFrame
+    // copies through CopyFrame).
     std::recursive_mutex ringLock_;
+    // The buffer the next frame goes to: finishedSequence_ % depth.
     std::atomic<int> writeIndex_{0};
     int frameBytes_ = 0;
     std::atomic<int> lostFlag_{0};

@@ -5,6 +5,9 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <new>
+
+#include "platform/NoDestructor.h"
 
 namespace velcor::platform {
 
@@ -28,6 +31,58 @@ struct PortInternals {
 namespace {
 
 thread_local uint32_t lastError = 0;
+
+// Every transfer makes a request, several per frame while a camera streams; their memory is
+// kept for the next ones instead of going back to the heap. The free list grows to the most
+// requests ever alive at once.
+class RequestMemory {
+  public:
+    static constexpr size_t kBlockSize = 1024;
+
+    void* Take(size_t bytes) {
+        if (bytes > kBlockSize) return ::operator new(bytes);
+        {
+            std::lock_guard lock(mutex_);
+            if (!free_.empty()) {
+                void* block = free_.back();
+                free_.pop_back();
+                return block;
+            }
+        }
+        return ::operator new(kBlockSize);
+    }
+    void Give(void* block, size_t bytes) {
+        if (bytes > kBlockSize) {
+            ::operator delete(block);
+            return;
+        }
+        std::lock_guard lock(mutex_);
+        free_.push_back(block);
+    }
+
+  private:
+    std::mutex mutex_;
+    std::vector<void*> free_;
+};
+
+RequestMemory& Requests() {
+    static NoDestructor<RequestMemory> memory;
+    return memory.get();
+}
+
+template <typename T>
+struct RequestAllocator {
+    using value_type = T;
+    RequestAllocator() = default;
+    template <typename U>
+    RequestAllocator(const RequestAllocator<U>&) {}
+    T* allocate(size_t n) { return static_cast<T*>(Requests().Take(n * sizeof(T))); }
+    void deallocate(T* p, size_t n) { Requests().Give(p, n * sizeof(T)); }
+    template <typename U>
+    bool operator==(const RequestAllocator<U>&) const {
+        return true;
+    }
+};
 
 struct HandleEntry {
     std::shared_ptr<DriverDevice> device;
@@ -103,11 +158,18 @@ IoRequest::IoRequest(uint64_t owner, uint32_t code, void* input, uint32_t inputS
       outputSize_(output != nullptr ? outputSize : 0),
       callerOutput_(nullptr) {
     if ((code & 3u) == kMethodBuffered) {
-        systemBuffer_.assign(std::max(inputSize_, outputSize_), 0);
-        if (inputSize_ > 0) std::memcpy(systemBuffer_.data(), input_, inputSize_);
+        const uint32_t size = std::max(inputSize_, outputSize_);
+        if (size <= kInlineSystemBuffer) {
+            std::memset(inlineBuffer_, 0, size);
+            system_ = inlineBuffer_;
+        } else {
+            systemBuffer_.assign(size, 0);
+            system_ = systemBuffer_.data();
+        }
+        if (inputSize_ > 0) std::memcpy(system_, input_, inputSize_);
         callerOutput_ = output_;
-        input_ = inputSize_ > 0 ? systemBuffer_.data() : nullptr;
-        output_ = outputSize_ > 0 ? systemBuffer_.data() : nullptr;
+        input_ = inputSize_ > 0 ? system_ : nullptr;
+        output_ = outputSize_ > 0 ? system_ : nullptr;
     }
 }
 
@@ -118,7 +180,7 @@ bool IoRequest::Complete(uint32_t error, uint32_t bytesReturned) {
         complete_ = true;
         if (error == kErrorSuccess && callerOutput_ != nullptr) {
             bytesReturned = std::min(bytesReturned, outputSize_);
-            std::memcpy(callerOutput_, systemBuffer_.data(), bytesReturned);
+            std::memcpy(callerOutput_, system_, bytesReturned);
         } else if (error == kErrorSuccess && (code_ & 3u) == kMethodBuffered) {
             bytesReturned = 0;
         }
@@ -239,8 +301,9 @@ bool DeviceIoControl(HANDLE handle, uint32_t code, void* input, uint32_t inputSi
         SetLastError(kErrorDeviceNotConnected);
         return false;
     }
-    auto request = std::make_shared<IoRequest>(reinterpret_cast<uintptr_t>(handle), code, input,
-                                               inputSize, output, outputSize);
+    auto request = std::allocate_shared<IoRequest>(RequestAllocator<IoRequest>{},
+                                                   reinterpret_cast<uintptr_t>(handle), code, input,
+                                                   inputSize, output, outputSize);
     const bool asynchronous = entry.overlapped && overlapped != nullptr;
     if (overlapped != nullptr) {
         {

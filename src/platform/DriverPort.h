@@ -111,9 +111,14 @@ class IoRequest {
   private:
     friend struct PortInternals;
 
+    // Room for a control request's record: most buffered requests need no heap buffer.
+    static constexpr uint32_t kInlineSystemBuffer = 128;
+
     const uint64_t owner_;
     const uint32_t code_;
-    std::vector<uint8_t> systemBuffer_;
+    uint8_t inlineBuffer_[kInlineSystemBuffer];
+    std::vector<uint8_t> systemBuffer_;  // larger buffered requests
+    uint8_t* system_ = nullptr;
     uint8_t* input_;
     uint32_t inputSize_;
     uint8_t* output_;

@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
@@ -12,6 +14,7 @@
 
 #include "platform/Clock.h"
 #include "platform/Event.h"
+#include "platform/NoDestructor.h"
 
 namespace velcor {
 namespace {
@@ -162,12 +165,48 @@ constexpr uint32_t kAbortGraceMs = 50;
 
 }  // namespace
 
-DirectTransferRecord::DirectTransferRecord() {
+namespace {
+
+// Transfers in flight at once: one per streaming camera, plus the odd memory command.
+constexpr size_t kPooledRecords = 16;
+
+struct RecordPool {
+    std::array<DirectTransferRecord, kPooledRecords> records;
+    std::array<std::atomic<bool>, kPooledRecords> lent{};
+};
+
+RecordPool& Pool() {
+    static platform::NoDestructor<RecordPool> pool;
+    return pool.get();
+}
+
+DirectTransferRecordPtr LendRecord() {
     liveRecords.fetch_add(1);
+    RecordPool& pool = Pool();
+    for (size_t i = 0; i < kPooledRecords; ++i) {
+        if (!pool.lent[i].exchange(true, std::memory_order_acquire)) {
+            DirectTransferRecord& record = pool.records[i];
+            std::memset(record.bytes, 0, sizeof record.bytes);
+            return DirectTransferRecordPtr(&record);
+        }
+    }
+    return DirectTransferRecordPtr(std::make_unique<DirectTransferRecord>().release());
 }
-DirectTransferRecord::~DirectTransferRecord() {
+
+}  // namespace
+
+void DirectTransferRecordReturn::operator()(DirectTransferRecord* record) const {
+    if (record == nullptr) return;
     liveRecords.fetch_sub(1);
+    RecordPool& pool = Pool();
+    if (record >= pool.records.data() && record < pool.records.data() + kPooledRecords) {
+        pool.lent[static_cast<size_t>(record - pool.records.data())].store(
+            false, std::memory_order_release);
+        return;
+    }
+    std::unique_ptr<DirectTransferRecord> owned(record);
 }
+
 int DirectTransferRecord::Live() {
     return liveRecords.load();
 }
@@ -413,7 +452,7 @@ int CFx3Api::BufferedBulkTransfer(HANDLE device, uint8_t* record, uint32_t size,
 DirectTransferRecordPtr CFx3Api::SubmitDirectTransfer(HANDLE device, uint8_t* data, uint32_t length,
                                                       uint8_t endpoint, OVERLAPPED* overlapped) {
     if (device == nullptr) return nullptr;
-    auto transfer = std::make_unique<DirectTransferRecord>();
+    DirectTransferRecordPtr transfer = LendRecord();
     transfer->bytes[record::kEndpoint] = endpoint;
     uint32_t bytes = 0;
     const bool ok = platform::DeviceIoControl(device, kIoctlDirectTransfer, transfer->bytes,

@@ -44,17 +44,19 @@ static_assert(offsetof(SharedDeviceTable, entries) == 4);
 static_assert(offsetof(SharedDeviceTable, entryCount) == 8580);
 
 // The record of a direct transfer; it belongs to the transfer until the driver completed it.
+// Records are lent from a process-wide pool, so a frame's transfers allocate nothing; a pool
+// that is all lent out (many cameras streaming at once) makes more on the heap.
 struct DirectTransferRecord {
     uint8_t bytes[record::kSize] = {};
 
-    DirectTransferRecord();
-    ~DirectTransferRecord();
-    DirectTransferRecord(const DirectTransferRecord&) = delete;
-    DirectTransferRecord& operator=(const DirectTransferRecord&) = delete;
-    // Records alive in the process, for leak checks.
+    // Records lent out and not returned, for leak checks.
     static int Live();
 };
-using DirectTransferRecordPtr = std::unique_ptr<DirectTransferRecord>;
+// Gives a record back to the pool it came from (or frees one the pool could not lend).
+struct DirectTransferRecordReturn {
+    void operator()(DirectTransferRecord* record) const;
+};
+using DirectTransferRecordPtr = std::unique_ptr<DirectTransferRecord, DirectTransferRecordReturn>;
 
 class CFx3Api {
   public:
