@@ -118,6 +118,16 @@ VELCOR_API VELCOR_BOOL VELCOR_CALL VelcorSim_SetDefects(int camera, int hot, int
    Requested frames are made on a thread of the simulator at normal priority, not on the thread
    that asks for them. FALSE for an unknown camera. */
 VELCOR_API VELCOR_BOOL VELCOR_CALL VelcorSim_SetFastFrames(int camera, VELCOR_BOOL fast);
+/* FALSE (the default): every frame of a product 0x32C0 camera is computed afresh from its scene,
+   with new noise in every frame. TRUE: the scene is drawn once into a picture of the whole
+   sensor (again whenever the scene, pixel depth, horizontal mirror, exposure, gain or black level
+   change) and every frame is copied out of that picture, so that it costs the simulator about a
+   copy of the frame's bytes and a stream measures the library rather than the simulator. The
+   ramp stays exact; the natural scene moves by one sensor row per frame (wrapping round), its
+   noise is the same in every frame; the defect pixels stay where the sensor has them. Window,
+   mirrors and offsets act as in the default mode. Cameras of other products ignore it. FALSE for
+   an unknown camera, or when there is no memory for the picture (about 2.5 MiB). */
+VELCOR_API VELCOR_BOOL VELCOR_CALL VelcorSim_SetFastRender(int camera, VELCOR_BOOL fast);
 /* Enumerates the attached cameras into the device table and copies up to `capacity` entries of
    the table as this process sees it: its own simulated cameras and the machine's cameras, in
    the order they were found (devices may be null when capacity is 0). While the process keeps

@@ -44,6 +44,9 @@ VELCOR_API VELCOR_BOOL VELCOR_CALL VelcorSim_SetDefects(int, int, int, unsigned)
 VELCOR_API VELCOR_BOOL VELCOR_CALL VelcorSim_SetFastFrames(int, VELCOR_BOOL) {
     return FALSE;
 }
+VELCOR_API VELCOR_BOOL VELCOR_CALL VelcorSim_SetFastRender(int, VELCOR_BOOL) {
+    return FALSE;
+}
 
 #else
 
@@ -137,6 +140,17 @@ VELCOR_API VELCOR_BOOL VELCOR_CALL VelcorSim_SetFastFrames(int camera, VELCOR_BO
     auto simulated = velcor::sim::SimHub::Instance().Find(camera);
     if (simulated == nullptr) return FALSE;
     simulated->SetFastFrames(fast != FALSE);
+    return TRUE;
+}
+
+VELCOR_API VELCOR_BOOL VELCOR_CALL VelcorSim_SetFastRender(int camera, VELCOR_BOOL fast) {
+    auto simulated = velcor::sim::SimHub::Instance().Find(camera);
+    if (simulated == nullptr) return FALSE;
+    try {
+        simulated->SetFastRender(fast != FALSE);
+    } catch (...) {
+        return FALSE;  // no memory for the picture
+    }
     return TRUE;
 }
 

@@ -484,7 +484,11 @@ void SimBridge::SetFastFrames(bool fast) {
 }
 
 std::optional<SimBridge::Clock::time_point> SimBridge::RunHardware(Clock::time_point now) {
+    // The list of a thread's previous call, emptied, so that a stream of frames does not
+    // allocate one per frame.
+    thread_local Completions spare;
     Completions done;
+    done.swap(spare);
     std::optional<Clock::time_point> next;
     {
         std::lock_guard lock(mutex_);
@@ -505,6 +509,7 @@ std::optional<SimBridge::Clock::time_point> SimBridge::RunHardware(Clock::time_p
         }
     }
     Deliver(done);
+    done.swap(spare);
     return next;
 }
 

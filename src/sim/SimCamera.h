@@ -76,6 +76,8 @@ class SimCamera : public platform::DriverDevice {
     }
     void SetScene(SceneKind kind) { model_.SetScene(kind); }
     SceneKind Scene() const { return model_.Scene(); }
+    void SetFastRender(bool fast) { model_.SetFastRender(fast); }
+    bool FastRender() const { return model_.FastRender(); }
     bool SetDefects(int hot, int dead, uint32_t seed) { return model_.SetDefects(hot, dead, seed); }
     std::vector<SimScene::Defect> Defects() const { return model_.Defects(); }
     // One pulse on the trigger input; the camera ignores it unless it is in trigger mode.

@@ -34,6 +34,9 @@ struct SimCameraConfig {
     bool machineWide = false;
     // Frames are finished as soon as they are requested instead of at the sensor's frame rate.
     bool fastFrames = true;
+    // The ROZE9701 camera's scene is drawn from a picture made once per setting instead of
+    // afresh for every frame (SimScene.h): a frame costs about a copy of its bytes.
+    bool fastRender = false;
     // Start-up. The camera is up when the FPGA has configured the sensor: register 0x13 then
     // holds startupIndicator, register 0x21 holds 3 and the bridge reports ready (request
     // 0xC3). 0: up from power-on; n > 0: up after the n-th reset request (FPGA register 164

@@ -67,6 +67,7 @@ SimCameraModel::SimCameraModel(const SimCameraConfig& config, SimBufferPool& buf
     fpga_.SetReadObserver([this](uint8_t reg) { OnFpgaRead(reg); });
     family_ = dynamic_cast<SimFamilySensor*>(sensor_.get());
     scene_.SetDefects(config.hotPixels, config.deadPixels, SeedOf(config.serialNumber) ^ 0xDEFEC7u);
+    scene_.SetFastRender(config.fastRender);
     busPresent_ = {{usb::kBusFpga, true},
                    {usb::kBusSensor, true},
                    {usb::kBusAux, true},
@@ -744,6 +745,16 @@ void SimCameraModel::SetScene(SceneKind kind) {
 SceneKind SimCameraModel::Scene() const {
     std::lock_guard lock(mutex_);
     return scene_.Kind();
+}
+
+void SimCameraModel::SetFastRender(bool fast) {
+    std::lock_guard lock(mutex_);
+    scene_.SetFastRender(fast);
+}
+
+bool SimCameraModel::FastRender() const {
+    std::lock_guard lock(mutex_);
+    return scene_.FastRender();
 }
 
 bool SimCameraModel::SetDefects(int hot, int dead, uint32_t seed) {

@@ -157,6 +157,9 @@ class SimCameraModel {
     void SetFpgaBusyReads(int count);
     void SetScene(SceneKind kind);
     SceneKind Scene() const;
+    // The scene is drawn from a picture made once per setting (SimScene::SetFastRender).
+    void SetFastRender(bool fast);
+    bool FastRender() const;
     bool SetDefects(int hot, int dead, uint32_t seed);
     std::vector<SimScene::Defect> Defects() const;
     SimModelTrace Trace() const;

@@ -86,6 +86,11 @@ std::vector<std::shared_ptr<SimCamera>> SimHub::Cameras() const {
     return cameras_;
 }
 
+void SimHub::CopyCameras(std::vector<std::shared_ptr<SimCamera>>& out) const {
+    std::lock_guard lock(mutex_);
+    out.assign(cameras_.begin(), cameras_.end());
+}
+
 void SimHub::SetInterfaceClass(const platform::GUID& interfaceClass) {
     std::lock_guard lock(mutex_);
     interfaceClass_ = interfaceClass;
@@ -127,6 +132,7 @@ void SimHub::FrameLoop() {
     using Clock = std::chrono::steady_clock;
     constexpr Clock::time_point kNever = Clock::time_point::max();
     Clock::time_point next = kNever;
+    std::vector<std::shared_ptr<SimCamera>> cameras;
     for (;;) {
         {
             std::unique_lock lock(frameMutex_);
@@ -141,10 +147,12 @@ void SimHub::FrameLoop() {
         }
         next = kNever;
         const auto now = Clock::now();
-        for (const auto& camera : Cameras()) {
+        CopyCameras(cameras);
+        for (const auto& camera : cameras) {
             auto deadline = camera->RunHardware(now);
             if (deadline) next = std::min(next, *deadline);
         }
+        cameras.clear();  // a detached camera goes now, not at the next frame
     }
 }
 

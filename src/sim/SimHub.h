@@ -30,6 +30,8 @@ class SimHub : public platform::DriverBackend {
     void DetachAll();
     std::shared_ptr<SimCamera> Find(int id) const;
     std::vector<std::shared_ptr<SimCamera>> Cameras() const;
+    // The same into `out`, whose storage is reused: the frame thread looks every frame.
+    void CopyCameras(std::vector<std::shared_ptr<SimCamera>>& out) const;
     // The interface class the cameras expose; tests may move new cameras to another one.
     void SetInterfaceClass(const platform::GUID& interfaceClass);
 

@@ -83,32 +83,97 @@ bool SimScene::SetDefects(int hot, int dead, uint32_t seed) {
     return true;
 }
 
+void SimScene::SetFastRender(bool fast) {
+    fast_ = fast;
+    pictureKey_ = PictureKey{};
+    if (fast) {
+        picture_.resize(static_cast<size_t>(fullWidth_) * static_cast<size_t>(fullHeight_) * 2);
+    } else {
+        picture_ = std::vector<uint8_t>();
+    }
+}
+
+void SimScene::PrepareFrame(const SensorFrameState& sensor, const FrameLayout& layout) {
+    // The light of this frame: exposure and gain scale the signal, the black level lifts it;
+    // brighter pixels carry more shot noise.
+    const double gain = std::max(sensor.gain, 0.0);
+    const double signal =
+        kind_ == SceneKind::Dark
+            ? 0.0
+            : kFullScaleCounts * std::max(layout.exposureSeconds, 0.0) / kReferenceExposure * gain;
+    scale_ = static_cast<float>(signal);
+    pedestal_ = static_cast<float>(sensor.blackLevel);
+    for (int k = 0; k <= 256; ++k) {
+        const double counts = std::max(k * 16.0 - sensor.blackLevel, 0.0);
+        sigma_[k] = static_cast<float>(
+            std::sqrt(kReadNoise * kReadNoise + counts * kShotConversion * std::max(gain, 1.0)));
+    }
+    phase_ = kPhasePerFrame * static_cast<double>(layout.frameNumber % 314159u);
+    const double w = fullWidth_;
+    for (int x = 0; x < fullWidth_; ++x) {
+        const double u = 2.0 * std::numbers::pi * x / w;
+        columnA_[static_cast<size_t>(x)] = static_cast<float>(std::sin(1.5 * u + phase_));
+        columnB_[static_cast<size_t>(x)] = static_cast<float>(std::cos(3.7 * u - 0.7 * phase_));
+    }
+}
+
+void SimScene::PreparePicture(const SensorFrameState& sensor, const FrameLayout& layout) {
+    const bool lit = kind_ != SceneKind::Ramp;
+    const PictureKey key{kind_,
+                         layout.bytesPerPixel == 2 ? 2u : 1u,
+                         sensor.mirrorH,
+                         lit ? layout.exposureSeconds : 0.0,
+                         lit ? sensor.gain : 0.0,
+                         lit ? sensor.blackLevel : 0.0};
+    if (key == pictureKey_) return;
+    // The picture is the scene as the frame numbered 0 shows it.
+    FrameLayout still = layout;
+    still.frameNumber = 0;
+    if (lit) PrepareFrame(sensor, still);
+    const size_t width = static_cast<size_t>(fullWidth_);
+    const size_t rowBytes = width * key.bytesPerPixel;
+    for (int y = 0; y < fullHeight_; ++y) {
+        RenderPictureRow(y, still, false);
+        uint8_t* line = picture_.data() + rowBytes * static_cast<size_t>(y);
+        for (size_t x = 0; x < width; ++x) {
+            const uint16_t v = row_[key.mirrorH ? width - 1 - x : x];
+            if (key.bytesPerPixel == 1) {
+                line[x] = static_cast<uint8_t>(v);
+            } else {
+                line[2 * x] = static_cast<uint8_t>(v);
+                line[2 * x + 1] = static_cast<uint8_t>(v >> 8);
+            }
+        }
+    }
+    pictureKey_ = key;
+}
+
+void SimScene::PutDefects(int y, bool sixteen, bool mirrorH, int64_t firstColumn, int64_t endColumn,
+                          int columnShift, uint8_t* line) const {
+    const uint16_t stuckHigh = sixteen ? kMaxSample : 0xFF;
+    for (uint32_t k = defectsByRow_[static_cast<size_t>(y)];
+         k < defectsByRow_[static_cast<size_t>(y) + 1]; ++k) {
+        const Defect& d = defects_[k];
+        const int64_t j = int64_t{mirrorH ? fullWidth_ - 1 - d.x : d.x} - columnShift;
+        if (j < firstColumn || j >= endColumn) continue;
+        const uint16_t v = d.hot ? stuckHigh : 0;
+        if (sixteen) {
+            line[2 * j] = static_cast<uint8_t>(v);
+            line[2 * j + 1] = static_cast<uint8_t>(v >> 8);
+        } else {
+            line[j] = static_cast<uint8_t>(v);
+        }
+    }
+}
+
 void SimScene::Render(const SensorFrameState& sensor, const FrameLayout& layout, uint8_t* out) {
     const size_t bytes = layout.bytesPerPixel == 2 ? 2 : 1;
     const size_t rowBytes = static_cast<size_t>(layout.width) * bytes;
 
-    if (kind_ != SceneKind::Ramp) {
-        // The light of this frame: exposure and gain scale the signal, the black level lifts
-        // it; brighter pixels carry more shot noise.
-        const double gain = std::max(sensor.gain, 0.0);
-        const double signal = kind_ == SceneKind::Dark
-                                  ? 0.0
-                                  : kFullScaleCounts * std::max(layout.exposureSeconds, 0.0) /
-                                        kReferenceExposure * gain;
-        scale_ = static_cast<float>(signal);
-        pedestal_ = static_cast<float>(sensor.blackLevel);
-        for (int k = 0; k <= 256; ++k) {
-            const double counts = std::max(k * 16.0 - sensor.blackLevel, 0.0);
-            sigma_[k] = static_cast<float>(std::sqrt(
-                kReadNoise * kReadNoise + counts * kShotConversion * std::max(gain, 1.0)));
-        }
-        phase_ = kPhasePerFrame * static_cast<double>(layout.frameNumber % 314159u);
-        const double w = fullWidth_;
-        for (int x = 0; x < fullWidth_; ++x) {
-            const double u = 2.0 * std::numbers::pi * x / w;
-            columnA_[static_cast<size_t>(x)] = static_cast<float>(std::sin(1.5 * u + phase_));
-            columnB_[static_cast<size_t>(x)] = static_cast<float>(std::cos(3.7 * u - 0.7 * phase_));
-        }
+    if (fast_) {
+        PreparePicture(sensor, layout);
+    } else if (kind_ != SceneKind::Ramp) {
+        PrepareFrame(sensor, layout);
     }
 
     const int rowShift = layout.verticalOffset - sensor.leadingLines;
@@ -119,6 +184,10 @@ void SimScene::Render(const SensorFrameState& sensor, const FrameLayout& layout,
     const int64_t firstColumn = std::clamp<int64_t>(-int64_t{columnShift}, 0, layout.width);
     const int64_t endColumn =
         std::clamp<int64_t>(int64_t{fullWidth_} - columnShift, firstColumn, layout.width);
+    // Fast rendering: the natural scene moves by a row per frame through the picture.
+    const size_t pictureRowBytes = static_cast<size_t>(fullWidth_) * bytes;
+    const uint32_t scroll =
+        kind_ == SceneKind::Natural ? layout.frameNumber % static_cast<uint32_t>(fullHeight_) : 0;
 
     for (uint32_t i = 0; i < layout.height; ++i) {
         uint8_t* line = out + rowBytes * i;
@@ -129,10 +198,24 @@ void SimScene::Render(const SensorFrameState& sensor, const FrameLayout& layout,
             std::memset(line, 0, rowBytes);
             continue;
         }
-        RenderPictureRow(static_cast<int>(y), sensor, layout);
         std::memset(line, 0, static_cast<size_t>(firstColumn) * bytes);
         std::memset(line + endColumn * static_cast<int64_t>(bytes), 0,
                     static_cast<size_t>(layout.width - endColumn) * bytes);
+        if (fast_) {
+            if (endColumn > firstColumn) {
+                const size_t pictureRow = (static_cast<size_t>(y) + scroll) % fullHeight_;
+                std::memcpy(line + firstColumn * static_cast<int64_t>(bytes),
+                            picture_.data() + pictureRow * pictureRowBytes +
+                                (firstColumn + columnShift) * static_cast<int64_t>(bytes),
+                            static_cast<size_t>(endColumn - firstColumn) * bytes);
+            }
+            if (kind_ != SceneKind::Ramp) {
+                PutDefects(static_cast<int>(y), bytes == 2, sensor.mirrorH, firstColumn, endColumn,
+                           columnShift, line);
+            }
+            continue;
+        }
+        RenderPictureRow(static_cast<int>(y), layout, true);
         const uint16_t* row = row_.data();
         if (bytes == 1) {
             uint8_t* o = line;
@@ -164,8 +247,7 @@ void SimScene::Render(const SensorFrameState& sensor, const FrameLayout& layout,
     }
 }
 
-void SimScene::RenderPictureRow(int y, const SensorFrameState& /*sensor*/,
-                                const FrameLayout& layout) {
+void SimScene::RenderPictureRow(int y, const FrameLayout& layout, bool withDefects) {
     const bool sixteen = layout.bytesPerPixel == 2;
     uint16_t* row = row_.data();
     const int width = fullWidth_;
@@ -205,6 +287,7 @@ void SimScene::RenderPictureRow(int y, const SensorFrameState& /*sensor*/,
         v = std::clamp(v + 0.5f, 0.0f, static_cast<float>(kMaxSample));
         row[x] = static_cast<uint16_t>(static_cast<int>(v) >> shift);
     }
+    if (!withDefects) return;
     const uint16_t stuckHigh = sixteen ? kMaxSample : 0xFF;
     for (uint32_t k = defectsByRow_[static_cast<size_t>(y)];
          k < defectsByRow_[static_cast<size_t>(y) + 1]; ++k) {

@@ -1068,6 +1068,16 @@ const Export kExports[] = {
              c.Fail("unknown camera accepted");
          }
      }},
+    {"VelcorSim_SetFastRender", 2,
+     [](Call& c) {
+         if (c.Chance(50) && c.run().camera != 0) {
+             c.Flag(VelcorSim_SetFastRender(c.run().camera, c.Int(0, 1)));
+             return;
+         }
+         if (VelcorSim_SetFastRender(UnknownCamera(c), c.Int(0, 1)) != FALSE) {
+             c.Fail("unknown camera accepted");
+         }
+     }},
     {"VelcorSim_ListDevices", 3,
      [](Call& c) {
          if (c.Chance(20)) {

@@ -14,7 +14,8 @@ namespace {
 thread_local uint64_t tAllocations = 0;
 
 // Threads the library names; their allocations are counted by name.
-constexpr const char* kNamedThreads[] = {"velcor-worker", "velcor-acquire", "velcor-recorder"};
+constexpr const char* kNamedThreads[] = {"velcor-worker", "velcor-acquire", "velcor-recorder",
+                                         "velcor-sim"};
 constexpr size_t kNamedThreadCount = std::size(kNamedThreads);
 std::atomic<uint64_t> namedCounts[kNamedThreadCount];
 

@@ -10,7 +10,7 @@ namespace velcor::test {
 // Allocations made so far by the calling thread.
 uint64_t AllocationsOnThisThread();
 // Allocations made so far by threads that carry this name ("velcor-worker", "velcor-acquire",
-// "velcor-recorder").
+// "velcor-recorder", and the simulated cameras' "velcor-sim").
 uint64_t AllocationsOnThreadsNamed(const char* name);
 
 }  // namespace velcor::test

@@ -18,8 +18,10 @@
 #include <velcor/VelcorWin.h>
 
 #include <strings.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <chrono>
@@ -76,10 +78,19 @@ int Usage(FILE* out = stderr) {
                  "  mask STEP...       pixel mask steps, in order: dark (take the dark\n"
                  "                     reference), bright (the bright one), save FILE,\n"
                  "                     load FILE; e.g. mask dark bright save camera.mask\n"
-                 "  stream [--frames N] [--bits 8|16] [--save DIR [--format F]]\n"
+                 "  stream [--frames N] [--bits 8|16] [--save DIR [--format F]] [--stats]\n"
+                 "         [--fast-scene]\n"
                  "                     stream N frames (default 100); frames per second,\n"
                  "                     failed and dropped frames; --save writes each frame to\n"
-                 "                     DIR/frame_000001.bmp, ... (default format bmp)\n"
+                 "                     DIR/frame_000001.bmp, ... (default format bmp);\n"
+                 "                     --stats: a line per second and a total line with the\n"
+                 "                     frames made by the camera, delivered, lost (overwritten\n"
+                 "                     in the library's ring) and failed, and the process's CPU\n"
+                 "                     time per delivered frame, split into the library's\n"
+                 "                     threads and the simulator's where /proc tells them\n"
+                 "                     apart; --fast-scene: a simulated camera copies its\n"
+                 "                     frames from a picture made once (VelcorSim_SetFastRender)\n"
+                 "                     so the figures are the library's, not the simulator's\n"
                  "  preview [--seconds S] [--bits 8|16]\n"
                  "                     show the live picture in the library's own window,\n"
                  "                     centred on the X11 display, for S seconds (default 10)\n"
@@ -470,10 +481,113 @@ int Snap(int camera, const std::string& path, const FileFormat& format) {
     return kExitOk;
 }
 
-// saveDir: where each frame goes (empty: frames are not saved).
-int Stream(int camera, int frames, int bits, const std::string& saveDir, const FileFormat& format) {
+// ---- Streaming -------------------------------------------------------------------------------
+
+// CPU time of the process split by who spent it, in milliseconds: the library's own threads
+// (acquisition, worker, recorder and the sensor drivers' workers, all named "velcor-..."), the
+// simulated cameras' thread ("velcor-sim") and the whole process. The threads' figures come from
+// /proc in clock ticks (10 ms on most systems), so they are meaningful over many frames only.
+struct CpuSplit {
+    double process = 0;
+    double library = 0;
+    double simulator = 0;
+    bool threadsKnown = false;  // /proc told the threads apart
+};
+
+CpuSplit CpuNow() {
+    CpuSplit cpu;
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    cpu.process = static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+    std::error_code error;
+    std::filesystem::directory_iterator tasks("/proc/self/task", error);
+    if (error) return cpu;
+    const double msPerTick = 1000.0 / static_cast<double>(sysconf(_SC_CLK_TCK));
+    for (const auto& task : tasks) {
+        std::ifstream stat(task.path() / "stat");
+        std::string line;
+        if (!std::getline(stat, line)) continue;
+        // pid (name) state ... with utime and stime the 14th and 15th fields.
+        const size_t open = line.find('(');
+        const size_t close = line.rfind(')');
+        if (open == std::string::npos || close == std::string::npos || close < open) continue;
+        const std::string name = line.substr(open + 1, close - open - 1);
+        char state = 0;
+        unsigned long long utime = 0, stime = 0;
+        if (std::sscanf(line.c_str() + close + 1,
+                        " %c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &state, &utime,
+                        &stime) != 3) {
+            continue;
+        }
+        cpu.threadsKnown = true;
+        const double ms = static_cast<double>(utime + stime) * msPerTick;
+        if (name == "velcor-sim") {
+            cpu.simulator += ms;
+        } else if (name.rfind("velcor-", 0) == 0) {
+            cpu.library += ms;
+        }
+    }
+    return cpu;
+}
+
+// Frame counts of a stream: made by the camera into the library's ring, delivered to this
+// process, lost (overwritten in the ring before the library took them) and failed (a frame
+// message that carried an error).
+struct StreamCounts {
+    unsigned long long made = 0;
+    unsigned long long delivered = 0;
+    unsigned long long lost = 0;
+    unsigned long long failed = 0;
+};
+
+void PrintStats(const char* label, const StreamCounts& counts, bool counted, double seconds,
+                const CpuSplit& cpu) {
+    char made[24] = "?";
+    char lost[24] = "?";
+    if (counted) {
+        std::snprintf(made, sizeof made, "%llu", counts.made);
+        std::snprintf(lost, sizeof lost, "%llu", counts.lost);
+    }
+    std::printf("%s %7.2f s: made %s, delivered %llu, lost %s, failed %llu", label, seconds, made,
+                counts.delivered, lost, counts.failed);
+    if (counts.delivered == 0) {
+        std::printf("\n");
+        return;
+    }
+    const double frames = static_cast<double>(counts.delivered);
+    std::printf("; CPU per frame %.3f ms", cpu.process / frames);
+    if (cpu.threadsKnown) {
+        std::printf(" (library threads %.3f ms, simulator %.3f ms)", cpu.library / frames,
+                    cpu.simulator / frames);
+    }
+    std::printf("\n");
+    std::fflush(stdout);
+}
+
+CpuSplit CpuSince(const CpuSplit& then) {
+    CpuSplit now = CpuNow();
+    now.process -= then.process;
+    now.library -= then.library;
+    now.simulator -= then.simulator;
+    now.threadsKnown = now.threadsKnown && then.threadsKnown;
+    return now;
+}
+
+struct StreamOptions {
+    int frames = 100;
+    int bits = 8;
+    std::string saveDir;  // where each frame goes (empty: frames are not saved)
+    const FileFormat* format = nullptr;
+    bool stats = false;      // a line per second and a summary
+    bool fastScene = false;  // simulated cameras draw their scene the fast way
+};
+
+int Stream(int camera, int simulatedCamera, const StreamOptions& options) {
     TakeErrors(camera);
-    if (!Velcor_SetColorMode(camera, bits)) return Failed(camera, "stream", "refused");
+    if (!Velcor_SetColorMode(camera, options.bits)) return Failed(camera, "stream", "refused");
+    if (options.fastScene && simulatedCamera != 0) {
+        VelcorSim_SetFastRender(simulatedCamera, TRUE);
+    }
     HWND window = VelcorWin_CreateMessageWindow();
     Velcor_SetWaitTime(camera, 0);
     // No preview window: frames reach this process as messages only.
@@ -484,43 +598,91 @@ int Stream(int camera, int frames, int bits, const std::string& saveDir, const F
         VelcorWin_DestroyWindow(window);
         return Failed(camera, "stream", "could not start");
     }
-    int received = 0;
-    int failed = 0;
-    const auto start = std::chrono::steady_clock::now();
+    using Clock = std::chrono::steady_clock;
+    constexpr auto kSilence = std::chrono::milliseconds(5000);  // no message: the stream is over
+    const CpuSplit cpuStart = CpuNow();
+    StreamCounts total;
+    StreamCounts tick;  // since the last line
+    VELCORSIM_FRAMECOUNTERS tickCounters = before;
+    CpuSplit tickCpu = cpuStart;
+    const auto start = Clock::now();
+    auto lastMessage = start;
+    auto nextLine = start + std::chrono::seconds(1);
+    // Frames the camera made and lost since `from`, as the library's counters tell.
+    auto cameraCounts = [&](const VELCORSIM_FRAMECOUNTERS& from, StreamCounts& counts,
+                            VELCORSIM_FRAMECOUNTERS* now) {
+        VELCORSIM_FRAMECOUNTERS current{};
+        if (!counted || VelcorSim_GetFrameCounters(camera, &current) == FALSE) {
+            counted = false;
+            return;
+        }
+        counts.made = current.finished - from.finished;
+        counts.lost = current.dropped - from.dropped;
+        if (now != nullptr) *now = current;
+    };
+    auto printLine = [&](Clock::time_point now) {
+        VELCORSIM_FRAMECOUNTERS current{};
+        cameraCounts(tickCounters, tick, &current);
+        PrintStats("stats", tick, counted, std::chrono::duration<double>(now - start).count(),
+                   CpuSince(tickCpu));
+        tickCounters = current;
+        tickCpu = CpuNow();
+        tick = StreamCounts{};
+    };
     VELCORMSG m{};
-    while (received < frames && VelcorWin_GetMessage(&m, window, 0, 0, 5000)) {
+    while (static_cast<int>(total.delivered) < options.frames) {
+        auto now = Clock::now();
+        if (now - lastMessage >= kSilence) break;
+        auto wait = lastMessage + kSilence - now;
+        if (options.stats && nextLine - now < wait)
+            wait = std::max(nextLine - now, Clock::duration(0));
+        const auto waitMs = std::chrono::ceil<std::chrono::milliseconds>(wait).count();
+        const bool got = VelcorWin_GetMessage(&m, window, 0, 0, static_cast<UINT>(waitMs)) != FALSE;
+        now = Clock::now();
+        if (options.stats && now >= nextLine) {
+            printLine(now);
+            while (nextLine <= now)
+                nextLine += std::chrono::seconds(1);
+        }
+        if (!got) continue;
+        lastMessage = now;
         if (m.message != VELCOR_WM_FRAME) continue;
         if (m.wParam != 0) {
-            ++received;
-            if (!saveDir.empty()) {
+            ++total.delivered;
+            ++tick.delivered;
+            if (!options.saveDir.empty()) {
                 char name[32];
-                std::snprintf(name, sizeof name, "frame_%06d%s", received, format.extension);
-                if (!SaveFrame(camera, (std::filesystem::path(saveDir) / name).string(), format)) {
-                    ++failed;
+                std::snprintf(name, sizeof name, "frame_%06llu%s", total.delivered,
+                              options.format->extension);
+                if (!SaveFrame(camera, (std::filesystem::path(options.saveDir) / name).string(),
+                               *options.format)) {
+                    ++total.failed;
                     break;
                 }
             }
         } else {
-            ++failed;
+            ++total.failed;
+            ++tick.failed;
             const int code = static_cast<int>(m.lParam);
             std::fprintf(stderr, "velcor: frame failed: error %d: %s\n", code,
                          VelcorErrorText(code));
             if (code == VELCOR_ERR_STOPPED) break;
         }
     }
-    const double elapsed =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+    const CpuSplit cpu = CpuSince(cpuStart);
     Velcor_StopPreview(camera);
     VelcorWin_DestroyWindow(window);
     // Dropped: frames the camera finished into the library's ring that were overwritten
     // before the library handed them out.
-    VELCORSIM_FRAMECOUNTERS after{};
-    counted = counted && VelcorSim_GetFrameCounters(camera, &after) != FALSE;
+    cameraCounts(before, total, nullptr);
     char dropped[32] = "unknown";
-    if (counted) std::snprintf(dropped, sizeof dropped, "%llu", after.dropped - before.dropped);
-    std::printf("%d frames in %.3f s: %.1f frames per second, %d failed, %s dropped\n", received,
-                elapsed, elapsed > 0 ? received / elapsed : 0.0, failed, dropped);
-    return received == frames ? kExitOk : kExitFailure;
+    if (counted) std::snprintf(dropped, sizeof dropped, "%llu", total.lost);
+    const int received = static_cast<int>(total.delivered);
+    if (options.stats) PrintStats("total", total, counted, elapsed, cpu);
+    std::printf("%d frames in %.3f s: %.1f frames per second, %llu failed, %s dropped\n", received,
+                elapsed, elapsed > 0 ? received / elapsed : 0.0, total.failed, dropped);
+    return received == options.frames ? kExitOk : kExitFailure;
 }
 
 // ---- Recording -------------------------------------------------------------------------------
@@ -838,6 +1000,8 @@ int main(int argc, char** argv) {
     // The command line is checked whole before any camera is touched.
     int frames = 100;
     int bits = 8;
+    bool stats = false;
+    bool fastScene = false;
     bool bitsGiven = false;  // the engine view's default depth is the product's own
     int seconds = -1;
     std::string path;
@@ -860,6 +1024,14 @@ int main(int argc, char** argv) {
             if (!stream && args[i].rfind("--", 0) != 0) {
                 if (!path.empty()) return Usage();
                 path = args[i];
+                continue;
+            }
+            if (stream && product < 0 && args[i] == "--stats") {
+                stats = true;
+                continue;
+            }
+            if (stream && product < 0 && args[i] == "--fast-scene") {
+                fastScene = true;
                 continue;
             }
             const bool hasValue = i + 1 < args.size();
@@ -1008,7 +1180,16 @@ int main(int argc, char** argv) {
         const size_t index = static_cast<size_t>(device);
         result = Mask(camera, index < simulated.size() ? simulated[index] : 0, maskSteps);
     } else {
-        result = Stream(camera, frames, bits, saveDir, *format);
+        StreamOptions options;
+        options.frames = frames;
+        options.bits = bits;
+        options.saveDir = saveDir;
+        options.format = format;
+        options.stats = stats;
+        options.fastScene = fastScene;
+        // As for mask: camera I is the I-th simulated camera when any were attached.
+        const size_t index = static_cast<size_t>(device);
+        result = Stream(camera, index < simulated.size() ? simulated[index] : 0, options);
     }
     Velcor_Release(camera);
     return result;
