@@ -107,8 +107,10 @@ __attribute__((target("avx2"))) int FlatFieldAvx2(T* row, const T* dark, const T
         } else {
             keep = _mm256_cmpgt_epi32(one, b);  // d >= l
         }
-        // Below the dark reference the result is 0 whatever the quotient.
+        // Below the dark reference the result is 0 whatever the quotient. Kept samples divide
+        // by 1 instead, so no lane divides by zero or raises a floating-point exception.
         a = _mm256_max_epi32(a, zero);
+        b = _mm256_max_epi32(b, one);
         const __m256i n = _mm256_slli_epi32(a, kShift);
         const __m256 quotient = _mm256_div_ps(_mm256_cvtepi32_ps(n), _mm256_cvtepi32_ps(b));
         __m256i q = _mm256_cvttps_epi32(quotient);
