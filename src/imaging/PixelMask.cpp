@@ -5,6 +5,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <immintrin.h>
+
+#include "imaging/SimdLevel.h"
+
 namespace velcor {
 namespace {
 
@@ -52,6 +56,74 @@ inline uint16_t FlatField16(int v, int d, int l) {
     return static_cast<uint16_t>(std::clamp((v - d) * 4096 / (l - d), 0, 4095) * 16);
 }
 
+// Eight samples of a row, widened to 32 bits.
+template <typename T>
+__attribute__((target("avx2"))) inline __m256i LoadWide(const T* p) {
+    if constexpr (sizeof(T) == 1) {
+        return _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
+    } else {
+        return _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+    }
+}
+
+// Eight 32-bit values (at most the sample's maximum) stored as samples.
+template <typename T>
+__attribute__((target("avx2"))) inline void StoreNarrow(T* p, __m256i q) {
+    const __m256i words = _mm256_permute4x64_epi64(_mm256_packus_epi32(q, q), 0x08);
+    if constexpr (sizeof(T) == 1) {
+        const __m128i bytes =
+            _mm_packus_epi16(_mm256_castsi256_si128(words), _mm256_castsi256_si128(words));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(p), bytes);
+    } else {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm256_castsi256_si128(words));
+    }
+}
+
+// The flat field of eight samples at a time, the same values as FlatField8 and FlatField16.
+// The quotient is taken in single precision: being rounded to nearest, it truncates either to
+// the exact quotient or to one more, which the remainder then shows. Answers how many samples
+// it did; the rest of the row is left to the caller.
+template <typename T>
+__attribute__((target("avx2"))) int FlatFieldAvx2(T* row, const T* dark, const T* bright,
+                                                  int count) {
+    constexpr int kShift = sizeof(T) == 1 ? 8 : 12;  // x 256, x 4096
+    const __m256i top = _mm256_set1_epi32(sizeof(T) == 1 ? 255 : 4095);
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i one = _mm256_set1_epi32(1);
+    int i = 0;
+    for (; i + 8 <= count; i += 8) {
+        const __m256i v = LoadWide(row + i);
+        const __m256i d = LoadWide(dark + i);
+        const __m256i l = LoadWide(bright + i);
+        __m256i a = _mm256_sub_epi32(v, d);
+        __m256i b = _mm256_sub_epi32(l, d);
+        __m256i keep;  // samples left as they are
+        if constexpr (sizeof(T) == 1) {
+            // Falling references: (v - d) / (l - d) = (d - v) / (d - l).
+            const __m256i negative = _mm256_srai_epi32(b, 31);
+            a = _mm256_sub_epi32(_mm256_xor_si256(a, negative), negative);
+            b = _mm256_abs_epi32(b);
+            keep = _mm256_cmpeq_epi32(b, zero);
+        } else {
+            keep = _mm256_cmpgt_epi32(one, b);  // d >= l
+        }
+        // Below the dark reference the result is 0 whatever the quotient. Kept samples divide
+        // by 1 instead, so no lane divides by zero or raises a floating-point exception.
+        a = _mm256_max_epi32(a, zero);
+        b = _mm256_max_epi32(b, one);
+        const __m256i n = _mm256_slli_epi32(a, kShift);
+        const __m256 quotient = _mm256_div_ps(_mm256_cvtepi32_ps(n), _mm256_cvtepi32_ps(b));
+        __m256i q = _mm256_cvttps_epi32(quotient);
+        q = _mm256_min_epi32(q, _mm256_add_epi32(top, one));  // all that matters, and no overflow
+        const __m256i over = _mm256_cmpgt_epi32(_mm256_mullo_epi32(q, b), n);
+        q = _mm256_add_epi32(q, over);  // one less where q x b passed n
+        q = _mm256_min_epi32(q, top);
+        if constexpr (sizeof(T) == 2) q = _mm256_slli_epi32(q, 4);
+        StoreNarrow(row + i, _mm256_blendv_epi8(q, v, keep));
+    }
+    return i;
+}
+
 template <typename T>
 void FlatFieldRows(DibImage& raw, const DibImage& dark, const DibImage& bright, int xStart,
                    int yStart) {
@@ -63,11 +135,15 @@ void FlatFieldRows(DibImage& raw, const DibImage& dark, const DibImage& bright, 
     const int x1 = std::min(w - margin, PixelMask::kWidth - xStart);
     const int y0 = std::max(margin, -yStart);
     const int y1 = std::min(h - margin, PixelMask::kHeight - yStart);
+    const bool avx2 = ActiveSimdLevel() == SimdLevel::kAvx2;
     for (int y = y0; y < y1; ++y) {
         T* row = RowOf<T>(raw, y);
         const T* d = RowOf<T>(dark, yStart + y);
         const T* l = RowOf<T>(bright, yStart + y);
-        for (int x = x0; x < x1; ++x) {
+        int x = x0;
+        if (avx2 && x1 > x0)
+            x += FlatFieldAvx2(row + x0, d + xStart + x0, l + xStart + x0, x1 - x0);
+        for (; x < x1; ++x) {
             const int at = xStart + x;
             if constexpr (sizeof(T) == 1) {
                 row[x] = FlatField8(row[x], d[at], l[at]);
@@ -78,11 +154,53 @@ void FlatFieldRows(DibImage& raw, const DibImage& dark, const DibImage& bright, 
     }
 }
 
+// Sixteen bytes in 16-bit lanes.
+__attribute__((target("avx2"))) inline __m256i WidenBytes(const uint8_t* p) {
+    return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+}
+
+// MarkOutliers by vectors (sixteen 8-bit or eight 16-bit pixels at a time); answers the first
+// column it left to the caller.
+template <typename T>
+__attribute__((target("avx2"))) int MarkOutliersAvx2(const T* up, const T* row, const T* down,
+                                                     T* mark, int from, int to, int threshold) {
+    const __m256i limit = _mm256_set1_epi32(threshold - 1);
+    const __m256i one = _mm256_set1_epi32(1);
+    int x = from;
+    if constexpr (sizeof(T) == 1) {
+        // Sixteen pixels in 16-bit lanes: four neighbours sum to at most 1020.
+        const __m256i limit16 = _mm256_set1_epi16(static_cast<int16_t>(threshold - 1));
+        const __m256i one16 = _mm256_set1_epi16(1);
+        for (; x + 15 <= to; x += 16) {
+            const __m256i sum =
+                _mm256_add_epi16(_mm256_add_epi16(WidenBytes(row + x - 1), WidenBytes(row + x + 1)),
+                                 _mm256_add_epi16(WidenBytes(up + x), WidenBytes(down + x)));
+            const __m256i distance =
+                _mm256_abs_epi16(_mm256_sub_epi16(WidenBytes(row + x), _mm256_srli_epi16(sum, 2)));
+            const __m256i marks = _mm256_and_si256(_mm256_cmpgt_epi16(distance, limit16), one16);
+            const __m128i bytes = _mm256_castsi256_si128(
+                _mm256_permute4x64_epi64(_mm256_packus_epi16(marks, marks), 0x08));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(mark + x), bytes);
+        }
+    }
+    for (; x + 7 <= to; x += 8) {
+        const __m256i sum =
+            _mm256_add_epi32(_mm256_add_epi32(LoadWide(row + x - 1), LoadWide(row + x + 1)),
+                             _mm256_add_epi32(LoadWide(up + x), LoadWide(down + x)));
+        const __m256i distance =
+            _mm256_abs_epi32(_mm256_sub_epi32(LoadWide(row + x), _mm256_srai_epi32(sum, 2)));
+        StoreNarrow(mark + x, _mm256_and_si256(_mm256_cmpgt_epi32(distance, limit), one));
+    }
+    return x;
+}
+
 // Dot marking of one row, columns from..to: a pixel at the threshold or further from the mean
 // of its four neighbours.
 template <typename T>
 void MarkOutliers(const T* __restrict up, const T* __restrict row, const T* __restrict down,
                   T* __restrict mark, int from, int to, int threshold) {
+    if (ActiveSimdLevel() == SimdLevel::kAvx2)
+        from = MarkOutliersAvx2(up, row, down, mark, from, to, threshold);
     for (int x = from; x <= to; ++x) {
         const int mean = (row[x - 1] + row[x + 1] + up[x] + down[x]) >> 2;
         mark[x] = std::abs(row[x] - mean) >= threshold;
@@ -92,7 +210,19 @@ void MarkOutliers(const T* __restrict up, const T* __restrict row, const T* __re
 // Adds the pixels the hot or dead map flags (entries 0 or 1) to count marks.
 template <typename T>
 void MarkDefects(const T* __restrict hot, const T* __restrict dead, T* __restrict mark, int count) {
-    for (int i = 0; i < count; ++i)
+    // Whole words of marks at a time: the entries are 0 or 1, so or-ing the words is or-ing
+    // the entries.
+    constexpr int kPerWord = static_cast<int>(sizeof(uint64_t) / sizeof(T));
+    int i = 0;
+    for (; i + kPerWord <= count; i += kPerWord) {
+        uint64_t m, a, b;
+        std::memcpy(&m, mark + i, sizeof m);
+        std::memcpy(&a, hot + i, sizeof a);
+        std::memcpy(&b, dead + i, sizeof b);
+        m |= a | b;
+        std::memcpy(mark + i, &m, sizeof m);
+    }
+    for (; i < count; ++i)
         mark[i] = static_cast<T>(mark[i] | hot[i] | dead[i]);
 }
 
@@ -235,13 +365,25 @@ void PixelMask::CorrectDotsOf(DibImage& raw, int xStart, int yStart, MaskPlane h
     // The dot marks are kept in frame coordinates on a sensor-sized plane.
     if (w > kWidth || h > kHeight) return;
     DibImage& dots = PlaneRef(dotPlane);
-    for (int y = 0; y < h; ++y)
-        std::memset(RowOf<T>(dots, y), 0, static_cast<size_t>(w) * sizeof(T));
     // Pixels closer than four to an edge are neither marked nor changed.
     constexpr int kEdge = 4;
-    if (w < 2 * kEdge + 1 || h < 2 * kEdge + 1) return;
+    if (w < 2 * kEdge + 1 || h < 2 * kEdge + 1) {
+        for (int y = 0; y < h; ++y)
+            std::memset(RowOf<T>(dots, y), 0, static_cast<size_t>(w) * sizeof(T));
+        return;
+    }
     const int last = w - kEdge - 1;
     const int lastRow = h - kEdge - 1;
+    // The marking below writes every inner entry; only the frame's edges are cleared here.
+    for (int y = 0; y < h; ++y) {
+        T* mark = RowOf<T>(dots, y);
+        if (y < kEdge || y > lastRow) {
+            std::memset(mark, 0, static_cast<size_t>(w) * sizeof(T));
+        } else {
+            std::memset(mark, 0, kEdge * sizeof(T));
+            std::memset(mark + last + 1, 0, kEdge * sizeof(T));
+        }
+    }
 
     // ---- Marking: defects of the maps at the pixel's sensor position, and outliers.
     const DibImage& hot = Plane(hotPlane);
@@ -272,7 +414,16 @@ void PixelMask::CorrectDotsOf(DibImage& raw, int xStart, int yStart, MaskPlane h
         int left = kEdge - 1;
         int right = kEdge;
         for (int x = kEdge; x <= last; ++x) {
-            if (mark[x] == 0) continue;
+            if (mark[x] == 0) {
+                // Marks are rare: step over whole words of unmarked pixels.
+                constexpr int kPerWord = static_cast<int>(sizeof(uint64_t) / sizeof(T));
+                uint64_t word;
+                while (x + 1 + kPerWord <= last + 1 &&
+                       (std::memcpy(&word, mark + x + 1, sizeof word), word == 0)) {
+                    x += kPerWord;
+                }
+                continue;
+            }
             if (mark[x - 1] == 0) left = x - 1;
             if (markAbove[x] == 0) above_[x] = y - 1;
             if (right <= x) right = x + 1;

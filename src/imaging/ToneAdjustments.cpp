@@ -9,6 +9,9 @@
 #include <memory>
 #include <mutex>
 
+#include <immintrin.h>
+
+#include "imaging/SimdLevel.h"
 #include "platform/NoDestructor.h"
 
 namespace velcor {
@@ -56,6 +59,53 @@ Layout LayoutOf(const DibImage& image) {
     }
 }
 
+// A byte table looked up 32 bytes at a time: each of the sixteen 16-entry slices of the table
+// is a byte shuffle, and a saturating add pushes the index of every byte outside the slice past
+// 127, where the shuffle yields 0. With keepFourth, every fourth byte (the fourth sample of 32-bit
+// pixels) keeps its value. The bytes after the last whole 32 are left to the caller.
+__attribute__((target("avx2"))) size_t MapBytesAvx2(uint8_t* p, size_t n, const uint8_t* table,
+                                                    bool keepFourth) {
+    __m256i slices[16];
+    for (int k = 0; k < 16; ++k) {
+        slices[k] = _mm256_broadcastsi128_si256(
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(table + 16 * k)));
+    }
+    const __m256i sixteen = _mm256_set1_epi8(16);
+    const __m256i push = _mm256_set1_epi8(0x70);
+    const __m256i fourth = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+    size_t i = 0;
+    for (; i + 32 <= n; i += 32) {
+        const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i));
+        __m256i u = x;
+        __m256i r = _mm256_shuffle_epi8(slices[0], _mm256_adds_epu8(u, push));
+        for (int k = 1; k < 16; ++k) {
+            u = _mm256_sub_epi8(u, sixteen);
+            r = _mm256_or_si256(r, _mm256_shuffle_epi8(slices[k], _mm256_adds_epu8(u, push)));
+        }
+        if (keepFourth) r = _mm256_blendv_epi8(r, x, fourth);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + i), r);
+    }
+    return i;
+}
+
+// A word table looked up eight words at a time with a gather of 32-bit entries at the words'
+// offsets, whose low halves are the entries. The table has one spare word at the end for the
+// upper half read with the last entry. Answers how many words it did.
+__attribute__((target("avx2"))) size_t MapWordsAvx2(uint16_t* p, size_t n, const uint16_t* table) {
+    const auto* base = reinterpret_cast<const int*>(table);
+    const __m256i low = _mm256_set1_epi32(0xFFFF);
+    size_t i = 0;
+    for (; i + 16 <= n; i += 16) {
+        const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i));
+        const __m256i lo = _mm256_unpacklo_epi16(x, _mm256_setzero_si256());
+        const __m256i hi = _mm256_unpackhi_epi16(x, _mm256_setzero_si256());
+        const __m256i a = _mm256_and_si256(_mm256_i32gather_epi32(base, lo, 2), low);
+        const __m256i b = _mm256_and_si256(_mm256_i32gather_epi32(base, hi, 2), low);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + i), _mm256_packus_epi32(a, b));
+    }
+    return i;
+}
+
 // Maps every colour sample through the table. Layouts without a fourth sample are walked as
 // one run of samples per row, or per image when the rows carry no padding.
 template <typename T>
@@ -64,6 +114,23 @@ void MapSamples(DibImage& image, const Layout& layout, const T* table) {
     const int h = image.Height();
     const size_t stride = static_cast<size_t>(image.Stride());
     uint8_t* pixels = image.Pixels();
+    if constexpr (sizeof(T) == 1) {
+        if (ActiveSimdLevel() == SimdLevel::kAvx2) {
+            const bool keepFourth = layout.channels != layout.samplesPerPixel;
+            const size_t rowBytes = static_cast<size_t>(w) * layout.samplesPerPixel;
+            const bool packed = rowBytes == stride;
+            const size_t runs = packed ? 1 : static_cast<size_t>(h);
+            const size_t runBytes = packed ? rowBytes * h : rowBytes;
+            for (size_t r = 0; r < runs; ++r) {
+                uint8_t* p = pixels + r * stride;
+                // Whole pixels are left for the tail, which is then walked pixel by pixel.
+                for (size_t i = MapBytesAvx2(p, runBytes, table, keepFourth); i < runBytes; ++i) {
+                    if (!keepFourth || i % 4 != 3) p[i] = table[p[i]];
+                }
+            }
+            return;
+        }
+    }
     if (layout.channels == layout.samplesPerPixel) {
         const size_t rowSamples = static_cast<size_t>(w) * layout.samplesPerPixel;
         const bool packed = rowSamples * sizeof(T) == stride;
@@ -75,8 +142,13 @@ void MapSamples(DibImage& image, const Layout& layout, const T* table) {
                 for (size_t i = 0; i < runSamples; ++i)
                     p[i] = table[p[i]];
             } else {
-                for (size_t i = 0; i < runSamples; ++i)
-                    Store<T>(p + 2 * i, table[Load<T>(p + 2 * i)]);
+                // Rows of 16-bit samples start at even offsets of the pixel buffer.
+                T* __restrict words = reinterpret_cast<T*>(p);
+                size_t i = 0;
+                if (ActiveSimdLevel() == SimdLevel::kAvx2)
+                    i = MapWordsAvx2(words, runSamples, table);
+                for (; i < runSamples; ++i)
+                    words[i] = table[words[i]];
             }
         }
         return;
@@ -137,7 +209,8 @@ void BuildBrightness(T* table, int brightness) {
 // ---- 16-bit tables, shared by all cameras ------------------------------------------------------
 
 enum class TableKind { Gamma, Contrast, Brightness };
-using WordTable = std::array<uint16_t, 65536>;
+// One word more than the sample values: the gathers read 32 bits at the last entry.
+using WordTable = std::array<uint16_t, 65537>;
 
 // Tables of the values in use, least recently used replaced. Entries are immutable once
 // built, so a conversion keeps using its table while another camera replaces the entry.
@@ -259,6 +332,127 @@ void Sharpen(DibImage& image, const DibImage& source, Correct correct) {
     }
 }
 
+// The unsharp mask of one row, vector by vector, for samples [begin, end) of the row (interior
+// pixels only); answers where it stopped. rows are the source rows y - 2..y + 1. 8-bit samples
+// are worked in 16-bit lanes, where sharpness x d / 10 is a multiply by 6554 / 65536 (exact for
+// |sharpness x d| < 16384, and it is at most 30 x 255), with the sign put back; 16-bit samples in
+// 32-bit lanes, where single precision divides sharpness x d (below 2^21) by 10 exactly enough to
+// truncate right: a quotient off a whole number lies 0.1 or more from it.
+// Sixteen bytes as 16-bit lanes, eight words as 32-bit lanes.
+__attribute__((target("avx2"))) inline __m256i Widen8(const uint8_t* p) {
+    return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+}
+__attribute__((target("avx2"))) inline __m256i Widen16(const uint8_t* p) {
+    return _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+}
+
+template <typename T, int SamplesPerPixel>
+__attribute__((target("avx2"))) size_t SharpenRowAvx2(uint8_t* out, const uint8_t* const rows[4],
+                                                      size_t begin, size_t end, int sharpness) {
+    constexpr size_t kLanes = sizeof(T) == 1 ? 16 : 8;
+    constexpr bool kFourth = SamplesPerPixel == 4;
+    size_t i = begin;
+    if constexpr (sizeof(T) == 1) {
+        const __m256i factor = _mm256_set1_epi16(static_cast<int16_t>(sharpness));
+        const __m256i tenth = _mm256_set1_epi16(6554);
+        const __m128i fourth = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+        for (; i + kLanes <= end; i += kLanes) {
+            __m256i sum = _mm256_setzero_si256();
+            for (int o = -2; o <= 1; ++o) {
+                const size_t at = i + o * SamplesPerPixel;
+                sum = _mm256_add_epi16(
+                    sum,
+                    _mm256_add_epi16(_mm256_add_epi16(Widen8(rows[0] + at), Widen8(rows[1] + at)),
+                                     _mm256_add_epi16(Widen8(rows[2] + at), Widen8(rows[3] + at))));
+            }
+            const __m256i s = Widen8(rows[2] + i);
+            const __m256i n =
+                _mm256_mullo_epi16(_mm256_sub_epi16(s, _mm256_srli_epi16(sum, 4)), factor);
+            const __m256i q = _mm256_sign_epi16(_mm256_mulhi_epu16(_mm256_abs_epi16(n), tenth), n);
+            const __m256i v = _mm256_add_epi16(s, q);
+            __m128i bytes =
+                _mm256_castsi256_si128(_mm256_permute4x64_epi64(_mm256_packus_epi16(v, v), 0x08));
+            if constexpr (kFourth) {
+                bytes = _mm_blendv_epi8(
+                    bytes, _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[2] + i)), fourth);
+            }
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), bytes);
+        }
+    } else {
+        const __m256i factor = _mm256_set1_epi32(sharpness);
+        const __m256 ten = _mm256_set1_ps(10.0f);
+        const __m256i zero = _mm256_setzero_si256();
+        const __m256i top = _mm256_set1_epi32(65535);
+        const __m128i fourth = _mm_set1_epi64x(static_cast<int64_t>(0xFFFF000000000000ull));
+        for (; i + kLanes <= end; i += kLanes) {
+            __m256i sum = _mm256_setzero_si256();
+            for (int o = -2; o <= 1; ++o) {
+                const size_t at = 2 * (i + o * SamplesPerPixel);
+                sum = _mm256_add_epi32(
+                    sum, _mm256_add_epi32(
+                             _mm256_add_epi32(Widen16(rows[0] + at), Widen16(rows[1] + at)),
+                             _mm256_add_epi32(Widen16(rows[2] + at), Widen16(rows[3] + at))));
+            }
+            const __m256i s = Widen16(rows[2] + 2 * i);
+            const __m256i n =
+                _mm256_mullo_epi32(_mm256_sub_epi32(s, _mm256_srli_epi32(sum, 4)), factor);
+            const __m256i q = _mm256_cvttps_epi32(_mm256_div_ps(_mm256_cvtepi32_ps(n), ten));
+            const __m256i v = _mm256_min_epi32(_mm256_max_epi32(_mm256_add_epi32(s, q), zero), top);
+            __m128i words =
+                _mm256_castsi256_si128(_mm256_permute4x64_epi64(_mm256_packus_epi32(v, v), 0x08));
+            if constexpr (kFourth) {
+                words = _mm_blendv_epi8(
+                    words, _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[2] + 2 * i)),
+                    fourth);
+            }
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * i), words);
+        }
+    }
+    return i;
+}
+
+// Sharpen with the vector rows where the processor has them; each row's last samples, short of
+// a whole vector, go through the plain code of one sample.
+template <typename T, int Channels, int SamplesPerPixel>
+void SharpenAvx2(DibImage& image, const DibImage& source, int sharpness) {
+    const int w = image.Width();
+    const int h = image.Height();
+    const size_t stride = static_cast<size_t>(image.Stride());
+    if (w < 5 || h < 5) return;
+    const size_t begin = 2 * SamplesPerPixel;
+    const size_t end = static_cast<size_t>(w - 2) * SamplesPerPixel;
+    for (int y = 2; y <= h - 3; ++y) {
+        const uint8_t* rows[4];
+        for (int r = 0; r < 4; ++r)
+            rows[r] = source.Pixels() + (y - 2 + r) * stride;
+        uint8_t* out = image.Pixels() + y * stride;
+        for (size_t i = SharpenRowAvx2<T, SamplesPerPixel>(out, rows, begin, end, sharpness);
+             i < end; ++i) {
+            if (SamplesPerPixel == 4 && i % 4 == 3) continue;
+            int sum = 0;
+            for (int o = -2; o <= 1; ++o) {
+                for (int r = 0; r < 4; ++r)
+                    sum += Load<T>(rows[r] + (i + o * SamplesPerPixel) * sizeof(T));
+            }
+            const int s = Load<T>(rows[2] + i * sizeof(T));
+            const int v = s + sharpness * (s - (sum >> 4)) / 10;
+            Store<T>(out + i * sizeof(T), static_cast<T>(std::clamp(v, 0, kMax<T>)));
+        }
+    }
+}
+
+template <typename T>
+void SharpenLayoutAvx2(DibImage& image, const DibImage& source, const Layout& layout,
+                       int sharpness) {
+    if (layout.channels == 1) {
+        SharpenAvx2<T, 1, 1>(image, source, sharpness);
+    } else if (layout.samplesPerPixel == 3) {
+        SharpenAvx2<T, 3, 3>(image, source, sharpness);
+    } else {
+        SharpenAvx2<T, 3, 4>(image, source, sharpness);
+    }
+}
+
 template <typename T, typename Correct>
 void SharpenLayout(DibImage& image, const DibImage& source, const Layout& layout, Correct correct) {
     if (layout.channels == 1) {
@@ -300,6 +494,15 @@ bool ApplySharpness(DibImage& image, DibImage* work, int sharpness) {
         return false;
     }
     std::memcpy(work->Pixels(), image.Pixels(), image.ByteSize());
+    // The vector rows' arithmetic holds for the sharpness range 0..30 only.
+    if (sharpness >= 0 && sharpness <= 30 && ActiveSimdLevel() == SimdLevel::kAvx2) {
+        if (layout.sampleBytes == 1) {
+            SharpenLayoutAvx2<uint8_t>(image, *work, layout, sharpness);
+        } else {
+            SharpenLayoutAvx2<uint16_t>(image, *work, layout, sharpness);
+        }
+        return true;
+    }
     if (layout.sampleBytes == 1) {
         // Correction of every difference source - mean, -255..255.
         int correction[511];

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 
@@ -86,5 +87,15 @@ inline void FillFlat(DibImage& image, uint32_t v) {
             SetSample(image, x, y, v);
     }
 }
+
+// While it lives, the pixel kernels take their plain C++ path (VELCOR_SIMD=portable), so a test
+// can hold the vector kernels against it.
+class PortableKernels {
+  public:
+    PortableKernels() { setenv("VELCOR_SIMD", "portable", 1); }
+    ~PortableKernels() { unsetenv("VELCOR_SIMD"); }
+    PortableKernels(const PortableKernels&) = delete;
+    PortableKernels& operator=(const PortableKernels&) = delete;
+};
 
 }  // namespace velcor::test

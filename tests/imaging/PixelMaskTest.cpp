@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <random>
 #include <vector>
 
 #include "imaging/ImagingTestSupport.h"
@@ -458,6 +459,123 @@ TEST_F(PixelMaskTest, DotCorrectionOfSmallFramesMarksNothingOutsideThem) {
     SetSample(frame, 4, 4, 0);
     mask_.CorrectDots(frame, 0, 0);
     EXPECT_EQ(Channel(frame, 4, 4, 0), 100u);
+}
+
+// ---- Vector kernels against the plain path -----------------------------------------------------
+
+// Runs the correction once with the vector kernels and once with the plain ones, on copies of
+// the frame, and wants the same bytes (and the same dot marks).
+template <typename Correct>
+void ExpectPathsAgree(PixelMask& mask, const DibImage& frame, Correct correct, const char* what) {
+    DibImage vector, portable;
+    ASSERT_TRUE(test::CopyImage(frame, vector));
+    ASSERT_TRUE(test::CopyImage(frame, portable));
+    const MaskPlane dotPlane = frame.Bits() == 8 ? MaskPlane::kDot8 : MaskPlane::kDot16;
+    correct(vector);
+    DibImage vectorDots;
+    ASSERT_TRUE(test::CopyImage(mask.Plane(dotPlane), vectorDots));
+    {
+        test::PortableKernels plain;
+        correct(portable);
+    }
+    EXPECT_TRUE(SamePixels(vector, portable)) << what << ", " << frame.Bits() << " bits";
+    EXPECT_TRUE(SamePixels(vectorDots, mask.Plane(dotPlane)))
+        << what << ", " << frame.Bits() << " bits: dot marks";
+}
+
+TEST_F(PixelMaskTest, FlatFieldKernelsAgreeForEveryEightBitReferencePair) {
+    // Across the sensor every (dark, bright) pair occurs twenty times, each with another
+    // random sample.
+    DibImage dark, bright, frame;
+    ASSERT_TRUE(dark.Create(kW, kH, 8) && bright.Create(kW, kH, 8) && frame.Create(kW, kH, 8));
+    for (int y = 0; y < kH; ++y) {
+        for (int x = 0; x < kW; ++x) {
+            const uint32_t p = static_cast<uint32_t>(y * kW + x);
+            SetSample(dark, x, y, p & 255);
+            SetSample(bright, x, y, (p >> 8) & 255);
+        }
+    }
+    ASSERT_TRUE(mask_.UpdateReference(dark, 0));
+    ASSERT_TRUE(mask_.UpdateReference(bright, 1));
+    for (unsigned seed : {1u, 2u}) {
+        FillRandom(frame, seed);
+        ExpectPathsAgree(
+            mask_, frame, [&](DibImage& im) { mask_.CorrectFlatField(im, 0, 0); }, "flat field");
+    }
+    // A window off the sensor's origin, with a width that leaves tails.
+    DibImage window;
+    ASSERT_TRUE(window.Create(333, 51, 8));
+    FillRandom(window, 3);
+    ExpectPathsAgree(
+        mask_, window, [&](DibImage& im) { mask_.CorrectFlatField(im, 1001, 17); }, "window");
+}
+
+TEST_F(PixelMaskTest, FlatFieldKernelsAgreeOnSixteenBitsWithClosePairs) {
+    // Random references over the whole range, and references a few apart, where the
+    // quotients come nearest to whole numbers.
+    DibImage dark, bright, frame;
+    ASSERT_TRUE(dark.Create(kW, kH, 16) && bright.Create(kW, kH, 16) && frame.Create(kW, kH, 16));
+    FillRandom(dark, 11, true);
+    FillRandom(bright, 12, true);
+    for (int y = 0; y < kH; y += 2) {
+        for (int x = 0; x < kW; ++x) {
+            const uint32_t d = Channel(dark, x, y, 0) / 2;
+            SetSample(dark, x, y, d);
+            SetSample(bright, x, y, d + 1 + static_cast<uint32_t>(x % 97));
+        }
+    }
+    ASSERT_TRUE(mask_.UpdateReference(dark, 0));
+    ASSERT_TRUE(mask_.UpdateReference(bright, 1));
+    FillRandom(frame, 13, true);
+    ExpectPathsAgree(
+        mask_, frame, [&](DibImage& im) { mask_.CorrectFlatField(im, 0, 0); }, "flat field");
+    DibImage window;
+    ASSERT_TRUE(window.Create(77, 40, 16));
+    FillRandom(window, 14, true);
+    ExpectPathsAgree(
+        mask_, window, [&](DibImage& im) { mask_.CorrectFlatField(im, -5, 1000); }, "window");
+}
+
+TEST_F(PixelMaskTest, DotCorrectionKernelsAgreeOnTexturedFramesWithDefects) {
+    for (const int bits : {8, 16}) {
+        const uint32_t max = bits == 8 ? 255 : 4095;
+        const uint32_t scale = bits == 8 ? 1 : 16;
+        // Even references with a few hundred hot and dead pixels.
+        for (int kind : {0, 1}) {
+            DibImage reference;
+            FlatFrame(reference, bits, (kind == 0 ? 10 : 200) * scale);
+            std::mt19937 spots(static_cast<unsigned>(bits + kind));
+            std::uniform_int_distribution<int> sx(0, kW - 1), sy(0, kH - 1);
+            for (int i = 0; i < 400; ++i)
+                SetSample(reference, sx(spots), sy(spots), (kind == 0 ? 250 : 5) * scale);
+            ASSERT_TRUE(mask_.UpdateReference(reference, kind));
+        }
+        // Gentle texture (few outliers of its own), then scattered extremes and short runs.
+        DibImage frame;
+        ASSERT_TRUE(frame.Create(kW, kH, bits));
+        std::mt19937 gen(bits);
+        std::uniform_int_distribution<uint32_t> noise(0, max / 64);
+        for (int y = 0; y < kH; ++y) {
+            for (int x = 0; x < kW; ++x)
+                SetSample(frame, x, y, max / 2 + (x + y) % 8 + noise(gen));
+        }
+        std::uniform_int_distribution<int> col(0, kW - 1), row(0, kH - 1);
+        for (int i = 0; i < 3000; ++i) {
+            const int x = col(gen), y = row(gen);
+            for (int k = 0; k < 1 + i % 5 && x + k < kW; ++k)
+                SetSample(frame, x + k, y, i % 2 == 0 ? max : 0);
+        }
+        ExpectPathsAgree(
+            mask_, frame, [&](DibImage& im) { mask_.CorrectDots(im, 0, 0); }, "dots");
+        DibImage window;
+        ASSERT_TRUE(window.Create(301, 45, bits));
+        for (int y = 0; y < 45; ++y) {
+            for (int x = 0; x < 301; ++x)
+                SetSample(window, x, y, Channel(frame, x + 500, y + 300, 0));
+        }
+        ExpectPathsAgree(
+            mask_, window, [&](DibImage& im) { mask_.CorrectDots(im, 1100, -3); }, "window");
+    }
 }
 
 }  // namespace

@@ -257,5 +257,67 @@ TEST(ToneAdjustments, SixteenBitTablesServeConcurrentCamerasWithTheirOwnValues) 
     EXPECT_EQ(cameras[1].mismatches.load(), 0);
 }
 
+// The vector kernels against the plain path: every byte of the image, padding and fourth
+// samples included, for packed images and rows with padding, widths that leave a tail after
+// the last whole vector, and the highest sample value (the last table entry) present.
+TEST(ToneTables, VectorAndPortablePathsAgreeOnEveryLayout) {
+    struct Step {
+        const char* name;
+        bool (*apply)(DibImage&, int);
+        int value;
+    };
+    const Step steps[] = {{"gamma", ApplyGamma, 0},           {"gamma", ApplyGamma, 37},
+                          {"gamma", ApplyGamma, 185},         {"contrast", ApplyContrast, -90},
+                          {"contrast", ApplyContrast, 101},   {"brightness", ApplyBrightness, -255},
+                          {"brightness", ApplyBrightness, 17}};
+    for (const int bits : {8, 24, 32, 16, 48, 64}) {
+        for (const int width : {1, 37, 64, 333}) {
+            DibImage original;
+            ASSERT_TRUE(original.Create(width, 7, bits));
+            FillRandomBytes(original, static_cast<unsigned>(bits * 1000 + width));
+            original.Pixels()[0] = 0xFF;
+            original.Pixels()[1] = 0xFF;
+            for (const Step& step : steps) {
+                DibImage vector, portable;
+                ASSERT_TRUE(CopyImage(original, vector));
+                ASSERT_TRUE(CopyImage(original, portable));
+                ASSERT_TRUE(step.apply(vector, step.value));
+                {
+                    test::PortableKernels plain;
+                    ASSERT_TRUE(step.apply(portable, step.value));
+                }
+                EXPECT_TRUE(test::SameBytes(vector, portable))
+                    << step.name << " " << step.value << ", " << bits << " bits, width " << width;
+            }
+        }
+    }
+}
+
+// The vector rows of the unsharp mask against the plain ring of column sums, every layout,
+// widths that leave tails, and the strongest sharpness on noise that drives samples past both
+// ends of the range.
+TEST(Sharpness, VectorAndPortablePathsAgreeOnEveryLayout) {
+    for (const int bits : {8, 16, 24, 32, 48, 64}) {
+        for (const int width : {5, 29, 70}) {
+            DibImage original;
+            ASSERT_TRUE(original.Create(width, 9, bits));
+            FillRandomBytes(original, static_cast<unsigned>(bits * 100 + width));
+            for (const int sharpness : {1, 7, 30}) {
+                DibImage vector, portable, work;
+                ASSERT_TRUE(CopyImage(original, vector));
+                ASSERT_TRUE(CopyImage(original, portable));
+                ASSERT_TRUE(work.Clone(&original));
+                ASSERT_TRUE(ApplySharpness(vector, &work, sharpness));
+                {
+                    test::PortableKernels plain;
+                    ASSERT_TRUE(ApplySharpness(portable, &work, sharpness));
+                }
+                EXPECT_TRUE(test::SameBytes(vector, portable))
+                    << "sharpness " << sharpness << ", " << bits << " bits, width " << width;
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace velcor
