@@ -36,11 +36,14 @@ test-asan test-tsan: test-%: deps
 bench:
 	@scripts/install-deps.sh --bench
 	cmake --preset default -B $(BENCH_DIR) -DVELCOR_BUILD_BENCH=ON
-	cmake --build $(BENCH_DIR) --target velcor_bench velcor_file_bench velcor_mask_bench velcor_adjust_bench
+	cmake --build $(BENCH_DIR) --target velcor_bench velcor_file_bench velcor_mask_bench velcor_adjust_bench \
+	  velcor_stream_bench velcor_sim_bench
 	$(BENCH_DIR)/bench/velcor_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 	$(BENCH_DIR)/bench/velcor_file_bench
 	$(BENCH_DIR)/bench/velcor_mask_bench
 	$(BENCH_DIR)/bench/velcor_adjust_bench
+	$(BENCH_DIR)/bench/velcor_sim_bench
+	$(BENCH_DIR)/bench/velcor_stream_bench 60
 
 # The libFuzzer targets in a build tree of their own (preset fuzz, clang), FUZZ_SECONDS each.
 FUZZ_SECONDS ?= 30
