@@ -69,13 +69,15 @@ TEST_F(ConsoleStartUp, AReadyCameraIsLeftAlone) {
 
 TEST_F(ConsoleStartUp, ASilentConsoleFailsTheStartUpWithinTheGreetingTime) {
     const uint64_t sleptBefore = platform::VirtualMillisecondsSlept();
+    const uint32_t clockBefore = platform::TimeGetTime();
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(OpenWith(Fault::Silent), 0);
     const uint64_t slept = platform::VirtualMillisecondsSlept() - sleptBefore;
-    // The clock also runs in real time while the simulated bus answers.
-    EXPECT_GE(slept, CSensorPid3180::kGreetingMs - 500);
+    // The clock runs in real time too while the simulated bus answers, so on a busy machine
+    // fewer of the greeting time's milliseconds are slept; the clock itself saw them all.
+    EXPECT_GE(platform::TimeGetTime() - clockBefore, CSensorPid3180::kGreetingMs);
     EXPECT_LT(slept, 2 * CSensorPid3180::kGreetingMs) << "no wait for a command's answer";
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
     EXPECT_EQ(Status(), 0);
 }
 
