@@ -6,7 +6,6 @@
 // conversion, copy into the application's buffer, post), and that time's share of the
 // 39.3 ms frame period of the camera at its default timing.
 #include <benchmark/benchmark.h>
-#include <dirent.h>
 
 #include <velcor/VelcorSdk.h>
 #include <velcor/VelcorSim.h>
@@ -14,10 +13,10 @@
 
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <vector>
 
+#include "ThreadCpu.h"
 #include "imaging/DibImage.h"
 #include "imaging/PixelRoutines.h"
 
@@ -30,40 +29,7 @@ constexpr int kWidth = 1280;
 constexpr int kHeight = 1024;
 constexpr double kFramePeriodMs = 39.3;
 
-// CPU time in milliseconds of this process's threads with the given name, from /proc.
-double ThreadCpuMs(const char* name) {
-    double total = 0.0;
-    DIR* tasks = opendir("/proc/self/task");
-    if (tasks == nullptr) return 0.0;
-    const long ticksPerSecond = sysconf(_SC_CLK_TCK);
-    while (dirent* entry = readdir(tasks)) {
-        if (entry->d_name[0] == '.') continue;
-        const std::string base = std::string("/proc/self/task/") + entry->d_name;
-        std::ifstream comm(base + "/comm");
-        std::string threadName;
-        std::getline(comm, threadName);
-        if (threadName != name) continue;
-        std::ifstream stat(base + "/stat");
-        std::string line;
-        std::getline(stat, line);
-        // Fields after the parenthesised name: state is field 3, utime 14, stime 15.
-        const size_t close = line.rfind(')');
-        if (close == std::string::npos) continue;
-        std::vector<std::string> fields;
-        size_t at = close + 2;
-        while (at < line.size()) {
-            const size_t space = line.find(' ', at);
-            fields.push_back(line.substr(at, space - at));
-            if (space == std::string::npos) break;
-            at = space + 1;
-        }
-        if (fields.size() > 12) {
-            total += (std::stod(fields[11]) + std::stod(fields[12])) * 1000.0 / ticksPerSecond;
-        }
-    }
-    closedir(tasks);
-    return total;
-}
+using velcor::bench::NamedThreadsCpuMs;
 
 void BM_CallbackPreview(benchmark::State& state) {
     const int bits = static_cast<int>(state.range(0));
@@ -87,7 +53,7 @@ void BM_CallbackPreview(benchmark::State& state) {
     };
     for (int i = 0; i < 5; ++i)
         nextFrame();
-    const double cpuBefore = ThreadCpuMs("velcor-worker");
+    const double cpuBefore = NamedThreadsCpuMs("velcor-worker");
     int64_t frames = 0;
     for (auto _ : state) {
         if (!nextFrame()) {
@@ -96,7 +62,7 @@ void BM_CallbackPreview(benchmark::State& state) {
         }
         ++frames;
     }
-    const double cpuMs = ThreadCpuMs("velcor-worker") - cpuBefore;
+    const double cpuMs = NamedThreadsCpuMs("velcor-worker") - cpuBefore;
     Velcor_StopPreview(handle);
     Velcor_Release(handle);
     VelcorWin_DestroyWindow(window);
