@@ -26,7 +26,9 @@ run: build
 test: build
 	ctest --preset $(PRESET)
 
-# The whole suite under AddressSanitizer + UndefinedBehaviorSanitizer, and under ThreadSanitizer.
+# The whole suite under AddressSanitizer + UndefinedBehaviorSanitizer, and under ThreadSanitizer
+# (which leaves out the single-threaded pixel, file and table suites and the tool's runs: they
+# run in the default and ASan suites).
 test-asan test-tsan: test-%: deps
 	cmake --preset $*
 	cmake --build --preset $*

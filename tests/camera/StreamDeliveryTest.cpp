@@ -93,6 +93,8 @@ TEST_F(StreamDelivery, AWorkerHeldUpForHalfASecondLosesNoFrame) {
 // A worker held up for longer than the ring lasts loses the oldest frames, and the counters
 // account for every one: what the camera finished was read, dropped or is still waiting.
 TEST_F(StreamDelivery, ARingOverrunDropsTheOldestFramesAndCountsThem) {
+    if (test::kUnderSanitizer)
+        GTEST_SKIP() << "a question of timing: the camera must outrun the worker";
     StartFullFrame(8, false);
     ASSERT_TRUE(TakeFrames(3));
     HoldUpWorker(1500);
