@@ -264,10 +264,9 @@ TEST_F(FastRenderCamera, StreamsWithoutAllocatingOnTheSimulatorThread) {
     frames(40);
     const uint64_t during = test::AllocationsOnThreadsNamed("velcor-sim") - before;
     Velcor_StopPreview(handle);
-    // Under the sanitizers the host falls behind the camera and its queues grow to new sizes.
-    if (!test::kUnderSanitizer) {
-        EXPECT_EQ(during, 0u) << "the simulator made frames with allocations";
-    }
+    // Nothing per frame. A host that falls behind (a busy machine, the sanitizers) lets the
+    // camera's queues grow once or twice to a new size; a per-frame allocation would show 40.
+    EXPECT_LE(during, 3u) << "the simulator made frames with allocations";
     // The frame shows the scene, not a blank buffer.
     EXPECT_GT(*std::max_element(buffer.begin(), buffer.end()), 0);
     Velcor_Release(handle);
