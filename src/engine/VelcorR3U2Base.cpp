@@ -1,6 +1,7 @@
 #include "engine/VelcorR3U2Base.h"
 
 #include <cstring>
+#include <vector>
 
 #include "engine/ProductIds.h"
 #include "engine/SensorFactory.h"
@@ -8,6 +9,7 @@
 #include "protocol/FpgaRegisterMap.h"
 #include "sensors/SensorBase.h"
 #include "transport/DevIz3Cam.h"
+#include "transport/UsbBackendStart.h"
 
 namespace velcor {
 namespace {
@@ -75,6 +77,14 @@ CVelcorUSB3T2SimpleSdk::~CVelcorUSB3T2SimpleSdk() = default;
 
 int CVelcorR3U2Base::InitializeController(HWND, const platform::GUID* interfaceClass) {
     Shutdown();
+    // Real cameras of every product the engine knows are looked for beside the simulated ones.
+    static const bool usbStarted = [] {
+        std::vector<uint16_t> ids;
+        for (const ProductTraits& traits : AllProductTraits())
+            ids.push_back(static_cast<uint16_t>(traits.productId));
+        return transport::StartUsbBackend(ids);
+    }();
+    (void)usbStarted;
     controller_ = interfaceClass != nullptr ? std::make_unique<CDevIz3Cam>(*interfaceClass)
                                             : std::make_unique<CDevIz3Cam>();
     return 1;
