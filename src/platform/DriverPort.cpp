@@ -202,6 +202,14 @@ bool IoRequest::IsComplete() const {
     return complete_;
 }
 
+bool IoRequest::Result(uint32_t* error, uint32_t* bytesReturned) const {
+    std::lock_guard lock(PortInternals::CompletionMutex());
+    if (!complete_) return false;
+    *error = error_;
+    *bytesReturned = bytes_;
+    return true;
+}
+
 void RegisterDriverBackend(DriverBackend* backend) {
     PortState& s = State();
     std::lock_guard lock(s.mutex);

@@ -107,6 +107,8 @@ class IoRequest {
     // completed. error is a Win32 error code (0 for success).
     bool Complete(uint32_t error, uint32_t bytesReturned);
     bool IsComplete() const;
+    // The error and byte count of a completed request; false while it runs.
+    bool Result(uint32_t* error, uint32_t* bytesReturned) const;
 
   private:
     friend struct PortInternals;

@@ -20,13 +20,13 @@ UsbBackend* UsbBackend::Instance() {
 
 UsbBackend::UsbBackend(libusb_context* context) : context_(context) {
     if (libusb_has_capability(LIBUSB_CAP_HAS_HOTPLUG) != 0) {
-        hotplug_ = libusb_hotplug_register_callback(
-                       context_,
-                       static_cast<libusb_hotplug_event>(LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED |
-                                                         LIBUSB_HOTPLUG_EVENT_DEVICE_LEFT),
-                       LIBUSB_HOTPLUG_NO_FLAGS, kVendorId, LIBUSB_HOTPLUG_MATCH_ANY,
-                       LIBUSB_HOTPLUG_MATCH_ANY, OnHotplug, this,
-                       &hotplugHandle_) == LIBUSB_SUCCESS;
+        hotplug_ =
+            libusb_hotplug_register_callback(
+                context_,
+                static_cast<libusb_hotplug_event>(LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED |
+                                                  LIBUSB_HOTPLUG_EVENT_DEVICE_LEFT),
+                LIBUSB_HOTPLUG_NO_FLAGS, kVendorId, LIBUSB_HOTPLUG_MATCH_ANY,
+                LIBUSB_HOTPLUG_MATCH_ANY, OnHotplug, this, &hotplugHandle_) == LIBUSB_SUCCESS;
     }
     events_ = std::thread([this] { EventLoop(); });
     platform::RegisterDriverBackend(this);
@@ -65,9 +65,9 @@ std::string UsbBackend::PathOf(libusb_device* device) const {
     }
     // The instance: the bus and the ports from the root hub down, stable across replugs.
     char text[96];
-    int at = std::snprintf(text, sizeof text, "\\\\?\\usb#vid_%04x&pid_%04x#b%03u_p",
-                           descriptor.idVendor, descriptor.idProduct,
-                           libusb_get_bus_number(device));
+    int at =
+        std::snprintf(text, sizeof text, "\\\\?\\usb#vid_%04x&pid_%04x#b%03u_p",
+                      descriptor.idVendor, descriptor.idProduct, libusb_get_bus_number(device));
     uint8_t ports[8];
     const int count = libusb_get_port_numbers(device, ports, sizeof ports);
     if (count <= 0) {

@@ -23,8 +23,7 @@
 
 namespace velcor::transport {
 
-class UsbDevice : public platform::DriverDevice,
-                  public std::enable_shared_from_this<UsbDevice> {
+class UsbDevice : public platform::DriverDevice, public std::enable_shared_from_this<UsbDevice> {
   public:
     // `device` is referenced for the object's life. `lost` is called once, with no lock
     // held, when the device is found gone by its own transfers.
@@ -50,8 +49,7 @@ class UsbDevice : public platform::DriverDevice,
 
     // Opens and claims the device if it is not; the libusb error of the attempt.
     int EnsureOpen() const;
-    void Submit(const std::shared_ptr<platform::IoRequest>& request, bool control,
-                bool buffered);
+    void Submit(const std::shared_ptr<platform::IoRequest>& request, bool control, bool buffered);
     void Finish(Transfer* transfer);
     void CancelWhere(bool all, uint64_t owner, int endpoint);
     void Fail(const std::shared_ptr<platform::IoRequest>& request, int libusbError);

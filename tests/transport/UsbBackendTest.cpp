@@ -1,0 +1,82 @@
+// The libusb backend against a simulated camera on an emulated USB bus: the library finds the
+// camera through libusb, opens it and streams from it with nothing of the simulator's hub in
+// between. The tests skip without the umockdev preload (run them under umockdev-wrapper).
+#include <gtest/gtest.h>
+
+#include <velcor/VelcorSdk.h>
+#include <velcor/VelcorWin.h>
+
+#include <vector>
+
+#include "sim/SimTestSupport.h"
+#include "support/UsbTestbed.h"
+
+namespace velcor::testing {
+namespace {
+
+class CameraOverUsb : public SimTest {
+  protected:
+    // One bus for the whole process: libusb keeps the device list it was started with.
+    static UsbTestbed& Bus() {
+        static UsbTestbed bus;
+        return bus;
+    }
+    void SetUp() override {
+        if (!UsbTestbed::Available()) GTEST_SKIP() << "needs the umockdev preload";
+        SimTest::SetUp();
+    }
+    void TearDown() override {
+        if (handle_ != 0) Velcor_Release(handle_);
+        if (window_ != nullptr) VelcorWin_DestroyWindow(window_);
+        if (port_ != 0) Bus().Unplug(port_);
+        SimTest::TearDown();
+    }
+    std::shared_ptr<sim::SimCamera> PlugRamp(int port) {
+        sim::SimCameraConfig config;
+        config.serialNumber = "USB000" + std::to_string(port);
+        config.hotPixels = 0;
+        config.deadPixels = 0;
+        auto camera = Bus().Plug(config, port);
+        if (camera != nullptr) {
+            camera->SetScene(sim::SceneKind::Ramp);
+            port_ = port;
+        }
+        return camera;
+    }
+    void Open() {
+        window_ = VelcorWin_CreateMessageWindow();
+        handle_ = Velcor_Initialize(window_);
+        ASSERT_NE(handle_, 0);
+        ASSERT_EQ(Velcor_GetLastError(handle_), 0);
+        ASSERT_EQ(Velcor_SetColorMode(handle_, 8), TRUE);
+        Velcor_SetPreviewWindow(handle_, nullptr, 0, 0, 0, 0);
+        Velcor_SetWaitTime(handle_, 0);
+    }
+
+    HWND window_ = nullptr;
+    int handle_ = 0;
+    int port_ = 0;
+};
+
+TEST_F(CameraOverUsb, OpensThroughLibusbAndSnapsThePicture) {
+    auto camera = PlugRamp(1);
+    ASSERT_NE(camera, nullptr);
+    Open();
+    std::vector<BYTE> buffer(1280 * 1024);
+    ASSERT_EQ(Velcor_SnapShot(handle_, buffer.data(), static_cast<int>(buffer.size()), 1), TRUE);
+    EXPECT_EQ(Velcor_GetLastError(handle_), 0);
+    int wrong = 0;
+    for (int y = 0; y < 1024 && wrong < 10; ++y) {
+        for (int x = 0; x < 1280 && wrong < 10; ++x) {
+            if (buffer[static_cast<size_t>(y) * 1280 + x] != ((x + 2 * y) & 0xFF)) {
+                ADD_FAILURE() << "row " << y << " column " << x;
+                ++wrong;
+            }
+        }
+    }
+    // The camera was reached through its bulk endpoint, not through the simulator's hub.
+    EXPECT_GT(camera->Trace().bulkBytes[0x81], uint64_t{1280 * 1024});
+}
+
+}  // namespace
+}  // namespace velcor::testing
