@@ -16,7 +16,8 @@ namespace {
 
 class CameraOverUsb : public SimTest {
   protected:
-    // One bus for the whole process: libusb keeps the device list it was started with.
+    // One bus for the whole process. libusb takes its device list when it starts and the
+    // testbed's later plugs do not reach it: CTest runs each test in a process of its own.
     static UsbTestbed& Bus() {
         static UsbTestbed bus;
         return bus;
@@ -76,6 +77,30 @@ TEST_F(CameraOverUsb, OpensThroughLibusbAndSnapsThePicture) {
     }
     // The camera was reached through its bulk endpoint, not through the simulator's hub.
     EXPECT_GT(camera->Trace().bulkBytes[0x81], uint64_t{1280 * 1024});
+}
+
+// A camera pulled out while it streams: its pending bulk read comes back without a device and
+// the preview ends with the lost-camera error, as it does for the simulator's unplug; the port
+// then refuses the camera at once.
+TEST_F(CameraOverUsb, PullingTheCableEndsThePreviewWithTheLostCameraError) {
+    ASSERT_NE(PlugRamp(2), nullptr);
+    Open();
+    ASSERT_EQ(Velcor_CallBackPreview(handle_, window_, nullptr, 0, 1), TRUE);
+    VELCORMSG m{};
+    ASSERT_TRUE(VelcorWin_GetMessage(&m, window_, VELCOR_WM_FRAME, VELCOR_WM_FRAME, 3000));
+    Bus().Unplug(2);
+    port_ = 0;
+    bool stopped = false;
+    while (!stopped && VelcorWin_GetMessage(&m, window_, VELCOR_WM_FRAME, VELCOR_WM_FRAME, 10000))
+        stopped = m.wParam == 0 && m.lParam == VELCOR_ERR_STOPPED;
+    EXPECT_TRUE(stopped);
+    EXPECT_EQ(Velcor_StopPreview(handle_), TRUE);
+    bool recorded = false;
+    for (int code = Velcor_GetLastError(handle_); code != 0; code = Velcor_GetLastError(handle_))
+        recorded |= code == 13;
+    EXPECT_TRUE(recorded);
+    EXPECT_EQ(Velcor_SnapShot(handle_, nullptr, 0, 1), FALSE);
+    EXPECT_EQ(Velcor_GetLastError(handle_), 2) << "the camera is gone";
 }
 
 }  // namespace

@@ -42,10 +42,12 @@ UsbBackend::~UsbBackend() {
         std::lock_guard lock(mutex_);
         devices_.clear();
     }
+    UsbDevice::CloseDeferredHandles();
     libusb_exit(context_);
 }
 
 void UsbBackend::EventLoop() {
+    UsbDevice::MarkEventThread();
     while (stop_.load() == 0)
         libusb_handle_events_completed(context_, reinterpret_cast<int*>(&stop_));
 }
@@ -80,6 +82,7 @@ std::string UsbBackend::PathOf(libusb_device* device) const {
 }
 
 std::vector<std::shared_ptr<UsbDevice>> UsbBackend::Rescan() {
+    UsbDevice::CloseDeferredHandles();
     libusb_device** list = nullptr;
     const ssize_t count = libusb_get_device_list(context_, &list);
     std::vector<std::shared_ptr<UsbDevice>> present;

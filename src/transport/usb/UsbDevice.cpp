@@ -61,7 +61,29 @@ uint32_t ErrorOf(int libusbError) {
     }
 }
 
+// A device whose last transfer ends on the event thread goes there, but libusb cannot close a
+// handle on the thread that runs its events: such handles are closed at the next rescan.
+thread_local bool onEventThread = false;
+std::mutex deferredMutex;
+std::vector<libusb_device_handle*> deferredHandles;
+
 }  // namespace
+
+void UsbDevice::MarkEventThread() {
+    onEventThread = true;
+}
+
+void UsbDevice::CloseDeferredHandles() {
+    std::vector<libusb_device_handle*> handles;
+    {
+        std::lock_guard lock(deferredMutex);
+        handles.swap(deferredHandles);
+    }
+    for (libusb_device_handle* handle : handles) {
+        libusb_release_interface(handle, kInterface);
+        libusb_close(handle);
+    }
+}
 
 // One request on its way over the bus. The control transfer's setup packet and data travel in
 // a buffer of their own; bulk transfers move the caller's bytes in place.
@@ -88,7 +110,10 @@ UsbDevice::UsbDevice(libusb_device* device, std::string path, std::function<void
 
 UsbDevice::~UsbDevice() {
     // The backend keeps a device while transfers are in flight; none is left here.
-    if (handle_ != nullptr) {
+    if (handle_ != nullptr && onEventThread) {
+        std::lock_guard lock(deferredMutex);
+        deferredHandles.push_back(handle_);
+    } else if (handle_ != nullptr) {
         libusb_release_interface(handle_, kInterface);
         libusb_close(handle_);
     }
@@ -101,23 +126,33 @@ bool UsbDevice::IsPresent() const {
 }
 
 int UsbDevice::EnsureOpen() const {
-    if (handle_ != nullptr) return LIBUSB_SUCCESS;
+    {
+        std::lock_guard lock(mutex_);
+        if (!present_) return LIBUSB_ERROR_NO_DEVICE;
+        if (handle_ != nullptr) return LIBUSB_SUCCESS;
+    }
+    // Opened and closed without the device's lock: libusb takes its event lock there, which
+    // the event thread holds while a completion takes the device's lock.
     libusb_device_handle* handle = nullptr;
     int result = libusb_open(device_, &handle);
     if (result != LIBUSB_SUCCESS) return result;
     libusb_set_auto_detach_kernel_driver(handle, 1);
     result = libusb_claim_interface(handle, kInterface);
-    if (result != LIBUSB_SUCCESS) {
-        libusb_close(handle);
-        return result;
+    if (result == LIBUSB_SUCCESS) {
+        std::lock_guard lock(mutex_);
+        if (handle_ == nullptr && present_) {
+            handle_ = handle;
+            return LIBUSB_SUCCESS;
+        }
+        result = present_ ? LIBUSB_SUCCESS : LIBUSB_ERROR_NO_DEVICE;  // another thread won
+        libusb_release_interface(handle, kInterface);
     }
-    handle_ = handle;
-    return LIBUSB_SUCCESS;
+    libusb_close(handle);
+    return result;
 }
 
 bool UsbDevice::AcceptsOpen() const {
-    std::lock_guard lock(mutex_);
-    return present_ && EnsureOpen() == LIBUSB_SUCCESS;
+    return EnsureOpen() == LIBUSB_SUCCESS;
 }
 
 void UsbDevice::MarkLost() {
@@ -141,20 +176,15 @@ void UsbDevice::Fail(const std::shared_ptr<IoRequest>& request, int libusbError)
 }
 
 void UsbDevice::StartIo(const std::shared_ptr<IoRequest>& request) {
-    int opened = LIBUSB_SUCCESS;
-    libusb_device_handle* handle = nullptr;
-    {
-        std::lock_guard lock(mutex_);
-        if (!present_) {
-            request->Complete(platform::kErrorDeviceNotConnected, 0);
-            return;
-        }
-        opened = EnsureOpen();
-        handle = handle_;
-    }
+    const int opened = EnsureOpen();
     if (opened != LIBUSB_SUCCESS) {
         Fail(request, opened);
         return;
+    }
+    libusb_device_handle* handle = nullptr;
+    {
+        std::lock_guard lock(mutex_);
+        handle = handle_;
     }
     switch (request->Code()) {
         case kIoctlControlTransfer:

@@ -33,6 +33,10 @@ class UsbDevice : public platform::DriverDevice, public std::enable_shared_from_
     UsbDevice& operator=(const UsbDevice&) = delete;
 
     libusb_device* Device() const { return device_; }
+    // The calling thread runs libusb's events (the backend's event thread says so once).
+    static void MarkEventThread();
+    // Closes the handles of devices that went on the event thread.
+    static void CloseDeferredHandles();
     // The device left the bus: pending requests fail, later ones too.
     void MarkLost();
 
