@@ -74,10 +74,19 @@ def test_frames_in_sixteen_bits(sim, cam):
         assert np.array_equal(frame, ramp(1280, 20, 0, 1, 0xFFF))
 
 
+def test_no_frames_start_no_stream(cam):
+    assert list(cam.frames(0)) == []
+    with pytest.raises(ValueError):
+        cam.frames(-1)
+
+
 def test_frames_closed_early_stops_the_stream(cam):
     cam["window"] = (0, 0, 1280, 240)
     stream = cam.frames(1000)
     next(stream)
+    with pytest.raises(velcor.Error) as caught:
+        cam.snap()  # no snapshot while a stream runs
+    assert caught.value.code == 1
     stream.close()
     assert cam.snap().shape == (240, 1280)
     for _ in cam.frames(1000):
@@ -110,6 +119,11 @@ def test_an_unplugged_camera_raises_promptly(lone_sim, lone_cam):
             pass
     assert caught.value.code == 13  # camera stopped
     assert time.monotonic() - start < 5
+    start = time.monotonic()
+    with pytest.raises(velcor.Error) as caught:
+        cam.snap()
+    assert caught.value.code == 2  # camera not present
+    assert time.monotonic() - start < 1
 
 
 def test_closing_the_camera_ends_its_stream(lone_cam):

@@ -1,4 +1,5 @@
 import os
+import re
 import subprocess
 import sys
 
@@ -78,3 +79,17 @@ def test_error_carries_code_and_text():
     error = velcor.Error("set gain", 9)
     assert error.code == 9 and error.text == "invalid argument"
     assert str(error) == "set gain: error 9: invalid argument"
+
+
+def test_error_texts_are_the_headers():
+    """The package's texts of the error codes are those of the C header (VelcorErrorText)."""
+    include = os.environ.get("VELCOR_INCLUDE_DIR")
+    if not include:
+        pytest.skip("VELCOR_INCLUDE_DIR names no header folder")
+    header = open(os.path.join(include, "VelcorErrors.h")).read()
+    defines = re.findall(r"#define (VELCOR_ERR_\w+) (\d+)", header)
+    codes = {name: int(code) for name, code in defines}
+    texts = dict(re.findall(r"case (VELCOR_ERR_\w+):\s*return \"([^\"]*)\";", header))
+    assert texts and set(texts) == set(codes)
+    assert {codes[name]: text for name, text in texts.items()} == velcor.ERROR_TEXTS
+    assert velcor.error_text(10) == "unknown error"

@@ -40,6 +40,15 @@ __all__ = [
     "library_version",
     "open",
     "simulate",
+    "SCENE_NATURAL",
+    "SCENE_RAMP",
+    "SCENE_DARK",
+    "SCENE_FLAT",
+    "FAULT_CONTROL_FAIL",
+    "FAULT_BULK_STALL",
+    "FAULT_HEADER_LOST",
+    "FAULT_SHORT_FRAME",
+    "FAULT_UNPLUG",
 ]
 
 __version__ = "2.27.5"

@@ -17,6 +17,7 @@ _NAME_SLOTS = 10  # Velcor_EnumDevice: ten names of 256 bytes
 _NAME_SIZE = 256
 _HISTORY_DEPTH = 20  # entries of a camera's error history
 _WM_FRAME = 0x8002
+_PM_REMOVE = 1
 _SERIAL_SIZE = 64
 # Longest single wait for a message: a blocked wait cannot be interrupted from Python, so a
 # long time-out is waited out in slices (Ctrl-C then stops a stream within a slice).
@@ -233,7 +234,9 @@ class Camera:
 
     def _failed(self, operation, detail=None):
         codes = _take_errors(self.handle)
-        return Error(operation, codes[0] if codes else None, detail or "refused")
+        if not codes:
+            return Error(operation, None, detail or "refused")
+        return Error(operation, codes[0], detail)
 
     def _check(self, operation, result):
         if not result:
@@ -349,6 +352,8 @@ class _FrameStream:
         self._delivered = 0
         self._pending_error = None
         self._running = False
+        if count == 0:
+            return
         handle = camera._begin()
         window = lib.VelcorWin_CreateMessageWindow()
         if not window:
@@ -422,7 +427,9 @@ class _FrameStream:
 
     def _drop_announced(self):
         message = Message()
-        while lib.VelcorWin_PeekMessage(ctypes.byref(message), self._window, _WM_FRAME, _WM_FRAME, 1):
+        while lib.VelcorWin_PeekMessage(
+            ctypes.byref(message), self._window, _WM_FRAME, _WM_FRAME, _PM_REMOVE
+        ):
             if message.wParam == 0:
                 self._note_failure(int(message.lParam))
 
