@@ -1,13 +1,16 @@
 """Fixtures of the velcor tests: simulated cameras, and stored settings in a folder of the run's
 own (the library keeps camera settings under XDG_CONFIG_HOME)."""
 
+import atexit
 import itertools
 import os
+import shutil
 import tempfile
 
+_config_root = tempfile.mkdtemp(prefix="velcor-pytest-")
+atexit.register(shutil.rmtree, _config_root, ignore_errors=True)
 # Before the library is loaded: never the user's ~/.config.
-if not os.environ.get("VELCOR_TEST_KEEP_CONFIG"):
-    os.environ["XDG_CONFIG_HOME"] = tempfile.mkdtemp(prefix="velcor-pytest-")
+os.environ["XDG_CONFIG_HOME"] = _config_root
 
 import pytest  # noqa: E402
 
@@ -25,7 +28,7 @@ def new_serial():
 def fresh_settings():
     """Cameras opened from now on start from the library's defaults: the library stores a
     camera's settings by device number when it is released and loads them when it is opened."""
-    os.environ["XDG_CONFIG_HOME"] = tempfile.mkdtemp(prefix="velcor-pytest-")
+    os.environ["XDG_CONFIG_HOME"] = tempfile.mkdtemp(dir=_config_root)
 
 
 # Opening a camera takes a few tenths of a second (sensor and FPGA set-up): the tests of one
