@@ -2,7 +2,8 @@
 # Installs the Debian packages the build and the tests need, only those that are missing. The
 # image file writer links the JPEG, PNG and TIFF libraries; the preview window is an X11 window;
 # the dialogs' view module is GTK 3. The tests that open windows run a private X server (Xvfb)
-# and draw Japanese texts (IPA Gothic).
+# and draw Japanese texts (IPA Gothic). The Python package's tests need numpy and pytest, and
+# pip (with setuptools and wheel) to install the package into a virtual environment.
 # --bench adds what the benchmarks compare against (OpenCV); --fuzz adds libFuzzer and the
 # sanitizer runtimes of clang, and llvm-symbolizer for the reports; --soak what plots the soak
 # (gnuplot); --avi the ffprobe that the recording tests read films with (they skip without it).
@@ -13,6 +14,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libjpeg-dev libpng-dev libtiff-dev
   libx11-dev libgtk-3-dev xvfb xauth fonts-ipafont-gothic
+  python3-numpy python3-pytest python3-pip
 )
 for arg in "$@"; do
   case "$arg" in
