@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    /* With one camera it is open already; opening it again is harmless. */
+    /* With one camera attached Velcor_Initialize has opened it already. */
     if (count > 1 && !Velcor_SetDeviceNumber(camera, wanted)) {
         const int code = Velcor_GetLastError(camera);
         fprintf(stderr, "cannot open camera %d: error %d: %s\n", wanted, code,
