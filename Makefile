@@ -7,7 +7,7 @@ SOAK_DIR := build/soak
 # Frames the soak delivers; `make soak FRAMES=5000` for a short check.
 FRAMES ?= 100000
 
-.PHONY: all deps configure build run test test-asan test-tsan bench fuzz soak clean format tidy
+.PHONY: all deps configure build run test test-asan test-tsan package bench fuzz soak clean format tidy
 
 all: build
 
@@ -33,6 +33,12 @@ test-asan test-tsan: test-%: deps
 	cmake --preset $*
 	cmake --build --preset $*
 	ctest --preset $*
+
+# A Debian package of the library, its headers, the velcor tool, velcor.pc and the CMake
+# package, installed under /usr: $(BUILD_DIR)/velcor-sdk_<version>_<arch>.deb. Its dependencies
+# come from dpkg-shlibdeps (dpkg-dev). `dpkg -c` lists it, `apt install ./FILE.deb` installs it.
+package: build
+	cmake --build --preset $(PRESET) --target package
 
 # Benchmarks in a build tree of their own, so the test build stays without them.
 bench:
