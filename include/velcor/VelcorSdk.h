@@ -144,8 +144,8 @@ extern "C" {
     accepts. Values 1-12, 19-28, 102 and 103 are held by the camera object; 13-18 and 100-106
     live in the camera.
     @{ */
-#define VELCOR_FILTER_BRIGHTNESS \
-    1 /**< -255..255, 0 neutral: added to every sample (x 256 at 16 bits). */
+/** -255..255, 0 neutral: scales every sample (x 11 at 255, x 0 at -255). */
+#define VELCOR_FILTER_BRIGHTNESS 1
 #define VELCOR_FILTER_CONTRAST 2   /**< -127..127, 0 neutral: positive stretches about mid-gray. */
 #define VELCOR_FILTER_HUE 3        /**< -360..360 degrees, 0 neutral (colour modes 24-64). */
 #define VELCOR_FILTER_SATURATION 4 /**< -255..255, 0 neutral (colour modes 24-64). */
@@ -158,14 +158,14 @@ extern "C" {
 #define VELCOR_FILTER_BAYER_GAIN_BLUE 9  /**< 0..400, 100 = unity. */
 /** Any value, stored as 0/1: 1 balances the Bayer gains before every demosaic. */
 #define VELCOR_FILTER_BAYER_GAIN_AUTO 10
-#define VELCOR_FILTER_GAMMA 11      /**< 0..200, 100 neutral: exponent 100 / gamma. */
-#define VELCOR_FILTER_BAYER_MODE 12 /**< 0..3: phase of the frame's first pixel (colour sensors). \
-                                     */
+#define VELCOR_FILTER_GAMMA 11 /**< 0..200, 100 neutral: exponent 100 / gamma. */
+/** 0..3: Bayer phase of the frame's first pixel (colour sensors). */
+#define VELCOR_FILTER_BAYER_MODE 12
 /** Camera gain, raw sensor units: the range of Velcor_GetCameraInfo() (2..62 on this camera).
     Setting it also sets the four colour gains the object keeps. */
 #define VELCOR_FILTER_GLOBAL_GAIN 13
 /** Colour gains of colour sensors, in the range of Velcor_GetCameraInfo(). This monochrome
-    camera has none: its range is 0..0 and setting records error 6. */
+    camera has none: its range is 0..0, and setting records error 9 (or 6 for 0). */
 #define VELCOR_FILTER_COLOR_GAIN_RED 14
 #define VELCOR_FILTER_COLOR_GAIN_GREEN1 15 /**< As #VELCOR_FILTER_COLOR_GAIN_RED. */
 #define VELCOR_FILTER_COLOR_GAIN_GREEN2 16 /**< As #VELCOR_FILTER_COLOR_GAIN_RED. */
@@ -213,10 +213,10 @@ extern "C" {
     Formats of Velcor_SaveImage(): the number decides the format, never the file name's
     extension. Every format but raw writes the picture upright.
     @{ */
-#define VELCOR_FILE_BMP 0  /**< Windows bitmap of the image's depth (8-bit: gray colour table) */
-#define VELCOR_FILE_RAW 1  /**< pixel memory as stored: rows top first, padded to 4 bytes */
-#define VELCOR_FILE_JPEG 2 /**< progressive JPEG, quality 100; 16-64 bits reduced to 8 per sample \
-                            */
+#define VELCOR_FILE_BMP 0 /**< Windows bitmap of the image's depth (8-bit: gray colour table) */
+#define VELCOR_FILE_RAW 1 /**< pixel memory as stored: rows top first, padded to 4 bytes */
+/** Progressive JPEG, quality 100; 16-64 bits reduced to 8 per sample. */
+#define VELCOR_FILE_JPEG 2
 #define VELCOR_FILE_JPEG70 3 /**< the same, quality 70 */
 #define VELCOR_FILE_JPEG20 4 /**< the same, quality 20 */
 #define VELCOR_FILE_PNG 5    /**< PNG, 8 or 16 bits per sample; 32 and 64 bits with opaque alpha */
