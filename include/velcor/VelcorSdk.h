@@ -62,9 +62,10 @@
  *
  * Image buffers: an image of w x h pixels has h rows of `stride` bytes, where
  * `stride = (w * bytesPerPixel + 3) / 4 * 4` (rows padded to 4 bytes). Bytes per pixel by colour
- * mode: 8 bits: 1 (gray); 16: 2 (little-endian word, the sensor's 12-bit sample 0..4095); 24: 3
- * (blue, green, red); 32: 4 (blue, green, red, 0); 48: 6 (blue, green, red words); 64: 8 (blue,
- * green, red, 0 words). A buffer needs at least `stride * h` bytes; the rows are copied whole,
+ * mode: 8 bits: 1 (gray); 16: 2 (little-endian word holding the sensor's 12-bit sample
+ * 0..4095; with flat-field correction on, the 12 bits sit at the top of the word); 24: 3 (blue,
+ * green, red); 32: 4 (blue, green, red, 0); 48: 6 (blue, green, red words); 64: 8 (blue, green,
+ * red, 0 words). A buffer needs at least `stride * h` bytes; the rows are copied whole,
  * padding included. This camera reads whole rows (its width is always 1280), so its rows carry no
  * padding: a full frame takes 1310720 bytes at 8 bits and 2621440 bytes at 16 bits.
  *
@@ -215,7 +216,7 @@ extern "C" {
     @{ */
 #define VELCOR_FILE_BMP 0 /**< Windows bitmap of the image's depth (8-bit: gray colour table) */
 #define VELCOR_FILE_RAW 1 /**< pixel memory as stored: rows top first, padded to 4 bytes */
-/** Progressive JPEG, quality 100; 16-64 bits reduced to 8 per sample. */
+/** Progressive JPEG, quality 100; 16-64 bits reduced to the high byte of each sample. */
 #define VELCOR_FILE_JPEG 2
 #define VELCOR_FILE_JPEG70 3 /**< the same, quality 70 */
 #define VELCOR_FILE_JPEG20 4 /**< the same, quality 20 */
@@ -348,10 +349,11 @@ VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_ReadSerialNumberW(int handle, WCHAR* b
     @{ */
 
 /** Starts the preview without frame messages or application buffer: in the library's own
-    window when one is placed (Velcor_SetPreviewWindow(); the default placement counts as placed,
-    so call Velcor_SetPreviewWindow(h, NULL, 0, 0, 0, 0) for a preview without window), frames
-    readable with Velcor_GetImage(). Returns 1 while a preview runs already.
-    Errors: 1 (no engine), 4 (window). A start that fails records the code of
+    window when one is placed (Velcor_SetPreviewWindow()), frames readable with Velcor_GetImage().
+    The default placement counts as placed and the window needs a display (error 4 without one):
+    call Velcor_SetPreviewWindow(h, NULL, 0, 0, 0, 0) first for a preview without window.
+    Returns 1 while a preview runs already.
+    Errors: 1 (no engine), 4 (the window cannot be made). A start that fails records the code of
     Velcor_StartPreview() (1 in capture or trigger mode), then 8, and closes as Velcor_Close()
     does, ending a capture or trigger mode that ran. */
 VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_Preview(int handle);
@@ -395,7 +397,8 @@ VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SnapShot(int handle, BYTE* buffer, int
     Errors: 1 (no image for the mode), 5 (no image made yet, @p buffer null or too small). */
 VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_GetImage(int handle, BYTE* buffer, int size,
                                                    int topRowFirst);
-/** Starts the preview as Velcor_Preview() and has the worker copy every frame into @p buffer
+/** Starts the preview as Velcor_Preview() (with the library's window unless placed away: error 4
+    without a display) and has the worker copy every frame into @p buffer
     (when not null and @p size not 0; sizes and @p topRowFirst as for Velcor_SnapShot()) and then
     post #VELCOR_WM_FRAME with the #VELCORFRAMEINFO to @p frameWindow (when not null). The worker
     delivers every frame the camera sent, in order, and does not wait for the application: the
@@ -408,11 +411,10 @@ VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_CallBackPreview(int handle, HWND frame
 /** Enters trigger mode: each pulse on the camera's trigger input makes one frame, which the
     worker converts, copies into @p buffer and announces with #VELCOR_WM_FRAME to @p frameWindow
     (arguments as Velcor_CallBackPreview(); frame rate 0 in the record), and draws into the
-    library's window when one is placed. The first frame is awaited after the running exposure
-    has ended (exposure + 100 ms). Returns 1 in trigger mode already. A camera that is lost ends
-    trigger mode with (0, 13) and error 13.
-    Errors: 1 (no engine, preview or capture mode), 4 (window), 2, 7, 5 (preparing), 3
-    (thread); a failed start closes the capture. */
+    library's window when one is placed (as for Velcor_Preview()). The first frame is awaited after
+   the running exposure has ended (exposure + 100 ms). Returns 1 in trigger mode already. A camera
+   that is lost ends trigger mode with (0, 13) and error 13. Errors: 1 (no engine, preview or
+   capture mode), 4 (window), 2, 7, 5 (preparing), 3 (thread); a failed start closes the capture. */
 VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_Trigger(int handle, HWND frameWindow, BYTE* buffer,
                                                   int size, int topRowFirst);
 /** Places the library's preview window for the next start that opens one: a child of @p parent
