@@ -7,7 +7,7 @@ SOAK_DIR := build/soak
 # Frames the soak delivers; `make soak FRAMES=5000` for a short check.
 FRAMES ?= 100000
 
-.PHONY: all deps configure build run test test-asan test-tsan package bench fuzz soak clean format tidy
+.PHONY: all deps configure build run test test-asan test-tsan package bench fuzz soak docs clean format tidy
 
 all: build
 
@@ -23,7 +23,10 @@ build: configure
 run: build
 	$(BUILD_DIR)/tools/velcor/velcor --simulate 1
 
+# doxygen (small next to the compilers) lets the suite check that every public declaration is
+# documented; without it that test is skipped.
 test: build
+	@scripts/install-deps.sh --docs
 	ctest --preset $(PRESET)
 
 # The whole suite under AddressSanitizer + UndefinedBehaviorSanitizer, and under ThreadSanitizer
@@ -72,6 +75,13 @@ format:
 
 tidy: configure
 	git ls-files 'src/*.cpp' 'tools/*.cpp' | xargs clang-tidy -p $(BUILD_DIR) --quiet
+
+# Reference documentation of the public headers: HTML in build/docs/html. Any doxygen warning
+# (a public function, type or constant without its comment) fails it.
+docs:
+	@scripts/install-deps.sh --docs
+	doxygen docs/Doxyfile
+	@echo "documentation: build/docs/html/index.html"
 
 clean:
 	rm -rf build

@@ -8,7 +8,10 @@
 # dependencies with dpkg-shlibdeps (dpkg-dev), which looks at the files with file.
 # --bench adds what the benchmarks compare against (OpenCV); --fuzz adds libFuzzer and the
 # sanitizer runtimes of clang, and llvm-symbolizer for the reports; --soak what plots the soak
-# (gnuplot); --avi the ffprobe that the recording tests read films with (they skip without it).
+# (gnuplot); --avi the ffprobe that the recording tests read films with (they skip without it);
+# --docs doxygen, which builds the reference documentation of the public headers and checks that
+# every public declaration is documented (`make docs`, and `make test`, whose check skips without
+# it).
 set -euo pipefail
 
 packages=(
@@ -24,7 +27,8 @@ for arg in "$@"; do
     --fuzz) packages+=(libclang-rt-14-dev llvm) ;;
     --soak) packages+=(gnuplot-nox) ;;
     --avi) packages+=(ffmpeg) ;;
-    *) echo "usage: $0 [--bench] [--fuzz] [--soak] [--avi]" >&2; exit 2 ;;
+    --docs) packages+=(doxygen) ;;
+    *) echo "usage: $0 [--bench] [--fuzz] [--soak] [--avi] [--docs]" >&2; exit 2 ;;
   esac
 done
 
