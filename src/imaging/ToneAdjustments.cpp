@@ -115,7 +115,7 @@ void MapSamples(DibImage& image, const Layout& layout, const T* table) {
     const size_t stride = static_cast<size_t>(image.Stride());
     uint8_t* pixels = image.Pixels();
     if constexpr (sizeof(T) == 1) {
-        if (ActiveSimdLevel() == SimdLevel::kAvx2) {
+        if (ActiveSimdLevel() >= SimdLevel::kAvx2) {
             const bool keepFourth = layout.channels != layout.samplesPerPixel;
             const size_t rowBytes = static_cast<size_t>(w) * layout.samplesPerPixel;
             const bool packed = rowBytes == stride;
@@ -145,7 +145,7 @@ void MapSamples(DibImage& image, const Layout& layout, const T* table) {
                 // Rows of 16-bit samples start at even offsets of the pixel buffer.
                 T* __restrict words = reinterpret_cast<T*>(p);
                 size_t i = 0;
-                if (ActiveSimdLevel() == SimdLevel::kAvx2)
+                if (ActiveSimdLevel() >= SimdLevel::kAvx2)
                     i = MapWordsAvx2(words, runSamples, table);
                 for (; i < runSamples; ++i)
                     words[i] = table[words[i]];
@@ -495,7 +495,7 @@ bool ApplySharpness(DibImage& image, DibImage* work, int sharpness) {
     }
     std::memcpy(work->Pixels(), image.Pixels(), image.ByteSize());
     // The vector rows' arithmetic holds for the sharpness range 0..30 only.
-    if (sharpness >= 0 && sharpness <= 30 && ActiveSimdLevel() == SimdLevel::kAvx2) {
+    if (sharpness >= 0 && sharpness <= 30 && ActiveSimdLevel() >= SimdLevel::kAvx2) {
         if (layout.sampleBytes == 1) {
             SharpenLayoutAvx2<uint8_t>(image, *work, layout, sharpness);
         } else {
