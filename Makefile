@@ -7,7 +7,7 @@ SOAK_DIR := build/soak
 # Frames the soak delivers; `make soak FRAMES=5000` for a short check.
 FRAMES ?= 100000
 
-.PHONY: all deps configure build run test test-asan test-tsan bench fuzz soak clean format tidy
+.PHONY: all deps configure build run test test-asan test-tsan package bench fuzz soak docs clean format tidy
 
 all: build
 
@@ -23,7 +23,10 @@ build: configure
 run: build
 	$(BUILD_DIR)/tools/velcor/velcor --simulate 1
 
+# doxygen (small next to the compilers) lets the suite check that every public declaration is
+# documented; without it that test is skipped.
 test: build
+	@scripts/install-deps.sh --docs
 	ctest --preset $(PRESET)
 
 # The whole suite under AddressSanitizer + UndefinedBehaviorSanitizer, and under ThreadSanitizer
@@ -33,6 +36,12 @@ test-asan test-tsan: test-%: deps
 	cmake --preset $*
 	cmake --build --preset $*
 	ctest --preset $*
+
+# A Debian package of the library, its headers, the velcor tool, velcor.pc and the CMake
+# package, installed under /usr: $(BUILD_DIR)/velcor-sdk_<version>_<arch>.deb. Its dependencies
+# come from dpkg-shlibdeps (dpkg-dev). `dpkg -c` lists it, `apt install ./FILE.deb` installs it.
+package: build
+	cmake --build --preset $(PRESET) --target package
 
 # Benchmarks in a build tree of their own, so the test build stays without them.
 bench:
@@ -66,6 +75,13 @@ format:
 
 tidy: configure
 	git ls-files 'src/*.cpp' 'tools/*.cpp' | xargs clang-tidy -p $(BUILD_DIR) --quiet
+
+# Reference documentation of the public headers: HTML in build/docs/html. Any doxygen warning
+# (a public function, type or constant without its comment) fails it.
+docs:
+	@scripts/install-deps.sh --docs
+	doxygen docs/Doxyfile
+	@echo "documentation: build/docs/html/index.html"
 
 clean:
 	rm -rf build

@@ -196,17 +196,17 @@ class RatioReporter : public benchmark::ConsoleReporter {
 // busy neighbour slows all of them alike) and its thread CPU time per frame is taken; the
 // ratio is the median over rounds of path time / cvtColor time of the same round.
 void PathRatios(int rounds) {
-    using velcor::SimdPath;
+    using velcor::SimdLevel;
     using velcor::bench::Median;
     using velcor::bench::ThreadCpuMs;
     constexpr int kIterations = 5;
     std::printf(
         "\nDemosaic paths against cvtColor, %d interleaved rounds of %d frames, thread CPU "
         "time (active path: %s):\n",
-        rounds, kIterations, velcor::SimdPathName(velcor::ActiveSimdPath()));
-    std::vector<SimdPath> paths;
-    for (const SimdPath path : {SimdPath::Portable, SimdPath::Avx2, SimdPath::Avx512}) {
-        if (velcor::SimdPathAvailable(path)) paths.push_back(path);
+        rounds, kIterations, velcor::SimdLevelName(velcor::ActiveSimdLevel()));
+    std::vector<SimdLevel> paths;
+    for (const SimdLevel path : {SimdLevel::kPortable, SimdLevel::kAvx2, SimdLevel::kAvx512}) {
+        if (velcor::SimdLevelAvailable(path)) paths.push_back(path);
     }
     struct Size {
         int w, h;
@@ -231,7 +231,7 @@ void PathRatios(int rounds) {
             std::vector<uint8_t> copy(out.ByteSize());
             cases.push_back([&] { std::memcpy(copy.data(), out.Pixels(), copy.size()); });
 #endif
-            for (const SimdPath path : paths)
+            for (const SimdLevel path : paths)
                 cases.push_back([&, path] { velcor::Demosaic(raw, out, gains, path); });
             for (const auto& c : cases)
                 c();
@@ -255,7 +255,7 @@ void PathRatios(int rounds) {
                 std::vector<double> ratios;
                 for (int r = 0; r < rounds; ++r)
                     ratios.push_back(ms[p + 1][r] / ms[0][r]);
-                std::printf("    %-8s %7.3f ms  ratio %5.2f\n", velcor::SimdPathName(paths[p]),
+                std::printf("    %-8s %7.3f ms  ratio %5.2f\n", velcor::SimdLevelName(paths[p]),
                             Median(ms[p + 1]), Median(ratios));
             }
         }

@@ -1,9 +1,7 @@
 #include "imaging/Demosaic.h"
 
-#include <cstdlib>
-#include <cstring>
-
 #include "imaging/DemosaicKernels.h"
+#include "imaging/SimdLevel.h"
 
 namespace velcor {
 
@@ -46,15 +44,15 @@ void RunReference(const BayerFrame& f) {
     }
 }
 
-void RunPath(const BayerFrame& f, SimdPath path) {
+void RunPath(const BayerFrame& f, SimdLevel path) {
     switch (path) {
-        case SimdPath::Avx512:
+        case SimdLevel::kAvx512:
             DemosaicFrameAvx512(f);
             break;
-        case SimdPath::Avx2:
+        case SimdLevel::kAvx2:
             DemosaicFrameAvx2(f);
             break;
-        case SimdPath::Portable:
+        case SimdLevel::kPortable:
             DemosaicFrameLayout<16>(f);
             break;
     }
@@ -62,7 +60,7 @@ void RunPath(const BayerFrame& f, SimdPath path) {
 
 int DemosaicRect(uint8_t* dst, const uint8_t* src, const PixelRect& rect, int dstX, int dstY,
                  uint16_t dstBytesPerPixel, uint16_t srcBytesPerPixel, int dstStride, int srcStride,
-                 const BayerGains* gains, Kernel kernel, SimdPath path) {
+                 const BayerGains* gains, Kernel kernel, SimdLevel path) {
     if (gains == nullptr || dst == nullptr || src == nullptr || rect.Empty()) return 0;
     BayerFrame f;
     if (srcBytesPerPixel == 1 && dstBytesPerPixel == 3) {
@@ -98,7 +96,7 @@ int DemosaicRect(uint8_t* dst, const uint8_t* src, const PixelRect& rect, int ds
 }
 
 bool DemosaicWhole(const DibImage& raw, DibImage& output, const BayerGains& gains, Kernel kernel,
-                   SimdPath path) {
+                   SimdLevel path) {
     if (raw.Empty() || output.Empty() || raw.Width() != output.Width() ||
         raw.Height() != output.Height()) {
         return false;
@@ -112,73 +110,24 @@ bool DemosaicWhole(const DibImage& raw, DibImage& output, const BayerGains& gain
 
 }  // namespace
 
-bool SimdPathAvailable(SimdPath path) {
-#if defined(__x86_64__) || defined(__i386__)
-    // Harmless when already done; needed when this runs from another object's constructor.
-    __builtin_cpu_init();
-#endif
-    switch (path) {
-        case SimdPath::Portable:
-            return true;
-#if defined(__x86_64__) || defined(__i386__)
-        case SimdPath::Avx2:
-            return __builtin_cpu_supports("avx2");
-        case SimdPath::Avx512:
-            return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
-#else
-        case SimdPath::Avx2:
-        case SimdPath::Avx512:
-            return false;
-#endif
-    }
-    return false;
-}
-
-SimdPath SimdPathFromSetting(const char* setting) {
-    SimdPath limit = SimdPath::Avx512;
-    if (setting != nullptr && std::strcmp(setting, "portable") == 0) limit = SimdPath::Portable;
-    if (setting != nullptr && std::strcmp(setting, "avx2") == 0) limit = SimdPath::Avx2;
-    for (const SimdPath path : {SimdPath::Avx512, SimdPath::Avx2}) {
-        if (path <= limit && SimdPathAvailable(path)) return path;
-    }
-    return SimdPath::Portable;
-}
-
-SimdPath ActiveSimdPath() {
-    static const SimdPath path = SimdPathFromSetting(std::getenv("VELCOR_SIMD"));
-    return path;
-}
-
-const char* SimdPathName(SimdPath path) {
-    switch (path) {
-        case SimdPath::Portable:
-            return "portable";
-        case SimdPath::Avx2:
-            return "avx2";
-        case SimdPath::Avx512:
-            return "avx512";
-    }
-    return "?";
-}
-
 int DemosaicRoutine(uint8_t* dst, const uint8_t* src, const PixelRect& rect, int dstX, int dstY,
                     uint16_t dstBytesPerPixel, uint16_t srcBytesPerPixel, int dstStride,
                     int srcStride, void* param1, void*) {
     return DemosaicRect(dst, src, rect, dstX, dstY, dstBytesPerPixel, srcBytesPerPixel, dstStride,
                         srcStride, static_cast<const BayerGains*>(param1), Kernel::Vector,
-                        ActiveSimdPath());
+                        ActiveSimdLevel());
 }
 
 bool Demosaic(const DibImage& raw, DibImage& output, const BayerGains& gains) {
-    return DemosaicWhole(raw, output, gains, Kernel::Vector, ActiveSimdPath());
+    return DemosaicWhole(raw, output, gains, Kernel::Vector, ActiveSimdLevel());
 }
 
-bool Demosaic(const DibImage& raw, DibImage& output, const BayerGains& gains, SimdPath path) {
-    return SimdPathAvailable(path) && DemosaicWhole(raw, output, gains, Kernel::Vector, path);
+bool Demosaic(const DibImage& raw, DibImage& output, const BayerGains& gains, SimdLevel path) {
+    return SimdLevelAvailable(path) && DemosaicWhole(raw, output, gains, Kernel::Vector, path);
 }
 
 bool DemosaicReference(const DibImage& raw, DibImage& output, const BayerGains& gains) {
-    return DemosaicWhole(raw, output, gains, Kernel::Reference, SimdPath::Portable);
+    return DemosaicWhole(raw, output, gains, Kernel::Reference, SimdLevel::kPortable);
 }
 
 }  // namespace velcor

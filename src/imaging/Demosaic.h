@@ -8,15 +8,15 @@
 // written. Integer arithmetic only; nothing is allocated.
 //
 // The work runs on the widest vector unit the processor has (AVX-512, AVX2, else the baseline
-// SSE2 kernel), chosen once per process; VELCOR_SIMD=portable (or avx2) in the environment
-// holds it to the narrower path. Every path gives the same bytes as the single-pixel
-// reference.
+// SSE2 kernel), as the process's SIMD level (SimdLevel.h) allows. Every path gives the same bytes
+// as the single-pixel reference.
 #pragma once
 
 #include <cstdint>
 
 #include "imaging/DibImage.h"
 #include "imaging/PixelRoutines.h"
+#include "imaging/SimdLevel.h"
 
 namespace velcor {
 
@@ -38,19 +38,8 @@ int DemosaicRoutine(uint8_t* dst, const uint8_t* src, const PixelRect& rect, int
 // Whole frame: raw and output of the same size. False (nothing written) otherwise.
 bool Demosaic(const DibImage& raw, DibImage& output, const BayerGains& gains);
 
-enum class SimdPath { Portable, Avx2, Avx512 };
-
-// Whether this processor runs the path; the portable one always.
-bool SimdPathAvailable(SimdPath path);
-// The widest available path allowed by a VELCOR_SIMD value ("portable", "avx2"; anything else
-// or none allows every path).
-SimdPath SimdPathFromSetting(const char* setting);
-// The path of this process, from VELCOR_SIMD read at the first call.
-SimdPath ActiveSimdPath();
-const char* SimdPathName(SimdPath path);
-
 // Whole frame on a given path; false as above, and for a path the processor does not have.
-bool Demosaic(const DibImage& raw, DibImage& output, const BayerGains& gains, SimdPath path);
+bool Demosaic(const DibImage& raw, DibImage& output, const BayerGains& gains, SimdLevel path);
 // Whole frame one pixel at a time, every tap folded into the frame: the plain statement of the
 // arithmetic that the vector paths are held to.
 bool DemosaicReference(const DibImage& raw, DibImage& output, const BayerGains& gains);

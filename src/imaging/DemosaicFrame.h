@@ -24,7 +24,7 @@ struct BayerFrame {
 };
 
 // Built with their own compiler flags; call them only where the processor has the
-// instructions (see SimdPathAvailable).
+// instructions (see SimdLevelAvailable).
 void DemosaicFrameAvx2(const BayerFrame& frame);
 void DemosaicFrameAvx512(const BayerFrame& frame);
 

@@ -135,7 +135,7 @@ void FlatFieldRows(DibImage& raw, const DibImage& dark, const DibImage& bright, 
     const int x1 = std::min(w - margin, PixelMask::kWidth - xStart);
     const int y0 = std::max(margin, -yStart);
     const int y1 = std::min(h - margin, PixelMask::kHeight - yStart);
-    const bool avx2 = ActiveSimdLevel() == SimdLevel::kAvx2;
+    const bool avx2 = ActiveSimdLevel() >= SimdLevel::kAvx2;
     for (int y = y0; y < y1; ++y) {
         T* row = RowOf<T>(raw, y);
         const T* d = RowOf<T>(dark, yStart + y);
@@ -199,7 +199,7 @@ __attribute__((target("avx2"))) int MarkOutliersAvx2(const T* up, const T* row, 
 template <typename T>
 void MarkOutliers(const T* __restrict up, const T* __restrict row, const T* __restrict down,
                   T* __restrict mark, int from, int to, int threshold) {
-    if (ActiveSimdLevel() == SimdLevel::kAvx2)
+    if (ActiveSimdLevel() >= SimdLevel::kAvx2)
         from = MarkOutliersAvx2(up, row, down, mark, from, to, threshold);
     for (int x = from; x <= to; ++x) {
         const int mean = (row[x - 1] + row[x + 1] + up[x] + down[x]) >> 2;

@@ -8,6 +8,7 @@
 #include <limits>
 #include <memory>
 #include <mutex>
+#include <type_traits>
 
 #include <immintrin.h>
 
@@ -115,7 +116,7 @@ void MapSamples(DibImage& image, const Layout& layout, const T* table) {
     const size_t stride = static_cast<size_t>(image.Stride());
     uint8_t* pixels = image.Pixels();
     if constexpr (sizeof(T) == 1) {
-        if (ActiveSimdLevel() == SimdLevel::kAvx2) {
+        if (ActiveSimdLevel() >= SimdLevel::kAvx2) {
             const bool keepFourth = layout.channels != layout.samplesPerPixel;
             const size_t rowBytes = static_cast<size_t>(w) * layout.samplesPerPixel;
             const bool packed = rowBytes == stride;
@@ -145,7 +146,7 @@ void MapSamples(DibImage& image, const Layout& layout, const T* table) {
                 // Rows of 16-bit samples start at even offsets of the pixel buffer.
                 T* __restrict words = reinterpret_cast<T*>(p);
                 size_t i = 0;
-                if (ActiveSimdLevel() == SimdLevel::kAvx2)
+                if (ActiveSimdLevel() >= SimdLevel::kAvx2)
                     i = MapWordsAvx2(words, runSamples, table);
                 for (; i < runSamples; ++i)
                     words[i] = table[words[i]];
@@ -346,66 +347,103 @@ __attribute__((target("avx2"))) inline __m256i Widen16(const uint8_t* p) {
     return _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
 }
 
+// Sums of the four source rows at samples [from, from + count) into sums, vector by vector.
+template <typename T, typename Sum>
+__attribute__((target("avx2"))) void ColumnSumsAvx2(const uint8_t* const rows[4], size_t from,
+                                                    size_t count, Sum* sums) {
+    constexpr size_t kLanes = sizeof(T) == 1 ? 16 : 8;
+    size_t k = 0;
+    for (; k + kLanes <= count; k += kLanes) {
+        __m256i sum;
+        if constexpr (sizeof(T) == 1) {
+            const size_t at = from + k;
+            sum = _mm256_add_epi16(_mm256_add_epi16(Widen8(rows[0] + at), Widen8(rows[1] + at)),
+                                   _mm256_add_epi16(Widen8(rows[2] + at), Widen8(rows[3] + at)));
+        } else {
+            const size_t at = 2 * (from + k);
+            sum = _mm256_add_epi32(_mm256_add_epi32(Widen16(rows[0] + at), Widen16(rows[1] + at)),
+                                   _mm256_add_epi32(Widen16(rows[2] + at), Widen16(rows[3] + at)));
+        }
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums + k), sum);
+    }
+    for (; k < count; ++k) {
+        const size_t at = (from + k) * sizeof(T);
+        sums[k] = static_cast<Sum>(Load<T>(rows[0] + at) + Load<T>(rows[1] + at) +
+                                   Load<T>(rows[2] + at) + Load<T>(rows[3] + at));
+    }
+}
+
+// The 4 x 4 block sums of a vector of samples: four column sums, a pixel apart.
+template <size_t kSpp, typename Sum>
+__attribute__((target("avx2"))) inline __m256i BlockSumAvx2(const Sum* sums) {
+    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(sums));
+    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(sums + kSpp));
+    const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(sums + 2 * kSpp));
+    const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(sums + 3 * kSpp));
+    if constexpr (sizeof(Sum) == 2) {
+        return _mm256_add_epi16(_mm256_add_epi16(a, b), _mm256_add_epi16(c, d));
+    } else {
+        return _mm256_add_epi32(_mm256_add_epi32(a, b), _mm256_add_epi32(c, d));
+    }
+}
+
 template <typename T, int SamplesPerPixel>
 __attribute__((target("avx2"))) size_t SharpenRowAvx2(uint8_t* out, const uint8_t* const rows[4],
                                                       size_t begin, size_t end, int sharpness) {
     constexpr size_t kLanes = sizeof(T) == 1 ? 16 : 8;
     constexpr bool kFourth = SamplesPerPixel == 4;
+    constexpr size_t kSpp = SamplesPerPixel;
+    // The row goes in chunks: first the four rows' sum of every sample column the chunk's
+    // blocks reach (from two pixels left of it to one pixel right), then each block sum as four
+    // of those, a pixel apart. 8-bit column sums (at most 1020) fit 16-bit lanes.
+    using Sum = std::conditional_t<sizeof(T) == 1, int16_t, int32_t>;
+    constexpr size_t kChunk = 512;
+    Sum sums[kChunk + 3 * kSpp];
     size_t i = begin;
-    if constexpr (sizeof(T) == 1) {
-        const __m256i factor = _mm256_set1_epi16(static_cast<int16_t>(sharpness));
-        const __m256i tenth = _mm256_set1_epi16(6554);
-        const __m128i fourth = _mm_set1_epi32(static_cast<int>(0xFF000000u));
-        for (; i + kLanes <= end; i += kLanes) {
-            __m256i sum = _mm256_setzero_si256();
-            for (int o = -2; o <= 1; ++o) {
-                const size_t at = i + o * SamplesPerPixel;
-                sum = _mm256_add_epi16(
-                    sum,
-                    _mm256_add_epi16(_mm256_add_epi16(Widen8(rows[0] + at), Widen8(rows[1] + at)),
-                                     _mm256_add_epi16(Widen8(rows[2] + at), Widen8(rows[3] + at))));
+    const __m128i fourth8 = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    const __m128i fourth16 = _mm_set1_epi64x(static_cast<int64_t>(0xFFFF000000000000ull));
+    while (i + kLanes <= end) {
+        const size_t n = std::min(kChunk, (end - i) / kLanes * kLanes);
+        ColumnSumsAvx2<T>(rows, i - 2 * kSpp, n + 3 * kSpp, sums);
+        for (size_t j = 0; j < n; j += kLanes, i += kLanes) {
+            if constexpr (sizeof(T) == 1) {
+                const __m256i factor = _mm256_set1_epi16(static_cast<int16_t>(sharpness));
+                const __m256i tenth = _mm256_set1_epi16(6554);
+                const __m256i sum = BlockSumAvx2<kSpp>(sums + j);
+                const __m256i s = Widen8(rows[2] + i);
+                const __m256i d =
+                    _mm256_mullo_epi16(_mm256_sub_epi16(s, _mm256_srli_epi16(sum, 4)), factor);
+                const __m256i q =
+                    _mm256_sign_epi16(_mm256_mulhi_epu16(_mm256_abs_epi16(d), tenth), d);
+                const __m256i v = _mm256_add_epi16(s, q);
+                __m128i bytes = _mm256_castsi256_si128(
+                    _mm256_permute4x64_epi64(_mm256_packus_epi16(v, v), 0x08));
+                if constexpr (kFourth) {
+                    bytes = _mm_blendv_epi8(
+                        bytes, _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[2] + i)),
+                        fourth8);
+                }
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), bytes);
+            } else {
+                const __m256i factor = _mm256_set1_epi32(sharpness);
+                const __m256 ten = _mm256_set1_ps(10.0f);
+                const __m256i sum = BlockSumAvx2<kSpp>(sums + j);
+                const __m256i s = Widen16(rows[2] + 2 * i);
+                const __m256i d =
+                    _mm256_mullo_epi32(_mm256_sub_epi32(s, _mm256_srli_epi32(sum, 4)), factor);
+                const __m256i q = _mm256_cvttps_epi32(_mm256_div_ps(_mm256_cvtepi32_ps(d), ten));
+                const __m256i v = _mm256_min_epi32(
+                    _mm256_max_epi32(_mm256_add_epi32(s, q), _mm256_setzero_si256()),
+                    _mm256_set1_epi32(65535));
+                __m128i words = _mm256_castsi256_si128(
+                    _mm256_permute4x64_epi64(_mm256_packus_epi32(v, v), 0x08));
+                if constexpr (kFourth) {
+                    words = _mm_blendv_epi8(
+                        words, _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[2] + 2 * i)),
+                        fourth16);
+                }
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * i), words);
             }
-            const __m256i s = Widen8(rows[2] + i);
-            const __m256i n =
-                _mm256_mullo_epi16(_mm256_sub_epi16(s, _mm256_srli_epi16(sum, 4)), factor);
-            const __m256i q = _mm256_sign_epi16(_mm256_mulhi_epu16(_mm256_abs_epi16(n), tenth), n);
-            const __m256i v = _mm256_add_epi16(s, q);
-            __m128i bytes =
-                _mm256_castsi256_si128(_mm256_permute4x64_epi64(_mm256_packus_epi16(v, v), 0x08));
-            if constexpr (kFourth) {
-                bytes = _mm_blendv_epi8(
-                    bytes, _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[2] + i)), fourth);
-            }
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), bytes);
-        }
-    } else {
-        const __m256i factor = _mm256_set1_epi32(sharpness);
-        const __m256 ten = _mm256_set1_ps(10.0f);
-        const __m256i zero = _mm256_setzero_si256();
-        const __m256i top = _mm256_set1_epi32(65535);
-        const __m128i fourth = _mm_set1_epi64x(static_cast<int64_t>(0xFFFF000000000000ull));
-        for (; i + kLanes <= end; i += kLanes) {
-            __m256i sum = _mm256_setzero_si256();
-            for (int o = -2; o <= 1; ++o) {
-                const size_t at = 2 * (i + o * SamplesPerPixel);
-                sum = _mm256_add_epi32(
-                    sum, _mm256_add_epi32(
-                             _mm256_add_epi32(Widen16(rows[0] + at), Widen16(rows[1] + at)),
-                             _mm256_add_epi32(Widen16(rows[2] + at), Widen16(rows[3] + at))));
-            }
-            const __m256i s = Widen16(rows[2] + 2 * i);
-            const __m256i n =
-                _mm256_mullo_epi32(_mm256_sub_epi32(s, _mm256_srli_epi32(sum, 4)), factor);
-            const __m256i q = _mm256_cvttps_epi32(_mm256_div_ps(_mm256_cvtepi32_ps(n), ten));
-            const __m256i v = _mm256_min_epi32(_mm256_max_epi32(_mm256_add_epi32(s, q), zero), top);
-            __m128i words =
-                _mm256_castsi256_si128(_mm256_permute4x64_epi64(_mm256_packus_epi32(v, v), 0x08));
-            if constexpr (kFourth) {
-                words = _mm_blendv_epi8(
-                    words, _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[2] + 2 * i)),
-                    fourth);
-            }
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * i), words);
         }
     }
     return i;
@@ -495,7 +533,7 @@ bool ApplySharpness(DibImage& image, DibImage* work, int sharpness) {
     }
     std::memcpy(work->Pixels(), image.Pixels(), image.ByteSize());
     // The vector rows' arithmetic holds for the sharpness range 0..30 only.
-    if (sharpness >= 0 && sharpness <= 30 && ActiveSimdLevel() == SimdLevel::kAvx2) {
+    if (sharpness >= 0 && sharpness <= 30 && ActiveSimdLevel() >= SimdLevel::kAvx2) {
         if (layout.sampleBytes == 1) {
             SharpenLayoutAvx2<uint8_t>(image, *work, layout, sharpness);
         } else {

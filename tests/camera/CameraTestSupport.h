@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "sim/SimTestSupport.h"
+#include "support/Sanitizers.h"
 
 namespace velcor::testing {
 
@@ -44,7 +45,10 @@ class CameraOnSimulator : public SimTest {
         return Velcor_ReadSerialNumberA(handle_, serial, sizeof serial) ? serial : "?";
     }
     // Waits for the next frame message; its wParam and lParam.
-    bool NextFrame(WPARAM* wParam, LPARAM* lParam, int timeoutMs = 3000) {
+    // The default wait allows for a sanitizer build on a busy machine, where a full 16-bit
+    // frame can take more than a second to draw and deliver.
+    bool NextFrame(WPARAM* wParam, LPARAM* lParam,
+                   int timeoutMs = test::kUnderSanitizer ? 10000 : 3000) {
         VELCORMSG m{};
         if (!VelcorWin_GetMessage(&m, window_, VELCOR_WM_FRAME, VELCOR_WM_FRAME, timeoutMs)) {
             return false;

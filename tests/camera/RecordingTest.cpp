@@ -74,7 +74,7 @@ class Recording : public testing::SimTest {
         ASSERT_EQ(Velcor_SetCaptureWindowEx(handle_, 1280, 0, 1280, 1024, y0, height), TRUE);
     }
     // The file once the recorder has finished it (its sizes are patched last).
-    test::AviFile FinishedFile(int timeoutMs = 10000) {
+    test::AviFile FinishedFile(int timeoutMs = test::kUnderSanitizer ? 30000 : 10000) {
         const auto deadline = Clock::now() + milliseconds(timeoutMs);
         test::AviFile avi = test::ReadAvi(path_);
         while (!avi.Valid() && Clock::now() < deadline) {
@@ -172,7 +172,8 @@ TEST_F(Recording, RecorderAllocatesNothingPerFrame) {
     // images when it starts, nothing per frame.
     uint64_t allocations[2] = {};
     size_t frames[2] = {};
-    const int durations[2] = {0, 500};
+    // Long enough for a busy sanitizer build to deliver several more frames.
+    const int durations[2] = {0, test::kUnderSanitizer ? 1500 : 500};
     for (int i = 0; i < 2; ++i) {
         const uint64_t before = test::AllocationsOnThreadsNamed("velcor-recorder");
         ASSERT_EQ(Velcor_Record(handle_, path_.c_str(), durations[i], 0), TRUE);

@@ -72,6 +72,8 @@ class StreamDelivery : public CameraOnSimulator {
 // machine would hold it up. Every frame the camera finished reaches the application all the
 // same: none dropped from the ring, one message for each frame read.
 TEST_F(StreamDelivery, AWorkerHeldUpForHalfASecondLosesNoFrame) {
+    if (test::kUnderSanitizer)
+        GTEST_SKIP() << "a question of timing: the worker must catch up at the sensor's rate";
     for (const int bits : {8, 16}) {
         SCOPED_TRACE(bits);
         StartFullFrame(bits, true);

@@ -134,10 +134,10 @@ INSTANTIATE_TEST_SUITE_P(Layouts, DemosaicDepths,
                                     std::to_string(info.param.second);
                          });
 
-std::vector<SimdPath> PathsOfThisMachine() {
-    std::vector<SimdPath> paths;
-    for (const SimdPath path : {SimdPath::Portable, SimdPath::Avx2, SimdPath::Avx512}) {
-        if (SimdPathAvailable(path)) paths.push_back(path);
+std::vector<SimdLevel> PathsOfThisMachine() {
+    std::vector<SimdLevel> paths;
+    for (const SimdLevel path : {SimdLevel::kPortable, SimdLevel::kAvx2, SimdLevel::kAvx512}) {
+        if (SimdLevelAvailable(path)) paths.push_back(path);
     }
     return paths;
 }
@@ -145,10 +145,10 @@ std::vector<SimdPath> PathsOfThisMachine() {
 // Each vector path gives the reference's bytes, row padding and fourth channels included, for
 // widths around every run length (16, 32 and 64 pixels at 8 bits, half that at 16) with and
 // without a tail, odd sizes, every phase, and gains that reach both limits.
-class DemosaicPaths : public ::testing::TestWithParam<SimdPath> {};
+class DemosaicPaths : public ::testing::TestWithParam<SimdLevel> {};
 
 TEST_P(DemosaicPaths, GiveTheReferenceBytes) {
-    const SimdPath path = GetParam();
+    const SimdLevel path = GetParam();
     const Size sizes[] = {{5, 5},   {12, 3},  {19, 6},  {20, 5},  {21, 4},  {35, 7},
                           {36, 6},  {37, 5},  {50, 9},  {67, 4},  {68, 6},  {69, 5},
                           {100, 7}, {132, 6}, {133, 5}, {198, 4}, {256, 6}, {301, 3}};
@@ -170,7 +170,7 @@ TEST_P(DemosaicPaths, GiveTheReferenceBytes) {
                     ASSERT_TRUE(DemosaicReference(raw, expected, g));
                     ASSERT_TRUE(Demosaic(raw, actual, g, path));
                     ASSERT_TRUE(SameBytes(expected, actual))
-                        << SimdPathName(path) << " " << rawBits << "->" << outBits << " " << s.w
+                        << SimdLevelName(path) << " " << rawBits << "->" << outBits << " " << s.w
                         << "x" << s.h << " mode " << mode << " gains " << red << "/" << blue;
                 }
             }
@@ -181,7 +181,7 @@ TEST_P(DemosaicPaths, GiveTheReferenceBytes) {
 TEST_P(DemosaicPaths, RectangleAtAnOddOffsetGivesTheReferenceBytes) {
     // A rectangle starts on the other phase and sits inside a wider image: the kernel must
     // neither read nor write outside it.
-    const SimdPath path = GetParam();
+    const SimdLevel path = GetParam();
     for (const auto& [rawBits, outBits] : {std::pair{8, 24}, std::pair{16, 64}}) {
         DibImage raw, cropped, expected, actual;
         ASSERT_TRUE(raw.Create(160, 12, rawBits));
@@ -196,35 +196,35 @@ TEST_P(DemosaicPaths, RectangleAtAnOddOffsetGivesTheReferenceBytes) {
         // (5, 1) in mode 2 has the phase of mode 1 at the origin.
         ASSERT_TRUE(DemosaicReference(cropped, expected, BayerGains{1, 150, 100, 80}));
         ASSERT_TRUE(Demosaic(cropped, actual, BayerGains{1, 150, 100, 80}, path));
-        EXPECT_TRUE(SameBytes(expected, actual)) << SimdPathName(path);
+        EXPECT_TRUE(SameBytes(expected, actual)) << SimdLevelName(path);
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(ThisMachine, DemosaicPaths, ::testing::ValuesIn(PathsOfThisMachine()),
-                         [](const auto& info) { return std::string(SimdPathName(info.param)); });
+                         [](const auto& info) { return std::string(SimdLevelName(info.param)); });
 
 TEST(DemosaicSimd, SettingHoldsThePathToTheNamedOne) {
-    EXPECT_EQ(SimdPathFromSetting("portable"), SimdPath::Portable);
-    const SimdPath avx2 = SimdPathFromSetting("avx2");
-    EXPECT_EQ(avx2, SimdPathAvailable(SimdPath::Avx2) ? SimdPath::Avx2 : SimdPath::Portable);
+    EXPECT_EQ(SimdLevelFromSetting("portable"), SimdLevel::kPortable);
+    const SimdLevel avx2 = SimdLevelFromSetting("avx2");
+    EXPECT_EQ(avx2, SimdLevelAvailable(SimdLevel::kAvx2) ? SimdLevel::kAvx2 : SimdLevel::kPortable);
     // No setting, or one not understood, takes the widest path the processor has.
-    const std::vector<SimdPath> paths = PathsOfThisMachine();
-    EXPECT_EQ(SimdPathFromSetting(nullptr), paths.back());
-    EXPECT_EQ(SimdPathFromSetting("fastest"), paths.back());
+    const std::vector<SimdLevel> paths = PathsOfThisMachine();
+    EXPECT_EQ(SimdLevelFromSetting(nullptr), paths.back());
+    EXPECT_EQ(SimdLevelFromSetting("fastest"), paths.back());
     // A path the processor lacks is refused, not run.
     DibImage raw, out;
     ASSERT_TRUE(raw.Create(40, 6, 8));
     ASSERT_TRUE(out.Create(40, 6, 24));
-    for (const SimdPath path : {SimdPath::Portable, SimdPath::Avx2, SimdPath::Avx512})
-        EXPECT_EQ(Demosaic(raw, out, BayerGains{}, path), SimdPathAvailable(path));
+    for (const SimdLevel path : {SimdLevel::kPortable, SimdLevel::kAvx2, SimdLevel::kAvx512})
+        EXPECT_EQ(Demosaic(raw, out, BayerGains{}, path), SimdLevelAvailable(path));
 }
 
 TEST(DemosaicSimd, ProcessFollowsTheEnvironment) {
     // The suite runs once as it is and once with VELCOR_SIMD=portable.
     const char* setting = std::getenv("VELCOR_SIMD");
-    EXPECT_EQ(ActiveSimdPath(), SimdPathFromSetting(setting));
+    EXPECT_EQ(ActiveSimdLevel(), SimdLevelFromSetting(setting));
     if (setting != nullptr && std::string(setting) == "portable") {
-        EXPECT_EQ(ActiveSimdPath(), SimdPath::Portable);
+        EXPECT_EQ(ActiveSimdLevel(), SimdLevel::kPortable);
     }
 }
 

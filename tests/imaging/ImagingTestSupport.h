@@ -5,8 +5,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <random>
+#include <vector>
 
 #include "imaging/DibImage.h"
+#include "imaging/SimdLevel.h"
 
 namespace velcor::test {
 
@@ -88,14 +90,23 @@ inline void FillFlat(DibImage& image, uint32_t v) {
     }
 }
 
-// While it lives, the pixel kernels take their plain C++ path (VELCOR_SIMD=portable), so a test
-// can hold the vector kernels against it.
+// While it lives, the pixel kernels take their plain C++ path, so a test can hold the vector
+// kernels against it.
 class PortableKernels {
   public:
-    PortableKernels() { setenv("VELCOR_SIMD", "portable", 1); }
-    ~PortableKernels() { unsetenv("VELCOR_SIMD"); }
-    PortableKernels(const PortableKernels&) = delete;
-    PortableKernels& operator=(const PortableKernels&) = delete;
+    PortableKernels() : level_(SimdLevel::kPortable) {}
+
+  private:
+    ScopedSimdLevelForTesting level_;
 };
+
+// The levels this processor runs, plain C++ first.
+inline std::vector<SimdLevel> LevelsOfThisMachine() {
+    std::vector<SimdLevel> levels;
+    for (const SimdLevel level : {SimdLevel::kPortable, SimdLevel::kAvx2, SimdLevel::kAvx512}) {
+        if (SimdLevelAvailable(level)) levels.push_back(level);
+    }
+    return levels;
+}
 
 }  // namespace velcor::test

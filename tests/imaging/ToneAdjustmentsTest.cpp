@@ -298,7 +298,7 @@ TEST(ToneTables, VectorAndPortablePathsAgreeOnEveryLayout) {
 // ends of the range.
 TEST(Sharpness, VectorAndPortablePathsAgreeOnEveryLayout) {
     for (const int bits : {8, 16, 24, 32, 48, 64}) {
-        for (const int width : {5, 29, 70}) {
+        for (const int width : {5, 29, 70, 333}) {
             DibImage original;
             ASSERT_TRUE(original.Create(width, 9, bits));
             FillRandomBytes(original, static_cast<unsigned>(bits * 100 + width));

@@ -1,0 +1,25 @@
+# docs/errors.md and the tool explain the error codes with the same table: the rows of the
+# markdown table in the document must be those `velcor errors --markdown` prints, in order.
+#   cmake -DVELCOR=<tool> -DDOC=<docs/errors.md> -P CheckErrorTable.cmake
+execute_process(COMMAND ${VELCOR} errors --markdown
+  RESULT_VARIABLE status OUTPUT_VARIABLE printed TIMEOUT 60)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "velcor errors --markdown exited with ${status}")
+endif()
+file(STRINGS "${DOC}" documented REGEX "^\\|")
+string(REGEX REPLACE "\n$" "" printed "${printed}")
+string(REPLACE ";" "\\;" printed "${printed}")
+string(REPLACE "\n" ";" printed "${printed}")
+list(LENGTH documented documented_rows)
+list(LENGTH printed printed_rows)
+if(NOT documented_rows EQUAL printed_rows)
+  message(FATAL_ERROR "${DOC} has ${documented_rows} table rows, the tool prints ${printed_rows}")
+endif()
+foreach(row RANGE 1 ${printed_rows})
+  math(EXPR index "${row} - 1")
+  list(GET documented ${index} in_doc)
+  list(GET printed ${index} in_tool)
+  if(NOT in_doc STREQUAL in_tool)
+    message(FATAL_ERROR "row ${row} differs:\n  ${DOC}: ${in_doc}\n  velcor:  ${in_tool}")
+  endif()
+endforeach()
