@@ -124,6 +124,9 @@ struct UsbTestbed::Impl {
     UMockdevTestbed* testbed = nullptr;
     std::string root;
     std::map<int, std::unique_ptr<EmulatedPort>> ports;
+    // Ports pulled out: their emulation may still be inside a call from the umockdev thread
+    // when the next camera takes the port, so they stay until the bus goes.
+    std::vector<std::unique_ptr<EmulatedPort>> pulled;
 
     // The cameras' hardware: the hub's frame thread does this for the hub's cameras.
     std::mutex hardwareMutex;
@@ -303,6 +306,11 @@ gboolean HandleIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer u
 
 }  // namespace
 
+UsbTestbed& UsbTestbed::Shared() {
+    static UsbTestbed bus;
+    return bus;
+}
+
 bool UsbTestbed::Available() {
     const char* preload = std::getenv("LD_PRELOAD");
     return preload != nullptr && std::strstr(preload, "libumockdev-preload") != nullptr;
@@ -325,6 +333,10 @@ UsbTestbed::~UsbTestbed() {
     impl_->hardware.join();
     for (auto& [number, port] : impl_->ports) {
         umockdev_testbed_detach_ioctl(impl_->testbed, port->node.c_str(), nullptr);
+        g_object_unref(port->handler);
+        close(port->fifo);
+    }
+    for (auto& port : impl_->pulled) {
         g_object_unref(port->handler);
         close(port->fifo);
     }
@@ -369,6 +381,14 @@ std::shared_ptr<sim::SimCamera> UsbTestbed::Plug(const sim::SimCameraConfig& con
         std::lock_guard lock(emulated->mutex);
         emulated->Collect();
     }
+    {
+        // A camera that was at this port before: its emulation gives the node up.
+        std::lock_guard lock(impl_->hardwareMutex);
+        auto found = impl_->ports.find(port);
+        if (found != impl_->ports.end()) {
+            umockdev_testbed_detach_ioctl(impl_->testbed, node, nullptr);
+        }
+    }
     emulated->handler = umockdev_ioctl_base_new();
     g_signal_connect(emulated->handler, "handle-ioctl", G_CALLBACK(HandleIoctl), emulated.get());
     GError* error = nullptr;
@@ -378,8 +398,16 @@ std::shared_ptr<sim::SimCamera> UsbTestbed::Plug(const sim::SimCameraConfig& con
         return nullptr;
     }
     auto camera = emulated->camera;
-    std::lock_guard lock(impl_->hardwareMutex);
-    impl_->ports[port] = std::move(emulated);
+    const std::string sysPathNow = emulated->sysPath;
+    {
+        std::lock_guard lock(impl_->hardwareMutex);
+        auto& slot = impl_->ports[port];
+        if (slot != nullptr) impl_->pulled.push_back(std::move(slot));
+        slot = std::move(emulated);
+    }
+    // Adding the device sent its uevent before the descriptors and the node were there: a
+    // monitor that read the device then found nothing to read. Now it is complete.
+    umockdev_testbed_uevent(impl_->testbed, sysPathNow.c_str(), "add");
     return camera;
 }
 
@@ -393,6 +421,7 @@ void UsbTestbed::Unplug(int port) {
     }
     {
         std::lock_guard lock(emulated->mutex);
+        if (emulated->gone) return;
         emulated->gone = true;
     }
     emulated->camera->Unplug();
@@ -402,6 +431,21 @@ void UsbTestbed::Unplug(int port) {
     }
     umockdev_testbed_uevent(impl_->testbed, emulated->sysPath.c_str(), "remove");
     umockdev_testbed_remove_device(impl_->testbed, emulated->sysPath.c_str());
+    // The node goes with the device. Its emulation stays attached to answer what libusb still
+    // reaps on an open descriptor; a camera plugged in at the port later gets a FIFO of its own.
+    unlink((impl_->root + emulated->node).c_str());
+}
+
+void UsbTestbed::UnplugAll() {
+    std::vector<int> plugged;
+    {
+        std::lock_guard lock(impl_->hardwareMutex);
+        for (auto& [number, port] : impl_->ports) {
+            if (!port->gone) plugged.push_back(number);
+        }
+    }
+    for (int port : plugged)
+        Unplug(port);
 }
 
 }  // namespace velcor::testing
@@ -419,6 +463,11 @@ std::shared_ptr<sim::SimCamera> UsbTestbed::Plug(const sim::SimCameraConfig&, in
     return nullptr;
 }
 void UsbTestbed::Unplug(int) {}
+void UsbTestbed::UnplugAll() {}
+UsbTestbed& UsbTestbed::Shared() {
+    static UsbTestbed bus;
+    return bus;
+}
 }  // namespace velcor::testing
 
 #endif

@@ -6,7 +6,9 @@
 // The node is a FIFO that the emulation keeps unwritable while no URB is reapable, so libusb's
 // event thread sleeps in poll until there is work (usbfs reports a reapable URB as writable).
 // Pulling a camera out completes its URBs with -ESHUTDOWN, fails later submissions with
-// ENODEV and removes its sysfs device.
+// ENODEV and removes its sysfs device. Each plug and pull sends its uevent once the device is
+// complete (descriptors, node and emulation in place), so libusb's hot-plug monitor sees a
+// camera plugged in after it started, and a camera plugged in again at the same port.
 //
 // Needs the umockdev preload library (run under umockdev-wrapper); Available() says whether
 // it is there.
@@ -23,6 +25,8 @@ namespace velcor::testing {
 class UsbTestbed {
   public:
     static bool Available();
+    // The process's one bus: the preload library emulates a single testbed at a time.
+    static UsbTestbed& Shared();
 
     UsbTestbed();
     ~UsbTestbed();
@@ -33,6 +37,8 @@ class UsbTestbed {
     std::shared_ptr<sim::SimCamera> Plug(const sim::SimCameraConfig& config, int port);
     // Pulls the camera at the port out.
     void Unplug(int port);
+    // Pulls every plugged camera out.
+    void UnplugAll();
 
   private:
     struct Impl;

@@ -87,6 +87,10 @@ std::vector<std::shared_ptr<UsbDevice>> UsbBackend::Rescan() {
     const ssize_t count = libusb_get_device_list(context_, &list);
     std::vector<std::shared_ptr<UsbDevice>> present;
     std::vector<std::shared_ptr<UsbDevice>> gone;
+    // Devices replaced by a replugged camera go after the lock: the last reference closes the
+    // libusb handle, which waits for libusb's event lock, and the event thread may be waiting
+    // for this lock in a hot-plug callback.
+    std::vector<std::shared_ptr<UsbDevice>> replaced;
     {
         std::map<std::string, libusb_device*> onBus;
         for (ssize_t i = 0; i < count; ++i) {
@@ -102,8 +106,12 @@ std::vector<std::shared_ptr<UsbDevice>> UsbBackend::Rescan() {
         }
         for (auto& [path, libusbDevice] : onBus) {
             auto& slot = devices_[path];
-            if (slot == nullptr || slot->Device() != libusbDevice || !slot->IsPresent()) {
+            // A device found lost stays lost while libusb still lists it (its removal may not
+            // have reached libusb yet): only a new libusb device, a camera plugged in again,
+            // takes the path over.
+            if (slot == nullptr || slot->Device() != libusbDevice) {
                 // A camera new on the bus, or plugged in again where one was: a device of its own.
+                if (slot != nullptr) replaced.push_back(std::move(slot));
                 slot = std::make_shared<UsbDevice>(libusbDevice, path, [] {
                     platform::BroadcastDeviceInterfaceChange(kFx3InterfaceClass, false);
                 });
@@ -148,14 +156,17 @@ int LIBUSB_CALL UsbBackend::OnHotplug(libusb_context*, libusb_device* device,
                                       libusb_hotplug_event event, void* self) {
     auto* backend = static_cast<UsbBackend*>(self);
     if (event == LIBUSB_HOTPLUG_EVENT_DEVICE_LEFT) {
-        backend->DeviceLeft(device);
+        // A camera the library never looked at leaves unannounced by a device of ours.
+        if (!backend->DeviceLeft(device) && !backend->PathOf(device).empty()) {
+            platform::BroadcastDeviceInterfaceChange(kFx3InterfaceClass, false);
+        }
     } else if (!backend->PathOf(device).empty()) {
         platform::BroadcastDeviceInterfaceChange(kFx3InterfaceClass, true);
     }
     return 0;  // stay registered
 }
 
-void UsbBackend::DeviceLeft(libusb_device* device) {
+bool UsbBackend::DeviceLeft(libusb_device* device) {
     std::shared_ptr<UsbDevice> left;
     {
         std::lock_guard lock(mutex_);
@@ -163,7 +174,9 @@ void UsbBackend::DeviceLeft(libusb_device* device) {
             if (known->Device() == device) left = known;
         }
     }
-    if (left != nullptr) left->MarkLost();
+    if (left == nullptr) return false;
+    left->MarkLost();
+    return true;
 }
 
 }  // namespace velcor::transport

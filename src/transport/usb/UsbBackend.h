@@ -57,7 +57,9 @@ class UsbBackend : public platform::DriverBackend {
     void EventLoop();
     static int LIBUSB_CALL OnHotplug(libusb_context* context, libusb_device* device,
                                      libusb_hotplug_event event, void* self);
-    void DeviceLeft(libusb_device* device);
+    // Marks the device of a camera that left lost (it reports the loss once); false when the
+    // library had made no device for it.
+    bool DeviceLeft(libusb_device* device);
 
     libusb_context* const context_;
     mutable std::mutex mutex_;
