@@ -1,5 +1,10 @@
 // A camera object on simulated ROZE9701 cameras, driven through the C API, with a message
 // window that receives its frame and error messages.
+//
+// With VELCOR_TEST_CAMERAS=usb in the environment the same cameras sit on an emulated USB bus
+// instead of the simulator's hub, and the library reaches them through its libusb backend (the
+// run needs the umockdev preload and VELCOR_USB=1; without the preload the tests skip). Tests
+// that work the simulator's own controls (fault injection, ids of VelcorSim_*) skip there.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,25 +13,71 @@
 #include <velcor/VelcorSim.h>
 #include <velcor/VelcorWin.h>
 
+#include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "sim/SimTestSupport.h"
 #include "support/Sanitizers.h"
+#include "support/UsbTestbed.h"
 
 namespace velcor::testing {
 
 class CameraOnSimulator : public SimTest {
   protected:
+    static bool OverUsb() {
+        const char* cameras = std::getenv("VELCOR_TEST_CAMERAS");
+        return cameras != nullptr && std::strcmp(cameras, "usb") == 0;
+    }
+    void SetUp() override {
+        if (OverUsb()) {
+            if (!UsbTestbed::Available()) GTEST_SKIP() << "needs the umockdev preload";
+            UsbTestbed::Shared();  // the bus first: libusb's hot-plug monitor listens to it
+        }
+        SimTest::SetUp();
+    }
     void TearDown() override {
         if (handle_ != 0) Velcor_Release(handle_);
         if (window_ != nullptr) VelcorWin_DestroyWindow(window_);
+        UnplugCameras();
+    }
+    // Pulls every camera out, simulated or on the emulated bus.
+    void UnplugCameras() {
+        if (OverUsb()) UsbTestbed::Shared().UnplugAll();
         SimTest::TearDown();
+    }
+    // Pulls camera `index` (0: SIM0001) out.
+    bool Unplug(size_t index) {
+        if (!OverUsb()) return VelcorSim_DetachCamera(cameraIds_.at(index)) == TRUE;
+        UsbTestbed::Shared().Unplug(static_cast<int>(index) + 1);
+        return true;
+    }
+    // Makes camera `index` fail the next `count` times as VELCORSIM_FAULT_* `fault` says.
+    bool InjectFault(size_t index, int fault, int count) {
+        if (!OverUsb()) return VelcorSim_InjectFault(cameraIds_.at(index), fault, count) == TRUE;
+        return usbCameras_.at(index)->InjectFault(static_cast<sim::SimFault>(fault), count);
+    }
+    // A pulse on the trigger input of camera `index`.
+    bool FireTrigger(size_t index) {
+        if (!OverUsb()) return VelcorSim_FireTrigger(cameraIds_.at(index)) == TRUE;
+        return usbCameras_.at(index)->FireTrigger();
     }
     // Attaches `count` ROZE9701 cameras SIM0001... and makes a camera object.
     void Open(int count) {
         for (int i = 1; i <= count; ++i) {
-            const int id = VelcorSim_AttachCamera(0x32C0, ("SIM000" + std::to_string(i)).c_str());
+            const std::string serial = "SIM000" + std::to_string(i);
+            if (OverUsb()) {
+                sim::SimCameraConfig config;
+                config.productId = 0x32C0;
+                config.serialNumber = serial;
+                auto camera = UsbTestbed::Shared().Plug(config, i);
+                ASSERT_NE(camera, nullptr);
+                usbCameras_.push_back(std::move(camera));
+                continue;
+            }
+            const int id = VelcorSim_AttachCamera(0x32C0, serial.c_str());
             ASSERT_GT(id, 0);
             cameraIds_.push_back(id);
         }
@@ -78,6 +129,7 @@ class CameraOnSimulator : public SimTest {
     HWND window_ = nullptr;
     int handle_ = 0;
     std::vector<int> cameraIds_;  // simulated camera ids of SIM0001, SIM0002, ...
+    std::vector<std::shared_ptr<sim::SimCamera>> usbCameras_;  // the same on the USB bus
 };
 
 }  // namespace velcor::testing

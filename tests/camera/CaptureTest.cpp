@@ -168,7 +168,7 @@ TEST_F(CameraOnSimulator, AnUnpluggedCameraEndsCallbackPreviewWithErrorThirteen)
     WPARAM w = 0;
     LPARAM l = 0;
     ASSERT_TRUE(NextFrame(&w, &l));
-    testing::SimTest::TearDown();  // unplugs every simulated camera
+    UnplugCameras();
     bool stopped = false;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (!stopped && std::chrono::steady_clock::now() < deadline && NextFrame(&w, &l, 60000)) {

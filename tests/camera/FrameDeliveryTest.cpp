@@ -63,7 +63,7 @@ TEST_F(FrameDelivery, AFirstAcquisitionThatGivesUpFailsTheSnapshot) {
     Open(1);
     const platform::VirtualTimeScope instantRecovery;
     // 150 lost headers are five lost frames: the engine gives the camera up.
-    ASSERT_EQ(VelcorSim_InjectFault(cameraIds_[0], VELCORSIM_FAULT_HEADER_LOST, 150), TRUE);
+    ASSERT_TRUE(InjectFault(0, VELCORSIM_FAULT_HEADER_LOST, 150));
     std::vector<BYTE> image(kFrameBytes8);
     EXPECT_EQ(Velcor_SnapShot(handle_, image.data(), kFrameBytes8, 1), FALSE);
     EXPECT_EQ(LastError(), VELCOR_ERR_ACQUISITION);
@@ -75,12 +75,12 @@ TEST_F(FrameDelivery, ASnapshotAfterARecoveredGiveUpSucceeds) {
     const platform::VirtualTimeScope instantRecovery;
     std::vector<BYTE> image(kFrameBytes8);
     for (int round = 0; round < (test::kUnderSanitizer ? 2 : 5); ++round) {
-        ASSERT_EQ(VelcorSim_InjectFault(cameraIds_[0], VELCORSIM_FAULT_HEADER_LOST, 150), TRUE);
+        ASSERT_TRUE(InjectFault(0, VELCORSIM_FAULT_HEADER_LOST, 150));
         EXPECT_EQ(Velcor_SnapShot(handle_, image.data(), kFrameBytes8, 1), FALSE) << round;
         EXPECT_EQ(LastError(), VELCOR_ERR_ACQUISITION);
         // A slow build may end the snapshot's wait before the engine used up every lost
         // header; what is left must not fail the healthy snapshot.
-        ASSERT_EQ(VelcorSim_InjectFault(cameraIds_[0], VELCORSIM_FAULT_HEADER_LOST, 0), TRUE);
+        ASSERT_TRUE(InjectFault(0, VELCORSIM_FAULT_HEADER_LOST, 0));
         EXPECT_EQ(Velcor_SnapShot(handle_, image.data(), kFrameBytes8, 1), TRUE)
             << "round " << round << ": the earlier give-up failed a healthy snapshot";
         EXPECT_EQ(LastError(), 0);
@@ -163,11 +163,11 @@ TEST_F(FrameDelivery, ACameraLostInTriggerModeEndsTriggerModeWithErrorThirteen) 
     LPARAM l = 0;
     bool delivered = false;
     for (int i = 0; i < 100 && !delivered; ++i) {
-        VelcorSim_FireTrigger(cameraIds_[0]);
+        FireTrigger(0);
         delivered = NextFrame(&w, &l, 100) && w != 0;
     }
     ASSERT_TRUE(delivered) << "a pulse gives a frame";
-    ASSERT_EQ(VelcorSim_DetachCamera(cameraIds_[0]), TRUE);
+    ASSERT_TRUE(Unplug(0));
     EXPECT_TRUE(WaitForFrameFailure(VELCOR_ERR_STOPPED, 20000));
     EXPECT_EQ(Velcor_StopPreview(handle_), TRUE);
     EXPECT_TRUE(HistoryHolds(VELCOR_ERR_STOPPED));
