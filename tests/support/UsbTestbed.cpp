@@ -321,6 +321,8 @@ UsbTestbed::UsbTestbed() : impl_(std::make_unique<Impl>()) {
     gchar* root = umockdev_testbed_get_root_dir(impl_->testbed);
     impl_->root = root;
     g_free(root);
+    // The bus's device folder is there before any camera, as the root hub's is on a machine.
+    g_mkdir_with_parents((impl_->root + "/dev/bus/usb/001").c_str(), 0755);
     impl_->hardware = std::thread([this] { impl_->HardwareLoop(); });
 }
 
