@@ -7,7 +7,8 @@
 // Operations that need the controller or the sensor driver fail without them.
 // Threads: the camera object calls the operations on application threads, one call at a time
 // under its call lock. The worker thread of its capture session calls some too, without that
-// lock: StartTransfer (trigger mode), WaitFrame, ReadFrame, LatchFrameCounter and GetExposure,
+// lock: StartTransfer (trigger mode), WaitFrame, ReadFrame, ReadNextFrame, HoldNextFrame,
+// CanHoldFrames, LatchFrameCounter and GetExposure,
 // the mirror-hardware queries, and, under the settings lock that application threads also hold
 // when they change those values, automatic exposure's gain and exposure operations.
 // WakeFrameWaiters and GetFrameCounters take any thread. The acquisition thread runs the loop
