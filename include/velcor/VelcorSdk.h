@@ -481,7 +481,7 @@ VELCOR_API int VELCOR_CALL Velcor_GetSubSample(int handle);
 /** Only 0 is accepted; other values return 0 and record nothing. */
 VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetSubSample(int handle, int mode);
 /** Applies the stored size preset of @p width x @p height pixels (its start, size and totals).
-    A preset outside the sensor records error 7 and applies the whole sensor instead, returning 1.
+    A preset outside the sensor fails with error 7; the whole sensor is applied in its place.
     Takes effect at once when idle, else at the next capture start.
     Errors: 1 (no engine), 4 (no such preset). */
 VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetCaptureWindow(int handle, int width, int height);
