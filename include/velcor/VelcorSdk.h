@@ -393,8 +393,9 @@ VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SnapShot(int handle, BYTE* buffer, int
 /** Copies the latest converted frame into @p buffer, as Velcor_SnapShot() copies (same sizes and
     row order). While a capture runs it is the frame of the mode the capture started with; when
     idle, the image of the current colour mode. Takes the frame lock: waits at most for the frame
-    being converted. Between a capture start and its first frame the image holds zeros.
-    Errors: 1 (no image for the mode), 5 (no image made yet, @p buffer null or too small). */
+    being converted.
+    Errors: 1 (no frame converted since the capture started or since the last close, or no
+    image for the mode), 5 (no image made yet, @p buffer null or too small). */
 VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_GetImage(int handle, BYTE* buffer, int size,
                                                    int topRowFirst);
 /** Starts the preview as Velcor_Preview() (with the library's window unless placed away: error 4
@@ -449,7 +450,8 @@ VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_RecordW(int handle, const WCHAR* path,
     current colour mode) to @p path in @p format (VELCOR_FILE_*). Waits at most for the frame
     being converted. A failed write removes the file and returns 0 with nothing recorded; so does
     an unknown format.
-    Errors: 1 (no engine, no frame since the last close, or no image for the mode). */
+    Errors: 1 (no engine, no frame since the capture started or since the last close, or no image
+    for the mode). */
 VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SaveImage(int handle, const char* path, int format);
 /** As Velcor_SaveImage() with a wide path; error 12 when it cannot be converted. */
 VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SaveImageW(int handle, const WCHAR* path, int format);

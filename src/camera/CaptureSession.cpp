@@ -76,6 +76,9 @@ bool CaptureSession::PrepareCapture(const CaptureSetup& setup) {
     {
         // GetImage and the mask update read the images under the frame lock.
         platform::CriticalSectionLock lock(frameLock_);
+        // The images are made afresh, all zeros: they hold no frame until this capture
+        // converts one.
+        imageValid_ = false;
         bool ok = true;
         if (bits == 8 || bits == 16 || bits == 24 || bits == 32)
             ok = ok && images_[kImage8].Create(w, h, 8);
@@ -326,13 +329,14 @@ int CaptureSession::SnapShot(const CaptureSetup& setup, uint8_t* buffer, int siz
         return 0;
     }
     ConvertFrame(settings_.Copy());
+    // The frame is in the images even when the application's buffer turns out too small.
+    imageValid_ = true;
     if (buffer != nullptr && size != 0 &&
         !CopyToApplication(*OutputImage(), buffer, size, topRowFirst)) {
         stopUnlessCaptureMode();
         return 0;
     }
     stopUnlessCaptureMode();
-    imageValid_ = true;
     return 1;
 }
 
@@ -366,7 +370,8 @@ const DibImage* CaptureSession::ImageToRead() {
 
 int CaptureSession::GetImage(uint8_t* buffer, int size, int topRowFirst) {
     platform::CriticalSectionLock lock(frameLock_);
-    const DibImage* output = ImageToRead();
+    // Before a frame is converted the images hold zeros, which are no picture of the camera's.
+    const DibImage* output = imageValid_ ? ImageToRead() : nullptr;
     if (output == nullptr) {
         errors_.Record(kErrNoCamera);
         return 0;

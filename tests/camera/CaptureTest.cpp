@@ -13,8 +13,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <future>
+#include <string>
 #include <thread>
 #include <vector>
+
+#include <unistd.h>
 
 #include "camera/CameraTestSupport.h"
 #include "support/Sanitizers.h"
@@ -200,6 +203,38 @@ TEST_F(CameraOnSimulator, PreviewWithAPlacedWindowNeedsThePreviewWindow) {
     }
     EXPECT_TRUE(gotImage);
     EXPECT_EQ(Velcor_Close(handle_), TRUE);
+}
+
+// A start makes the images afresh, all zeros: until the first frame of that capture has been
+// converted there is no picture to read or save, only error 1 as before any frame.
+TEST_F(CameraOnSimulator, NoImageIsReadBetweenACaptureStartAndItsFirstFrame) {
+    Open(1);
+    const int size = 1280 * 1024;
+    std::vector<BYTE> buffer(static_cast<size_t>(size));
+    const std::string picture =
+        ::testing::TempDir() + "no-image-" + std::to_string(getpid()) + ".bmp";
+    ASSERT_EQ(Velcor_Capture(handle_), TRUE);
+    EXPECT_EQ(Velcor_GetImage(handle_, buffer.data(), size, 1), FALSE);
+    EXPECT_EQ(LastError(), 1);
+
+    ASSERT_EQ(Velcor_SnapShot(handle_, nullptr, 0, 1), TRUE);
+    EXPECT_EQ(Velcor_GetImage(handle_, buffer.data(), size, 1), TRUE);
+    EXPECT_EQ(Velcor_StopPreview(handle_), TRUE);
+    EXPECT_EQ(Velcor_GetImage(handle_, buffer.data(), size, 1), TRUE) << "a stop keeps the frame";
+
+    // A new start: the frame before it went with the old images.
+    ASSERT_EQ(Velcor_Capture(handle_), TRUE);
+    EXPECT_EQ(Velcor_GetImage(handle_, buffer.data(), size, 1), FALSE);
+    EXPECT_EQ(LastError(), 1);
+    EXPECT_EQ(Velcor_SaveImage(handle_, picture.c_str(), VELCOR_FILE_BMP), FALSE);
+    EXPECT_EQ(LastError(), 1);
+
+    // A snapshot whose copy failed still converted its frame.
+    EXPECT_EQ(Velcor_SnapShot(handle_, buffer.data(), size - 1, 1), FALSE);
+    EXPECT_EQ(LastError(), 5);
+    EXPECT_EQ(Velcor_GetImage(handle_, buffer.data(), size, 1), TRUE);
+    EXPECT_EQ(Velcor_SaveImage(handle_, picture.c_str(), VELCOR_FILE_BMP), TRUE);
+    std::remove(picture.c_str());
 }
 
 }  // namespace
