@@ -238,7 +238,8 @@ typedef struct VELCORFRAMEINFO {
     int width;        /**< pixels, of the frame delivered (the window the capture started with) */
     int height;       /**< pixels */
     int bitsPerPixel; /**< 8, 16, 24, 32, 48 or 64: the colour mode the capture started with */
-    int frameRate;    /**< tenths of a frame per second over the last second; 0 in trigger mode */
+    int frameRate;    /**< tenths of a frame per second over the last second; 0 in a preview's
+                           first second and in trigger mode */
     int padding;      /**< unused */
     /** The application buffer given with the frame window, or null. The frame has been copied
         into it before the message was posted; the next frame overwrites it. */

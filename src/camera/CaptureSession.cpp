@@ -25,11 +25,7 @@ constexpr uint32_t kTriggerFrameTimeoutMs = 6000;
 
 CaptureSession::CaptureSession(CVelcorR3U2Base& engine, SettingsModel& settings,
                                ErrorReporter& errors, PixelMaskStore& mask)
-    : engine_(engine),
-      settings_(settings),
-      errors_(errors),
-      mask_(mask),
-      rateWindowStartMs_(platform::TimeGetTime()) {}
+    : engine_(engine), settings_(settings), errors_(errors), mask_(mask) {}
 
 CaptureSession::~CaptureSession() {
     Stop();
@@ -158,6 +154,14 @@ int CaptureSession::StartPreviewWorker(const CaptureSetup& setup) {
         Stop();
         errors_.Record(kErrDevice);
         return 0;
+    }
+    {
+        // The rate is measured over this preview's frames from its start on: 0 until its first
+        // second has passed.
+        platform::CriticalSectionLock lock(frameLock_);
+        frameRateTenths_ = 0;
+        frameCounter_ = 0;
+        rateWindowStartMs_ = platform::TimeGetTime();
     }
     state_ = kPreviewRunning;
     if (!StartWorker()) {

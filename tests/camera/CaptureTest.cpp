@@ -20,6 +20,7 @@
 #include <unistd.h>
 
 #include "camera/CameraTestSupport.h"
+#include "platform/Clock.h"
 #include "support/Sanitizers.h"
 
 namespace velcor {
@@ -235,6 +236,35 @@ TEST_F(CameraOnSimulator, NoImageIsReadBetweenACaptureStartAndItsFirstFrame) {
     EXPECT_EQ(Velcor_GetImage(handle_, buffer.data(), size, 1), TRUE);
     EXPECT_EQ(Velcor_SaveImage(handle_, picture.c_str(), VELCOR_FILE_BMP), TRUE);
     std::remove(picture.c_str());
+}
+
+// The rate in the frame record is measured from the start of the preview: the first frames
+// carry 0 (no second measured yet), not a rate over the time the handle sat idle before.
+TEST_F(CameraOnSimulator, PreviewRateIsMeasuredFromThePreviewsStart) {
+    Open(1);
+    {
+        // The handle sits idle for five seconds first.
+        platform::VirtualTimeScope idle;
+        platform::Sleep(5000);
+    }
+    Velcor_SetPreviewWindow(handle_, nullptr, 0, 0, 0, 0);
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(Velcor_CallBackPreview(handle_, window_, nullptr, 0, 1), TRUE);
+    WPARAM w = 0;
+    LPARAM l = 0;
+    ASSERT_TRUE(NextFrame(&w, &l));
+    ASSERT_NE(w, 0u) << "frame failed with error " << l;
+    const int rate = reinterpret_cast<const VELCORFRAMEINFO*>(w)->frameRate;
+    const auto elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                               std::chrono::steady_clock::now() - start)
+                               .count();
+    if (elapsedMs < 1000) {
+        EXPECT_EQ(rate, 0) << "no second of this preview has passed";
+    } else {
+        // A slow build: the first second ended with this one frame.
+        EXPECT_GE(rate, 10000 / elapsedMs);
+    }
+    EXPECT_EQ(Velcor_StopPreview(handle_), TRUE);
 }
 
 }  // namespace
