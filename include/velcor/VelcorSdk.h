@@ -439,7 +439,7 @@ VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetPreviewWindow(int handle, HWND pare
     the frame rate measured. @p showWindow non-zero opens the placed preview window. The recording
     ends early, with its file finished, when the preview stops or the camera is lost, and with
     error 12 on a full disk or at the largest size AVI carries. A preview that runs already is
-    recorded as it runs, without its frame messages from then on. Returns at once.
+    recorded as it runs; a callback preview keeps its frame messages and buffer. Returns at once.
     Errors: 1 (no engine), 9 (@p path null or empty), 12 (a recording runs already, or the preview
     or the file cannot start), 4 (window), 3 (thread). */
 VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_Record(int handle, const char* path, int durationMs,

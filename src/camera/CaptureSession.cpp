@@ -412,7 +412,9 @@ int CaptureSession::Record(const CaptureSetup& setup, const char* path, int dura
     }
     // A recording that ended by itself leaves its thread to join.
     StopRecorder();
-    SetFrameTarget(nullptr, nullptr, 0, 0);
+    // A preview that runs already is recorded as it runs: a callback preview keeps its frame
+    // messages and buffer.
+    if (state_ != kPreviewRunning) SetFrameTarget(nullptr, nullptr, 0, 0);
     if (showWindow && !OpenPlacedPreviewWindow(setup)) return 0;
     if (!StartPreview(setup)) {
         Close();

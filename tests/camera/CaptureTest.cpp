@@ -267,5 +267,32 @@ TEST_F(CameraOnSimulator, PreviewRateIsMeasuredFromThePreviewsStart) {
     EXPECT_EQ(Velcor_StopPreview(handle_), TRUE);
 }
 
+// Recording a callback preview that runs already records it as it runs: its frame messages
+// and its buffer go on.
+TEST_F(CameraOnSimulator, RecordingARunningCallbackPreviewKeepsItsFrameMessages) {
+    Open(1);
+    Velcor_SetPreviewWindow(handle_, nullptr, 0, 0, 0, 0);
+    const int size = 1280 * 1024;
+    std::vector<BYTE> buffer(static_cast<size_t>(size));
+    ASSERT_EQ(Velcor_CallBackPreview(handle_, window_, buffer.data(), size, 1), TRUE);
+    WPARAM w = 0;
+    LPARAM l = 0;
+    ASSERT_TRUE(NextFrame(&w, &l));
+    const std::string film =
+        ::testing::TempDir() + "recorded-callback-" + std::to_string(getpid()) + ".avi";
+    ASSERT_EQ(Velcor_Record(handle_, film.c_str(), 60000, 0), TRUE);
+    // Messages posted before the recording started.
+    VELCORMSG m{};
+    while (VelcorWin_PeekMessage(&m, window_, VELCOR_WM_FRAME, VELCOR_WM_FRAME, VELCOR_PM_REMOVE)) {
+    }
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(NextFrame(&w, &l)) << "frame " << i << " while recording";
+        ASSERT_NE(w, 0u) << "frame failed with error " << l;
+        EXPECT_EQ(reinterpret_cast<const VELCORFRAMEINFO*>(w)->image, buffer.data());
+    }
+    EXPECT_EQ(Velcor_StopPreview(handle_), TRUE);
+    std::remove(film.c_str());
+}
+
 }  // namespace
 }  // namespace velcor
