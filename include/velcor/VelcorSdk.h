@@ -282,8 +282,11 @@ VELCOR_API int VELCOR_CALL Velcor_Initialize(HWND notifyWindow);
 /** Saves the camera's settings, stops preview, trigger mode and recording (the film is
     finished), closes the preview window and the camera, and frees the handle. A snapshot waiting
     on another thread ends first (error 8), and calls waiting for their turn return their empty
-    result; when another call is inside the handle, the camera closes as that call returns.
-    Frame messages still queued point to freed memory.
+    result. A call inside the handle on another thread (a settings dialog that is open, too) is
+    waited for; then the camera closes before this returns, so no frame message is posted and no
+    buffer written afterwards. Called from inside a call on the same handle and thread (a dialog
+    handler), the camera closes as that call returns. Frame messages still queued point to freed
+    memory.
     @return 1, or 0 for an unknown handle. */
 VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_Release(int handle);
 /** @return #VELCOR_DLL_VERSION. Needs no handle. */

@@ -31,13 +31,19 @@ void FormatDeviceName(char* out, size_t size, int number) {
 CVelcor::CVelcor() = default;
 
 CVelcor::~CVelcor() {
+    CloseCamera();
+    DestroyOwnedObjects();
+}
+
+void CVelcor::CloseCamera() {
+    if (cameraClosed_) return;
+    cameraClosed_ = true;
     SaveStoredSettings();
     if (session_) session_->Stop();
     if (engine_) {
         engine_->StopTransfer();
         engine_->Shutdown();
     }
-    DestroyOwnedObjects();
 }
 
 void CVelcor::DestroyOwnedObjects() {
