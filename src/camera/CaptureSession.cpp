@@ -25,11 +25,7 @@ constexpr uint32_t kTriggerFrameTimeoutMs = 6000;
 
 CaptureSession::CaptureSession(CVelcorR3U2Base& engine, SettingsModel& settings,
                                ErrorReporter& errors, PixelMaskStore& mask)
-    : engine_(engine),
-      settings_(settings),
-      errors_(errors),
-      mask_(mask),
-      rateWindowStartMs_(platform::TimeGetTime()) {}
+    : engine_(engine), settings_(settings), errors_(errors), mask_(mask) {}
 
 CaptureSession::~CaptureSession() {
     Stop();
@@ -76,7 +72,9 @@ bool CaptureSession::PrepareCapture(const CaptureSetup& setup) {
     {
         // GetImage and the mask update read the images under the frame lock.
         platform::CriticalSectionLock lock(frameLock_);
-        // The images start afresh; a frame still held belongs to the capture before.
+        // The images are made afresh, all zeros: they hold no frame until this capture
+        // converts one, and a frame still held belongs to the capture before.
+        imageValid_ = false;
         rawHeld_ = false;
         bool ok = true;
         if (bits == 8 || bits == 16 || bits == 24 || bits == 32)
@@ -158,6 +156,14 @@ int CaptureSession::StartPreviewWorker(const CaptureSetup& setup) {
         Stop();
         errors_.Record(kErrDevice);
         return 0;
+    }
+    {
+        // The rate is measured over this preview's frames from its start on: 0 until its first
+        // second has passed.
+        platform::CriticalSectionLock lock(frameLock_);
+        frameRateTenths_ = 0;
+        frameCounter_ = 0;
+        rateWindowStartMs_ = platform::TimeGetTime();
     }
     state_ = kPreviewRunning;
     if (!StartWorker()) {
@@ -335,13 +341,14 @@ int CaptureSession::SnapShot(const CaptureSetup& setup, uint8_t* buffer, int siz
         return 0;
     }
     ConvertFrame(settings_.Copy());
+    // The frame is in the images even when the application's buffer turns out too small.
+    imageValid_ = true;
     if (buffer != nullptr && size != 0 &&
         !CopyToApplication(*OutputImage(), buffer, size, topRowFirst)) {
         stopUnlessCaptureMode();
         return 0;
     }
     stopUnlessCaptureMode();
-    imageValid_ = true;
     return 1;
 }
 
@@ -376,7 +383,8 @@ const DibImage* CaptureSession::ImageToRead() {
 
 int CaptureSession::GetImage(uint8_t* buffer, int size, int topRowFirst) {
     platform::CriticalSectionLock lock(frameLock_);
-    const DibImage* output = ImageToRead();
+    // Before a frame is converted the images hold zeros, which are no picture of the camera's.
+    const DibImage* output = imageValid_ ? ImageToRead() : nullptr;
     if (output == nullptr) {
         errors_.Record(kErrNoCamera);
         return 0;
@@ -413,7 +421,9 @@ int CaptureSession::Record(const CaptureSetup& setup, const char* path, int dura
     }
     // A recording that ended by itself leaves its thread to join.
     StopRecorder();
-    SetFrameTarget(nullptr, nullptr, 0, 0);
+    // A preview that runs already is recorded as it runs: a callback preview keeps its frame
+    // messages and buffer.
+    if (state_ != kPreviewRunning) SetFrameTarget(nullptr, nullptr, 0, 0);
     if (showWindow && !OpenPlacedPreviewWindow(setup)) return 0;
     if (!StartPreview(setup)) {
         Close();
