@@ -28,7 +28,11 @@ UsbBackend::UsbBackend(libusb_context* context) : context_(context) {
                 LIBUSB_HOTPLUG_NO_FLAGS, kVendorId, LIBUSB_HOTPLUG_MATCH_ANY,
                 LIBUSB_HOTPLUG_MATCH_ANY, OnHotplug, this, &hotplugHandle_) == LIBUSB_SUCCESS;
     }
-    events_ = std::thread([this] { EventLoop(); });
+    // The event thread is named so that it can be told from the per-camera threads (it lives as
+    // long as the process). Without it no transfer would complete: the port gets no USB side.
+    if (!events_.Start([this] { EventLoop(); }, platform::ThreadPriority::Normal, "velcor-usb")) {
+        return;
+    }
     platform::RegisterDriverBackend(this);
 }
 
@@ -37,7 +41,7 @@ UsbBackend::~UsbBackend() {
     stop_ = 1;
     if (hotplug_) libusb_hotplug_deregister_callback(context_, hotplugHandle_);
     libusb_interrupt_event_handler(context_);
-    if (events_.joinable()) events_.join();
+    events_.Join();
     {
         std::lock_guard lock(mutex_);
         devices_.clear();

@@ -22,10 +22,10 @@
 #include <set>
 #include <span>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/DriverPort.h"
+#include "platform/Thread.h"
 #include "transport/usb/UsbDevice.h"
 
 namespace velcor::transport {
@@ -68,7 +68,7 @@ class UsbBackend : public platform::DriverBackend {
     bool hotplug_ = false;
     libusb_hotplug_callback_handle hotplugHandle_ = 0;
     std::atomic<int> stop_{0};
-    std::thread events_;
+    platform::Thread events_;  // "velcor-usb"
 };
 
 }  // namespace velcor::transport
