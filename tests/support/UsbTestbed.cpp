@@ -170,14 +170,36 @@ gboolean HandleIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer u
         case USBDEVFS_DISCONNECT_CLAIM:
         case USBDEVFS_RELEASEINTERFACE:
         case USBDEVFS_SETINTERFACE:
-        case USBDEVFS_CLEAR_HALT:
-        case USBDEVFS_RESET:
             if (port->gone) {
                 fail(ENODEV);
             } else {
                 umockdev_ioctl_client_complete(client, 0, 0);
             }
             return TRUE;
+        case USBDEVFS_CLEAR_HALT:
+        case USBDEVFS_RESET: {
+            // The bridge sees the pipe reset or the port reset its driver would pass on.
+            if (port->gone) {
+                fail(ENODEV);
+                return TRUE;
+            }
+            uint8_t endpoint = 0;
+            if (request == USBDEVFS_CLEAR_HALT) {
+                UMockdevIoctlData* number = umockdev_ioctl_data_resolve(arg, 0, 4, &error);
+                if (number == nullptr) return FALSE;
+                endpoint = number->data[0];
+                g_object_unref(number);
+            }
+            const bool pipe = request == USBDEVFS_CLEAR_HALT;
+            auto reset = std::make_shared<IoRequest>(3, pipe ? kIoctlResetPipe : kIoctlResetPort,
+                                                     &endpoint, pipe ? 1u : 0u, nullptr, 0);
+            port->mutex.unlock();
+            port->camera->StartIo(reset);
+            port->mutex.lock();
+            port->Collect();
+            umockdev_ioctl_client_complete(client, 0, 0);
+            return TRUE;
+        }
         case USBDEVFS_GETDRIVER:
             fail(ENODATA);
             return TRUE;
