@@ -64,22 +64,46 @@ class CameraOnSimulator : public SimTest {
         if (!OverUsb()) return VelcorSim_FireTrigger(cameraIds_.at(index)) == TRUE;
         return usbCameras_.at(index)->FireTrigger();
     }
+    // Plugs ROZE9701 camera `index` (0: the first) in under `serial`: attached to the
+    // simulator's hub, or plugged into port index + 1 of the emulated bus. A camera plugged in
+    // again takes the place of the one pulled out at its index.
+    bool Plug(size_t index, const std::string& serial) {
+        if (OverUsb()) {
+            sim::SimCameraConfig config;
+            config.productId = 0x32C0;
+            config.serialNumber = serial;
+            auto camera = UsbTestbed::Shared().Plug(config, static_cast<int>(index) + 1);
+            if (camera == nullptr) return false;
+            if (usbCameras_.size() <= index) usbCameras_.resize(index + 1);
+            usbCameras_[index] = std::move(camera);
+            return true;
+        }
+        const int id = VelcorSim_AttachCamera(0x32C0, serial.c_str());
+        if (id <= 0) return false;
+        if (cameraIds_.size() <= index) cameraIds_.resize(index + 1);
+        cameraIds_[index] = id;
+        return true;
+    }
+    // Writes a register of camera `index` (`space` one of VELCORSIM_SPACE_*).
+    bool SetRegister(size_t index, int space, int address, int value) {
+        if (!OverUsb()) {
+            return VelcorSim_SetRegister(cameraIds_.at(index), space, address, value) == TRUE;
+        }
+        return usbCameras_.at(index)->SetRegister(static_cast<sim::RegisterSpace>(space), address,
+                                                  value);
+    }
+    // Frames of camera `index` at once (the default) or at the sensor's own rate.
+    void SetFastFrames(size_t index, bool fast) {
+        if (!OverUsb()) {
+            VelcorSim_SetFastFrames(cameraIds_.at(index), fast ? TRUE : FALSE);
+        } else {
+            usbCameras_.at(index)->SetFastFrames(fast);
+        }
+    }
     // Attaches `count` ROZE9701 cameras SIM0001... and makes a camera object.
     void Open(int count) {
         for (int i = 1; i <= count; ++i) {
-            const std::string serial = "SIM000" + std::to_string(i);
-            if (OverUsb()) {
-                sim::SimCameraConfig config;
-                config.productId = 0x32C0;
-                config.serialNumber = serial;
-                auto camera = UsbTestbed::Shared().Plug(config, i);
-                ASSERT_NE(camera, nullptr);
-                usbCameras_.push_back(std::move(camera));
-                continue;
-            }
-            const int id = VelcorSim_AttachCamera(0x32C0, serial.c_str());
-            ASSERT_GT(id, 0);
-            cameraIds_.push_back(id);
+            ASSERT_TRUE(Plug(static_cast<size_t>(i) - 1, "SIM000" + std::to_string(i)));
         }
         window_ = VelcorWin_CreateMessageWindow();
         handle_ = Velcor_Initialize(window_);
