@@ -3,8 +3,9 @@
 //
 // With VELCOR_TEST_CAMERAS=usb in the environment the same cameras sit on an emulated USB bus
 // instead of the simulator's hub, and the library reaches them through its libusb backend (the
-// run needs the umockdev preload and VELCOR_USB=1; without the preload the tests skip). Tests
-// that work the simulator's own controls (fault injection, ids of VelcorSim_*) skip there.
+// run needs the umockdev preload and VELCOR_USB=1; without the preload the tests skip). Plugging,
+// pulling, faults, trigger pulses and registers go through the fixture's helpers, which work on
+// either bus; a test that calls VelcorSim_* on a camera itself runs on the hub only.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -99,6 +100,19 @@ class CameraOnSimulator : public SimTest {
         } else {
             usbCameras_.at(index)->SetFastFrames(fast);
         }
+    }
+    // Waits for a device-change notice `event` (VELCOR_DBT_*) on `window`, the notification
+    // window of a camera object, skipping other notices. Over USB a camera's arrival or removal
+    // reaches the library through libusb's monitor a moment after the bus changed: the notice
+    // says the library sees it, as an application learns it.
+    static bool Announced(HWND window, WPARAM event) {
+        VELCORMSG m{};
+        const int timeoutMs = test::kUnderSanitizer ? 15000 : 5000;
+        while (VelcorWin_GetMessage(&m, window, VELCOR_WM_DEVICECHANGE, VELCOR_WM_DEVICECHANGE,
+                                    timeoutMs)) {
+            if (m.wParam == event) return true;
+        }
+        return false;
     }
     // Attaches `count` ROZE9701 cameras SIM0001... and makes a camera object.
     void Open(int count) {

@@ -250,7 +250,7 @@ class FaultMatrix : public testing::CameraOnSimulator, public ::testing::WithPar
         if (f == Fault::kUnplug || f == Fault::kDetach) {
             Unplug(0);
             ASSERT_TRUE(Plug(0, "FAULT001"));
-            ASSERT_TRUE(Arrived()) << "the camera plugged in again is announced";
+            ASSERT_TRUE(Announced(notify_, VELCOR_DBT_DEVICEARRIVAL)) << "the camera is announced";
         } else if (f == Fault::kNeverReady) {
             SetRegister(0, VELCORSIM_SPACE_FPGA, 0x13, 9);
         } else {
@@ -263,21 +263,6 @@ class FaultMatrix : public testing::CameraOnSimulator, public ::testing::WithPar
             Velcor_EnumDevice(handle_, &names[0][0]);
             ASSERT_EQ(Velcor_SetDeviceNumber(handle_, 0), TRUE) << "error " << TakeHistory();
         }
-    }
-
-    // Waits for the arrival notice of a camera plugged in (over USB it comes once libusb lists
-    // the camera), leaving other messages of the notification window where they are.
-    bool Arrived() {
-        const auto deadline = Clock::now() + milliseconds(test::kUnderSanitizer ? 15000 : 5000);
-        VELCORMSG message{};
-        while (Clock::now() < deadline) {
-            if (VelcorWin_GetMessage(&message, notify_, VELCOR_WM_DEVICECHANGE,
-                                     VELCOR_WM_DEVICECHANGE, 50) &&
-                message.wParam == VELCOR_DBT_DEVICEARRIVAL) {
-                return true;
-            }
-        }
-        return false;
     }
 
     bool Start(Mode m) {

@@ -88,14 +88,15 @@ TEST_F(FrameDelivery, ASnapshotAfterARecoveredGiveUpSucceeds) {
 }
 
 TEST_F(FrameDelivery, TheOneCameraLeftAfterAnUnplugIsOpenedAndNamedByItsNumber) {
-    const int first = VelcorSim_AttachCamera(0x32C0, "SIM0001");
-    ASSERT_GT(VelcorSim_AttachCamera(0x32C0, "SIM0002"), 0);
+    ASSERT_TRUE(Plug(0, "SIM0001"));
+    ASSERT_TRUE(Plug(1, "SIM0002"));
     // Both cameras enter the device table while this handle lives; then the first goes.
-    const int keeper = Velcor_Initialize(nullptr);
-    ASSERT_NE(keeper, 0);
-    ASSERT_EQ(VelcorSim_DetachCamera(first), TRUE);
-
     window_ = VelcorWin_CreateMessageWindow();
+    const int keeper = Velcor_Initialize(window_);
+    ASSERT_NE(keeper, 0);
+    ASSERT_TRUE(Unplug(0));
+    ASSERT_TRUE(Announced(window_, VELCOR_DBT_DEVICEREMOVECOMPLETE));
+
     handle_ = Velcor_Initialize(window_);
     EXPECT_EQ(LastError(), 0) << "the one camera present is opened";
     ASSERT_EQ(Velcor_SetColorMode(handle_, 8), TRUE);
@@ -111,7 +112,8 @@ TEST_F(FrameDelivery, TheOneCameraLeftAfterAnUnplugIsOpenedAndNamedByItsNumber) 
 
 TEST_F(FrameDelivery, EnumerationListsEveryPresentCameraAcrossGaps) {
     Open(3);
-    ASSERT_EQ(VelcorSim_DetachCamera(cameraIds_[1]), TRUE);
+    ASSERT_TRUE(Unplug(1));
+    ASSERT_TRUE(Announced(window_, VELCOR_DBT_DEVICEREMOVECOMPLETE));
     char names[10][256];
     ASSERT_EQ(Velcor_EnumDevice(handle_, &names[0][0]), 2);
     EXPECT_STREQ(names[0], "VelcorTX40_01");
