@@ -42,10 +42,14 @@ UsbBackend::~UsbBackend() {
     if (hotplug_) libusb_hotplug_deregister_callback(context_, hotplugHandle_);
     libusb_interrupt_event_handler(context_);
     events_.Join();
+    // The devices go after the lock, as everywhere: closing a libusb handle takes libusb's
+    // event lock, which is taken before ours when a hot-plug callback runs.
+    std::map<std::string, std::shared_ptr<UsbDevice>> devices;
     {
         std::lock_guard lock(mutex_);
-        devices_.clear();
+        devices.swap(devices_);
     }
+    devices.clear();
     UsbDevice::CloseDeferredHandles();
     libusb_exit(context_);
 }
