@@ -13,6 +13,7 @@
 
 #include "sim/SimTestSupport.h"
 #include "support/CpuTime.h"
+#include "support/Sanitizers.h"
 #include "support/UsbTestbed.h"
 
 namespace velcor::testing {
@@ -177,7 +178,10 @@ class UsbThroughput : public CameraOverUsb {
                     rate, cpuPerFrame, frames);
         RecordProperty("frames_per_second", static_cast<int>(rate));
         RecordProperty("cpu_us_per_frame", static_cast<int>(cpuPerFrame * 1000));
-        EXPECT_GT(rate, 5.0);
+        // A sanitizer build measures its own instrumentation: the bound is the optimised build's.
+        if (!test::kUnderSanitizer) {
+            EXPECT_GT(rate, 5.0);
+        }
     }
 };
 
