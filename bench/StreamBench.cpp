@@ -13,7 +13,7 @@
 // measured in interleaved one-second rounds (medians). "lost" counts the frames the camera
 // finished that never reached the application, the few still in the ring at the stop included.
 //
-// Usage: velcor_stream_bench [seconds per run, default 60]
+// Usage: velcor_stream_bench [seconds per run, default 60] [colour modes, default 8 16]
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -205,6 +205,11 @@ RunResult Run(int bits, int autoExposure, int seconds) {
 
 int main(int argc, char** argv) {
     const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 60;
+    // Colour modes to run, 8 and 16 unless given.
+    std::vector<int> modes;
+    for (int i = 2; i < argc; ++i)
+        modes.push_back(std::atoi(argv[i]));
+    if (modes.empty()) modes = {8, 16};
     std::printf(
         "callback preview, 1280 x 1024 at the sensor's rate, exposure 0.02 s, %d s per run, "
         "one core kept busy by another process\n",
@@ -212,7 +217,7 @@ int main(int argc, char** argv) {
     std::printf("%-5s %-4s %9s %9s %8s %10s %9s %6s %11s %11s %12s %12s %12s\n", "bits", "ae",
                 "finished", "read", "dropped", "delivered", "failures", "lost", "sdk_ms/frm",
                 "of_it_acq", "x_memcpy_frm", "allocs/frm", "sim_allocs");
-    for (const int bits : {8, 16}) {
+    for (const int bits : modes) {
         for (const int ae : {0, 1}) {
             const pid_t busy = StartBusyProcess();
             const RunResult r = Run(bits, ae, seconds);
