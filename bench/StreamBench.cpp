@@ -6,14 +6,14 @@
 // simulated camera through the C API for `seconds`, while a child process keeps one core busy.
 // The simulator makes its frames on a thread of its own, but it answers a bulk read on the
 // thread that issues it and copies the frame's bytes into the ring there (what the bridge's DMA
-// does without the processor on a real camera), and its list of answers allocates there too.
+// does without the processor on a real camera).
 // So the acquisition thread's figures ("velcor-acquire", column of_it_acq) hold that simulator
 // work; the worker's ("velcor-worker") are the SDK's alone. CPU time is the scheduler's
 // per-thread run time, given per frame and as a ratio to a memcpy of one frame on this thread,
 // measured in interleaved one-second rounds (medians). "lost" counts the frames the camera
 // finished that never reached the application, the few still in the ring at the stop included.
 //
-// Usage: velcor_stream_bench [seconds per run, default 60]
+// Usage: velcor_stream_bench [seconds per run, default 60] [colour modes, default 8 16]
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -118,6 +118,7 @@ struct RunResult {
     double acquireMsPerFrame = 0;
     double ratioToMemcpy = 0;
     double allocationsPerFrame = 0;
+    double simAllocationsPerFrame = 0;
 };
 
 RunResult Run(int bits, int autoExposure, int seconds) {
@@ -159,6 +160,7 @@ RunResult Run(int bits, int autoExposure, int seconds) {
     // Settle: the first frames grow queues and pools.
     result.delivered += take(NowMs() + 1000);
     const uint64_t allocationsBefore = SdkAllocations();
+    const uint64_t simAllocationsBefore = velcor::test::AllocationsOnThreadsNamed("velcor-sim");
     uint64_t measuredFrames = 0;
     std::vector<double> ratios, perFrame, acquirePerFrame;
     for (int round = 0; round < seconds; ++round) {
@@ -177,6 +179,8 @@ RunResult Run(int bits, int autoExposure, int seconds) {
         }
     }
     const uint64_t allocations = SdkAllocations() - allocationsBefore;
+    const uint64_t simAllocations =
+        velcor::test::AllocationsOnThreadsNamed("velcor-sim") - simAllocationsBefore;
     Velcor_StopPreview(handle);
     while (VelcorWin_GetMessage(&m, window, VELCOR_WM_FRAME, VELCOR_WM_FRAME, 0)) {
         if (m.wParam != 0) ++result.delivered;
@@ -188,6 +192,9 @@ RunResult Run(int bits, int autoExposure, int seconds) {
     result.allocationsPerFrame =
         measuredFrames > 0 ? static_cast<double>(allocations) / static_cast<double>(measuredFrames)
                            : 0;
+    result.simAllocationsPerFrame = measuredFrames > 0 ? static_cast<double>(simAllocations) /
+                                                             static_cast<double>(measuredFrames)
+                                                       : 0;
     Velcor_Release(handle);
     VelcorWin_DestroyWindow(window);
     VelcorSim_DetachCamera(camera);
@@ -198,14 +205,19 @@ RunResult Run(int bits, int autoExposure, int seconds) {
 
 int main(int argc, char** argv) {
     const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 60;
+    // Colour modes to run, 8 and 16 unless given.
+    std::vector<int> modes;
+    for (int i = 2; i < argc; ++i)
+        modes.push_back(std::atoi(argv[i]));
+    if (modes.empty()) modes = {8, 16};
     std::printf(
         "callback preview, 1280 x 1024 at the sensor's rate, exposure 0.02 s, %d s per run, "
         "one core kept busy by another process\n",
         seconds);
-    std::printf("%-5s %-4s %9s %9s %8s %10s %9s %6s %11s %11s %12s %12s\n", "bits", "ae",
+    std::printf("%-5s %-4s %9s %9s %8s %10s %9s %6s %11s %11s %12s %12s %12s\n", "bits", "ae",
                 "finished", "read", "dropped", "delivered", "failures", "lost", "sdk_ms/frm",
-                "of_it_acq", "x_memcpy_frm", "allocs/frm");
-    for (const int bits : {8, 16}) {
+                "of_it_acq", "x_memcpy_frm", "allocs/frm", "sim_allocs");
+    for (const int bits : modes) {
         for (const int ae : {0, 1}) {
             const pid_t busy = StartBusyProcess();
             const RunResult r = Run(bits, ae, seconds);
@@ -213,11 +225,13 @@ int main(int argc, char** argv) {
             const long long lost =
                 static_cast<long long>(r.counters.finished) - static_cast<long long>(r.delivered);
             std::printf(
-                "%-5d %-4d %9llu %9llu %8llu %10llu %9llu %6lld %11.3f %11.3f %12.3f %12.2f\n",
+                "%-5d %-4d %9llu %9llu %8llu %10llu %9llu %6lld %11.3f %11.3f %12.3f %12.2f "
+                "%12.2f\n",
                 bits, ae, r.counters.finished, r.counters.read, r.counters.dropped,
                 static_cast<unsigned long long>(r.delivered),
                 static_cast<unsigned long long>(r.failures), lost, r.sdkMsPerFrame,
-                r.acquireMsPerFrame, r.ratioToMemcpy, r.allocationsPerFrame);
+                r.acquireMsPerFrame, r.ratioToMemcpy, r.allocationsPerFrame,
+                r.simAllocationsPerFrame);
             std::fflush(stdout);
         }
     }

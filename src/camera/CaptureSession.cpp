@@ -760,8 +760,9 @@ void CaptureSession::PreviewLoop() {
         FillFrameInfo(*RawImage(), frameRateTenths_);
         // Gray frames that no step of the conversion changes go from the ring straight to the
         // application; the raw image is filled from the ring only when something asks for it.
+        // Colour frames whose conversion only reads the raw frame are demosaiced from the ring.
         const bool asIs = HeldFrameIsOutput(settings);
-        if (!asIs) {
+        if (!asIs && !ConvertHeldFrame(settings)) {
             FillRawFromHeldFrame();
             ConvertFrame(settings);
         }
@@ -815,9 +816,8 @@ void CaptureSession::TriggerLoop() {
 class CaptureSession::ConversionHooks : public FrameConversionHooks {
   public:
     explicit ConversionHooks(CaptureSession& session) : session_(session) {}
-    void AutoExposure(const DibImage& raw, const ConversionParams& params) override {
-        const HeldFrame frame{raw.Pixels(), raw.Stride(), raw.Width(), raw.Height(),
-                              raw.BytesPerPixel()};
+    void AutoExposure(const RawFrameView& raw, const ConversionParams& params) override {
+        const HeldFrame frame{raw.topRow, raw.rowStep, raw.width, raw.height, raw.bytesPerPixel};
         session_.AutoExposure(frame, params.autoExposureMode);
         session_.ShowAutoExposure(params.autoExposureMode);
     }
@@ -831,7 +831,7 @@ class CaptureSession::ConversionHooks : public FrameConversionHooks {
     CaptureSession& session_;
 };
 
-void CaptureSession::ConvertFrame(const Settings& settings) {
+ConversionParams CaptureSession::MakeConversionParams(const Settings& settings) {
     ConversionParams p;
     const FilterValues& f = settings.filters;
     p.colourMode = kColourModeBits[activeColourIndex_];
@@ -841,12 +841,27 @@ void CaptureSession::ConvertFrame(const Settings& settings) {
     p.mirrorHInHardware = engine_.HasMirrorHHardware() != 0;
     p.mirrorVInHardware = engine_.HasMirrorVHardware() != 0;
     p.autoExposureMode = settings.analog.autoExposureMode;
+    return p;
+}
 
+void CaptureSession::ConvertFrame(const Settings& settings) {
+    ConversionParams p = MakeConversionParams(settings);
     ConversionHooks hooks(*this);
     FrameConverter::Convert(ConversionImages(), p, &hooks);
-
     // The automatic balances leave their gains for the next frames and for the settings.
-    settings_.KeepBalances(f, p.filters);
+    settings_.KeepBalances(settings.filters, p.filters);
+}
+
+bool CaptureSession::ConvertHeldFrame(const Settings& settings) {
+    if (!rawHeld_) return false;
+    ConversionParams p = MakeConversionParams(settings);
+    if (!FrameConverter::ReadsRawOnly(p)) return false;
+    const RawFrameView held{heldRaw_.topRow, heldRaw_.rowStep, heldRaw_.width, heldRaw_.height,
+                            heldRaw_.bytesPerPixel};
+    ConversionHooks hooks(*this);
+    if (FrameConverter::ConvertFrom(held, ConversionImages(), p, &hooks) == 0) return false;
+    settings_.KeepBalances(settings.filters, p.filters);
+    return true;
 }
 
 void CaptureSession::CorrectDefects(DibImage& raw, bool mask, bool dot) {

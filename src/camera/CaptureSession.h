@@ -195,6 +195,12 @@ class CaptureSession {
     bool DeliverHeldFrame(const Settings& settings) VELCOR_REQUIRES(frameLock_);
     // Runs automatic exposure and turns the raw image into the output image.
     void ConvertFrame(const Settings& settings) VELCOR_REQUIRES(frameLock_);
+    // Converts the held frame where it lies when its conversion only reads it (colour modes
+    // without defect correction, software mirror or automatic Bayer gain); the frame stays
+    // held, and the raw image is filled from it only when something asks. False, with nothing
+    // done, otherwise.
+    bool ConvertHeldFrame(const Settings& settings) VELCOR_REQUIRES(frameLock_);
+    ConversionParams MakeConversionParams(const Settings& settings);
     void AutoExposure(const HeldFrame& raw, int mode) VELCOR_EXCLUDES(settings_.Lock());
     // Shows what automatic exposure in `mode` left in the settings in the open analog dialog.
     void ShowAutoExposure(int mode) VELCOR_EXCLUDES(settings_.Lock());

@@ -50,7 +50,8 @@ int FrameConverter::Convert(const FrameImages& images, ConversionParams& params,
     if (raw->Width() != output->Width() || raw->Height() != output->Height()) return 0;
     const bool grayMode = mode == 8 || mode == 16;
 
-    if (hooks != nullptr && params.autoExposureMode != 0) hooks->AutoExposure(*raw, params);
+    if (hooks != nullptr && params.autoExposureMode != 0)
+        hooks->AutoExposure(RawFrameView::Of(*raw), params);
     if (hooks != nullptr && (params.filters.maskFilter || params.filters.dotFilter))
         hooks->CorrectDefects(*raw, params.filters.maskFilter, params.filters.dotFilter);
 
@@ -63,14 +64,54 @@ int FrameConverter::Convert(const FrameImages& images, ConversionParams& params,
     if (!grayMode) {
         // The raw frame is mirrored now, by the sensor or just above, on both flags.
         Demosaic(*raw, *output, params, params.mirrorV, params.mirrorH);
-        if (params.filters.hue != 0 || params.filters.saturation != 0)
-            HueSaturation(*output, params);
     }
-    if (params.filters.gamma != 100) Gamma(*output, params.filters.gamma);
-    if (params.filters.contrast != 0) Contrast(*output, params.filters.contrast);
-    if (params.filters.sharpness != 0) Sharpness(*output, images.work, params.filters.sharpness);
-    if (params.filters.brightness != 0) Brightness(*output, params.filters.brightness);
+    FinishOutput(images, *output, params);
     return 1;
+}
+
+bool FrameConverter::ReadsRawOnly(const ConversionParams& params) {
+    const int mode = params.colourMode;
+    if (mode != 24 && mode != 32 && mode != 48 && mode != 64) return false;
+    const FilterValues& f = params.filters;
+    if (f.maskFilter || f.dotFilter || f.bayerGainAuto != 0) return false;
+    return !(params.mirrorH && !params.mirrorHInHardware) &&
+           !(params.mirrorV && !params.mirrorVInHardware);
+}
+
+int FrameConverter::ConvertFrom(const RawFrameView& source, const FrameImages& images,
+                                ConversionParams& params, FrameConversionHooks* hooks) {
+    if (!ReadsRawOnly(params) || source.topRow == nullptr) return 0;
+    const DibImage* raw = RawImage(images, params.colourMode);
+    DibImage* output = OutputImage(images, params.colourMode);
+    if (raw == nullptr || output == nullptr || raw->Empty() || output->Empty()) return 0;
+    if (source.width != raw->Width() || source.height != raw->Height() ||
+        source.bytesPerPixel != raw->BytesPerPixel() || raw->Width() != output->Width() ||
+        raw->Height() != output->Height()) {
+        return 0;
+    }
+    if (hooks != nullptr && params.autoExposureMode != 0) hooks->AutoExposure(source, params);
+    // Steps 3 to 5 leave such a frame alone; the demosaic reads it where it lies.
+    BayerGains gains{MirroredBayerMode(params.filters.bayerMode, params.mirrorV, params.mirrorH),
+                     params.filters.bayerGainRed, params.filters.bayerGainGreen,
+                     params.filters.bayerGainBlue};
+    const PixelRect whole{0, 0, source.width, source.height};
+    DemosaicRoutine(output->Pixels(), source.topRow, whole, 0, 0,
+                    static_cast<uint16_t>(output->BytesPerPixel()),
+                    static_cast<uint16_t>(source.bytesPerPixel), output->Stride(),
+                    static_cast<int>(source.rowStep), &gains, nullptr);
+    FinishOutput(images, *output, params);
+    return 1;
+}
+
+void FrameConverter::FinishOutput(const FrameImages& images, DibImage& output,
+                                  const ConversionParams& params) {
+    const bool grayMode = params.colourMode == 8 || params.colourMode == 16;
+    if (!grayMode && (params.filters.hue != 0 || params.filters.saturation != 0))
+        HueSaturation(output, params);
+    if (params.filters.gamma != 100) Gamma(output, params.filters.gamma);
+    if (params.filters.contrast != 0) Contrast(output, params.filters.contrast);
+    if (params.filters.sharpness != 0) Sharpness(output, images.work, params.filters.sharpness);
+    if (params.filters.brightness != 0) Brightness(output, params.filters.brightness);
 }
 
 void FrameConverter::GrayProcessing(const FrameImages& images, ConversionParams& params,

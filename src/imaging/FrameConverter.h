@@ -11,6 +11,9 @@
 // allocates nothing once those exist for the values in use.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+
 #include "imaging/Demosaic.h"
 #include "imaging/DibImage.h"
 #include "imaging/FilterValues.h"
@@ -39,6 +42,22 @@ struct ConversionParams {
     int autoExposureMode = 0;  // 0 off, 1 exposure, 2 gain
 };
 
+// Where a raw frame's pixels lie: the raw image itself, or a frame read where it lies (one lent
+// by the engine's ring) with the raw image's size and depth. Top row first, `rowStep` bytes from
+// one row to the next.
+struct RawFrameView {
+    const uint8_t* topRow = nullptr;
+    ptrdiff_t rowStep = 0;
+    int width = 0;
+    int height = 0;
+    int bytesPerPixel = 0;
+
+    static RawFrameView Of(const DibImage& image) {
+        return {image.Pixels(), image.Stride(), image.Width(), image.Height(),
+                image.BytesPerPixel()};
+    }
+};
+
 // The raw frame of a colour mode is 16 bits wide for modes 16, 48 and 64, else 8 bits.
 constexpr bool RawIsSixteenBits(int colourMode) {
     return colourMode == 16 || colourMode == 48 || colourMode == 64;
@@ -49,8 +68,8 @@ constexpr bool RawIsSixteenBits(int colourMode) {
 class FrameConversionHooks {
   public:
     virtual ~FrameConversionHooks() = default;
-    // Step 2, called when the automatic exposure mode is not 0.
-    virtual void AutoExposure(const DibImage& raw, const ConversionParams& params) = 0;
+    // Step 2, called when the automatic exposure mode is not 0, with the frame being converted.
+    virtual void AutoExposure(const RawFrameView& raw, const ConversionParams& params) = 0;
     // Step 3, called when either correction is on; takes the mask lock itself.
     virtual void CorrectDefects(DibImage& raw, bool mask, bool dot) = 0;
 };
@@ -62,11 +81,24 @@ class FrameConverter {
     static int Convert(const FrameImages& images, ConversionParams& params,
                        FrameConversionHooks* hooks = nullptr);
 
+    // True when converting under these parameters only reads the raw frame: colour modes 24 to
+    // 64 without defect correction, software mirror or automatic Bayer gain. Such a frame can
+    // be converted where it lies, and the raw image is left as it was.
+    static bool ReadsRawOnly(const ConversionParams& params);
+    // Converts a frame that lies outside the raw image (`source`, of the raw image's size and
+    // depth), leaving the raw image untouched. 0, with nothing changed, when ReadsRawOnly is
+    // false or `source` does not match the raw image, and as Convert otherwise.
+    static int ConvertFrom(const RawFrameView& source, const FrameImages& images,
+                           ConversionParams& params, FrameConversionHooks* hooks = nullptr);
+
     // The raw and the output image of a colour mode (null for an unknown mode).
     static DibImage* RawImage(const FrameImages& images, int colourMode);
     static DibImage* OutputImage(const FrameImages& images, int colourMode);
 
   private:
+    // Steps 7 to 11 on the output image.
+    static void FinishOutput(const FrameImages& images, DibImage& output,
+                             const ConversionParams& params);
     static void GrayProcessing(const FrameImages& images, ConversionParams& params, DibImage& raw);
     static void Demosaic(DibImage& raw, DibImage& output, ConversionParams& params, bool mirrorV,
                          bool mirrorH);

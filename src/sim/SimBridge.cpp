@@ -43,9 +43,27 @@ bool IsInEndpoint(uint8_t endpoint) {
 
 }  // namespace
 
+SimBridge::Completions& SimBridge::CompletionList::Spare() {
+    thread_local Completions spare;
+    return spare;
+}
+
+SimBridge::CompletionList::CompletionList() {
+    list_.swap(Spare());
+}
+
+SimBridge::CompletionList::~CompletionList() {
+    list_.clear();
+    if (list_.capacity() > Spare().capacity()) list_.swap(Spare());
+}
+
 SimBridge::SimBridge(const SimCameraConfig& config, SimCameraModel& model, SimBufferPool& buffers,
                      std::function<void()> wake)
     : config_(config), model_(model), buffers_(buffers), wake_(std::move(wake)) {
+    pending_.reserve(kMaxQueuedUnits);
+    frameAnswers_.reserve(kMaxQueuedUnits);
+    deferred_.reserve(kMaxQueuedUnits);
+    finished_.reserve(kMaxQueuedUnits);
     notReadyPolls_ = std::max(config.notReadyPolls, 0);
     const std::string& serial = config.serialNumber;
     Put16(info1_.data(), config.vendorId);
@@ -97,7 +115,8 @@ bool SimBridge::InjectFault(SimFault fault, int count) {
 }
 
 void SimBridge::StartIo(const std::shared_ptr<IoRequest>& request) {
-    Completions done;
+    CompletionList list;
+    Completions& done = *list;
     {
         std::lock_guard lock(mutex_);
         if (!present_) {
@@ -167,7 +186,8 @@ bool SimBridge::TakeUnplugRequest() {
 }
 
 void SimBridge::CancelIo(uint64_t owner) {
-    Completions done;
+    CompletionList list;
+    Completions& done = *list;
     {
         std::lock_guard lock(mutex_);
         for (auto it = pending_.begin(); it != pending_.end();) {
@@ -184,7 +204,8 @@ void SimBridge::CancelIo(uint64_t owner) {
 }
 
 void SimBridge::Unplug() {
-    Completions done;
+    CompletionList list;
+    Completions& done = *list;
     {
         std::lock_guard lock(mutex_);
         present_ = false;
@@ -393,7 +414,7 @@ void SimBridge::MakeFrameNow() {
 void SimBridge::MakeRequestedFrames(Completions& done) {
     while (!frameAnswers_.empty()) {
         FrameAnswer answer = std::move(frameAnswers_.front());
-        frameAnswers_.pop_front();
+        frameAnswers_.erase(frameAnswers_.begin());
         MakeFrameNow();
         done.push_back({std::move(answer.request), platform::kErrorSuccess, answer.bytes});
     }
@@ -460,7 +481,8 @@ void SimBridge::SendFrame(SimFrame& frame) {
 }
 
 bool SimBridge::FireTrigger() {
-    Completions done;
+    CompletionList list;
+    Completions& done = *list;
     bool fired = false;
     {
         std::lock_guard lock(mutex_);
@@ -484,11 +506,8 @@ void SimBridge::SetFastFrames(bool fast) {
 }
 
 std::optional<SimBridge::Clock::time_point> SimBridge::RunHardware(Clock::time_point now) {
-    // The list of a thread's previous call, emptied, so that a stream of frames does not
-    // allocate one per frame.
-    thread_local Completions spare;
-    Completions done;
-    done.swap(spare);
+    CompletionList list;
+    Completions& done = *list;
     std::optional<Clock::time_point> next;
     {
         std::lock_guard lock(mutex_);
@@ -509,7 +528,6 @@ std::optional<SimBridge::Clock::time_point> SimBridge::RunHardware(Clock::time_p
         }
     }
     Deliver(done);
-    done.swap(spare);
     return next;
 }
 
@@ -551,7 +569,8 @@ void SimBridge::QueueDrawnLocked(uint8_t endpoint, const SimFrame& frame, uint64
 }
 
 void SimBridge::QueueIn(uint8_t endpoint, std::vector<uint8_t> unit) {
-    Completions done;
+    CompletionList list;
+    Completions& done = *list;
     {
         std::lock_guard lock(mutex_);
         QueueInLocked(endpoint, unit);

@@ -34,7 +34,6 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -136,6 +135,22 @@ class SimBridge {
         uint32_t bytes;
     };
     using Completions = std::vector<Completion>;
+    // The completions of one call into the bridge, in a list the calling thread keeps between
+    // calls: the driver's threads call in for every transfer, and a list of their own per call
+    // would cost an allocation each time. A call made while the thread's list is lent out (a
+    // completion that calls back in) gets a fresh list.
+    class CompletionList {
+      public:
+        CompletionList();
+        ~CompletionList();
+        CompletionList(const CompletionList&) = delete;
+        CompletionList& operator=(const CompletionList&) = delete;
+        Completions& operator*() { return list_; }
+
+      private:
+        static Completions& Spare();
+        Completions list_;
+    };
     // A frame request of fast mode whose frame the frame thread is to make before it is
     // answered with `bytes`.
     struct FrameAnswer {
@@ -211,7 +226,9 @@ class SimBridge {
     // A unit at the back of the endpoint's buffers that holds `held` bytes, making room.
     Unit& PushUnit(uint8_t endpoint, size_t held);
     std::map<uint8_t, InQueue> in_;
-    std::deque<Pending> pending_;
+    // Few at a time, kept in vectors that reach their size with the first transfers: a deque
+    // would take and free a block every few dozen.
+    std::vector<Pending> pending_;
     Completions deferred_;            // completions found while the lock is held
     std::vector<SimFrame> finished_;  // frames the model handed over, on their way out
 
@@ -221,7 +238,7 @@ class SimBridge {
 
     // Frame requests.
     bool answerLater_ = false;  // the request being handled waits for the frame thread
-    std::deque<FrameAnswer> frameAnswers_;
+    std::vector<FrameAnswer> frameAnswers_;
     bool fastFrameOwed_ = false;  // asked for while the bridge's buffers were full
 
     // The unplug fault.

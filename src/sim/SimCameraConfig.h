@@ -71,6 +71,8 @@ enum class SimFault {
 template <typename T>
 void AppendToTrace(std::vector<T>& list, T entry) {
     constexpr size_t kLimit = 4096;
+    // Its full size at once, so that a long stream of requests does not grow it step by step.
+    if (list.capacity() < kLimit) list.reserve(kLimit);
     if (list.size() >= kLimit) list.erase(list.begin(), list.begin() + kLimit / 2);
     list.push_back(std::move(entry));
 }

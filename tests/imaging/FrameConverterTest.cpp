@@ -39,13 +39,15 @@ bool SameBytes(const DibImage& a, const DibImage& b) {
 
 class RecordingHooks : public FrameConversionHooks {
   public:
-    void AutoExposure(const DibImage& raw, const ConversionParams&) override {
-        calls.push_back("exposure " + std::to_string(raw.Bits()));
+    void AutoExposure(const RawFrameView& raw, const ConversionParams&) override {
+        calls.push_back("exposure " + std::to_string(raw.bytesPerPixel * 8));
+        exposureFrame = raw.topRow;
     }
     void CorrectDefects(DibImage&, bool mask, bool dot) override {
         calls.push_back(std::string("defects") + (mask ? " mask" : "") + (dot ? " dot" : ""));
     }
     std::vector<std::string> calls;
+    const uint8_t* exposureFrame = nullptr;
 };
 
 TEST(FrameConversion, GrayModesKeepTheRawFrameAsOutput) {
@@ -86,6 +88,77 @@ TEST(FrameConversion, ColourModesDemosaicTheRightRawImage) {
                              BayerGains{2, 150, 100, 100}));
         EXPECT_TRUE(SameBytes(*output, expected)) << mode;
     }
+}
+
+// A frame converted where it lies (rows packed, as the engine's ring holds them) gives the
+// bytes of the same frame converted from the raw image, with every step that follows the
+// demosaic and automatic exposure on that frame; the raw image is not touched.
+TEST(FrameConversion, AFrameConvertedWhereItLiesMatchesTheRawImagesConversion) {
+    for (const int mode : {24, 32, 48, 64}) {
+        SCOPED_TRACE(mode);
+        // 22 pixels: 8-bit rows of the raw image are padded to 24 bytes, the lent rows are not.
+        Images lent(22, 8), copied(22, 8);
+        DibImage& raw = *FrameConverter::RawImage(copied.frame, mode);
+        FillRandom(raw, 7);
+        const int rowBytes = raw.Width() * raw.BytesPerPixel();
+        std::vector<uint8_t> ring(static_cast<size_t>(rowBytes) * raw.Height());
+        for (int y = 0; y < raw.Height(); ++y)
+            std::copy_n(raw.Pixels() + y * raw.Stride(), rowBytes, ring.data() + y * rowBytes);
+        DibImage& lentRaw = *FrameConverter::RawImage(lent.frame, mode);
+        FillRandom(lentRaw, 9);
+        DibImage before;
+        ASSERT_TRUE(before.Clone(&lentRaw));
+        std::copy_n(lentRaw.Pixels(), lentRaw.ByteSize(), before.Pixels());
+
+        ConversionParams p;
+        p.colourMode = mode;
+        p.filters.bayerMode = 3;
+        p.filters.bayerGainBlue = 170;
+        p.filters.gamma = 80;
+        p.filters.hue = 30;
+        p.mirrorH = p.mirrorHInHardware = true;
+        p.autoExposureMode = 1;
+        ConversionParams q = p;
+        RecordingHooks hooksLent, hooksCopied;
+        const RawFrameView view{ring.data(), rowBytes, raw.Width(), raw.Height(),
+                                raw.BytesPerPixel()};
+        ASSERT_TRUE(FrameConverter::ReadsRawOnly(p));
+        ASSERT_EQ(FrameConverter::ConvertFrom(view, lent.frame, p, &hooksLent), 1);
+        ASSERT_EQ(FrameConverter::Convert(copied.frame, q, &hooksCopied), 1);
+        EXPECT_TRUE(SameBytes(*FrameConverter::OutputImage(lent.frame, mode),
+                              *FrameConverter::OutputImage(copied.frame, mode)));
+        EXPECT_TRUE(SameBytes(lentRaw, before)) << "the raw image was written";
+        EXPECT_EQ(hooksLent.calls, hooksCopied.calls);
+        EXPECT_EQ(hooksLent.exposureFrame, ring.data());
+    }
+}
+
+// Steps that write the raw frame, and the gray modes, need the raw image: such a frame is not
+// converted where it lies, and nothing changes.
+TEST(FrameConversion, AFrameIsConvertedWhereItLiesOnlyWhenNoStepWritesIt) {
+    Images im;
+    FillRandom(im.raw8, 11);
+    std::vector<uint8_t> ring(im.raw8.ByteSize(), 0x55);
+    const RawFrameView view{ring.data(), im.raw8.Stride(), im.raw8.Width(), im.raw8.Height(), 1};
+    ConversionParams plain;
+    plain.colourMode = 24;
+    ASSERT_TRUE(FrameConverter::ReadsRawOnly(plain));
+    std::vector<ConversionParams> refused(6, plain);
+    refused[0].colourMode = 8;
+    refused[1].filters.maskFilter = 1;
+    refused[2].filters.dotFilter = 1;
+    refused[3].filters.bayerGainAuto = 1;
+    refused[4].mirrorH = true;
+    refused[5].mirrorV = true;
+    for (ConversionParams& p : refused) {
+        EXPECT_FALSE(FrameConverter::ReadsRawOnly(p));
+        EXPECT_EQ(FrameConverter::ConvertFrom(view, im.frame, p), 0);
+    }
+    // A frame of another size than the raw image.
+    RawFrameView narrow = view;
+    narrow.width -= 4;
+    EXPECT_EQ(FrameConverter::ConvertFrom(narrow, im.frame, plain), 0);
+    EXPECT_EQ(Channel(im.image24, 0, 0, 0), 0) << "nothing converted";
 }
 
 TEST(FrameConversion, HardwareMirrorLeavesPixelsButMovesThePhase) {
