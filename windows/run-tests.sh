@@ -8,14 +8,14 @@ export WINEPREFIX="$build/wine-prefix" WINEDEBUG=-all
 wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
 mkdir -p "$WINEPREFIX"
-"$wineserver" -p
-trap '"$wineserver" -k 2>/dev/null || true' EXIT
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  # No display here: the prefix is made without one. Output through a file, as in wine-run.sh.
+  # No display here: the prefix is made without one, and its wineserver is waited for before the
+  # run's own one starts. Output through a file, as in wine-run.sh.
   log=$(mktemp)
   DISPLAY= "$wine" wineboot --init >"$log" 2>&1 </dev/null || { cat "$log"; rm -f "$log"; exit 1; }
   rm -f "$log"
   "$wineserver" -w
-  "$wineserver" -p
 fi
+"$wineserver" -p
+trap '"$wineserver" -k 2>/dev/null || true' EXIT
 ctest --preset windows-x64 "$@"
