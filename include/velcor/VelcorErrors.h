@@ -24,9 +24,9 @@
     is empty. */
 #define VELCOR_ERR_NONE 0
 /** No camera engine (initialisation failed or not done), or capture, snapshot or trigger asked
-    for in a state that forbids it; also Velcor_SaveImage() before any frame, no image of the
-    colour mode to read, and the ROM and I/O-port functions when the camera does not answer
-    (posted only). */
+    for in a state that forbids it; also Velcor_GetImage() and Velcor_SaveImage() before a
+    capture's first frame, no image of the colour mode to read, and the ROM and I/O-port
+    functions when the camera does not answer (posted only). */
 #define VELCOR_ERR_NO_CAMERA 1
 /** The camera at the current or requested device number is not attached or cannot be opened;
     a device number out of range. */

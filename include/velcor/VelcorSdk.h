@@ -238,7 +238,8 @@ typedef struct VELCORFRAMEINFO {
     int width;        /**< pixels, of the frame delivered (the window the capture started with) */
     int height;       /**< pixels */
     int bitsPerPixel; /**< 8, 16, 24, 32, 48 or 64: the colour mode the capture started with */
-    int frameRate;    /**< tenths of a frame per second over the last second; 0 in trigger mode */
+    int frameRate;    /**< tenths of a frame per second over the last second; 0 in a preview's
+                           first second and in trigger mode */
     int padding;      /**< unused */
     /** The application buffer given with the frame window, or null. The frame has been copied
         into it before the message was posted; the next frame overwrites it. */
@@ -281,8 +282,11 @@ VELCOR_API int VELCOR_CALL Velcor_Initialize(HWND notifyWindow);
 /** Saves the camera's settings, stops preview, trigger mode and recording (the film is
     finished), closes the preview window and the camera, and frees the handle. A snapshot waiting
     on another thread ends first (error 8), and calls waiting for their turn return their empty
-    result; when another call is inside the handle, the camera closes as that call returns.
-    Frame messages still queued point to freed memory.
+    result. A call inside the handle on another thread (a settings dialog that is open, too) is
+    waited for; then the camera closes before this returns, so no frame message is posted and no
+    buffer written afterwards. Called from inside a call on the same handle and thread (a dialog
+    handler), the camera closes as that call returns. Frame messages still queued point to freed
+    memory.
     @return 1, or 0 for an unknown handle. */
 VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_Release(int handle);
 /** @return #VELCOR_DLL_VERSION. Needs no handle. */
@@ -393,8 +397,9 @@ VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SnapShot(int handle, BYTE* buffer, int
 /** Copies the latest converted frame into @p buffer, as Velcor_SnapShot() copies (same sizes and
     row order). While a capture runs it is the frame of the mode the capture started with; when
     idle, the image of the current colour mode. Takes the frame lock: waits at most for the frame
-    being converted. Between a capture start and its first frame the image holds zeros.
-    Errors: 1 (no image for the mode), 5 (no image made yet, @p buffer null or too small). */
+    being converted.
+    Errors: 1 (no frame converted since the capture started or since the last close, or no
+    image for the mode), 5 (no image made yet, @p buffer null or too small). */
 VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_GetImage(int handle, BYTE* buffer, int size,
                                                    int topRowFirst);
 /** Starts the preview as Velcor_Preview() (with the library's window unless placed away: error 4
@@ -437,7 +442,7 @@ VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetPreviewWindow(int handle, HWND pare
     the frame rate measured. @p showWindow non-zero opens the placed preview window. The recording
     ends early, with its file finished, when the preview stops or the camera is lost, and with
     error 12 on a full disk or at the largest size AVI carries. A preview that runs already is
-    recorded as it runs, without its frame messages from then on. Returns at once.
+    recorded as it runs; a callback preview keeps its frame messages and buffer. Returns at once.
     Errors: 1 (no engine), 9 (@p path null or empty), 12 (a recording runs already, or the preview
     or the file cannot start), 4 (window), 3 (thread). */
 VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_Record(int handle, const char* path, int durationMs,
@@ -449,7 +454,8 @@ VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_RecordW(int handle, const WCHAR* path,
     current colour mode) to @p path in @p format (VELCOR_FILE_*). Waits at most for the frame
     being converted. A failed write removes the file and returns 0 with nothing recorded; so does
     an unknown format.
-    Errors: 1 (no engine, no frame since the last close, or no image for the mode). */
+    Errors: 1 (no engine, no frame since the capture started or since the last close, or no image
+    for the mode). */
 VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SaveImage(int handle, const char* path, int format);
 /** As Velcor_SaveImage() with a wide path; error 12 when it cannot be converted. */
 VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SaveImageW(int handle, const WCHAR* path, int format);
@@ -481,7 +487,7 @@ VELCOR_API int VELCOR_CALL Velcor_GetSubSample(int handle);
 /** Only 0 is accepted; other values return 0 and record nothing. */
 VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetSubSample(int handle, int mode);
 /** Applies the stored size preset of @p width x @p height pixels (its start, size and totals).
-    A preset outside the sensor records error 7 and applies the whole sensor instead, returning 1.
+    A preset outside the sensor fails with error 7; the whole sensor is applied in its place.
     Takes effect at once when idle, else at the next capture start.
     Errors: 1 (no engine), 4 (no such preset). */
 VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_SetCaptureWindow(int handle, int width, int height);

@@ -29,7 +29,7 @@ Result WithCamera(int handle, Result empty, Body&& body) {
     try {
         if (entry == Entry::kUnlocked) return static_cast<Result>(body(*camera));
         if (entry == Entry::kInterrupt) camera->InterruptWaits();
-        velcor::platform::CriticalSectionLock turn(camera->CallLock());
+        velcor::CallTurn turn(*camera);
         // Released while this call waited for its turn: the handle is gone.
         if (camera->Released()) return empty;
         return static_cast<Result>(body(*camera));
@@ -64,7 +64,7 @@ VELCOR_API int VELCOR_CALL Velcor_Initialize(HWND notifyWindow) {
     }
     try {
         // The handle is in the registry already: other calls on it wait for the start-up.
-        velcor::platform::CriticalSectionLock turn(camera->CallLock());
+        velcor::CallTurn turn(*camera);
         camera->Initialize(notifyWindow);
     } catch (...) {
         camera->RecordError(velcor::kErrMemory);
@@ -80,6 +80,17 @@ VELCOR_API VELCOR_BOOL VELCOR_CALL Velcor_Release(int handle) {
     // frame ends now instead of after its time-out.
     camera->MarkReleased();
     camera->InterruptWaits();
+    // A call inside the handle on another thread ends first; then the camera closes here, so
+    // no frame reaches the application after this returns. On the thread of a call that is
+    // still inside (a dialog's handler releasing), the camera closes as that call returns.
+    if (!camera->InCallOnThisThread()) {
+        try {
+            velcor::CallTurn turn(*camera);
+            camera->CloseCamera();
+        } catch (...) {
+            // The session and the engine still stop and close as the object goes.
+        }
+    }
     return TRUE;
 }
 

@@ -25,11 +25,7 @@ constexpr uint32_t kTriggerFrameTimeoutMs = 6000;
 
 CaptureSession::CaptureSession(CVelcorR3U2Base& engine, SettingsModel& settings,
                                ErrorReporter& errors, PixelMaskStore& mask)
-    : engine_(engine),
-      settings_(settings),
-      errors_(errors),
-      mask_(mask),
-      rateWindowStartMs_(platform::TimeGetTime()) {}
+    : engine_(engine), settings_(settings), errors_(errors), mask_(mask) {}
 
 CaptureSession::~CaptureSession() {
     Stop();
@@ -76,6 +72,10 @@ bool CaptureSession::PrepareCapture(const CaptureSetup& setup) {
     {
         // GetImage and the mask update read the images under the frame lock.
         platform::CriticalSectionLock lock(frameLock_);
+        // The images are made afresh, all zeros: they hold no frame until this capture
+        // converts one, and a frame still held belongs to the capture before.
+        imageValid_ = false;
+        rawHeld_ = false;
         bool ok = true;
         if (bits == 8 || bits == 16 || bits == 24 || bits == 32)
             ok = ok && images_[kImage8].Create(w, h, 8);
@@ -134,6 +134,7 @@ bool CaptureSession::OpenPlacedPreviewWindow(const CaptureSetup& setup) {
 
 void CaptureSession::DrawPreview() {
     if (previewWindow_) {
+        FillRawFromHeldFrame();
         previewWindow_->Draw(kColourModeBits[activeColourIndex_], ConversionImages());
     }
 }
@@ -155,6 +156,14 @@ int CaptureSession::StartPreviewWorker(const CaptureSetup& setup) {
         Stop();
         errors_.Record(kErrDevice);
         return 0;
+    }
+    {
+        // The rate is measured over this preview's frames from its start on: 0 until its first
+        // second has passed.
+        platform::CriticalSectionLock lock(frameLock_);
+        frameRateTenths_ = 0;
+        frameCounter_ = 0;
+        rateWindowStartMs_ = platform::TimeGetTime();
     }
     state_ = kPreviewRunning;
     if (!StartWorker()) {
@@ -184,6 +193,12 @@ void CaptureSession::Stop() {
     }
     worker_.Join();
     workerFinished_.reset();
+    {
+        // The images keep the last frame after the capture; the engine's ring may be
+        // reconfigured by the next start.
+        platform::CriticalSectionLock lock(frameLock_);
+        FillRawFromHeldFrame();
+    }
     if (state_ != kIdle) {
         state_ = kIdle;
         engine_.StopTransfer();
@@ -326,13 +341,14 @@ int CaptureSession::SnapShot(const CaptureSetup& setup, uint8_t* buffer, int siz
         return 0;
     }
     ConvertFrame(settings_.Copy());
+    // The frame is in the images even when the application's buffer turns out too small.
+    imageValid_ = true;
     if (buffer != nullptr && size != 0 &&
         !CopyToApplication(*OutputImage(), buffer, size, topRowFirst)) {
         stopUnlessCaptureMode();
         return 0;
     }
     stopUnlessCaptureMode();
-    imageValid_ = true;
     return 1;
 }
 
@@ -359,6 +375,7 @@ int CaptureSession::WaitSnapshotFrame() {
 }
 
 const DibImage* CaptureSession::ImageToRead() {
+    FillRawFromHeldFrame();
     if (state_ != kIdle) return OutputImage();
     const int colourIndex = settings_.Copy().colourModeIndex;
     return &images_[colourIndex];
@@ -366,7 +383,8 @@ const DibImage* CaptureSession::ImageToRead() {
 
 int CaptureSession::GetImage(uint8_t* buffer, int size, int topRowFirst) {
     platform::CriticalSectionLock lock(frameLock_);
-    const DibImage* output = ImageToRead();
+    // Before a frame is converted the images hold zeros, which are no picture of the camera's.
+    const DibImage* output = imageValid_ ? ImageToRead() : nullptr;
     if (output == nullptr) {
         errors_.Record(kErrNoCamera);
         return 0;
@@ -403,7 +421,9 @@ int CaptureSession::Record(const CaptureSetup& setup, const char* path, int dura
     }
     // A recording that ended by itself leaves its thread to join.
     StopRecorder();
-    SetFrameTarget(nullptr, nullptr, 0, 0);
+    // A preview that runs already is recorded as it runs: a callback preview keeps its frame
+    // messages and buffer.
+    if (state_ != kPreviewRunning) SetFrameTarget(nullptr, nullptr, 0, 0);
     if (showWindow && !OpenPlacedPreviewWindow(setup)) return 0;
     if (!StartPreview(setup)) {
         Close();
@@ -448,6 +468,7 @@ int CaptureSession::Record(const CaptureSetup& setup, const char* path, int dura
 
 const uint8_t* CaptureSession::PrepareVideoFrame(DibImage& first24, DibImage& second24,
                                                  DibImage& gray8) {
+    FillRawFromHeldFrame();
     DibImage* output = OutputImage();
     if (output == nullptr || output->Width() != first24.Width() ||
         output->Height() != first24.Height()) {
@@ -544,6 +565,7 @@ void CaptureSession::RecorderMain() {
 // ---- Frames ----------------------------------------------------------------------------------
 
 bool CaptureSession::ReadRawFrame(bool inOrder) {
+    rawHeld_ = false;
     DibImage* raw = RawImage();
     if (raw == nullptr || raw->Pixels() == nullptr) return false;
     const int size = static_cast<int>(raw->ByteSize());
@@ -553,6 +575,74 @@ bool CaptureSession::ReadRawFrame(bool inOrder) {
     // The engine copies rows packed; they belong at the image's stride.
     SpreadPackedRows(*raw);
     return true;
+}
+
+bool CaptureSession::TakeNextFrame() {
+    rawHeld_ = false;
+    DibImage* raw = RawImage();
+    if (raw == nullptr || raw->Pixels() == nullptr || !engine_.CanHoldFrames() ||
+        raw->ByteSize() < static_cast<size_t>(engine_.FrameBytes())) {
+        return ReadRawFrame(true);
+    }
+    if (engine_.HoldNextFrame(heldRaw_) != 0) return false;
+    rawHeld_ = true;
+    return true;
+}
+
+void CaptureSession::FillRawFromHeldFrame() {
+    if (!rawHeld_) return;
+    rawHeld_ = false;
+    DibImage* raw = RawImage();
+    if (raw == nullptr || raw->Pixels() == nullptr) return;
+    // As the engine's copy: rows packed in the picture's order, then out to the stride.
+    const HeldFrame& held = heldRaw_;
+    const size_t rowBytes =
+        static_cast<size_t>(held.width) * static_cast<size_t>(held.bytesPerPixel);
+    if (rowBytes * static_cast<size_t>(held.height) > raw->ByteSize()) return;
+    if (held.rowStep == static_cast<ptrdiff_t>(rowBytes)) {
+        std::memcpy(raw->Pixels(), held.topRow, rowBytes * static_cast<size_t>(held.height));
+    } else {
+        for (int row = 0; row < held.height; ++row) {
+            std::memcpy(raw->Pixels() + rowBytes * static_cast<size_t>(row),
+                        held.topRow + held.rowStep * row, rowBytes);
+        }
+    }
+    SpreadPackedRows(*raw);
+}
+
+bool CaptureSession::HeldFrameIsOutput(const Settings& settings) {
+    const int mode = kColourModeBits[activeColourIndex_];
+    const DibImage* raw = RawImage();
+    const FilterValues& f = settings.filters;
+    if (!rawHeld_ || (mode != 8 && mode != 16) || raw == nullptr) return false;
+    if (heldRaw_.width != raw->Width() || heldRaw_.height != raw->Height() ||
+        heldRaw_.bytesPerPixel != raw->BytesPerPixel() ||
+        static_cast<size_t>(raw->Stride()) !=
+            static_cast<size_t>(heldRaw_.width) * static_cast<size_t>(heldRaw_.bytesPerPixel)) {
+        return false;
+    }
+    // Every step of the conversion that writes pixels of modes 8 and 16, with its condition.
+    if (f.maskFilter || f.dotFilter || f.grayMode == 1 || (f.grayMode == 2 && mode == 8)) {
+        return false;
+    }
+    if ((settings.analog.mirrorH != 0 && engine_.HasMirrorHHardware() == 0) ||
+        (settings.analog.mirrorV != 0 && engine_.HasMirrorVHardware() == 0)) {
+        return false;
+    }
+    return f.gamma == 100 && f.contrast == 0 && f.sharpness == 0 && f.brightness == 0;
+}
+
+bool CaptureSession::DeliverHeldFrame(const Settings& settings) {
+    const int autoExposureMode = settings.analog.autoExposureMode;
+    if (autoExposureMode != 0) {
+        AutoExposure(heldRaw_, autoExposureMode);
+        ShowAutoExposure(autoExposureMode);
+    }
+    if (appBuffer_ == nullptr || appBufferSize_ == 0) return true;
+    const DibImage& raw = *RawImage();
+    return CopyRowsToApplication(heldRaw_.topRow, heldRaw_.rowStep,
+                                 static_cast<size_t>(raw.Stride()), raw.Height(), appBuffer_,
+                                 appBufferSize_, appTopRowFirst_);
 }
 
 void CaptureSession::FillFrameInfo(const DibImage& raw, int frameRate) {
@@ -571,19 +661,24 @@ void CaptureSession::PostFrameMessage(WPARAM wParam, LPARAM lParam) {
 bool CaptureSession::CopyToApplication(const DibImage& image, uint8_t* buffer, int size,
                                        int topRowFirst) {
     const size_t stride = static_cast<size_t>(image.Stride());
-    const int rows = image.Height();
+    return CopyRowsToApplication(image.Pixels(), static_cast<ptrdiff_t>(stride), stride,
+                                 image.Height(), buffer, size, topRowFirst);
+}
+
+bool CaptureSession::CopyRowsToApplication(const uint8_t* topRow, ptrdiff_t rowStep, size_t stride,
+                                           int rows, uint8_t* buffer, int size, int topRowFirst) {
     if (size < 0 || static_cast<size_t>(size) < stride * static_cast<size_t>(rows)) {
         PostFrameMessage(0, kErrMemory);
         errors_.Record(kErrMemory);
         return false;
     }
-    if (topRowFirst != 0) {
-        std::memcpy(buffer, image.Pixels(), stride * static_cast<size_t>(rows));
-    } else {
-        for (int row = 0; row < rows; ++row) {
-            std::memcpy(buffer + stride * static_cast<size_t>(rows - 1 - row),
-                        image.Pixels() + stride * static_cast<size_t>(row), stride);
-        }
+    if (topRowFirst != 0 && rowStep == static_cast<ptrdiff_t>(stride)) {
+        std::memcpy(buffer, topRow, stride * static_cast<size_t>(rows));
+        return true;
+    }
+    for (int row = 0; row < rows; ++row) {
+        const int to = topRowFirst != 0 ? row : rows - 1 - row;
+        std::memcpy(buffer + stride * static_cast<size_t>(to), topRow + rowStep * row, stride);
     }
     return true;
 }
@@ -648,7 +743,7 @@ void CaptureSession::PreviewLoop() {
         // One consistent copy of the settings for the whole frame.
         const Settings settings = settings_.Copy();
         platform::CriticalSectionLock lock(frameLock_);
-        if (!ReadRawFrame(true)) {
+        if (!TakeNextFrame()) {
             PostFrameMessage(0, kErrAcquisition);
             errors_.Record(kErrAcquisition);
             continue;
@@ -663,11 +758,17 @@ void CaptureSession::PreviewLoop() {
             rateWindowStartMs_ = now;
         }
         FillFrameInfo(*RawImage(), frameRateTenths_);
-        ConvertFrame(settings);
+        // Gray frames that no step of the conversion changes go from the ring straight to the
+        // application; the raw image is filled from the ring only when something asks for it.
+        const bool asIs = HeldFrameIsOutput(settings);
+        if (!asIs) {
+            FillRawFromHeldFrame();
+            ConvertFrame(settings);
+        }
         newFrame_ = true;
         imageValid_ = true;
         DrawPreview();
-        if (!CopyToFrameTarget()) continue;
+        if (!(asIs ? DeliverHeldFrame(settings) : CopyToFrameTarget())) continue;
         if (runFlag_ == 1) PostFrameMessage(reinterpret_cast<WPARAM>(&frameInfo_), 0);
     }
 }
@@ -715,7 +816,9 @@ class CaptureSession::ConversionHooks : public FrameConversionHooks {
   public:
     explicit ConversionHooks(CaptureSession& session) : session_(session) {}
     void AutoExposure(const DibImage& raw, const ConversionParams& params) override {
-        session_.AutoExposure(raw, params.autoExposureMode);
+        const HeldFrame frame{raw.Pixels(), raw.Stride(), raw.Width(), raw.Height(),
+                              raw.BytesPerPixel()};
+        session_.AutoExposure(frame, params.autoExposureMode);
         session_.ShowAutoExposure(params.autoExposureMode);
     }
     // Called by the conversion under the frame lock, which the session holds around it.
@@ -767,10 +870,10 @@ void CaptureSession::ShowAutoExposure(int mode) {
     if (mode == 1) analogDialog_.ShowAutoExposure(analog.exposure, analog.exposureSeconds);
 }
 
-void CaptureSession::AutoExposure(const DibImage& raw, int mode) {
-    if (mode == 0 || raw.Pixels() == nullptr) return;
-    const int w = raw.Width();
-    const int h = raw.Height();
+void CaptureSession::AutoExposure(const HeldFrame& raw, int mode) {
+    if (mode == 0 || raw.topRow == nullptr) return;
+    const int w = raw.width;
+    const int h = raw.height;
     struct Box {
         double left, top, right, bottom;
     };
@@ -789,9 +892,9 @@ void CaptureSession::AutoExposure(const DibImage& raw, int mode) {
         uint64_t sum = 0;
         uint64_t count = 0;
         for (int y = y0; y < y1; ++y) {
-            const uint8_t* row = raw.Pixels() + static_cast<size_t>(raw.Stride()) * y;
+            const uint8_t* row = raw.topRow + raw.rowStep * y;
             for (int x = x0; x < x1; ++x) {
-                if (raw.Bits() == 16) {
+                if (raw.bytesPerPixel == 2) {
                     uint16_t sample;
                     std::memcpy(&sample, row + 2 * x, 2);
                     sum += (sample >> 2) & 0xFF;

@@ -123,6 +123,7 @@ class CaptureSession {
     template <typename Use>
     void LendRawFrame(Use&& use) VELCOR_EXCLUDES(frameLock_) {
         platform::CriticalSectionLock lock(frameLock_);
+        FillRawFromHeldFrame();
         use(static_cast<const DibImage*>(RawImage()));
     }
 
@@ -178,9 +179,23 @@ class CaptureSession {
     // `inOrder` the oldest one not read yet, so the preview delivers every frame the camera
     // sent even after the worker was held up.
     bool ReadRawFrame(bool inOrder = false) VELCOR_REQUIRES(frameLock_);
+    // The preview's read: the oldest frame not read yet, held in the engine's ring where the
+    // camera's row order allows (the raw image is filled only when something needs it), else
+    // copied into the raw image as ReadRawFrame does.
+    bool TakeNextFrame() VELCOR_REQUIRES(frameLock_);
+    // Copies a held frame into the raw image, rows spread out to the stride, and lets the
+    // frame go; nothing when no frame is held. Everything that reads the raw image, or the
+    // output image of modes 8 and 16 (the raw image itself), calls it first.
+    void FillRawFromHeldFrame() VELCOR_REQUIRES(frameLock_);
+    // The held frame is the output image as it stands: colour mode 8 or 16 with no step of the
+    // conversion that changes pixels, in the raw image's own size and packed rows.
+    bool HeldFrameIsOutput(const Settings& settings) VELCOR_REQUIRES(frameLock_);
+    // Delivers the held frame without a conversion: automatic exposure on it, then straight
+    // into the application's buffer. False when the copy failed (no frame message then).
+    bool DeliverHeldFrame(const Settings& settings) VELCOR_REQUIRES(frameLock_);
     // Runs automatic exposure and turns the raw image into the output image.
     void ConvertFrame(const Settings& settings) VELCOR_REQUIRES(frameLock_);
-    void AutoExposure(const DibImage& raw, int mode) VELCOR_EXCLUDES(settings_.Lock());
+    void AutoExposure(const HeldFrame& raw, int mode) VELCOR_EXCLUDES(settings_.Lock());
     // Shows what automatic exposure in `mode` left in the settings in the open analog dialog.
     void ShowAutoExposure(int mode) VELCOR_EXCLUDES(settings_.Lock());
     // Flat field when mask is set, then the dot correction when dot is set, with the pixel
@@ -190,6 +205,10 @@ class CaptureSession {
     // Copies the image into the application's buffer; error 5 (and a frame message carrying it)
     // when the buffer is too small.
     bool CopyToApplication(const DibImage& image, uint8_t* buffer, int size, int topRowFirst)
+        VELCOR_REQUIRES(frameLock_);
+    // The same for rows of `stride` bytes that lie rowStep bytes apart, top row first.
+    bool CopyRowsToApplication(const uint8_t* topRow, ptrdiff_t rowStep, size_t stride, int rows,
+                               uint8_t* buffer, int size, int topRowFirst)
         VELCOR_REQUIRES(frameLock_);
     // Copies the output image into the application buffer given with the frame window.
     bool CopyToFrameTarget() VELCOR_REQUIRES(frameLock_);
@@ -242,6 +261,10 @@ class CaptureSession {
     std::array<DibImage, kFrameImageCount> images_ VELCOR_GUARDED_BY(frameLock_);
     // The colour mode of the running (or last) capture; a new mode applies at the next start.
     int activeColourIndex_ VELCOR_GUARDED_BY(frameLock_) = 0;
+    // The frame of the raw image is still in the engine's ring (rawHeld_), lent by
+    // HoldNextFrame; the raw image's pixels are those of an earlier frame until it is filled.
+    HeldFrame heldRaw_ VELCOR_GUARDED_BY(frameLock_);
+    bool rawHeld_ VELCOR_GUARDED_BY(frameLock_) = false;
     // A frame has been converted into the images since the last close.
     bool imageValid_ VELCOR_GUARDED_BY(frameLock_) = false;
     // The sensor window of the running (or last) capture.

@@ -31,13 +31,19 @@ void FormatDeviceName(char* out, size_t size, int number) {
 CVelcor::CVelcor() = default;
 
 CVelcor::~CVelcor() {
+    CloseCamera();
+    DestroyOwnedObjects();
+}
+
+void CVelcor::CloseCamera() {
+    if (cameraClosed_) return;
+    cameraClosed_ = true;
     SaveStoredSettings();
     if (session_) session_->Stop();
     if (engine_) {
         engine_->StopTransfer();
         engine_->Shutdown();
     }
-    DestroyOwnedObjects();
 }
 
 void CVelcor::DestroyOwnedObjects() {
@@ -540,8 +546,10 @@ int CVelcor::SetCaptureWindow(int width, int height) {
     geometry_ = CaptureGeometry{preset.totalWidth, preset.totalHeight, preset.width,
                                 preset.height,     preset.xStart,      preset.yStart};
     bufferValue_ = preset.buffer;
-    if (!geometry_.Fits(subSample_)) {
-        // A preset outside the sensor gives way to the whole sensor, which is applied.
+    // A preset outside the sensor gives way to the whole sensor, which is applied; the call
+    // still fails, since the window asked for is not the one set.
+    const bool fits = geometry_.Fits(subSample_);
+    if (!fits) {
         RecordError(kErrWindowRange);
         geometry_ = CaptureGeometry{};
     }
@@ -550,7 +558,7 @@ int CVelcor::SetCaptureWindow(int width, int height) {
         engine_->ApplyWindow(geometry_.xStart, geometry_.yStart, geometry_.width, geometry_.height,
                              subSample_);
     }
-    return 1;
+    return fits ? 1 : 0;
 }
 
 int CVelcor::GetCaptureWindowEx(int* totalWidth, int* xStart, int* width, int* totalHeight,

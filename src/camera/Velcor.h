@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -60,8 +61,11 @@ class CVelcor {
     // ---- Lifecycle, turns and errors
     int Initialize(HWND notifyWindow);
     int GetLastError() { return errors_.PopNewest(); }
-    // Serialises the operations of one handle; the exported functions hold it around each call.
+    // Serialises the operations of one handle; the exported functions hold it around each call
+    // (see CallTurn).
     platform::CriticalSection& CallLock() VELCOR_RETURN_CAPABILITY(callLock_) { return callLock_; }
+    // The calling thread is inside a call on this object (it holds a CallTurn).
+    bool InCallOnThisThread() const { return callThread_.load() == std::this_thread::get_id(); }
     // Ends the frame wait of a snapshot on another thread and wakes the worker, without the
     // call lock (see CaptureSession::InterruptWaits).
     void InterruptWaits() {
@@ -70,6 +74,11 @@ class CVelcor {
     // Velcor_Release took the handle away; calls that were waiting for their turn do nothing.
     void MarkReleased() { released_ = true; }
     bool Released() const { return released_; }
+    // What Velcor_Release does before it returns, under the call lock: saves the settings, ends
+    // the capture and recording (no frame message and no copy into the application's buffer
+    // after it) and closes the camera. The objects stay until the last caller has left; the
+    // destructor closes a camera that was not closed this way.
+    void CloseCamera();
     // Lends the library's preview window (null when there is none) to use(const
     // PreviewWindow*) under the frame lock; the pointer is not kept.
     template <typename Use>
@@ -191,6 +200,7 @@ class CVelcor {
     // The dialogs reach the camera through these.
     friend class CameraAnalogPort;
     friend class CameraImagePort;
+    friend class CallTurn;
 
     // Records error 1 and answers false when there is no engine.
     bool HaveEngine();
@@ -226,7 +236,13 @@ class CVelcor {
     // ---- Taking turns
     // Serialises the exported calls on this handle (see CallLock).
     platform::CriticalSection callLock_;
+    // The thread holding the call lock for an exported call, and how deep it is nested in
+    // calls (a dialog's handlers call the exports again on its thread).
+    std::atomic<std::thread::id> callThread_{};
+    int callDepth_ = 0;
     std::atomic<bool> released_{false};
+    // CloseCamera ran.
+    bool cameraClosed_ = false;
 
     // ---- Errors
     // The error history and the notification window errors are posted to.
@@ -270,6 +286,25 @@ class CVelcor {
     // ---- Configuration, under the mask lock
     // Integer pairs of the configuration file.
     std::vector<std::pair<int32_t, int32_t>> configuration_ VELCOR_GUARDED_BY(mask_.Lock());
+};
+
+// One exported call's turn on a camera object: holds the call lock and notes the thread inside,
+// so that a release on that same thread knows not to wait for the call it is part of.
+class VELCOR_SCOPED_CAPABILITY CallTurn {
+  public:
+    explicit CallTurn(CVelcor& camera) VELCOR_ACQUIRE(camera.callLock_) : camera_(camera) {
+        camera_.callLock_.Enter();
+        if (camera_.callDepth_++ == 0) camera_.callThread_ = std::this_thread::get_id();
+    }
+    ~CallTurn() VELCOR_RELEASE() {
+        if (--camera_.callDepth_ == 0) camera_.callThread_ = std::thread::id{};
+        camera_.callLock_.Leave();
+    }
+    CallTurn(const CallTurn&) = delete;
+    CallTurn& operator=(const CallTurn&) = delete;
+
+  private:
+    CVelcor& camera_;
 };
 
 }  // namespace velcor

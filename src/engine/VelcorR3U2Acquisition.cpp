@@ -6,7 +6,8 @@
 // The thread claims the ring buffer at writeIndex under the ring's lock, reads the frame
 // straight into it, then numbers it, advances writeIndex and signals the frame event; readers
 // copy the newest frame (the buffer before writeIndex) or the oldest unread one out under the
-// lock and remember the number of the frame they took.
+// lock and remember the number of the frame they took, or hold the oldest unread one where it
+// lies: its buffer is traded out of the ring for the buffer of the frame held before.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -482,11 +483,16 @@ int CVelcorR3U2Base::ConfigureFrameBuffers() {
         for (auto& frame : frames_) {
             if (frame.size() != bufferSize) frame.assign(bufferSize, 0);
         }
+        // A held frame does not outlive a change of geometry or depth.
+        if (heldFrame_.size() != bufferSize) heldFrame_.assign(bufferSize, 0);
+        heldSequence_ = 0;
         writeIndex_ = static_cast<int>(finishedSequence_ % depth);
     } catch (const std::bad_alloc&) {
         transferBuffer_.clear();
         std::lock_guard lock(ringLock_);
         frames_.clear();
+        heldFrame_.clear();
+        heldSequence_ = 0;
         return 0;
     }
     // Without an FPGA nothing takes the geometry; the buffers are rebuilt before every start.
@@ -550,7 +556,52 @@ int CVelcorR3U2Base::CopyFrame(uint8_t* buffer, int size, int fromSingleFrameSlo
     const size_t depth = frames_.size();
     const size_t slot =
         fromSingleFrameSlot ? 0 : (static_cast<size_t>(writeIndex_) + depth - 1) % depth;
+    // A held newest frame left the ring; its slot has the buffer traded in for it.
+    if (!fromSingleFrameSlot && heldSequence_ != 0 && heldSequence_ == finishedSequence_) {
+        return CopyFrameFrom(heldFrame_, buffer, size, topRowFirst);
+    }
     return CopyFrameFrom(frames_[slot], buffer, size, topRowFirst);
+}
+
+bool CVelcorR3U2Base::RowsDeliveredBottomUp() const {
+    const int o = sensor_->Info().orientation;
+    return o == 3 || o == 4;
+}
+
+bool CVelcorR3U2Base::CanHoldFrames() const {
+    if (!sensor_ || traits_->frameCopy == FrameCopy::kSerialHead) return false;
+    const int o = sensor_->Info().orientation;
+    return o != 2 && o != 4;
+}
+
+int CVelcorR3U2Base::HoldNextFrame(HeldFrame& frame) {
+    std::lock_guard lock(ringLock_);
+    if (frames_.empty() || finishedSequence_ <= lastReadSequence_) return -1;
+    const size_t slot = static_cast<size_t>(lastReadSequence_ % frames_.size());
+    ++lastReadSequence_;
+    // What a copy of the frame would refuse, the hold refuses too, and the frame is lost.
+    const size_t rowBytes =
+        sensor_ ? static_cast<size_t>(sensor_->Info().windowWidth) * BytesPerPixel() : 0;
+    const int rows = sensor_ ? sensor_->Info().windowHeight : 0;
+    if (!CanHoldFrames() || frameBytes_ <= 0 || rows <= 0 ||
+        frames_[slot].size() < static_cast<size_t>(frameBytes_) ||
+        rowBytes * static_cast<size_t>(rows) > static_cast<size_t>(frameBytes_) ||
+        heldFrame_.size() != frames_[slot].size()) {
+        ++framesDropped_;
+        return -1;
+    }
+    // The frame's buffer leaves the ring; the previously held one, read and done with, takes
+    // its place and is written by the acquisition thread in its turn.
+    frames_[slot].swap(heldFrame_);
+    heldSequence_ = lastReadSequence_;
+    ++framesRead_;
+    const bool bottomUp = RowsDeliveredBottomUp();
+    frame.topRow = heldFrame_.data() + (bottomUp ? rowBytes * static_cast<size_t>(rows - 1) : 0);
+    frame.rowStep = bottomUp ? -static_cast<ptrdiff_t>(rowBytes) : static_cast<ptrdiff_t>(rowBytes);
+    frame.width = sensor_->Info().windowWidth;
+    frame.height = rows;
+    frame.bytesPerPixel = BytesPerPixel();
+    return 0;
 }
 
 int CVelcorR3U2Base::ReadNextFrame(uint8_t* buffer, int size, int topRowFirst) {

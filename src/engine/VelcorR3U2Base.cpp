@@ -178,6 +178,9 @@ int CVelcorR3U2Base::Shutdown() {
         std::lock_guard lock(ringLock_);
         frames_.clear();
         frames_.shrink_to_fit();
+        heldFrame_.clear();
+        heldFrame_.shrink_to_fit();
+        heldSequence_ = 0;
     }
     sensor_.reset();
     frameBytes_ = 0;

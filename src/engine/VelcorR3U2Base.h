@@ -7,7 +7,8 @@
 // Operations that need the controller or the sensor driver fail without them.
 // Threads: the camera object calls the operations on application threads, one call at a time
 // under its call lock. The worker thread of its capture session calls some too, without that
-// lock: StartTransfer (trigger mode), WaitFrame, ReadFrame, LatchFrameCounter and GetExposure,
+// lock: StartTransfer (trigger mode), WaitFrame, ReadFrame, ReadNextFrame, HoldNextFrame,
+// CanHoldFrames, LatchFrameCounter and GetExposure,
 // the mirror-hardware queries, and, under the settings lock that application threads also hold
 // when they change those values, automatic exposure's gain and exposure operations.
 // WakeFrameWaiters and GetFrameCounters take any thread. The acquisition thread runs the loop
@@ -18,6 +19,7 @@
 
 #include <array>
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -37,6 +39,17 @@ struct FrameCounters {
     uint64_t finished = 0;
     uint64_t read = 0;
     uint64_t dropped = 0;
+};
+
+// A finished frame lent to its reader where it lies instead of copied out: the picture's top
+// row first, rowStep bytes from one picture row to the next (negative for a camera that
+// delivers its rows bottom-up).
+struct HeldFrame {
+    const uint8_t* topRow = nullptr;
+    ptrdiff_t rowStep = 0;
+    int width = 0;
+    int height = 0;
+    int bytesPerPixel = 0;
 };
 
 // What WaitFrame answers.
@@ -116,6 +129,16 @@ class CVelcorR3U2Base {
     // As ReadFrame, but copies the oldest frame not read yet and marks only that one read, so a
     // reader that fell behind takes every frame the ring still holds, in order.
     int ReadNextFrame(uint8_t* buffer, int size, int topRowFirst);
+    // As ReadNextFrame, but lends the frame instead of copying it: the frame's buffer leaves
+    // the ring, which takes the buffer of the previously held frame in its place, so the
+    // acquisition thread never writes into a frame being read and the ring keeps its depth.
+    // The frame stays valid until the next HoldNextFrame or a change of the frame geometry or
+    // depth. 0 when held; -1 without a new frame. Only for readers that want the picture's
+    // top row first, and only while CanHoldFrames answers true.
+    int HoldNextFrame(HeldFrame& frame);
+    // Frames come out of the camera in a row order a HeldFrame can describe: whole rows,
+    // pixels in the picture's order, top row first or last.
+    bool CanHoldFrames() const;
     virtual int SpareC();  // 0
     virtual int SetBitDepthMode(int mode);
     virtual int SetClockMode(int mode);
@@ -317,6 +340,8 @@ class CVelcorR3U2Base {
     // Copies a ring buffer into `buffer` in the picture's order (CopyFrame's rules).
     int CopyFrameFrom(const std::vector<uint8_t>& source, uint8_t* buffer, int size,
                       int topRowFirst);
+    // Rows of the ring buffers are delivered bottom-up (the sensor's orientation).
+    bool RowsDeliveredBottomUp() const;
     // Everything in the ring counts as read: a new transfer reports only its own frames.
     void MarkRingRead();
     bool HasNewFrame();
@@ -347,6 +372,10 @@ class CVelcorR3U2Base {
     // the sensor's rate it holds the frames of a worker held up for most of a second, which
     // is what a busy machine costs it; only frames older than that are dropped.
     std::vector<std::vector<uint8_t>> frames_;
+    // The buffer of the frame lent by HoldNextFrame (frame heldSequence_, 0 for none), out of
+    // the ring; the next hold trades it back in. Sized like the ring's buffers.
+    std::vector<uint8_t> heldFrame_;
+    uint64_t heldSequence_ = 0;
     // Held while a ring buffer is claimed, handed over or copied out (recursive: ReadFrame
     // copies through CopyFrame).
     std::recursive_mutex ringLock_;

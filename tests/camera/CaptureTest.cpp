@@ -13,10 +13,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <future>
+#include <string>
 #include <thread>
 #include <vector>
 
+#include <unistd.h>
+
 #include "camera/CameraTestSupport.h"
+#include "platform/Clock.h"
 #include "support/Sanitizers.h"
 
 namespace velcor {
@@ -200,6 +204,95 @@ TEST_F(CameraOnSimulator, PreviewWithAPlacedWindowNeedsThePreviewWindow) {
     }
     EXPECT_TRUE(gotImage);
     EXPECT_EQ(Velcor_Close(handle_), TRUE);
+}
+
+// A start makes the images afresh, all zeros: until the first frame of that capture has been
+// converted there is no picture to read or save, only error 1 as before any frame.
+TEST_F(CameraOnSimulator, NoImageIsReadBetweenACaptureStartAndItsFirstFrame) {
+    Open(1);
+    const int size = 1280 * 1024;
+    std::vector<BYTE> buffer(static_cast<size_t>(size));
+    const std::string picture =
+        ::testing::TempDir() + "no-image-" + std::to_string(getpid()) + ".bmp";
+    ASSERT_EQ(Velcor_Capture(handle_), TRUE);
+    EXPECT_EQ(Velcor_GetImage(handle_, buffer.data(), size, 1), FALSE);
+    EXPECT_EQ(LastError(), 1);
+
+    ASSERT_EQ(Velcor_SnapShot(handle_, nullptr, 0, 1), TRUE);
+    EXPECT_EQ(Velcor_GetImage(handle_, buffer.data(), size, 1), TRUE);
+    EXPECT_EQ(Velcor_StopPreview(handle_), TRUE);
+    EXPECT_EQ(Velcor_GetImage(handle_, buffer.data(), size, 1), TRUE) << "a stop keeps the frame";
+
+    // A new start: the frame before it went with the old images.
+    ASSERT_EQ(Velcor_Capture(handle_), TRUE);
+    EXPECT_EQ(Velcor_GetImage(handle_, buffer.data(), size, 1), FALSE);
+    EXPECT_EQ(LastError(), 1);
+    EXPECT_EQ(Velcor_SaveImage(handle_, picture.c_str(), VELCOR_FILE_BMP), FALSE);
+    EXPECT_EQ(LastError(), 1);
+
+    // A snapshot whose copy failed still converted its frame.
+    EXPECT_EQ(Velcor_SnapShot(handle_, buffer.data(), size - 1, 1), FALSE);
+    EXPECT_EQ(LastError(), 5);
+    EXPECT_EQ(Velcor_GetImage(handle_, buffer.data(), size, 1), TRUE);
+    EXPECT_EQ(Velcor_SaveImage(handle_, picture.c_str(), VELCOR_FILE_BMP), TRUE);
+    std::remove(picture.c_str());
+}
+
+// The rate in the frame record is measured from the start of the preview: the first frames
+// carry 0 (no second measured yet), not a rate over the time the handle sat idle before.
+TEST_F(CameraOnSimulator, PreviewRateIsMeasuredFromThePreviewsStart) {
+    Open(1);
+    {
+        // The handle sits idle for five seconds first.
+        platform::VirtualTimeScope idle;
+        platform::Sleep(5000);
+    }
+    Velcor_SetPreviewWindow(handle_, nullptr, 0, 0, 0, 0);
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(Velcor_CallBackPreview(handle_, window_, nullptr, 0, 1), TRUE);
+    WPARAM w = 0;
+    LPARAM l = 0;
+    ASSERT_TRUE(NextFrame(&w, &l));
+    ASSERT_NE(w, 0u) << "frame failed with error " << l;
+    const int rate = reinterpret_cast<const VELCORFRAMEINFO*>(w)->frameRate;
+    const auto elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                               std::chrono::steady_clock::now() - start)
+                               .count();
+    if (elapsedMs < 1000) {
+        EXPECT_EQ(rate, 0) << "no second of this preview has passed";
+    } else if (rate != 0) {
+        // A slow build, whose first frame may have ended the first second. A rate over the idle
+        // time before would be at most 10000 / (5000 + elapsedMs).
+        EXPECT_GE(rate, 10000 / elapsedMs);
+    }
+    EXPECT_EQ(Velcor_StopPreview(handle_), TRUE);
+}
+
+// Recording a callback preview that runs already records it as it runs: its frame messages
+// and its buffer go on.
+TEST_F(CameraOnSimulator, RecordingARunningCallbackPreviewKeepsItsFrameMessages) {
+    Open(1);
+    Velcor_SetPreviewWindow(handle_, nullptr, 0, 0, 0, 0);
+    const int size = 1280 * 1024;
+    std::vector<BYTE> buffer(static_cast<size_t>(size));
+    ASSERT_EQ(Velcor_CallBackPreview(handle_, window_, buffer.data(), size, 1), TRUE);
+    WPARAM w = 0;
+    LPARAM l = 0;
+    ASSERT_TRUE(NextFrame(&w, &l));
+    const std::string film =
+        ::testing::TempDir() + "recorded-callback-" + std::to_string(getpid()) + ".avi";
+    ASSERT_EQ(Velcor_Record(handle_, film.c_str(), 60000, 0), TRUE);
+    // Messages posted before the recording started.
+    VELCORMSG m{};
+    while (VelcorWin_PeekMessage(&m, window_, VELCOR_WM_FRAME, VELCOR_WM_FRAME, VELCOR_PM_REMOVE)) {
+    }
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(NextFrame(&w, &l)) << "frame " << i << " while recording";
+        ASSERT_NE(w, 0u) << "frame failed with error " << l;
+        EXPECT_EQ(reinterpret_cast<const VELCORFRAMEINFO*>(w)->image, buffer.data());
+    }
+    EXPECT_EQ(Velcor_StopPreview(handle_), TRUE);
+    std::remove(film.c_str());
 }
 
 }  // namespace

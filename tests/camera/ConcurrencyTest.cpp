@@ -13,12 +13,15 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <future>
 #include <mutex>
 #include <random>
 #include <thread>
 #include <vector>
 
 #include "camera/CameraTestSupport.h"
+#include "dialogs/DialogHost.h"
+#include "dialogs/DialogModel.h"
 #include "support/Sanitizers.h"
 
 namespace velcor {
@@ -273,6 +276,55 @@ TEST_F(OverlappingCalls, RandomExportsFromFourThreadsOnOneHandle) {
     });
     RunFor(kThreads, StressTime() + std::chrono::milliseconds(300), call);
     releaser.join();
+    handle_ = 0;  // released above
+}
+
+// Velcor_Release while another thread is inside a call on the handle (here a settings dialog
+// the user keeps open) waits for that call, then closes the camera before it returns: once it
+// has returned, no frame message comes and the application's buffer is no longer written.
+TEST_F(OverlappingCalls, ReleaseWaitsForTheCallInsideTheHandleAndEndsItsFrames) {
+    Open(1);
+    Velcor_SetPreviewWindow(handle_, nullptr, 0, 0, 0, 0);
+    std::vector<BYTE> buffer(1280 * 1024);
+    ASSERT_EQ(
+        Velcor_CallBackPreview(handle_, window_, buffer.data(), static_cast<int>(buffer.size()), 1),
+        TRUE);
+    std::promise<void> dialogOpen;
+    std::promise<void> userCloses;
+    std::shared_future<void> closed = userCloses.get_future().share();
+    dialogs::SetDialogRunnerForTesting([&](dialogs::DialogModel&) {
+        dialogOpen.set_value();
+        closed.wait();
+        return dialogs::kDialogCancel;
+    });
+    std::thread user([this] { Velcor_SetAnalogDlg(handle_, nullptr); });
+    dialogOpen.get_future().wait();
+
+    auto drain = [this] {
+        VELCORMSG m{};
+        while (VelcorWin_PeekMessage(&m, window_, VELCOR_WM_FRAME, VELCOR_WM_FRAME,
+                                     VELCOR_PM_REMOVE)) {
+        }
+    };
+    WPARAM w = 0;
+    LPARAM l = 0;
+    auto release = std::async(std::launch::async, [this] { return Velcor_Release(handle_); });
+    const bool returnedWithDialogOpen =
+        release.wait_for(std::chrono::milliseconds(300)) == std::future_status::ready;
+    EXPECT_FALSE(returnedWithDialogOpen) << "released while a call was inside the handle";
+    if (returnedWithDialogOpen) {
+        drain();
+        EXPECT_FALSE(NextFrame(&w, &l, 500)) << "a frame came after Velcor_Release returned";
+    }
+    userCloses.set_value();
+    ASSERT_EQ(release.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    EXPECT_EQ(release.get(), TRUE);
+    drain();
+    const std::vector<BYTE> afterRelease = buffer;
+    EXPECT_FALSE(NextFrame(&w, &l, 300)) << "a frame came after Velcor_Release returned";
+    EXPECT_EQ(buffer, afterRelease);
+    user.join();
+    dialogs::SetDialogRunnerForTesting(nullptr);
     handle_ = 0;  // released above
 }
 

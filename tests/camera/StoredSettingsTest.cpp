@@ -245,8 +245,8 @@ TEST_F(StoredSettings, CaptureWindowByPresetFindsTheWindowSize) {
     EXPECT_EQ(Window(), rows);
     EXPECT_EQ(Velcor_GetLastError(handle_), 0);
 
-    // A preset outside the sensor: error 7 and the whole sensor, applied all the same.
-    EXPECT_EQ(Velcor_SetCaptureWindow(handle_, 1280, 200), 1);
+    // A preset outside the sensor fails with error 7; the whole sensor takes its place.
+    EXPECT_EQ(Velcor_SetCaptureWindow(handle_, 1280, 200), 0);
     EXPECT_EQ(Velcor_GetLastError(handle_), VELCOR_ERR_WINDOW_RANGE);
     EXPECT_EQ(Window(), settings::WindowEntry{});
 
