@@ -8,6 +8,7 @@
 #include "protocol/FpgaRegisterMap.h"
 #include "sensors/SensorBase.h"
 #include "transport/DevIz3Cam.h"
+#include "transport/SystemDriver.h"
 
 namespace velcor {
 namespace {
@@ -75,6 +76,8 @@ CVelcorUSB3T2SimpleSdk::~CVelcorUSB3T2SimpleSdk() = default;
 
 int CVelcorR3U2Base::InitializeController(HWND, const platform::GUID* interfaceClass) {
     Shutdown();
+    // Cameras behind the system's driver are looked for beside the simulated ones.
+    transport::StartSystemDriver();
     controller_ = interfaceClass != nullptr ? std::make_unique<CDevIz3Cam>(*interfaceClass)
                                             : std::make_unique<CDevIz3Cam>();
     return 1;
