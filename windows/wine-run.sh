@@ -11,4 +11,9 @@ trap 'rm -f "$out"' EXIT
 "${VELCOR_WINE:-/usr/lib/wine/wine64}" "$@" >"$out" 2>&1 </dev/null
 status=$?
 cat "$out"
+# A crash on a thread other than the main one can end the program with status 0 under Wine;
+# Wine's report of the unhandled exception decides then.
+if [ "$status" -eq 0 ] && grep -qE '^(wine: Unhandled|Unhandled exception)' "$out"; then
+  status=1
+fi
 exit $status
