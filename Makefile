@@ -7,7 +7,7 @@ SOAK_DIR := build/soak
 # Frames the soak delivers; `make soak FRAMES=5000` for a short check.
 FRAMES ?= 100000
 
-.PHONY: all deps configure build run test test-asan test-tsan package bench fuzz soak docs clean format tidy
+.PHONY: all deps configure build run test test-asan test-tsan test-windows package bench fuzz soak docs clean format tidy
 
 all: build
 
@@ -36,6 +36,15 @@ test-asan test-tsan: test-%: deps
 	cmake --preset $*
 	cmake --build --preset $*
 	ctest --preset $*
+
+# The Windows DLL (x64), cross-built with MinGW-w64 in build/windows-x64, and its tests: the
+# export table read with objdump, and the API and camera tests on simulated cameras under Wine
+# (a prefix of the build tree's own).
+test-windows:
+	@scripts/install-deps.sh --windows
+	cmake --preset windows-x64 -DVELCOR_WINDOWS_TESTS=ON
+	cmake --build --preset windows-x64
+	windows/run-tests.sh
 
 # A Debian package of the library, its headers, the velcor tool, velcor.pc and the CMake
 # package, installed under /usr: $(BUILD_DIR)/velcor-sdk_<version>_<arch>.deb. Its dependencies

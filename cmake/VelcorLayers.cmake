@@ -1,6 +1,7 @@
 # The library's layers, one object library per folder of src/.
 #
-#   velcor_layer(<name> [DEPENDS <layer>...] [EXPOSES <layer>...] [PUBLIC_HEADERS <header>...])
+#   velcor_layer(<name> [DEPENDS <layer>...] [EXPOSES <layer>...] [PUBLIC_HEADERS <header>...]
+#                [POSIX_ONLY <source>...] [WIN32_SOURCES <path>...])
 #
 # A layer compiles against an include folder of its own in the build tree that holds links to
 # its own sources, to the layers it DEPENDS on and to what those layers EXPOSE through their
@@ -8,11 +9,15 @@
 # layering holds by construction. DEPENDS: the layers whose headers the layer's sources include.
 # EXPOSES: the layers the layer's own interface headers include, which its users see too.
 # PUBLIC_HEADERS: the headers of include/velcor/ the layer uses; its users see them too.
+#
+# The Windows build takes src/<name>/win32/<file>.cpp in place of src/<name>/<file>.cpp, leaves
+# out the POSIX_ONLY sources of the folder (those with no Windows counterpart) and adds the
+# WIN32_SOURCES (paths from the top of the tree).
 
 set(VELCOR_LAYERS "")
 
 function(velcor_layer name)
-  cmake_parse_arguments(PARSE_ARGV 1 LAYER "" "" "DEPENDS;EXPOSES;PUBLIC_HEADERS")
+  cmake_parse_arguments(PARSE_ARGV 1 LAYER "" "" "DEPENDS;EXPOSES;PUBLIC_HEADERS;POSIX_ONLY;WIN32_SOURCES")
   # Everything a user of this layer sees: the layer, the public headers its interface uses,
   # and what it exposes, transitively.
   set(exposed ${name})
@@ -53,6 +58,20 @@ function(velcor_layer name)
   endforeach()
 
   file(GLOB sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/${name}/*.cpp)
+  if(WIN32)
+    file(GLOB winSources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/${name}/win32/*.cpp)
+    foreach(source IN LISTS winSources)
+      get_filename_component(file ${source} NAME)
+      list(REMOVE_ITEM sources ${PROJECT_SOURCE_DIR}/src/${name}/${file})
+    endforeach()
+    foreach(file IN LISTS LAYER_POSIX_ONLY)
+      list(REMOVE_ITEM sources ${PROJECT_SOURCE_DIR}/src/${name}/${file})
+    endforeach()
+    foreach(file IN LISTS LAYER_WIN32_SOURCES)
+      list(APPEND winSources ${PROJECT_SOURCE_DIR}/${file})
+    endforeach()
+    list(APPEND sources ${winSources})
+  endif()
   if(sources)
     add_library(velcor_${name} OBJECT ${sources})
     target_include_directories(velcor_${name} PRIVATE ${view})

@@ -12,7 +12,8 @@
 # (gnuplot); --avi the ffprobe that the recording tests read films with (they skip without it);
 # --docs doxygen, which builds the reference documentation of the public headers and checks that
 # every public declaration is documented (`make docs`, and `make test`, whose check skips without
-# it).
+# it); --windows the MinGW-w64 cross compiler (posix thread model), its tools (windres, objdump)
+# and Wine, which runs the cross-built tests (`make test-windows`).
 set -euo pipefail
 
 packages=(
@@ -30,7 +31,8 @@ for arg in "$@"; do
     --soak) packages+=(gnuplot-nox) ;;
     --avi) packages+=(ffmpeg) ;;
     --docs) packages+=(doxygen) ;;
-    *) echo "usage: $0 [--bench] [--fuzz] [--soak] [--avi] [--docs]" >&2; exit 2 ;;
+    --windows) packages+=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools wine64) ;;
+    *) echo "usage: $0 [--bench] [--fuzz] [--soak] [--avi] [--docs] [--windows]" >&2; exit 2 ;;
   esac
 done
 

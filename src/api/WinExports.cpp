@@ -8,21 +8,22 @@
 
 namespace {
 
-using velcor::platform::MSG;
+// Named apart from the MSG of <windows.h>, which the public headers bring in on Windows.
+using PlatformMsg = velcor::platform::MSG;
 
 // The public message record and device notifications are the window system's own, as the
 // platform layer keeps them.
-static_assert(sizeof(VELCORMSG) == sizeof(MSG));
-static_assert(offsetof(VELCORMSG, hwnd) == offsetof(MSG, hwnd));
-static_assert(offsetof(VELCORMSG, message) == offsetof(MSG, message));
-static_assert(offsetof(VELCORMSG, wParam) == offsetof(MSG, wParam));
-static_assert(offsetof(VELCORMSG, lParam) == offsetof(MSG, lParam));
-static_assert(offsetof(VELCORMSG, time) == offsetof(MSG, time));
+static_assert(sizeof(VELCORMSG) == sizeof(PlatformMsg));
+static_assert(offsetof(VELCORMSG, hwnd) == offsetof(PlatformMsg, hwnd));
+static_assert(offsetof(VELCORMSG, message) == offsetof(PlatformMsg, message));
+static_assert(offsetof(VELCORMSG, wParam) == offsetof(PlatformMsg, wParam));
+static_assert(offsetof(VELCORMSG, lParam) == offsetof(PlatformMsg, lParam));
+static_assert(offsetof(VELCORMSG, time) == offsetof(PlatformMsg, time));
 static_assert(VELCOR_WM_DEVICECHANGE == velcor::platform::kWmDeviceChange);
 static_assert(VELCOR_DBT_DEVICEARRIVAL == velcor::platform::kDbtDeviceArrival);
 static_assert(VELCOR_DBT_DEVICEREMOVECOMPLETE == velcor::platform::kDbtDeviceRemoveComplete);
 
-void ToPublic(const MSG& in, VELCORMSG* out) {
+void ToPublic(const PlatformMsg& in, VELCORMSG* out) {
     out->hwnd = in.hwnd;
     out->message = in.message;
     out->wParam = in.wParam;
@@ -44,7 +45,7 @@ VELCOR_API VELCOR_BOOL VELCOR_CALL VelcorWin_DestroyWindow(HWND window) {
 
 VELCOR_API VELCOR_BOOL VELCOR_CALL VelcorWin_PeekMessage(VELCORMSG* message, HWND window,
                                                          UINT first, UINT last, UINT remove) {
-    MSG taken{};
+    PlatformMsg taken{};
     if (!velcor::platform::PeekMessage(message != nullptr ? &taken : nullptr, window, first, last,
                                        (remove & VELCOR_PM_REMOVE) != 0)) {
         return FALSE;
@@ -55,7 +56,7 @@ VELCOR_API VELCOR_BOOL VELCOR_CALL VelcorWin_PeekMessage(VELCORMSG* message, HWN
 
 VELCOR_API VELCOR_BOOL VELCOR_CALL VelcorWin_GetMessage(VELCORMSG* message, HWND window, UINT first,
                                                         UINT last, int timeoutMs) {
-    MSG taken{};
+    PlatformMsg taken{};
     if (!velcor::platform::GetMessage(&taken, window, first, last, timeoutMs)) return FALSE;
     if (message != nullptr) ToPublic(taken, message);
     return TRUE;

@@ -1,7 +1,5 @@
 #include "dialogs/DialogHost.h"
 
-#include <dlfcn.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
@@ -9,6 +7,7 @@
 
 #include "dialogs/DialogView.h"
 #include "platform/MessageWindows.h"
+#include "platform/Module.h"
 
 namespace velcor::dialogs {
 namespace {
@@ -43,11 +42,9 @@ RunDialogFunction LoadView() {
     static RunDialogFunction entry = nullptr;
     if (entry != nullptr) return entry;
     for (const std::string& path : DialogModuleCandidates()) {
-        void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (module == nullptr) continue;
-        entry = reinterpret_cast<RunDialogFunction>(::dlsym(module, kDialogViewEntry));
+        entry =
+            reinterpret_cast<RunDialogFunction>(platform::LoadModuleEntry(path, kDialogViewEntry));
         if (entry != nullptr) return entry;
-        ::dlclose(module);
     }
     return nullptr;
 }
@@ -58,10 +55,11 @@ std::vector<std::string> DialogModuleCandidates() {
     if (const char* path = std::getenv(kDialogModuleVariable); path != nullptr && path[0] != '\0')
         return {path};
     std::vector<std::string> candidates;
-    Dl_info info{};
-    if (::dladdr(reinterpret_cast<void*>(&RunDialog), &info) != 0 && info.dli_fname != nullptr) {
-        const std::filesystem::path library(info.dli_fname);
-        candidates.push_back((library.parent_path() / kDialogModuleName).string());
+    if (const std::string library =
+            platform::ModuleFileOf(reinterpret_cast<const void*>(&RunDialog));
+        !library.empty()) {
+        candidates.push_back(
+            (std::filesystem::path(library).parent_path() / kDialogModuleName).string());
     }
     candidates.push_back(kDialogModuleName);
     return candidates;

@@ -9,6 +9,7 @@
 #include "protocol/FpgaRegisterMap.h"
 #include "sensors/SensorBase.h"
 #include "transport/DevIz3Cam.h"
+#include "transport/SystemDriver.h"
 #include "transport/UsbBackendStart.h"
 
 namespace velcor {
@@ -77,7 +78,9 @@ CVelcorUSB3T2SimpleSdk::~CVelcorUSB3T2SimpleSdk() = default;
 
 int CVelcorR3U2Base::InitializeController(HWND, const platform::GUID* interfaceClass) {
     Shutdown();
-    // Real cameras of every product the engine knows are looked for beside the simulated ones.
+    // Cameras behind the system's driver are looked for beside the simulated ones.
+    transport::StartSystemDriver();
+    // Real cameras of every product the engine knows are looked for over libusb as well.
     static const bool usbStarted = [] {
         std::vector<uint16_t> ids;
         for (const ProductTraits& traits : AllProductTraits())

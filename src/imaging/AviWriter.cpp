@@ -1,7 +1,9 @@
 #include "imaging/AviWriter.h"
 
 #include <fcntl.h>
-#include <sys/uio.h>
+#ifndef _WIN32
+#include <sys/uio.h>  // the Windows build declares writev itself
+#endif
 #include <unistd.h>
 
 #include <algorithm>

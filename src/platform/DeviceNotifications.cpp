@@ -28,7 +28,7 @@ NotificationState& State() {
 }  // namespace
 
 HDEVNOTIFY RegisterDeviceNotification(HWND window, const GUID& interfaceClass) {
-    if (!IsWindow(window)) return nullptr;  // as the window system refuses a stale handle
+    if (!platform::IsWindow(window)) return nullptr;  // as the window system refuses a stale handle
     NotificationState& s = State();
     std::lock_guard lock(s.mutex);
     const uintptr_t token = s.next;
@@ -55,8 +55,8 @@ void BroadcastDeviceInterfaceChange(const GUID& interfaceClass, bool arrived) {
         }
     }
     for (HWND window : windows) {
-        PostMessage(window, kWmDeviceChange, arrived ? kDbtDeviceArrival : kDbtDeviceRemoveComplete,
-                    0);
+        platform::PostMessage(window, kWmDeviceChange,
+                              arrived ? kDbtDeviceArrival : kDbtDeviceRemoveComplete, 0);
     }
 }
 

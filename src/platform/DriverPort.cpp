@@ -274,9 +274,18 @@ HANDLE CreateFile(const char* path, uint32_t /*access*/, uint32_t /*shareMode*/,
         return kInvalidHandleValue;
     }
     PortState& s = State();
+    uintptr_t value = 0;
+    {
+        std::lock_guard lock(s.mutex);
+        value = s.nextHandle;
+        s.nextHandle += 4;
+    }
+    // Outside the lock: a device may open a system handle of its own, which can take a while.
+    if (const uint32_t error = device->Open(value); error != kErrorSuccess) {
+        SetLastError(error);
+        return kInvalidHandleValue;
+    }
     std::lock_guard lock(s.mutex);
-    const uintptr_t value = s.nextHandle;
-    s.nextHandle += 4;
     s.handles.emplace(value, HandleEntry{std::move(device), (flags & kFileFlagOverlapped) != 0});
     return reinterpret_cast<HANDLE>(value);  // NOLINT(performance-no-int-to-ptr): a token
 }

@@ -142,6 +142,13 @@ class DriverDevice {
     virtual bool IsPresent() const = 0;
     // False when the device is present but refuses to be opened (access denied).
     virtual bool AcceptsOpen() const { return true; }
+    // A handle to the device is being opened under the value `owner` (after AcceptsOpen). A
+    // device that keeps a system handle of its own per open handle makes it here. Returns 0, or
+    // the Win32 error the open fails with.
+    virtual uint32_t Open(uint64_t owner) {
+        (void)owner;
+        return kErrorSuccess;
+    }
     // True for a device that exists only inside this process: no other process can see or open
     // it, so nothing about it may go where other processes look.
     virtual bool ProcessLocal() const { return false; }
@@ -192,8 +199,8 @@ class DeviceInterfaceSet {
 };
 
 // Opens a device path (compared without regard to case). Fails with kErrorFileNotFound for an
-// unknown or unplugged device and kErrorAccessDenied for one that refuses to be opened;
-// returns kInvalidHandleValue on failure.
+// unknown or unplugged device, kErrorAccessDenied for one that refuses to be opened and the
+// device's own error when its Open fails; returns kInvalidHandleValue on failure.
 HANDLE CreateFile(const char* path, uint32_t access, uint32_t shareMode, uint32_t disposition,
                   uint32_t flags);
 bool CloseHandle(HANDLE handle);

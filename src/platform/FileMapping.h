@@ -36,15 +36,32 @@ class FileMapping {
         ContentsLock& operator=(const ContentsLock&) = delete;
 
       private:
+#ifdef _WIN32
+        void* mutex_;  // the named mutex that guards the contents
+#else
         int fd_;
+#endif
     };
 
   private:
+#ifdef _WIN32
+    FileMapping(std::string objectName, void* mapping, void* contentsMutex, void* view, size_t size)
+        : objectName_(std::move(objectName)),
+          mapping_(mapping),
+          contentsMutex_(contentsMutex),
+          view_(view),
+          size_(size) {}
+
+    std::string objectName_;
+    void* mapping_;        // the section object
+    void* contentsMutex_;  // named after the section, shared by every process that maps it
+#else
     FileMapping(std::string objectName, int fd, void* view, size_t size)
         : objectName_(std::move(objectName)), fd_(fd), view_(view), size_(size) {}
 
     std::string objectName_;
     int fd_;
+#endif
     void* view_;
     size_t size_;
 };
