@@ -123,14 +123,28 @@ TEST_F(StreamDelivery, TheImageAfterAFrameIsThatFrameWhileTheCameraRunsOn) {
     ASSERT_TRUE(TakeFrames(2));
     std::vector<BYTE> image(buffer_.size());
     std::vector<BYTE> previous;
-    for (int n = 0; n < 3; ++n) {
+    // A loaded machine can hold this thread past the pause: the worker then copies the next
+    // frame while the test still reads, and its message follows. Such a round proves nothing
+    // and is taken again; a difference with no next frame behind it is a fault.
+    int checked = 0;
+    for (int round = 0; round < 12 && checked < 3; ++round) {
         ASSERT_TRUE(TakeFrames(1));
         // The message came right after the copy; the worker now pauses for 150 ms.
         ASSERT_EQ(Velcor_GetImage(handle_, image.data(), static_cast<int>(image.size()), 1), TRUE);
-        EXPECT_TRUE(image == buffer_) << "frame " << n;
-        EXPECT_FALSE(image == previous) << "frame " << n << " is a new frame";
+        if (image != buffer_) {
+            WPARAM w = 0;
+            LPARAM l = 0;
+            if (NextFrame(&w, &l, 1000)) {
+                if (w != 0) ++delivered_;
+                continue;
+            }
+        }
+        EXPECT_TRUE(image == buffer_) << "frame " << checked;
+        EXPECT_FALSE(image == previous) << "frame " << checked << " is a new frame";
         previous = image;
+        ++checked;
     }
+    EXPECT_EQ(checked, 3) << "the pause was outlasted in every round";
     StopAndCount();
 }
 
