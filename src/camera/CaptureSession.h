@@ -200,7 +200,7 @@ class CaptureSession {
     // held, and the raw image is filled from it only when something asks. False, with nothing
     // done, otherwise.
     bool ConvertHeldFrame(const Settings& settings) VELCOR_REQUIRES(frameLock_);
-    ConversionParams MakeConversionParams(const Settings& settings);
+    ConversionParams MakeConversionParams(const Settings& settings) VELCOR_REQUIRES(frameLock_);
     void AutoExposure(const HeldFrame& raw, int mode) VELCOR_EXCLUDES(settings_.Lock());
     // Shows what automatic exposure in `mode` left in the settings in the open analog dialog.
     void ShowAutoExposure(int mode) VELCOR_EXCLUDES(settings_.Lock());
