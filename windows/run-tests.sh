@@ -9,15 +9,6 @@ build="$(cd "$(dirname "$0")/.." && pwd)/build/windows-x64"
 export WINEPREFIX="$build/wine-prefix" WINEDEBUG=-all
 wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
-mkdir -p "$WINEPREFIX"
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  # No display here: the prefix is made without one, and its wineserver is waited for before the
-  # run's own one starts. Output through a file, as in wine-run.sh.
-  log=$(mktemp)
-  DISPLAY= "$wine" wineboot --init >"$log" 2>&1 </dev/null || { cat "$log"; rm -f "$log"; exit 1; }
-  rm -f "$log"
-  "$wineserver" -w
-fi
 xvfb=
 stop() {
   "$wineserver" -k 2>/dev/null || true
@@ -29,16 +20,26 @@ if command -v Xvfb >/dev/null; then
   displays=$(mktemp)
   Xvfb -displayfd 3 -screen 0 1920x1200x24 -nolisten tcp 3>"$displays" >/dev/null 2>&1 &
   xvfb=$!
-  for _ in $(seq 100); do [ -s "$displays" ] && break; sleep 0.05; done
+  for _ in $(seq 200); do [ -s "$displays" ] && break; sleep 0.05; done
   [ -s "$displays" ] && DISPLAY=":$(head -n1 "$displays")"
   rm -f "$displays"
+fi
+mkdir -p "$WINEPREFIX"
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  # The prefix is made on the run's display, so that it knows the screen the windows go on from
+  # the start; its wineserver is waited for before the run's own one starts. Output through a
+  # file, as in wine-run.sh.
+  log=$(mktemp)
+  "$wine" wineboot --init >"$log" 2>&1 </dev/null || { cat "$log"; rm -f "$log"; exit 1; }
+  rm -f "$log"
+  "$wineserver" -w
 fi
 "$wineserver" -p
 # Wine's windows unmanaged: with no window manager on the X server, each window that a managed
 # setting hides or destroys would wait 2 s for a window manager's answer.
 if ! grep -q '^"Managed"="N"' "$WINEPREFIX/user.reg"; then
   log=$(mktemp)
-  DISPLAY= "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >"$log" 2>&1 </dev/null ||
+  "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >"$log" 2>&1 </dev/null ||
     { cat "$log"; rm -f "$log"; exit 1; }
   rm -f "$log"
 fi
