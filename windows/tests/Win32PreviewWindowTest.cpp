@@ -10,9 +10,11 @@
 #include <velcor/VelcorWin.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Win32WindowTestSupport.h"
@@ -255,6 +257,46 @@ TEST_F(Win32PreviewWindow, CloseAndReleaseTakeTheWindowAndItsClass) {
     EXPECT_FALSE(::IsWindow(child));
     EXPECT_TRUE(test::PreviewWindows(parent.Get()).empty());
     ::DeleteFileA(film.c_str());
+}
+
+TEST_F(Win32PreviewWindow, CloseFromAnotherThreadReturnsAndTheWindowsThreadEndsIt) {
+    // The window belongs to the thread that started the preview, which runs a message loop;
+    // Close comes from this thread, which may not destroy it.
+    ::HANDLE started = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    ::HANDLE finish = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    int startResult = 0;
+    HWND window = nullptr;
+    bool goneOnItsThread = false;
+    std::thread application([&] {
+        startResult = Velcor_Preview(handle_);
+        const std::vector<HWND> windows = test::PreviewWindows(nullptr);
+        if (windows.size() == 1) window = windows[0];
+        ::SetEvent(started);
+        for (;;) {
+            const DWORD woke = ::MsgWaitForMultipleObjects(1, &finish, FALSE, 10000, QS_ALLINPUT);
+            ::MSG m{};
+            while (::PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE))
+                ::DispatchMessageA(&m);
+            if (woke != WAIT_OBJECT_0 + 1) break;
+        }
+        goneOnItsThread = window != nullptr && !::IsWindow(window);
+    });
+    ::WaitForSingleObject(started, 10000);
+    const auto before = std::chrono::steady_clock::now();
+    const int closed = startResult == 1 ? Velcor_Close(handle_) : 0;
+    const auto took = std::chrono::steady_clock::now() - before;
+    const Counts counts = WindowCounts();
+    ::SetEvent(finish);
+    application.join();
+    ::CloseHandle(started);
+    ::CloseHandle(finish);
+
+    ASSERT_EQ(startResult, 1) << "error " << Velcor_GetLastError(handle_);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(closed, 1);
+    EXPECT_LT(took, std::chrono::seconds(5));
+    EXPECT_EQ(counts.allocations, -1) << "the camera lets go of the window at once";
+    EXPECT_TRUE(goneOnItsThread);
 }
 
 TEST_F(Win32PreviewWindow, ParentThatIsNoWindowGivesError4AndTheCameraStaysUsable) {
