@@ -114,7 +114,7 @@ bool RegisterWindowClass(const char* name) {
     // No painting of its own: the next frame repaints it, the background is black until then.
     windowClass.lpfnWndProc = ::DefWindowProcA;
     windowClass.hInstance = HostInstance();
-    windowClass.hCursor = ::LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+    windowClass.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
     windowClass.hbrBackground = static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH));
     windowClass.lpszClassName = name;
     return ::RegisterClassExA(&windowClass) != 0;
