@@ -266,11 +266,13 @@ TEST_F(Win32PreviewWindow, CloseFromAnotherThreadReturnsAndTheWindowsThreadEndsI
     ::HANDLE finish = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
     int startResult = 0;
     HWND window = nullptr;
+    std::string className;
     bool goneOnItsThread = false;
     std::thread application([&] {
         startResult = Velcor_Preview(handle_);
         const std::vector<HWND> windows = test::PreviewWindows(nullptr);
         if (windows.size() == 1) window = windows[0];
+        className = test::ClassNameOf(window);
         ::SetEvent(started);
         for (;;) {
             const DWORD woke = ::MsgWaitForMultipleObjects(1, &finish, FALSE, 10000, QS_ALLINPUT);
@@ -297,6 +299,12 @@ TEST_F(Win32PreviewWindow, CloseFromAnotherThreadReturnsAndTheWindowsThreadEndsI
     EXPECT_LT(took, std::chrono::seconds(5));
     EXPECT_EQ(counts.allocations, -1) << "the camera lets go of the window at once";
     EXPECT_TRUE(goneOnItsThread);
+
+    // Its class could not go with Close; it goes with the next window the library opens.
+    StartWithFrameMessages();
+    WNDCLASSEXA info{};
+    info.cbSize = sizeof info;
+    EXPECT_FALSE(::GetClassInfoExA(::GetModuleHandleA(nullptr), className.c_str(), &info));
 }
 
 TEST_F(Win32PreviewWindow, ParentThatIsNoWindowGivesError4AndTheCameraStaysUsable) {

@@ -13,6 +13,8 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
+#include <string>
 
 #include "platform/NoDestructor.h"
 
@@ -55,6 +57,29 @@ std::shared_ptr<DeviceContext> FindContext(HDC handle) {
 // The classes and windows belong to the executable, as the application's own windows do.
 HINSTANCE HostInstance() {
     return ::GetModuleHandleA(nullptr);
+}
+
+// Classes that could not go when they were unregistered because a window of theirs was still
+// open: another thread's window, asked to close, which ends when that thread reads its
+// messages. Every later registration or unregistration tries them again.
+struct LeftOverClasses {
+    std::mutex mutex;
+    std::set<std::string> names;
+};
+
+LeftOverClasses& LeftOver() {
+    static NoDestructor<LeftOverClasses> classes;
+    return classes.get();
+}
+
+void UnregisterLeftOverClasses() {
+    LeftOverClasses& left = LeftOver();
+    std::lock_guard lock(left.mutex);
+    for (auto it = left.names.begin(); it != left.names.end();) {
+        const bool gone = ::UnregisterClassA(it->c_str(), HostInstance()) != 0 ||
+                          ::GetLastError() == ERROR_CLASS_DOES_NOT_EXIST;
+        it = gone ? left.names.erase(it) : std::next(it);
+    }
 }
 
 // The row length a DIB of this width and depth has: whole 32-bit words.
@@ -108,6 +133,7 @@ bool Blit(HDC handle, int x, int y, int width, int height, const DibPixels& imag
 
 bool RegisterWindowClass(const char* name) {
     if (name == nullptr || name[0] == '\0') return false;
+    UnregisterLeftOverClasses();
     WNDCLASSEXA windowClass{};
     windowClass.cbSize = sizeof windowClass;
     windowClass.style = 0;
@@ -121,7 +147,20 @@ bool RegisterWindowClass(const char* name) {
 }
 
 bool UnregisterWindowClass(const char* name) {
-    return name != nullptr && ::UnregisterClassA(name, HostInstance()) != 0;
+    if (name == nullptr) return false;
+    const bool unregistered = ::UnregisterClassA(name, HostInstance()) != 0;
+    const bool leftOver = !unregistered && ::GetLastError() != ERROR_CLASS_DOES_NOT_EXIST;
+    {
+        LeftOverClasses& left = LeftOver();
+        std::lock_guard lock(left.mutex);
+        if (leftOver) {
+            left.names.insert(name);
+        } else {
+            left.names.erase(name);
+        }
+    }
+    UnregisterLeftOverClasses();
+    return unregistered;
 }
 
 HWND CreateDisplayWindow(const char* className, const char* title, uint32_t style, int x, int y,
