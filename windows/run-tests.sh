@@ -13,6 +13,10 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   # run's own one starts. Output through a file, as in wine-run.sh.
   log=$(mktemp)
   DISPLAY= "$wine" wineboot --init >"$log" 2>&1 </dev/null || { cat "$log"; rm -f "$log"; exit 1; }
+  # Xvfb has no window manager: Wine then places its windows itself, instead of waiting for
+  # one to map them (seconds per dialog).
+  DISPLAY= "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >"$log" 2>&1 \
+    </dev/null || { cat "$log"; rm -f "$log"; exit 1; }
   rm -f "$log"
   "$wineserver" -w
 fi
