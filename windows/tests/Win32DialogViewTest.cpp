@@ -6,8 +6,10 @@
 
 #include <commctrl.h>
 
+#include <fstream>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "camera/CameraTestSupport.h"
 #include "dialogs/DialogHost.h"
@@ -39,6 +41,44 @@ HWND Holder(HWND frame, int id) {
         if (::GetDlgItem(child, id) != nullptr) return child;
     }
     return nullptr;
+}
+
+// Saves what the screen shows of window as name.bmp in the working folder, for a person to
+// look at the layout.
+void Screenshot(HWND window, const std::string& name) {
+    ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    RECT area;
+    ::GetWindowRect(window, &area);
+    const int width = area.right - area.left;
+    const int height = area.bottom - area.top;
+    BITMAPINFOHEADER header{};
+    header.biSize = sizeof header;
+    header.biWidth = width;
+    header.biHeight = height;  // bottom row first, as a BMP file stores it
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    header.biCompression = BI_RGB;
+    const int stride = (width * 3 + 3) & ~3;
+    std::vector<char> pixels(static_cast<size_t>(stride) * static_cast<size_t>(height));
+    HDC screen = ::GetDC(nullptr);
+    HDC memory = ::CreateCompatibleDC(screen);
+    HBITMAP bitmap = ::CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = ::SelectObject(memory, bitmap);
+    ::BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+    ::SelectObject(memory, old);
+    ::GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(),
+                reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS);
+    ::DeleteObject(bitmap);
+    ::DeleteDC(memory);
+    ::ReleaseDC(nullptr, screen);
+    BITMAPFILEHEADER file{};
+    file.bfType = 0x4D42;  // "BM"
+    file.bfOffBits = sizeof file + sizeof header;
+    file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
+    std::ofstream out(name + ".bmp", std::ios::binary);
+    out.write(reinterpret_cast<const char*>(&file), sizeof file);
+    out.write(reinterpret_cast<const char*>(&header), sizeof header);
+    out.write(pixels.data(), static_cast<std::streamsize>(pixels.size()));
 }
 
 class Win32Dialogs : public CameraOnSimulator {
@@ -95,6 +135,7 @@ class Win32Dialogs : public CameraOnSimulator {
 
 TEST_F(Win32Dialogs, StreamFormatShowsWhatTheRoze9701OffersAndAppliesATypedWaitTime) {
     NextDialog([&](HWND frame) {
+        Screenshot(frame, "win32-camera-dialog");
         EXPECT_EQ(Text(frame), L"Property");
         HWND format = Control(frame, 1009);
         ASSERT_EQ(::SendMessageW(format, CB_GETCOUNT, 0, 0), 2);
@@ -121,6 +162,7 @@ TEST_F(Win32Dialogs, StreamFormatShowsWhatTheRoze9701OffersAndAppliesATypedWaitT
 TEST_F(Win32Dialogs, AnalogPageHidesWhatTheCameraLacksAndCancelRestoresTheGain) {
     const int gain = Velcor_GetGlobalGain(handle_, nullptr);
     NextDialog([&](HWND frame) {
+        Screenshot(frame, "win32-analog-dialog");
         HWND tab = ::GetDlgItem(frame, VELCOR_IDC_TAB);
         EXPECT_EQ(::SendMessageW(tab, TCM_GETITEMCOUNT, 0, 0), 1);
         // No cooler on the ROZE9701; short exposure, gain mode and black level are there.
@@ -156,8 +198,17 @@ TEST_F(Win32Dialogs, ImageDialogOfAMonochromeCameraHasBothPagesAndOkKeepsAMovedS
         HWND grayPage = Holder(frame, 2100);
         ASSERT_NE(imagePage, nullptr);
         ASSERT_NE(grayPage, nullptr);
+        Screenshot(frame, "win32-image-dialog");
         EXPECT_TRUE(::IsWindowVisible(imagePage));
         EXPECT_FALSE(::IsWindowVisible(grayPage));
+        // A brightness of 0 puts the thumb in the middle of -255..255.
+        RECT channel, thumb;
+        ::SendMessageW(::GetDlgItem(imagePage, 2001), TBM_GETCHANNELRECT, 0,
+                       reinterpret_cast<LPARAM>(&channel));
+        ::SendMessageW(::GetDlgItem(imagePage, 2001), TBM_GETTHUMBRECT, 0,
+                       reinterpret_cast<LPARAM>(&thumb));
+        EXPECT_NEAR((thumb.left + thumb.right) / 2, (channel.left + channel.right) / 2,
+                    (channel.right - channel.left) / 20);
         // Hue has no meaning in monochrome: shown, not changeable.
         EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(imagePage, 2021)));
         EXPECT_EQ(::SendMessageW(::GetDlgItem(imagePage, 2021), TBM_GETRANGEMIN, 0, 0), -360);
@@ -172,6 +223,7 @@ TEST_F(Win32Dialogs, ImageDialogOfAMonochromeCameraHasBothPagesAndOkKeepsAMovedS
         ::SendMessageW(frame, WM_NOTIFY, VELCOR_IDC_TAB, reinterpret_cast<LPARAM>(&change));
         EXPECT_TRUE(::IsWindowVisible(grayPage));
         EXPECT_FALSE(::IsWindowVisible(imagePage));
+        Screenshot(frame, "win32-image-dialog-gray-page");
 
         Move(frame, 2001, 40);
         EXPECT_EQ(Text(::GetDlgItem(imagePage, 2002)), L"40");

@@ -357,18 +357,24 @@ void Win32DialogView::Sync() {
                 if (w != nullptr) ::EnableWindow(w, control.enabled);
         }
         switch (control.kind) {
-            case ControlKind::kTrackbar:
-                if (changed(&Control::min) || changed(&Control::max)) {
+            case ControlKind::kTrackbar: {
+                const bool newRange = changed(&Control::min) || changed(&Control::max);
+                if (newRange) {
                     ::SendMessageW(window, TBM_SETRANGEMIN, FALSE, control.min);
-                    ::SendMessageW(window, TBM_SETRANGEMAX, TRUE, control.max);
+                    ::SendMessageW(window, TBM_SETRANGEMAX, FALSE, control.max);
+                    // The trackbar places its thumb only when the position moves: through
+                    // another value first, so the thumb lands where the new range puts it.
+                    ::SendMessageW(window, TBM_SETPOS, FALSE,
+                                   control.position != control.max ? control.max : control.min);
                 }
                 if (changed(&Control::pageSize))
                     ::SendMessageW(window, TBM_SETPAGESIZE, 0, control.pageSize);
-                if (changed(&Control::position) || changed(&Control::max))
+                if (newRange || changed(&Control::position))
                     ::SendMessageW(window, TBM_SETPOS, TRUE, control.position);
                 if (caption != nullptr && !control.label.empty() && changed(&Control::label))
                     SetText(caption, control.label);
                 break;
+            }
             case ControlKind::kUpDown:
                 if (changed(&Control::min) || changed(&Control::max))
                     ::SendMessageW(window, UDM_SETRANGE32, control.min, control.max);
