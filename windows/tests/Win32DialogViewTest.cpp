@@ -15,6 +15,7 @@
 #include "dialogs/DialogHost.h"
 #include "dialogs/win32/DialogResources.h"
 #include "dialogs/win32/Win32DialogView.h"
+#include "platform/SystemLanguage.h"
 
 namespace velcor::testing {
 namespace {
@@ -239,6 +240,32 @@ TEST_F(Win32Dialogs, ImageDialogOfAMonochromeCameraHasBothPagesAndOkKeepsAMovedS
     EXPECT_TRUE(shown_);
     EXPECT_EQ(Filter(VELCOR_FILTER_BRIGHTNESS), 40);
     EXPECT_EQ(Filter(VELCOR_FILTER_GRAY_GAIN_R), 255);
+}
+
+// On a Japanese system (the test program run with LANG=ja_JP.UTF-8 under Wine) the Japanese
+// templates show, with the Japanese texts of the dialog's own controls.
+using Win32DialogsJapanese = Win32Dialogs;
+
+TEST_F(Win32DialogsJapanese, AnalogDialogSpeaksJapanese) {
+    if (platform::SystemDefaultLangId() != platform::kLangJapanese)
+        GTEST_SKIP() << "the system language is not Japanese";
+    NextDialog([&](HWND frame) {
+        Screenshot(frame, "win32-analog-dialog-ja");
+        EXPECT_EQ(Text(frame), L"プロパティ");
+        EXPECT_EQ(Text(::GetDlgItem(frame, IDCANCEL)), L"キャンセル");
+        EXPECT_EQ(Text(Control(frame, 1013 + VELCOR_CAPTION_OFFSET)), L"ゲイン(&G)");
+        EXPECT_EQ(Text(Control(frame, 2125)), L"短時間露光モード");
+        EXPECT_EQ(ComboItem(Control(frame, 2126), 0), L"高ゲイン");
+        // The exposure's unit is the same sign in both languages: Greek small mu.
+        HWND unit = Control(frame, 2132);
+        bool micro = false;
+        for (int i = 0; i < ::SendMessageW(unit, CB_GETCOUNT, 0, 0); ++i)
+            micro = micro || ComboItem(unit, i) == L"\u03bcs";
+        EXPECT_TRUE(micro);
+        Press(frame, IDCANCEL);
+    });
+    EXPECT_EQ(Velcor_SetAnalogDlg(handle_, nullptr), TRUE);
+    EXPECT_TRUE(shown_);
 }
 
 // Every template is there in both languages, and the Japanese ones hold their texts as the
