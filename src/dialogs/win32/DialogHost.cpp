@@ -1,5 +1,6 @@
 // The Windows DLL shows its dialogs itself, from the templates it carries as resources: no view
-// module is loaded.
+// module is loaded. The shown hook gets the frame's HWND where the X11 view gives its window
+// (window handles keep to 32 bits on 64-bit Windows too).
 #include "dialogs/DialogHost.h"
 
 #include <windows.h>
