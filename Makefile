@@ -37,14 +37,21 @@ test-asan test-tsan: test-%: deps
 	cmake --build --preset $*
 	ctest --preset $*
 
-# The Windows DLL (x64), cross-built with MinGW-w64 in build/windows-x64, and its tests: the
-# export table read with objdump, and the API and camera tests on simulated cameras under Wine
-# (a prefix of the build tree's own).
+# The Windows DLL for x64 and for 32-bit x86, cross-built with MinGW-w64 in build/windows-x64
+# and build/windows-x86, and their tests: the export tables read with objdump, the imports of
+# two examples built against each DLL, and under Wine (a prefix of each build tree's own) the
+# examples and the API and camera tests on simulated cameras. The x86 programs run only with
+# 32-bit Wine: `make test-windows WINE32=1` installs it (adds Debian's i386 architecture).
+WINE32 ?=
+WINE32_TESTS := $(if $(WINE32),ON,OFF)
 test-windows:
-	@scripts/install-deps.sh --windows
+	@scripts/install-deps.sh --windows $(if $(WINE32),--wine32)
 	cmake --preset windows-x64 -DVELCOR_WINDOWS_TESTS=ON
 	cmake --build --preset windows-x64
 	windows/run-tests.sh
+	cmake --preset windows-x86 -DVELCOR_WINDOWS_TESTS=$(WINE32_TESTS)
+	cmake --build --preset windows-x86
+	windows/run-tests.sh windows-x86
 
 # A Debian package of the library, its headers, the velcor tool, velcor.pc and the CMake
 # package, installed under /usr: $(BUILD_DIR)/velcor-sdk_<version>_<arch>.deb. Its dependencies

@@ -1,20 +1,4 @@
-# Cross build of the Windows DLL with Debian's MinGW-w64 (g++-mingw-w64-x86-64, posix thread
-# model: std::thread and std::mutex come from winpthreads). The runtime (libgcc, libstdc++,
-# winpthreads) is linked statically, so the DLL needs only the system DLLs.
-set(CMAKE_SYSTEM_NAME Windows)
+# The 64-bit Windows DLL (Debian: g++-mingw-w64-x86-64-posix).
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(VELCOR_MINGW_PREFIX x86_64-w64-mingw32)
-
-set(CMAKE_C_COMPILER ${VELCOR_MINGW_PREFIX}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${VELCOR_MINGW_PREFIX}-g++-posix)
-set(CMAKE_RC_COMPILER ${VELCOR_MINGW_PREFIX}-windres)
-set(CMAKE_OBJDUMP ${VELCOR_MINGW_PREFIX}-objdump)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${VELCOR_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64.cmake)

@@ -12,10 +12,13 @@
 # (gnuplot); --avi the ffprobe that the recording tests read films with (they skip without it);
 # --docs doxygen, which builds the reference documentation of the public headers and checks that
 # every public declaration is documented (`make docs`, and `make test`, whose check skips without
-# it); --windows the MinGW-w64 cross compiler (posix thread model), its tools (windres, objdump)
-# and Wine, which runs the cross-built tests (`make test-windows`).
+# it); --windows the MinGW-w64 cross compilers for x64 and 32-bit x86 (posix thread model),
+# their tools (windres, objdump, dlltool) and Wine, which runs the cross-built tests (`make
+# test-windows`); --wine32 also 32-bit Wine for the x86 tests, which needs Debian's i386
+# architecture (added here; taken away again when wine32 cannot be installed).
 set -euo pipefail
 
+wine32=0
 packages=(
   build-essential cmake ninja-build pkg-config clang dpkg-dev file
   libgtest-dev libgmock-dev libbenchmark-dev
@@ -31,8 +34,10 @@ for arg in "$@"; do
     --soak) packages+=(gnuplot-nox) ;;
     --avi) packages+=(ffmpeg) ;;
     --docs) packages+=(doxygen) ;;
-    --windows) packages+=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools wine64) ;;
-    *) echo "usage: $0 [--bench] [--fuzz] [--soak] [--avi] [--docs] [--windows]" >&2; exit 2 ;;
+    --windows) packages+=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 g++-mingw-w64-i686-posix
+                          binutils-mingw-w64-i686 mingw-w64-tools wine64) ;;
+    --wine32) wine32=1 ;;
+    *) echo "usage: $0 [--bench] [--fuzz] [--soak] [--avi] [--docs] [--windows] [--wine32]" >&2; exit 2 ;;
   esac
 done
 
@@ -42,10 +47,30 @@ for p in "${packages[@]}"; do
     missing+=("$p")
   fi
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
 
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
-echo "installing: ${missing[*]}"
-$sudo apt-get update -q
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "installing: ${missing[*]}"
+  $sudo apt-get update -q
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# wine32 must be of the same version as wine64, and its i386 libraries of the same versions as
+# the amd64 ones already installed; a mirror whose i386 lists lag behind cannot give that.
+if [ $wine32 -eq 1 ] && ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
+  added=0
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $sudo dpkg --add-architecture i386
+    added=1
+  fi
+  if ! { $sudo apt-get update -q &&
+         DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends wine32:i386; }; then
+    # dpkg keeps the architecture while any of its packages is left.
+    if [ $added -eq 1 ] && $sudo dpkg --remove-architecture i386 2>/dev/null; then
+      $sudo apt-get update -q || true
+    fi
+    echo "wine32 could not be installed" >&2
+    exit 1
+  fi
+fi

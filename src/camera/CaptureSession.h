@@ -41,8 +41,9 @@
 
 namespace velcor {
 
-// Frame information record posted with 0x8002.
-static_assert(sizeof(VELCORFRAMEINFO) == 32);
+// Frame information record posted with 0x8002: 32 bytes with its 8-byte image pointer; a 32-bit
+// build has the same offsets and ends after the 4-byte pointer.
+static_assert(sizeof(VELCORFRAMEINFO) == (sizeof(void*) == 8 ? 32 : 28));
 static_assert(offsetof(VELCORFRAMEINFO, bitsPerPixel) == 12);
 static_assert(offsetof(VELCORFRAMEINFO, frameRate) == 16);
 static_assert(offsetof(VELCORFRAMEINFO, image) == 24);

@@ -1,7 +1,6 @@
 #include "imaging/OutputFile.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -21,8 +20,8 @@ bool OutputFile::Open(const char* path) {
     }
     const int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) return false;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) {
+    FileIdentity identity;
+    if (!IdentifyOpenFile(fd, &identity)) {
         const int error = errno;
         ::close(fd);
         errno = error;
@@ -31,9 +30,7 @@ bool OutputFile::Open(const char* path) {
     fd_ = fd;
     pending_ = true;
     path_ = path;
-    regular_ = S_ISREG(st.st_mode);
-    device_ = st.st_dev;
-    inode_ = st.st_ino;
+    identity_ = identity;
     return true;
 }
 
@@ -90,11 +87,10 @@ void OutputFile::Discard() {
     const int error = errno;
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
-    if (pending_ && regular_) {
+    if (pending_ && identity_.regular) {
         // Remove the name only while it still leads to the file written here.
-        struct stat st {};
-        if (::lstat(path_, &st) == 0 && S_ISREG(st.st_mode) && st.st_dev == device_ &&
-            st.st_ino == inode_) {
+        FileIdentity now;
+        if (IdentifyPath(path_, &now) && now.regular && now.SameFileAs(identity_)) {
             ::unlink(path_);
         }
     }

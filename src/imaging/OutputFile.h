@@ -9,11 +9,11 @@
 // system, for one).
 #pragma once
 
-#include <sys/types.h>
-
 #include <cstddef>
 #include <cstdio>
 #include <memory>
+
+#include "imaging/FileIdentity.h"
 
 namespace velcor {
 
@@ -52,9 +52,7 @@ class OutputFile {
     // Opened and neither committed nor discarded yet.
     bool pending_ = false;
     const char* path_ = nullptr;
-    bool regular_ = false;
-    dev_t device_ = 0;
-    ino_t inode_ = 0;
+    FileIdentity identity_;
 };
 
 }  // namespace velcor

@@ -1,11 +1,13 @@
 // Windows on the screen for the library's own preview, in the shape of the window-system calls
 // the camera layer makes: window classes, child and top-level windows, device contexts and the
-// two blits of a device-independent bitmap. On this platform the windows are X11 windows on a
+// two blits of a device-independent bitmap. On Linux the windows are X11 windows on a
 // connection of their own (X11Connection); the handles are the message-window tokens of
-// MessageWindows, carrying the X11 window id.
+// MessageWindows, carrying the X11 window id. On Windows they are user32 windows of the host
+// executable's instance, drawn through gdi32 (win32/DisplayWindows.cpp).
 //
 // Window decorations belong to the window manager on X11, so the frame around a top-level
-// window's client area counts as zero-sized: AdjustWindowRectEx leaves the rectangle as it is.
+// window's client area counts as zero-sized there: AdjustWindowRectEx leaves the rectangle as
+// it is. On Windows it grows by the system's frame.
 //
 // Threads: a window is created, shown and destroyed on one thread and drawn on another; every
 // call serialises on the window's connection.

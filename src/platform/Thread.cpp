@@ -34,7 +34,17 @@ void ApplyPriority(ThreadPriority priority) {
     }
 }
 
+std::atomic<bool> processEnding{false};
+
 }  // namespace
+
+void MarkProcessEnding() {
+    processEnding.store(true);
+}
+
+bool ProcessEnding() {
+    return processEnding.load();
+}
 
 Thread::~Thread() {
     Join();
@@ -62,8 +72,9 @@ bool Thread::Start(std::function<void()> body, ThreadPriority priority, const ch
 
 void Thread::Join() {
     if (!thread_.joinable()) return;
-    if (IsCurrent()) {
+    if (IsCurrent() || ProcessEnding()) {
         // A thread cannot wait for itself; its owner is going away on it, so let it finish.
+        // Once the process is ending the thread is gone already and is never waited for.
         thread_.detach();
     } else {
         thread_.join();

@@ -10,6 +10,13 @@ namespace velcor::platform {
 
 enum class ThreadPriority { Normal, Highest, TimeCritical };
 
+// Set once the process is ending with other threads already gone: on Windows, when the library
+// is unloaded because the process exits, the system has ended every other thread before the
+// library's static objects are torn down. From then on no owner waits for a thread, nor takes a
+// lock a thread may have held: the wait would never end, under the loader's lock at that.
+void MarkProcessEnding();
+bool ProcessEnding();
+
 class Thread {
   public:
     Thread() = default;
@@ -24,6 +31,7 @@ class Thread {
     // listings.
     bool Start(std::function<void()> body, ThreadPriority priority = ThreadPriority::Normal,
                const char* name = nullptr);
+    // Waits for the thread to end; once the process is ending, lets it go instead.
     void Join();
     bool Joinable() const { return thread_.joinable(); }
     // Non-zero identifier of the running thread (the Win32 thread id's role); 0 when none.

@@ -6,14 +6,37 @@
 #include <chrono>
 
 #include "platform/DeviceNotifications.h"
+#include "platform/NoDestructor.h"
 #include "protocol/FpgaRegisterMap.h"
 #include "protocol/UsbProtocol.h"
 
 namespace velcor::sim {
 
+namespace {
+
+// Stops the frame thread when the process's static objects go, unless the process is ending
+// with its threads already gone (then there is nothing to stop, and its lock may never be free).
+class FrameThreadStop {
+  public:
+    explicit FrameThreadStop(SimHub& hub) : hub_(hub) {}
+    ~FrameThreadStop() {
+        if (!platform::ProcessEnding()) hub_.StopFrameThread();
+    }
+    FrameThreadStop(const FrameThreadStop&) = delete;
+    FrameThreadStop& operator=(const FrameThreadStop&) = delete;
+
+  private:
+    SimHub& hub_;
+};
+
+}  // namespace
+
+// The hub itself is never torn down: the cameras' objects may still be in use by threads of
+// the caller's while the process exits.
 SimHub& SimHub::Instance() {
-    static SimHub hub;
-    return hub;
+    static platform::NoDestructor<SimHub> hub;
+    static const FrameThreadStop stop(hub.get());
+    return hub.get();
 }
 
 SimHub::SimHub() : interfaceClass_(kFx3InterfaceClass) {
@@ -21,6 +44,10 @@ SimHub::SimHub() : interfaceClass_(kFx3InterfaceClass) {
 }
 
 SimHub::~SimHub() {
+    StopFrameThread();
+}
+
+void SimHub::StopFrameThread() {
     platform::UnregisterDriverBackend(this);
     {
         std::lock_guard lock(frameMutex_);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/DriverPort.h"
+#include "platform/NoDestructor.h"
 #include "platform/Thread.h"
 #include "sim/SimCamera.h"
 
@@ -43,7 +44,12 @@ class SimHub : public platform::DriverBackend {
         const platform::GUID& interfaceClass) override;
     std::shared_ptr<platform::DriverDevice> FindPresentDevice(const std::string& path) override;
 
+    // Ends the frame thread and takes the cameras off the driver port; at the end of the
+    // process only.
+    void StopFrameThread();
+
   private:
+    friend class platform::NoDestructor<SimHub>;
     SimHub();
     ~SimHub() override;
     void FrameLoop();

@@ -1,6 +1,7 @@
 // Velcor_SaveImage(W) through the C API on a simulated camera: the image-valid rule, and every
 // format of the snapshot's output image read back.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <velcor/VelcorSdk.h>
 
@@ -21,9 +22,12 @@ class SaveImageOnSimulator : public testing::CameraOnSimulator {
   protected:
     void SetUp() override {
         CameraOnSimulator::SetUp();
-        char pattern[] = "/tmp/velcor-save-image-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
+        static int serial = 0;
+        dir_ = std::filesystem::path(::testing::TempDir()) /
+               ("velcor-save-image-" + std::to_string(getpid()) + "-" + std::to_string(++serial));
+        std::error_code ignored;
+        std::filesystem::remove_all(dir_, ignored);
+        ASSERT_TRUE(std::filesystem::create_directory(dir_));
     }
     void TearDown() override {
         CameraOnSimulator::TearDown();
@@ -95,7 +99,11 @@ TEST_F(SaveImageOnSimulator, EveryFormatOfAGraySnapshotReadsBackAsTheImage) {
         EXPECT_EQ(jpeg.width, w);
         EXPECT_EQ(jpeg.height, h);
         const size_t size = std::filesystem::file_size(path);
-        EXPECT_LT(size, previous);
+        if (test::JpegQualityReachesTheEncoder()) {
+            EXPECT_LT(size, previous);
+        } else {
+            EXPECT_LE(size, previous);
+        }
         previous = size;
     }
 

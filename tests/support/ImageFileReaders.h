@@ -1,7 +1,12 @@
 // Decoders for the tests of the image file writer: each reads a whole file with the same
 // library that wrote it and hands back its samples, top row first, in the file's own order
 // (R, G, B for colour). 16-bit samples come back as numbers, whatever the file's byte order.
+// The Windows build writes through the system's codecs and reads back through them too.
 #pragma once
+
+#if defined(_WIN32)
+#include "support/WicImageReaders.h"
+#else
 
 // clang-format off
 #include <cstddef>
@@ -79,6 +84,11 @@ inline bool PngReadInto(png_structp png, png_infop info, std::FILE* file) {
 }
 
 }  // namespace detail
+
+// libjpeg takes the quality as given.
+inline bool JpegQualityReachesTheEncoder() {
+    return true;
+}
 
 // progressive: set to whether the file is a progressive JPEG.
 inline DecodedImage DecodeJpeg(const std::string& path, bool* progressive = nullptr) {
@@ -169,3 +179,5 @@ inline DecodedImage DecodeTiff(const std::string& path, int* photometric = nullp
 }
 
 }  // namespace velcor::test
+
+#endif

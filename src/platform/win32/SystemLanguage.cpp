@@ -4,10 +4,10 @@
 
 namespace velcor::platform {
 
-// The dialogs speak Japanese on a Japanese user interface and English everywhere else.
+// The dialogs speak Japanese when the system's default language is Japanese (Japan) and
+// English everywhere else, whatever language the user's own interface is set to.
 int SystemDefaultLangId() {
-    return PRIMARYLANGID(::GetUserDefaultUILanguage()) == LANG_JAPANESE ? kLangJapanese
-                                                                        : kLangEnglishUs;
+    return ::GetSystemDefaultLangID() == kLangJapanese ? kLangJapanese : kLangEnglishUs;
 }
 
 }  // namespace velcor::platform

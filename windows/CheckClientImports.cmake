@@ -1,0 +1,51 @@
+# Checks what a program built against the DLL's import library asks the loader for: functions
+# of VelcorSdk_TX40.dll by their undecorated names, each one the DLL exports. On 32-bit x86 the
+# program's references are stdcall-decorated (_Name@N); the import library must map them to the
+# names without @N, or the program would not load.
+# Run as: cmake -DOBJDUMP=<objdump> -DPROGRAM=<exe> -DLIBRARY=<dll> -P CheckClientImports.cmake
+function(dump file out)
+  execute_process(COMMAND ${OBJDUMP} -p ${file} OUTPUT_VARIABLE text RESULT_VARIABLE result)
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "${OBJDUMP} failed on ${file}")
+  endif()
+  set(${out} "${text}" PARENT_SCOPE)
+endfunction()
+
+dump(${PROGRAM} program)
+# The import directory lists each DLL as "DLL Name: X" followed by rows "\t<vma>\t <hint>  Name".
+string(FIND "${program}" "DLL Name: VelcorSdk_TX40.dll" start)
+if(start EQUAL -1)
+  message(FATAL_ERROR "${PROGRAM} does not import from VelcorSdk_TX40.dll")
+endif()
+string(SUBSTRING "${program}" ${start} -1 block)
+string(FIND "${block}" "\n\n" end)
+string(SUBSTRING "${block}" 0 ${end} block)
+string(REGEX MATCHALL "\n\t[0-9a-f]+\t +[0-9]+ +[^\n]+" rows "${block}")
+set(imported)
+foreach(row IN LISTS rows)
+  string(REGEX REPLACE "^\n\t[0-9a-f]+\t +[0-9]+ +" "" name "${row}")
+  string(STRIP "${name}" name)
+  list(APPEND imported ${name})
+endforeach()
+if(NOT imported)
+  message(FATAL_ERROR "no functions of VelcorSdk_TX40.dll found in ${PROGRAM}'s imports")
+endif()
+
+dump(${LIBRARY} library)
+string(FIND "${library}" "[Ordinal/Name Pointer] Table" table_start)
+string(SUBSTRING "${library}" ${table_start} -1 table)
+string(REGEX MATCHALL "\\[ *[0-9]+\\] [^\n]+" exports "${table}")
+set(exported)
+foreach(row IN LISTS exports)
+  string(REGEX REPLACE "^\\[ *[0-9]+\\] " "" name "${row}")
+  string(STRIP "${name}" name)
+  list(APPEND exported ${name})
+endforeach()
+
+set(unknown ${imported})
+list(REMOVE_ITEM unknown ${exported})
+if(unknown)
+  message(FATAL_ERROR "${PROGRAM} imports names the DLL does not export: [${unknown}]")
+endif()
+list(LENGTH imported count)
+message(STATUS "${count} imports, all exported by the DLL under the same names")
