@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <mutex>
 #include <new>
 
@@ -32,23 +31,32 @@ namespace {
 
 thread_local uint32_t lastError = 0;
 
-// Every transfer makes a request, several per frame while a camera streams; their memory is
-// kept for the next ones instead of going back to the heap. The free list grows to the most
-// requests ever alive at once.
+// Every transfer makes a request, several per frame while a camera streams, and every control
+// request one more; their memory is kept for the next ones instead of going back to the heap.
+// A stock of blocks is made at the start, enough for the requests of several streaming
+// cameras; beyond it the pool grows to the most requests ever alive at once, and its free
+// list always has room for every block made, so giving one back never allocates.
 class RequestMemory {
   public:
     static constexpr size_t kBlockSize = 1024;
 
+    RequestMemory() {
+        free_.reserve(kInitialBlocks);
+        for (size_t i = 0; i < kInitialBlocks; ++i)
+            free_.push_back(::operator new(kBlockSize));
+        made_ = kInitialBlocks;
+    }
+
     void* Take(size_t bytes) {
         if (bytes > kBlockSize) return ::operator new(bytes);
-        {
-            std::lock_guard lock(mutex_);
-            if (!free_.empty()) {
-                void* block = free_.back();
-                free_.pop_back();
-                return block;
-            }
+        std::lock_guard lock(mutex_);
+        if (!free_.empty()) {
+            void* block = free_.back();
+            free_.pop_back();
+            return block;
         }
+        ++made_;
+        if (free_.capacity() < made_) free_.reserve(2 * made_);
         return ::operator new(kBlockSize);
     }
     void Give(void* block, size_t bytes) {
@@ -61,8 +69,11 @@ class RequestMemory {
     }
 
   private:
+    static constexpr size_t kInitialBlocks = 64;
+
     std::mutex mutex_;
     std::vector<void*> free_;
+    size_t made_ = 0;
 };
 
 RequestMemory& Requests() {
@@ -89,10 +100,48 @@ struct HandleEntry {
     bool overlapped;
 };
 
+// The open handles, oldest first. Handle values only grow, so the table stays sorted by value
+// and a handle is found by binary search. Control requests open a handle each, many per frame
+// while automatic exposure writes the sensor, so the table's room is taken once, up front.
+class HandleTable {
+  public:
+    HandleTable() { entries_.reserve(kReserved); }
+
+    // Values are handed out in rising order, but a device's own open runs between taking a
+    // value and adding it, so a later value may arrive first: insert in order.
+    void Add(uintptr_t value, HandleEntry entry) {
+        entries_.insert(Position(value), {value, std::move(entry)});
+    }
+    HandleEntry* Find(uintptr_t value) {
+        auto found = Position(value);
+        return found != entries_.end() && found->value == value ? &found->entry : nullptr;
+    }
+    // Moves the handle's entry out of the table; false for an unknown handle.
+    bool Remove(uintptr_t value, HandleEntry& entry) {
+        auto found = Position(value);
+        if (found == entries_.end() || found->value != value) return false;
+        entry = std::move(found->entry);
+        entries_.erase(found);
+        return true;
+    }
+
+  private:
+    static constexpr size_t kReserved = 256;
+    struct Slot {
+        uintptr_t value;
+        HandleEntry entry;
+    };
+    std::vector<Slot>::iterator Position(uintptr_t value) {
+        return std::lower_bound(entries_.begin(), entries_.end(), value,
+                                [](const Slot& slot, uintptr_t v) { return slot.value < v; });
+    }
+    std::vector<Slot> entries_;
+};
+
 struct PortState {
     std::mutex mutex;
     std::vector<DriverBackend*> backends;
-    std::map<uintptr_t, HandleEntry> handles;
+    HandleTable handles;
     // Handle values are never reused, so a stale handle is simply unknown.
     uintptr_t nextHandle = 0x1000;
 };
@@ -125,9 +174,9 @@ std::shared_ptr<DriverDevice> FindPresentDevice(const char* path) {
 bool LookUp(HANDLE handle, HandleEntry& entry) {
     PortState& s = State();
     std::lock_guard lock(s.mutex);
-    auto found = s.handles.find(reinterpret_cast<uintptr_t>(handle));
-    if (found == s.handles.end()) return false;
-    entry = found->second;
+    const HandleEntry* found = s.handles.Find(reinterpret_cast<uintptr_t>(handle));
+    if (found == nullptr) return false;
+    entry = *found;
     return true;
 }
 
@@ -286,24 +335,21 @@ HANDLE CreateFile(const char* path, uint32_t /*access*/, uint32_t /*shareMode*/,
         return kInvalidHandleValue;
     }
     std::lock_guard lock(s.mutex);
-    s.handles.emplace(value, HandleEntry{std::move(device), (flags & kFileFlagOverlapped) != 0});
+    s.handles.Add(value, HandleEntry{std::move(device), (flags & kFileFlagOverlapped) != 0});
     return reinterpret_cast<HANDLE>(value);  // NOLINT(performance-no-int-to-ptr): a token
 }
 
 bool CloseHandle(HANDLE handle) {
-    std::shared_ptr<DriverDevice> device;
+    HandleEntry entry;
     {
         PortState& s = State();
         std::lock_guard lock(s.mutex);
-        auto found = s.handles.find(reinterpret_cast<uintptr_t>(handle));
-        if (found == s.handles.end()) {
+        if (!s.handles.Remove(reinterpret_cast<uintptr_t>(handle), entry)) {
             SetLastError(kErrorInvalidHandle);
             return false;
         }
-        device = std::move(found->second.device);
-        s.handles.erase(found);
     }
-    device->CancelIo(reinterpret_cast<uintptr_t>(handle));
+    entry.device->CancelIo(reinterpret_cast<uintptr_t>(handle));
     return true;
 }
 

@@ -17,6 +17,11 @@ using usb::kEndpointOut;
 constexpr uint16_t kProductFrames83 = 0x3042;
 // The most one bulk transfer of the driver holds: the largest frame-memory read answered.
 constexpr size_t kMaxTransferBytes = 0x4000000;
+// Calls into the bridge at once that find a completion list ready: the acquisition thread,
+// the worker, the application's thread and the camera's hardware thread, with room to spare.
+constexpr size_t kSpareCompletionLists = 8;
+// Room of a completion list: every read that can be pending and more.
+constexpr size_t kCompletionRoom = 128;
 // The most bytes one I2C request carries.
 constexpr uint16_t kMaxI2cBytes = 64;
 
@@ -43,18 +48,23 @@ bool IsInEndpoint(uint8_t endpoint) {
 
 }  // namespace
 
-SimBridge::Completions& SimBridge::CompletionList::Spare() {
-    thread_local Completions spare;
-    return spare;
-}
-
-SimBridge::CompletionList::CompletionList() {
-    list_.swap(Spare());
+SimBridge::CompletionList::CompletionList(SimBridge& bridge) : bridge_(bridge) {
+    {
+        std::lock_guard lock(bridge_.spareMutex_);
+        if (!bridge_.spareLists_.empty()) {
+            list_.swap(bridge_.spareLists_.back());
+            bridge_.spareLists_.pop_back();
+        }
+    }
+    list_.reserve(kCompletionRoom);
 }
 
 SimBridge::CompletionList::~CompletionList() {
     list_.clear();
-    if (list_.capacity() > Spare().capacity()) list_.swap(Spare());
+    std::lock_guard lock(bridge_.spareMutex_);
+    if (bridge_.spareLists_.size() < bridge_.spareLists_.capacity()) {
+        bridge_.spareLists_.push_back(std::move(list_));
+    }
 }
 
 SimBridge::SimBridge(const SimCameraConfig& config, SimCameraModel& model, SimBufferPool& buffers,
@@ -64,6 +74,9 @@ SimBridge::SimBridge(const SimCameraConfig& config, SimCameraModel& model, SimBu
     frameAnswers_.reserve(kMaxQueuedUnits);
     deferred_.reserve(kMaxQueuedUnits);
     finished_.reserve(kMaxQueuedUnits);
+    spareLists_.resize(kSpareCompletionLists);
+    for (Completions& list : spareLists_)
+        list.reserve(kCompletionRoom);
     notReadyPolls_ = std::max(config.notReadyPolls, 0);
     const std::string& serial = config.serialNumber;
     Put16(info1_.data(), config.vendorId);
@@ -115,7 +128,7 @@ bool SimBridge::InjectFault(SimFault fault, int count) {
 }
 
 void SimBridge::StartIo(const std::shared_ptr<IoRequest>& request) {
-    CompletionList list;
+    CompletionList list(*this);
     Completions& done = *list;
     {
         std::lock_guard lock(mutex_);
@@ -186,7 +199,7 @@ bool SimBridge::TakeUnplugRequest() {
 }
 
 void SimBridge::CancelIo(uint64_t owner) {
-    CompletionList list;
+    CompletionList list(*this);
     Completions& done = *list;
     {
         std::lock_guard lock(mutex_);
@@ -204,7 +217,7 @@ void SimBridge::CancelIo(uint64_t owner) {
 }
 
 void SimBridge::Unplug() {
-    CompletionList list;
+    CompletionList list(*this);
     Completions& done = *list;
     {
         std::lock_guard lock(mutex_);
@@ -481,7 +494,7 @@ void SimBridge::SendFrame(SimFrame& frame) {
 }
 
 bool SimBridge::FireTrigger() {
-    CompletionList list;
+    CompletionList list(*this);
     Completions& done = *list;
     bool fired = false;
     {
@@ -506,7 +519,7 @@ void SimBridge::SetFastFrames(bool fast) {
 }
 
 std::optional<SimBridge::Clock::time_point> SimBridge::RunHardware(Clock::time_point now) {
-    CompletionList list;
+    CompletionList list(*this);
     Completions& done = *list;
     std::optional<Clock::time_point> next;
     {
@@ -569,7 +582,7 @@ void SimBridge::QueueDrawnLocked(uint8_t endpoint, const SimFrame& frame, uint64
 }
 
 void SimBridge::QueueIn(uint8_t endpoint, std::vector<uint8_t> unit) {
-    CompletionList list;
+    CompletionList list(*this);
     Completions& done = *list;
     {
         std::lock_guard lock(mutex_);

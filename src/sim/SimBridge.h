@@ -135,20 +135,20 @@ class SimBridge {
         uint32_t bytes;
     };
     using Completions = std::vector<Completion>;
-    // The completions of one call into the bridge, in a list the calling thread keeps between
-    // calls: the driver's threads call in for every transfer, and a list of their own per call
-    // would cost an allocation each time. A call made while the thread's list is lent out (a
-    // completion that calls back in) gets a fresh list.
+    // The completions of one call into the bridge, in a list lent from the bridge's spares:
+    // the driver's threads call in for every transfer and control request, and a list of
+    // their own per call would cost an allocation each time. The spares are sized when the
+    // bridge is made; a call made while all are lent out gets a fresh list.
     class CompletionList {
       public:
-        CompletionList();
+        explicit CompletionList(SimBridge& bridge);
         ~CompletionList();
         CompletionList(const CompletionList&) = delete;
         CompletionList& operator=(const CompletionList&) = delete;
         Completions& operator*() { return list_; }
 
       private:
-        static Completions& Spare();
+        SimBridge& bridge_;
         Completions list_;
     };
     // A frame request of fast mode whose frame the frame thread is to make before it is
@@ -193,6 +193,9 @@ class SimBridge {
     const std::function<void()> wake_;
 
     mutable std::mutex mutex_;
+    // Innermost lock: guards only the spare completion lists.
+    std::mutex spareMutex_;
+    std::vector<Completions> spareLists_;
     bool present_ = true;
     std::map<SimFault, int> faults_;
     std::map<uint32_t, uint32_t> registers32_;

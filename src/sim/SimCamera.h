@@ -55,7 +55,7 @@ class SimCamera : public platform::DriverDevice {
     const platform::GUID& InterfaceClass() const { return interfaceClass_; }
 
     // DriverDevice
-    std::string Path() const override { return path_; }
+    const std::string& Path() const override { return path_; }
     bool IsPresent() const override { return bridge_.IsPresent(); }
     bool AcceptsOpen() const override { return !config_.refuseOpen; }
     bool ProcessLocal() const override { return !config_.machineWide; }

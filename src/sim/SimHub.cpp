@@ -134,13 +134,23 @@ std::vector<std::shared_ptr<platform::DriverDevice>> SimHub::PresentDevices(
     return devices;
 }
 
-std::shared_ptr<platform::DriverDevice> SimHub::FindPresentDevice(const std::string& path) {
-    for (const auto& camera : Cameras()) {
-        if (camera->IsPresent() && strcasecmp(camera->Path().c_str(), path.c_str()) == 0) {
-            return camera;
+std::shared_ptr<platform::DriverDevice> SimHub::FindPresentDevice(std::string_view path) {
+    // Every control request of the host opens a handle and comes here: no copy of the list.
+    // Paths are unique on the hub; the camera's presence is asked outside the hub's lock.
+    std::shared_ptr<SimCamera> found;
+    {
+        std::lock_guard lock(mutex_);
+        for (const auto& camera : cameras_) {
+            const std::string& own = camera->Path();
+            if (own.size() == path.size() &&
+                strncasecmp(own.data(), path.data(), path.size()) == 0) {
+                found = camera;
+                break;
+            }
         }
     }
-    return nullptr;
+    if (found == nullptr || !found->IsPresent()) return nullptr;
+    return found;
 }
 
 void SimHub::Wake() {

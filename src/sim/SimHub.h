@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <string_view>
 #include <vector>
 
 #include "platform/DriverPort.h"
@@ -42,7 +43,7 @@ class SimHub : public platform::DriverBackend {
     // DriverBackend
     std::vector<std::shared_ptr<platform::DriverDevice>> PresentDevices(
         const platform::GUID& interfaceClass) override;
-    std::shared_ptr<platform::DriverDevice> FindPresentDevice(const std::string& path) override;
+    std::shared_ptr<platform::DriverDevice> FindPresentDevice(std::string_view path) override;
 
     // Ends the frame thread and takes the cameras off the driver port; at the end of the
     // process only.

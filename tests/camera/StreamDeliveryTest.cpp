@@ -181,5 +181,32 @@ TEST_F(StreamDelivery, AThousandFramesAllocateNothingOnAnyThread) {
     }
 }
 
+// Automatic exposure rewrites the sensor's shutter on every frame that is too bright: a dozen
+// control requests per frame, each over a device handle opened for it alone. The natural
+// scene of fast frames is too bright at any exposure; each time the application sets a long
+// one, the worker cuts it back a quarter at a time. None of it allocates on any thread.
+TEST_F(StreamDelivery, AutomaticExposureAtWorkAllocatesNothingOnAnyThread) {
+    constexpr const char* kThreads[] = {"velcor-worker", "velcor-acquire", "velcor-sim"};
+    constexpr int kLong = 20000;
+    StartFullFrame(8, false);
+    ASSERT_EQ(Velcor_SetAutoIris(handle_, 1), TRUE);
+    ASSERT_TRUE(TakeFrames(10));
+    uint64_t before[std::size(kThreads)];
+    for (size_t i = 0; i < std::size(kThreads); ++i)
+        before[i] = test::AllocationsOnThreadsNamed(kThreads[i]);
+    for (int round = 0; round < 5; ++round) {
+        ASSERT_EQ(Velcor_SetExposureTime(handle_, kLong), TRUE);
+        ASSERT_TRUE(TakeFrames(12));
+        int ok = 0;
+        EXPECT_LT(Velcor_GetExposureTime(handle_, &ok), kLong) << "round " << round;
+    }
+    for (size_t i = 0; i < std::size(kThreads); ++i) {
+        const uint64_t made = test::AllocationsOnThreadsNamed(kThreads[i]) - before[i];
+        EXPECT_EQ(made, 0u) << kThreads[i];
+        RecordProperty(std::string(kThreads[i]) + "-allocations-auto-exposure",
+                       static_cast<int>(made));
+    }
+}
+
 }  // namespace
 }  // namespace velcor

@@ -143,19 +143,21 @@ std::vector<std::shared_ptr<platform::DriverDevice>> UsbBackend::PresentDevices(
     return devices;
 }
 
-std::shared_ptr<platform::DriverDevice> UsbBackend::FindPresentDevice(const std::string& path) {
+namespace {
+bool SamePath(const std::string& known, std::string_view path) {
+    return known.size() == path.size() && strncasecmp(known.data(), path.data(), path.size()) == 0;
+}
+}  // namespace
+
+std::shared_ptr<platform::DriverDevice> UsbBackend::FindPresentDevice(std::string_view path) {
     {
         std::lock_guard lock(mutex_);
         for (auto& [known, device] : devices_) {
-            if (strcasecmp(known.c_str(), path.c_str()) == 0 && device->IsPresent()) {
-                return device;
-            }
+            if (SamePath(known, path) && device->IsPresent()) return device;
         }
     }
     for (auto& device : Rescan()) {
-        if (strcasecmp(device->Path().c_str(), path.c_str()) == 0 && device->IsPresent()) {
-            return device;
-        }
+        if (SamePath(device->Path(), path) && device->IsPresent()) return device;
     }
     return nullptr;
 }

@@ -22,6 +22,7 @@
 #include <set>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/DriverPort.h"
@@ -47,7 +48,7 @@ class UsbBackend : public platform::DriverBackend {
     // DriverBackend
     std::vector<std::shared_ptr<platform::DriverDevice>> PresentDevices(
         const platform::GUID& interfaceClass) override;
-    std::shared_ptr<platform::DriverDevice> FindPresentDevice(const std::string& path) override;
+    std::shared_ptr<platform::DriverDevice> FindPresentDevice(std::string_view path) override;
 
   private:
     explicit UsbBackend(libusb_context* context);

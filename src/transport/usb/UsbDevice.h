@@ -41,7 +41,7 @@ class UsbDevice : public platform::DriverDevice, public std::enable_shared_from_
     void MarkLost();
 
     // DriverDevice
-    std::string Path() const override { return path_; }
+    const std::string& Path() const override { return path_; }
     bool IsPresent() const override;
     bool AcceptsOpen() const override;
     void StartIo(const std::shared_ptr<platform::IoRequest>& request) override;

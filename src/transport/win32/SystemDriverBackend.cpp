@@ -37,14 +37,15 @@ std::vector<std::shared_ptr<platform::DriverDevice>> SystemDriverBackend::Presen
 }
 
 std::shared_ptr<platform::DriverDevice> SystemDriverBackend::FindPresentDevice(
-    const std::string& path) {
+    std::string_view path) {
+    const std::string wanted(path);
     {
         std::lock_guard lock(mutex_);
-        auto known = devices_.find(LowerCase(path));
+        auto known = devices_.find(LowerCase(wanted));
         if (known != devices_.end() && known->second->IsPresent()) return known->second;
     }
-    if (!DeviceInterfaceActive(path)) return nullptr;
-    return DeviceFor(path);
+    if (!DeviceInterfaceActive(wanted)) return nullptr;
+    return DeviceFor(wanted);
 }
 
 }  // namespace velcor::transport

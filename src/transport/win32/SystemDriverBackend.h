@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/DriverPort.h"
@@ -27,7 +28,7 @@ class SystemDriverBackend final : public platform::DriverBackend {
         const platform::GUID& interfaceClass) override;
     // Only paths the system knows as active device interfaces are answered, so the paths of
     // other backends' devices pass on to them.
-    std::shared_ptr<platform::DriverDevice> FindPresentDevice(const std::string& path) override;
+    std::shared_ptr<platform::DriverDevice> FindPresentDevice(std::string_view path) override;
 
   private:
     // The device of the path, made anew when there is none yet or the old one has gone; null

@@ -27,7 +27,7 @@ class SystemDriverDevice final : public platform::DriverDevice, private IoCarrie
     // Closes the handles the port left open, after their requests have completed.
     ~SystemDriverDevice() override;
 
-    std::string Path() const override { return path_; }
+    const std::string& Path() const override { return path_; }
     bool IsPresent() const override { return present_.load(std::memory_order_acquire); }
     uint32_t Open(uint64_t owner) override;
     void StartIo(const std::shared_ptr<platform::IoRequest>& request) override;
