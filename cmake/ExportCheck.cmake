@@ -1,0 +1,31 @@
+# The check both export tests share: `exported` (the names a library exports) must be exactly the
+# functions the public headers in `headers_dir` declare with VELCOR_CALL, and 149 of those are
+# Velcor_ functions. `what` names the table in the messages.
+function(velcor_check_exports exported headers_dir what)
+  file(GLOB headers ${headers_dir}/*.h)
+  set(declared)
+  foreach(header IN LISTS headers)
+    file(READ ${header} text)
+    string(REGEX MATCHALL "VELCOR_CALL[ \n]+[A-Za-z0-9_]+\\(" calls "${text}")
+    foreach(call IN LISTS calls)
+      string(REGEX REPLACE "VELCOR_CALL[ \n]+([A-Za-z0-9_]+)\\(" "\\1" name "${call}")
+      list(APPEND declared ${name})
+    endforeach()
+  endforeach()
+
+  list(SORT exported)
+  list(REMOVE_DUPLICATES exported)
+  list(SORT declared)
+  list(REMOVE_DUPLICATES declared)
+  set(extra ${exported})
+  list(REMOVE_ITEM extra ${declared})
+  set(missing ${declared})
+  list(REMOVE_ITEM missing ${exported})
+  list(FILTER declared INCLUDE REGEX "^Velcor_")
+  list(LENGTH declared api_count)
+  if(extra OR missing OR NOT api_count EQUAL 149)
+    message(FATAL_ERROR "${what} differs: extra [${extra}] missing [${missing}] "
+                        "Velcor_ count ${api_count}")
+  endif()
+  message(STATUS "${what} matches the public headers (${api_count} Velcor_ functions)")
+endfunction()
