@@ -106,14 +106,6 @@ class CameraOnSimulator : public SimTest {
     // reaches the library through libusb's monitor a moment after the bus changed: the notice
     // says the library sees it, as an application learns it.
     static bool Announced(HWND window, WPARAM event) {
-#ifdef _WIN32
-        // user32 posts no WM_DEVICECHANGE with a DBT_ code (the system sends those), so the
-        // simulated hub's notices do not reach a message queue on Windows; the hub's changes
-        // are done when its call returns.
-        (void)window;
-        (void)event;
-        return true;
-#endif
         VELCORMSG m{};
         const int timeoutMs = test::kUnderSanitizer ? 15000 : 5000;
         while (VelcorWin_GetMessage(&m, window, VELCOR_WM_DEVICECHANGE, VELCOR_WM_DEVICECHANGE,

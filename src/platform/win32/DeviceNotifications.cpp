@@ -82,9 +82,18 @@ void BroadcastDeviceInterfaceChange(const GUID& interfaceClass, bool arrived) {
             }
         }
     }
+    // Sent with a broadcast record, as the system sends its own notices: user32 refuses to post
+    // WM_DEVICECHANGE with a DBT_ code. A window of another thread gets a second to take it; a
+    // hung one is passed over.
+    DEV_BROADCAST_DEVICEINTERFACE_A record{};
+    record.dbcc_size = sizeof record;
+    record.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+    std::memcpy(&record.dbcc_classguid, &interfaceClass, sizeof interfaceClass);
+    const WPARAM event = arrived ? kDbtDeviceArrival : kDbtDeviceRemoveComplete;
     for (HWND window : windows) {
-        platform::PostMessage(window, kWmDeviceChange,
-                              arrived ? kDbtDeviceArrival : kDbtDeviceRemoveComplete, 0);
+        DWORD_PTR result = 0;
+        ::SendMessageTimeoutA(window, kWmDeviceChange, event, reinterpret_cast<LPARAM>(&record),
+                              SMTO_ABORTIFHUNG | SMTO_NORMAL, 1000, &result);
     }
 }
 

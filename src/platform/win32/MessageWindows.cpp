@@ -1,16 +1,71 @@
 // Message windows on Windows: message-only windows of user32, posted to with PostMessageA and
 // read from the queue of the thread that created them (a window's messages reach that thread
-// alone, as everywhere on Windows).
+// alone, as everywhere on Windows). Device-change notices are sent, never posted (user32 refuses
+// to post WM_DEVICECHANGE with a DBT_ code): the windows' procedure keeps them, and reading a
+// window's messages takes the kept ones first, as if they had been queued.
 #include "platform/MessageWindows.h"
 
 #include <windows.h>
 
+#include <deque>
 #include <mutex>
+
+#include "platform/DeviceNotifications.h"
+#include "platform/NoDestructor.h"
 
 namespace velcor::platform {
 namespace {
 
 constexpr char kClassName[] = "VelcorMessageWindow";
+
+// The notices the message windows' procedure received and nobody read yet. A window's procedure
+// runs on the window's own thread, which is also the only one that reads its messages; the list
+// is one for the process (no thread-local storage with a destructor: MinGW's runs it after the
+// thread's storage is gone).
+struct KeptNotices {
+    std::mutex mutex;
+    std::deque<::MSG> notices;
+};
+
+KeptNotices& Kept() {
+    static NoDestructor<KeptNotices> kept;
+    return kept.get();
+}
+
+LRESULT CALLBACK MessageWindowProc(::HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kWmDeviceChange &&
+        (wParam == kDbtDeviceArrival || wParam == kDbtDeviceRemoveComplete)) {
+        ::MSG kept{};
+        kept.hwnd = window;
+        kept.message = message;
+        kept.wParam = wParam;
+        kept.lParam = 0;  // the broadcast record lives only for the send
+        kept.time = ::GetTickCount();
+        KeptNotices& k = Kept();
+        std::lock_guard lock(k.mutex);
+        k.notices.push_back(kept);
+        return TRUE;
+    }
+    return ::DefWindowProcA(window, message, wParam, lParam);
+}
+
+// Takes (or, without remove, looks at) the oldest kept notice that matches the filter.
+bool TakeKeptNotice(::MSG* out, ::HWND window, UINT first, UINT last, bool remove) {
+    const DWORD thread = ::GetCurrentThreadId();
+    KeptNotices& k = Kept();
+    std::lock_guard lock(k.mutex);
+    for (auto it = k.notices.begin(); it != k.notices.end(); ++it) {
+        if (window != nullptr ? it->hwnd != window
+                              : ::GetWindowThreadProcessId(it->hwnd, nullptr) != thread) {
+            continue;
+        }
+        if ((first != 0 || last != 0) && (it->message < first || it->message > last)) continue;
+        *out = *it;
+        if (remove) k.notices.erase(it);
+        return true;
+    }
+    return false;
+}
 
 HINSTANCE ThisModule() {
     HMODULE module = nullptr;
@@ -26,7 +81,7 @@ bool RegisterClassOnce() {
     std::call_once(once, [] {
         WNDCLASSEXA windowClass{};
         windowClass.cbSize = sizeof windowClass;
-        windowClass.lpfnWndProc = ::DefWindowProcA;
+        windowClass.lpfnWndProc = MessageWindowProc;
         windowClass.hInstance = ThisModule();
         windowClass.lpszClassName = kClassName;
         registered =
@@ -62,7 +117,12 @@ unsigned long X11WindowOf(HWND) {
 }
 
 bool DestroyWindow(HWND window) {
-    return window != nullptr && ::DestroyWindow(window) != 0;
+    if (window == nullptr || ::DestroyWindow(window) == 0) return false;
+    // Notices nobody read go with their window.
+    KeptNotices& k = Kept();
+    std::lock_guard lock(k.mutex);
+    std::erase_if(k.notices, [window](const ::MSG& m) { return m.hwnd == window; });
+    return true;
 }
 
 bool IsWindow(HWND window) {
@@ -75,7 +135,13 @@ bool PostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 
 bool PeekMessage(MSG* message, HWND window, UINT first, UINT last, bool remove) {
     ::MSG taken{};
-    if (!::PeekMessageA(&taken, window, first, last, remove ? PM_REMOVE : PM_NOREMOVE)) {
+    // Peeking also runs the procedure for messages sent to this thread's windows.
+    const bool queued = ::PeekMessageA(&taken, window, first, last, PM_NOREMOVE) != 0;
+    if (TakeKeptNotice(&taken, window, first, last, remove)) {
+        FromWin32(taken, message);
+        return true;
+    }
+    if (!queued || !::PeekMessageA(&taken, window, first, last, remove ? PM_REMOVE : PM_NOREMOVE)) {
         return false;
     }
     FromWin32(taken, message);
@@ -86,7 +152,9 @@ bool GetMessage(MSG* message, HWND window, UINT first, UINT last, int timeoutMs)
     const DWORD start = ::GetTickCount();
     for (;;) {
         ::MSG taken{};
-        if (::PeekMessageA(&taken, window, first, last, PM_REMOVE)) {
+        const bool queued = ::PeekMessageA(&taken, window, first, last, PM_NOREMOVE) != 0;
+        if (TakeKeptNotice(&taken, window, first, last, true) ||
+            (queued && ::PeekMessageA(&taken, window, first, last, PM_REMOVE))) {
             FromWin32(taken, message);
             return true;
         }
