@@ -472,7 +472,8 @@ TEST_P(FaultMatrix, ReportsRecoversAndLeavesNothingBehind) {
     EXPECT_EQ(Velcor_Release(handle_), TRUE);
     handle_ = 0;
     Unplug(0);
-    EXPECT_EQ(CountThreads(), threadsBefore) << "threads left behind";
+    // A thread that an earlier case left winding down may end meanwhile: only growth is a leak.
+    EXPECT_LE(CountThreads(), threadsBefore) << "threads left behind";
     // Over USB the process holds descriptors of its own from the first open on (libusb's event
     // and monitor descriptors, the camera's usbfs node until the bus is scanned again): the
     // runs on the simulator's hub check the library's.
@@ -569,7 +570,8 @@ TEST_P(RecordingFaults, EndWithAFinishedFileAndNoThread) {
     EXPECT_EQ(Velcor_Release(handle_), TRUE);
     handle_ = 0;
     VelcorSim_DetachCamera(camera_);
-    EXPECT_EQ(CountThreads(), threadsBefore) << "threads left behind";
+    // A thread that an earlier case left winding down may end meanwhile: only growth is a leak.
+    EXPECT_LE(CountThreads(), threadsBefore) << "threads left behind";
     EXPECT_EQ(test::OpenDescriptorsOfThisProcess(), descriptorsBefore) << "descriptors left behind";
 }
 
